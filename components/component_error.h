@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+#include <stdexcept>
+
+namespace components {
+
+// A failure of an outside component, carrying a description written for the
+// user. The description reaches the user unchanged through the failure report.
+class ComponentError : public std::runtime_error {
+public:
+    explicit ComponentError(const QString &description)
+        : std::runtime_error(description.toStdString()), m_description(description) {}
+
+    const QString &description() const { return m_description; }
+
+private:
+    QString m_description;
+};
+
+} // namespace components

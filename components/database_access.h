@@ -1,0 +1,90 @@
+#pragma once
+
+// The ADO-shaped database access objects the program reads the database
+// through. Created by name through the registry: "ADODB.Connection" and
+// "ADODB.RecordSet". Every member may throw components::ComponentError.
+
+#include "component_error.h"
+#include "registry.h"
+
+#include <QString>
+#include <memory>
+#include <optional>
+
+namespace ado {
+
+// A field value already converted to text; std::nullopt is the database null.
+using Value = std::optional<QString>;
+
+enum CursorLocation { adUseServer = 2, adUseClient = 3 };
+enum ConnectMode { adModeReadWrite = 3 };
+enum SchemaEnum { adSchemaTables = 20 };
+enum ObjectState { adStateClosed = 0, adStateOpen = 1 };
+
+// Type codes as the Firebird ODBC driver reports them through ADO.
+enum DataType {
+    adSmallInt = 2,
+    adInteger = 3,
+    adSingle = 4,
+    adDouble = 5,
+    adBoolean = 11,
+    adBigInt = 20,
+    adNumeric = 131,
+    adDBDate = 133,
+    adDBTime = 134,
+    adDBTimeStamp = 135,
+    adChar = 129,
+    adVarChar = 200,
+    adLongVarChar = 201,
+    adLongVarBinary = 205,
+    adWChar = 130,
+    adVarWChar = 202,
+};
+
+class Field {
+public:
+    virtual ~Field() = default;
+    virtual QString Name() const = 0;
+    virtual int Type() const = 0;
+    virtual Value value() const = 0;
+};
+
+class Fields {
+public:
+    virtual ~Fields() = default;
+    virtual int count() const = 0;
+    // Column number from 0.
+    virtual Field &item(int index) = 0;
+    virtual Field &item(const QString &name) = 0;
+};
+
+class Connection;
+
+class Recordset : public components::Object {
+public:
+    virtual int state() const = 0;
+    virtual void setCursorLocation(int location) = 0;
+    virtual void Open(const QString &source, Connection &activeConnection) = 0;
+    virtual long RecordCount() = 0;
+    // EOF is a macro of the C library; hence the spelling.
+    virtual bool Eof() = 0;
+    virtual void MoveNext() = 0;
+    virtual Fields &fields() = 0;
+    Field &operator[](int index) { return fields().item(index); }
+    virtual void Close() = 0;
+};
+
+class Connection : public components::Object {
+public:
+    virtual void setCursorLocation(int location) = 0;
+    virtual void setMode(int mode) = 0;
+    virtual void Open(const QString &connectionString) = 0;
+    virtual std::shared_ptr<Recordset> OpenSchema(int schema) = 0;
+    virtual int state() const = 0;
+    virtual void Close() = 0;
+};
+
+inline const QString ConnectionClass = QStringLiteral("ADODB.Connection");
+inline const QString RecordsetClass = QStringLiteral("ADODB.RecordSet");
+
+} // namespace ado

@@ -1,0 +1,37 @@
+#include "registry.h"
+
+namespace components {
+
+Registry &Registry::instance()
+{
+    static Registry registry;
+    return registry;
+}
+
+void Registry::registerFactory(const QString &name, Factory factory)
+{
+    m_factories[name] = std::move(factory);
+}
+
+void Registry::unregister(const QString &name)
+{
+    m_factories.erase(name);
+}
+
+bool Registry::contains(const QString &name) const
+{
+    return m_factories.count(name) != 0;
+}
+
+std::shared_ptr<Object> Registry::create(const QString &name) const
+{
+    const auto it = m_factories.find(name);
+    if (it == m_factories.end())
+        throw ComponentError(QStringLiteral("The component \"%1\" is not installed or could not be found.").arg(name));
+    auto object = it->second();
+    if (!object)
+        throw ComponentError(QStringLiteral("The component \"%1\" could not be created.").arg(name));
+    return object;
+}
+
+} // namespace components

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "component_error.h"
+
+#include <QString>
+#include <functional>
+#include <map>
+#include <memory>
+
+namespace components {
+
+// Every object an outside component creates derives from this, so one
+// registry can hand out all of them by name.
+class Object {
+public:
+    virtual ~Object() = default;
+};
+
+// Creation by name ("ADODB.Connection", "Excel.Application", ...). Production
+// registers the real implementations; tests register fakes under the same
+// names. A name nobody registered fails like a missing component.
+class Registry {
+public:
+    using Factory = std::function<std::shared_ptr<Object>()>;
+
+    static Registry &instance();
+
+    void registerFactory(const QString &name, Factory factory);
+    void unregister(const QString &name);
+    bool contains(const QString &name) const;
+
+    std::shared_ptr<Object> create(const QString &name) const;
+
+    template <class T>
+    std::shared_ptr<T> create(const QString &name) const
+    {
+        auto object = std::dynamic_pointer_cast<T>(create(name));
+        if (!object)
+            throw ComponentError(QStringLiteral("The component \"%1\" does not provide the expected interface.").arg(name));
+        return object;
+    }
+
+private:
+    std::map<QString, Factory> m_factories;
+};
+
+// Convenience for call sites: components::create<ado::Connection>("ADODB.Connection").
+template <class T>
+std::shared_ptr<T> create(const QString &name)
+{
+    return Registry::instance().create<T>(name);
+}
+
+} // namespace components
