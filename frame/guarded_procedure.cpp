@@ -1,0 +1,62 @@
+#include "guarded_procedure.h"
+
+#include "component_error.h"
+#include "failure_report.h"
+
+#include <exception>
+
+namespace frame {
+
+GuardedProcedure::GuardedProcedure(QString location) : m_location(std::move(location)) {}
+
+QString describeCurrentException()
+{
+    try {
+        throw;
+    } catch (const components::ComponentError &error) {
+        return error.description();
+    } catch (const std::bad_alloc &) {
+        return QStringLiteral("Out of memory.");
+    } catch (const std::exception &error) {
+        return QString::fromUtf8(error.what());
+    } catch (...) {
+        return QStringLiteral("An unexpected internal fault occurred.");
+    }
+}
+
+bool GuardedProcedure::step(int number, const std::function<void()> &action)
+{
+    m_step = number;
+    try {
+        action();
+        return true;
+    } catch (...) {
+        report(describeCurrentException());
+        return false;
+    }
+}
+
+bool GuardedProcedure::test(int number, const std::function<bool()> &condition)
+{
+    bool result = true;
+    step(number, [&] { result = condition(); });
+    return result;
+}
+
+void GuardedProcedure::whileLoop(int number, const std::function<bool()> &condition, const std::function<bool()> &body)
+{
+    for (;;) {
+        bool holds = false;
+        if (!step(number, [&] { holds = condition(); }))
+            return;
+        if (!holds || !body())
+            return;
+    }
+}
+
+void GuardedProcedure::report(const QString &description)
+{
+    reportFailure(description, m_location, m_step);
+}
+
+} // namespace frame

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <optional>
+
+namespace frame {
+
+// Runs the numbered steps of one handler. A step that throws is shown in the
+// failure report with the procedure's location text and its number, and the
+// procedure goes on with the next step.
+class GuardedProcedure {
+public:
+    explicit GuardedProcedure(QString location);
+
+    const QString &location() const { return m_location; }
+    int currentStep() const { return m_step; }
+
+    // Runs one step; false when it failed (already reported).
+    bool step(int number, const std::function<void()> &action);
+
+    // A condition test. A test that fails takes the branch it guards, as if
+    // it had held.
+    bool test(int number, const std::function<bool()> &condition);
+
+    // A value the following steps need, or std::nullopt after a reported
+    // failure: loop bounds, counts.
+    template <class T>
+    std::optional<T> value(int number, const std::function<T()> &compute)
+    {
+        std::optional<T> result;
+        step(number, [&] { result = compute(); });
+        return result;
+    }
+
+    // A while loop whose test is step `number`. A test that cannot be
+    // evaluated is reported once and ends the loop, so it never runs for
+    // ever. The body returns false to leave the loop.
+    void whileLoop(int number, const std::function<bool()> &condition, const std::function<bool()> &body);
+
+    // Reports a failure at the current step.
+    void report(const QString &description);
+
+private:
+    QString m_location;
+    int m_step = 0;
+};
+
+// The description of whatever is in flight inside a catch block.
+QString describeCurrentException();
+
+} // namespace frame

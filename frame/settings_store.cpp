@@ -1,0 +1,69 @@
+#include "settings_store.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+#include <map>
+#include <memory>
+
+namespace frame {
+namespace {
+
+// The store holds a password as plain text: it is created readable by its
+// owner only, and a file that is already there is narrowed to that. QSettings
+// keeps the mode of a file it replaces.
+void restrictToOwner(const QString &fileName)
+{
+    QFileInfo info(fileName);
+    QDir().mkpath(info.absolutePath());
+    if (!info.exists()) {
+        QFile file(fileName);
+        if (file.open(QIODevice::WriteOnly))
+            file.close();
+    }
+    QFile::setPermissions(fileName, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+}
+
+std::map<QString, std::unique_ptr<QSettings>> &openStores()
+{
+    static std::map<QString, std::unique_ptr<QSettings>> stores;
+    return stores;
+}
+
+QSettings &store(const QString &appName)
+{
+    auto &slot = openStores()[appName];
+    if (!slot)
+        slot = std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, appName);
+    return *slot;
+}
+
+} // namespace
+
+QString GetSetting(const QString &appName, const QString &section, const QString &key, const QString &defaultValue)
+{
+    QSettings &settings = store(appName);
+    const QString address = section + QLatin1Char('/') + key;
+    if (!settings.contains(address))
+        return defaultValue;
+    return settings.value(address).toString();
+}
+
+void SaveSetting(const QString &appName, const QString &section, const QString &key, const QString &value)
+{
+    QSettings &settings = store(appName);
+    restrictToOwner(settings.fileName());
+    settings.setValue(section + QLatin1Char('/') + key, value);
+    // Written through at once: a second copy of the program, or a program
+    // ended at once, sees the last keystroke.
+    settings.sync();
+}
+
+void flushSettings()
+{
+    for (auto &entry : openStores())
+        entry.second->sync();
+}
+
+} // namespace frame

@@ -1,0 +1,18 @@
+#pragma once
+
+// The per-user settings store: strings addressed by application name,
+// section and key.
+
+#include <QString>
+
+namespace frame {
+
+QString GetSetting(const QString &appName, const QString &section, const QString &key, const QString &defaultValue);
+
+// Never throws: a store that cannot be written must not stop a keystroke.
+void SaveSetting(const QString &appName, const QString &section, const QString &key, const QString &value);
+
+// Puts every write on disk; called before the program ends at once.
+void flushSettings();
+
+} // namespace frame
