@@ -1,0 +1,49 @@
+#include "calc_application.h"
+
+#include "calc_workbook.h"
+
+namespace calc {
+
+std::shared_ptr<excel::Workbook> CalcWorkbooks::Add()
+{
+    return std::make_shared<CalcWorkbook>(m_application.addDocument());
+}
+
+CalcApplication::CalcApplication()
+    : m_session(OfficeSession::start())
+{
+}
+
+std::shared_ptr<CalcDocument> CalcApplication::addDocument()
+{
+    auto document = CalcDocument::create(m_session);
+    m_documents.push_back(document);
+    if (m_visible) {
+        document->show();
+        m_session->handOverToUser();
+    }
+    return document;
+}
+
+std::shared_ptr<CalcDocument> CalcApplication::lastDocument() const
+{
+    return m_documents.empty() ? nullptr : m_documents.back();
+}
+
+void CalcApplication::setVisible(bool visible)
+{
+    if (visible && !m_session->canShowWindows())
+        throw components::ComponentError(
+            QStringLiteral("LibreOffice Calc cannot show the workbook: there is no display to show it on."));
+    for (const auto &document : m_documents) {
+        if (visible) {
+            document->show();
+            m_session->handOverToUser();
+        } else {
+            document->hide();
+        }
+    }
+    m_visible = visible;
+}
+
+} // namespace calc

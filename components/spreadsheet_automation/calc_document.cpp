@@ -1,0 +1,181 @@
+#include "calc_document.h"
+
+#include "uno_runtime.h"
+
+#include <com/sun/star/awt/XTopWindow.hpp>
+#include <com/sun/star/awt/XWindow2.hpp>
+#include <com/sun/star/beans/PropertyValue.hpp>
+#include <com/sun/star/container/XIndexAccess.hpp>
+#include <com/sun/star/container/XNamed.hpp>
+#include <com/sun/star/frame/XController.hpp>
+#include <com/sun/star/frame/XFrame.hpp>
+#include <com/sun/star/frame/XModel.hpp>
+#include <com/sun/star/sheet/XCellRangeAddressable.hpp>
+#include <com/sun/star/sheet/XCellRangeData.hpp>
+
+namespace calc {
+
+namespace {
+
+// Enough to make the cost of a call vanish beside the cells it carries
+// (1,000 rows of a typical table), small enough to keep a 2,000-column
+// table's buffer to a few megabytes.
+constexpr std::size_t cellBudget = 16384;
+
+css::uno::Reference<css::awt::XWindow> documentWindow(const css::uno::Reference<css::sheet::XSpreadsheetView> &view)
+{
+    const css::uno::Reference<css::frame::XController> controller(view, css::uno::UNO_QUERY_THROW);
+    return controller->getFrame()->getContainerWindow();
+}
+
+} // namespace
+
+CalcDocument::CalcDocument(std::shared_ptr<OfficeSession> session,
+                           css::uno::Reference<css::sheet::XSpreadsheetDocument> document)
+    : m_session(std::move(session)),
+      m_document(std::move(document)),
+      m_buffer(cellBudget, [this](CellBlock &&block) { send(std::move(block)); })
+{
+    m_sheets = m_document->getSheets();
+    const css::uno::Reference<css::frame::XModel> model(m_document, css::uno::UNO_QUERY_THROW);
+    m_view.set(model->getCurrentController(), css::uno::UNO_QUERY_THROW);
+}
+
+std::shared_ptr<CalcDocument> CalcDocument::create(std::shared_ptr<OfficeSession> session)
+{
+    const OfficeSession &office = *session;
+    return callCalc(office, QStringLiteral("create a new workbook"), [&] {
+        css::beans::PropertyValue hidden;
+        hidden.Name = "Hidden";
+        hidden.Value <<= true;
+        const auto component = session->desktop()->loadComponentFromURL(
+            "private:factory/scalc", "_blank", 0, css::uno::Sequence<css::beans::PropertyValue>(&hidden, 1));
+        css::uno::Reference<css::sheet::XSpreadsheetDocument> document(component, css::uno::UNO_QUERY_THROW);
+        return std::shared_ptr<CalcDocument>(new CalcDocument(std::move(session), std::move(document)));
+    });
+}
+
+CalcDocument::~CalcDocument()
+{
+    try {
+        flush();
+    } catch (...) {
+    }
+}
+
+int CalcDocument::sheetCount() const
+{
+    return call(QStringLiteral("count the worksheets"), [&] {
+        return int(css::uno::Reference<css::container::XIndexAccess>(m_sheets, css::uno::UNO_QUERY_THROW)->getCount());
+    });
+}
+
+SheetRef CalcDocument::sheetAt(int index) const
+{
+    return call(QStringLiteral("find worksheet number %1").arg(index + 1), [&] {
+        const css::uno::Reference<css::container::XIndexAccess> byIndex(m_sheets, css::uno::UNO_QUERY_THROW);
+        return SheetRef(byIndex->getByIndex(index), css::uno::UNO_QUERY_THROW);
+    });
+}
+
+int CalcDocument::indexOf(const SheetRef &sheet) const
+{
+    return call(QStringLiteral("find the worksheet's position"), [&] {
+        const css::uno::Reference<css::sheet::XCellRangeAddressable> range(sheet, css::uno::UNO_QUERY_THROW);
+        return int(range->getRangeAddress().Sheet);
+    });
+}
+
+QStringList CalcDocument::sheetNames() const
+{
+    return call(QStringLiteral("read the worksheet names"), [&] {
+        QStringList names;
+        const auto elementNames = m_sheets->getElementNames();
+        for (const rtl::OUString &name : elementNames)
+            names << toQString(name);
+        return names;
+    });
+}
+
+SheetRef CalcDocument::activeSheet() const
+{
+    return call(QStringLiteral("find the active worksheet"), [&] { return m_view->getActiveSheet(); });
+}
+
+void CalcDocument::activate(const SheetRef &sheet)
+{
+    call(QStringLiteral("activate the worksheet"), [&] { m_view->setActiveSheet(sheet); });
+}
+
+void CalcDocument::writeCell(const SheetRef &sheet, int row, int column, const QString &text)
+{
+    // Comparing the proxies' addresses costs no call to the office; the
+    // export writes one sheet at a time, so a false "different" is rare and
+    // only costs an early send.
+    if (sheet.get() != m_bufferedSheet.get()) {
+        flush();
+        m_bufferedSheet = sheet;
+    }
+    call(QStringLiteral("write the cells"), [&] { m_buffer.write(row, column, text); });
+}
+
+void CalcDocument::flush()
+{
+    call(QStringLiteral("write the cells"), [&] { m_buffer.flush(); });
+}
+
+void CalcDocument::send(CellBlock &&block)
+{
+    const int rowCount = int(block.rows.size());
+    const int columnCount = int(block.rows.front().size());
+    css::uno::Sequence<css::uno::Sequence<css::uno::Any>> rows(rowCount);
+    auto *rowData = rows.getArray();
+    for (int r = 0; r < rowCount; ++r) {
+        css::uno::Sequence<css::uno::Any> cells(columnCount);
+        auto *cellData = cells.getArray();
+        // Always a string, never a void Any: a void value in a column not
+        // yet written crashes the office. An empty string leaves the cell
+        // empty, and a string is stored as text, never re-read as a number,
+        // date or formula.
+        for (int c = 0; c < columnCount; ++c)
+            cellData[c] <<= toOUString(block.rows[r][c]);
+        rowData[r] = std::move(cells);
+    }
+    const auto range = m_bufferedSheet->getCellRangeByPosition(
+        block.firstColumn - 1, block.firstRow - 1, block.firstColumn + columnCount - 2, block.firstRow + rowCount - 2);
+    css::uno::Reference<css::sheet::XCellRangeData>(range, css::uno::UNO_QUERY_THROW)->setDataArray(rows);
+}
+
+void CalcDocument::show()
+{
+    flush();
+    setWindowVisible(true);
+}
+
+void CalcDocument::hide()
+{
+    setWindowVisible(false);
+}
+
+void CalcDocument::setWindowVisible(bool visible)
+{
+    call(visible ? QStringLiteral("show the workbook") : QStringLiteral("hide the workbook"), [&] {
+        const auto window = documentWindow(m_view);
+        window->setVisible(visible);
+        if (visible) {
+            const css::uno::Reference<css::awt::XTopWindow> topWindow(window, css::uno::UNO_QUERY);
+            if (topWindow.is())
+                topWindow->toFront();
+        }
+    });
+}
+
+bool CalcDocument::isShown() const
+{
+    return call(QStringLiteral("look at the workbook's window"), [&] {
+        const css::uno::Reference<css::awt::XWindow2> window(documentWindow(m_view), css::uno::UNO_QUERY_THROW);
+        return bool(window->isVisible());
+    });
+}
+
+} // namespace calc

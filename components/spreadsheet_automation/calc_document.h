@@ -1,0 +1,77 @@
+#pragma once
+
+#include "cell_block_buffer.h"
+#include "office_session.h"
+
+#include <QString>
+#include <QStringList>
+#include <com/sun/star/sheet/XSpreadsheet.hpp>
+#include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
+#include <com/sun/star/sheet/XSpreadsheetView.hpp>
+#include <com/sun/star/sheet/XSpreadsheets.hpp>
+#include <memory>
+
+namespace calc {
+
+using SheetRef = css::uno::Reference<css::sheet::XSpreadsheet>;
+
+// One Calc document as a workbook: its sheets, its view and the cells not yet
+// sent to it. Every object of the workbook shares it, so cells written
+// through one worksheet object are sent before another object changes what
+// they depend on.
+class CalcDocument {
+public:
+    // A new, hidden, unsaved spreadsheet document.
+    static std::shared_ptr<CalcDocument> create(std::shared_ptr<OfficeSession> session);
+    // Pending cells are sent; a failure here has nobody left to go to.
+    ~CalcDocument();
+
+    CalcDocument(const CalcDocument &) = delete;
+    CalcDocument &operator=(const CalcDocument &) = delete;
+
+    // Runs work against Calc with failures described for the user.
+    template <class Work>
+    auto call(const QString &action, Work &&work) const -> decltype(work());
+
+    int sheetCount() const;
+    // From 0, in tab order.
+    SheetRef sheetAt(int index) const;
+    int indexOf(const SheetRef &sheet) const;
+    QStringList sheetNames() const;
+    const css::uno::Reference<css::sheet::XSpreadsheets> &sheets() const { return m_sheets; }
+    SheetRef activeSheet() const;
+    void activate(const SheetRef &sheet);
+
+    // Row and column from 1, already checked against the sheet's limits.
+    void writeCell(const SheetRef &sheet, int row, int column, const QString &text);
+    void flush();
+
+    void show();
+    void hide();
+    bool isShown() const;
+
+    OfficeSession &session() const { return *m_session; }
+
+private:
+    CalcDocument(std::shared_ptr<OfficeSession> session,
+                 css::uno::Reference<css::sheet::XSpreadsheetDocument> document);
+    void send(CellBlock &&block);
+    void setWindowVisible(bool visible);
+
+    std::shared_ptr<OfficeSession> m_session;
+    css::uno::Reference<css::sheet::XSpreadsheetDocument> m_document;
+    css::uno::Reference<css::sheet::XSpreadsheets> m_sheets;
+    css::uno::Reference<css::sheet::XSpreadsheetView> m_view;
+    SheetRef m_bufferedSheet;
+    CellBlockBuffer m_buffer;
+};
+
+} // namespace calc
+
+#include "calc_failure.h"
+
+template <class Work>
+auto calc::CalcDocument::call(const QString &action, Work &&work) const -> decltype(work())
+{
+    return callCalc(*m_session, action, std::forward<Work>(work));
+}

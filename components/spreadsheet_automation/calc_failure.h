@@ -1,0 +1,31 @@
+#pragma once
+
+#include "component_error.h"
+
+#include <QString>
+
+namespace calc {
+
+class OfficeSession;
+
+// Turns the exception in flight into a failure for the user. Calc's own
+// messages are source locations, useless to a user, so the mapping goes by
+// exception type; action says what was being done ("rename the worksheet").
+// Call only from inside a catch block.
+components::ComponentError calcFailure(const OfficeSession &session, const QString &action);
+
+// Runs one piece of work against Calc, turning UNO failures into
+// components::ComponentError; a ComponentError passes through unchanged.
+template <class Work>
+auto callCalc(const OfficeSession &session, const QString &action, Work &&work) -> decltype(work())
+{
+    try {
+        return work();
+    } catch (const components::ComponentError &) {
+        throw;
+    } catch (...) {
+        throw calcFailure(session, action);
+    }
+}
+
+} // namespace calc

@@ -1,0 +1,121 @@
+#include "calc_inspection.h"
+
+#include "calc_application.h"
+#include "uno_runtime.h"
+
+#include <com/sun/star/beans/XPropertySet.hpp>
+#include <com/sun/star/container/XIndexAccess.hpp>
+#include <com/sun/star/container/XNamed.hpp>
+#include <com/sun/star/sheet/XCellRangeData.hpp>
+#include <com/sun/star/table/XColumnRowRange.hpp>
+
+namespace calc_inspection {
+
+namespace {
+
+using calc::CalcApplication;
+using calc::CalcDocument;
+
+const CalcApplication &ours(const excel::Application &application)
+{
+    const auto *calcApplication = dynamic_cast<const CalcApplication *>(&application);
+    if (!calcApplication)
+        throw components::ComponentError(QStringLiteral("The application was not created by the Calc component."));
+    return *calcApplication;
+}
+
+std::shared_ptr<CalcDocument> lastDocument(const excel::Application &application)
+{
+    auto document = ours(application).lastDocument();
+    if (!document)
+        throw components::ComponentError(QStringLiteral("The application holds no workbook."));
+    return document;
+}
+
+calc::SheetRef sheetNamed(const CalcDocument &document, const QString &name)
+{
+    return document.call(QStringLiteral("find the worksheet \"%1\"").arg(name), [&] {
+        return calc::SheetRef(document.sheets()->getByName(calc::toOUString(name)), css::uno::UNO_QUERY_THROW);
+    });
+}
+
+QVariant toVariant(const css::uno::Any &value)
+{
+    rtl::OUString text;
+    if (value >>= text)
+        return calc::toQString(text);
+    double number = 0;
+    if (value >>= number)
+        return number;
+    return QString();
+}
+
+} // namespace
+
+QStringList sheetNames(const excel::Application &application)
+{
+    return lastDocument(application)->sheetNames();
+}
+
+QString activeSheetName(const excel::Application &application)
+{
+    const auto document = lastDocument(application);
+    const calc::SheetRef sheet = document->activeSheet();
+    return document->call(QStringLiteral("read the active worksheet's name"), [&] {
+        return calc::toQString(css::uno::Reference<css::container::XNamed>(sheet, css::uno::UNO_QUERY_THROW)->getName());
+    });
+}
+
+QList<QVariantList> cellValues(const excel::Application &application, const QString &sheetName, int firstRow,
+                               int firstColumn, int rowCount, int columnCount)
+{
+    const auto document = lastDocument(application);
+    const calc::SheetRef sheet = sheetNamed(*document, sheetName);
+    return document->call(QStringLiteral("read the cells"), [&] {
+        const css::uno::Reference<css::sheet::XCellRangeData> range(
+            sheet->getCellRangeByPosition(firstColumn - 1, firstRow - 1, firstColumn + columnCount - 2,
+                                          firstRow + rowCount - 2),
+            css::uno::UNO_QUERY_THROW);
+        QList<QVariantList> rows;
+        for (const auto &row : range->getDataArray()) {
+            QVariantList values;
+            for (const css::uno::Any &cell : row)
+                values << toVariant(cell);
+            rows << values;
+        }
+        return rows;
+    });
+}
+
+QList<int> columnWidths(const excel::Application &application, const QString &sheetName, int firstColumn,
+                        int columnCount)
+{
+    const auto document = lastDocument(application);
+    const calc::SheetRef sheet = sheetNamed(*document, sheetName);
+    return document->call(QStringLiteral("read the column widths"), [&] {
+        const css::uno::Reference<css::table::XColumnRowRange> range(
+            sheet->getCellRangeByPosition(firstColumn - 1, 0, firstColumn + columnCount - 2, 0),
+            css::uno::UNO_QUERY_THROW);
+        const auto columns = range->getColumns();
+        QList<int> widths;
+        for (int i = 0; i < columnCount; ++i) {
+            const css::uno::Reference<css::beans::XPropertySet> column(columns->getByIndex(i), css::uno::UNO_QUERY_THROW);
+            sal_Int32 width = 0;
+            column->getPropertyValue("Width") >>= width;
+            widths << int(width);
+        }
+        return widths;
+    });
+}
+
+bool windowVisible(const excel::Application &application)
+{
+    return lastDocument(application)->isShown();
+}
+
+qint64 officeProcessId(const excel::Application &application)
+{
+    return ours(application).session().processId();
+}
+
+} // namespace calc_inspection

@@ -1,0 +1,51 @@
+#include "calc_workbook.h"
+
+#include "calc_worksheet.h"
+#include "uno_runtime.h"
+
+namespace calc {
+
+int CalcWorksheets::count() const
+{
+    return m_document->sheetCount();
+}
+
+std::shared_ptr<excel::Worksheet> CalcWorksheets::item(int index)
+{
+    const int sheetCount = count();
+    if (index < 1 || index > sheetCount)
+        throw components::ComponentError(
+            QStringLiteral("There is no worksheet number %1: the workbook has %2.").arg(index).arg(sheetCount));
+    return std::make_shared<CalcWorksheet>(m_document, m_document->sheetAt(index - 1));
+}
+
+std::shared_ptr<excel::Worksheet> CalcWorksheets::Add()
+{
+    m_document->flush();
+    const int position = m_document->indexOf(m_document->activeSheet());
+    const QString name = unusedSheetName();
+    m_document->call(QStringLiteral("add a worksheet"),
+                     [&] { m_document->sheets()->insertNewByName(toOUString(name), sal_Int16(position)); });
+    const SheetRef sheet = m_document->sheetAt(position);
+    m_document->activate(sheet);
+    return std::make_shared<CalcWorksheet>(m_document, sheet);
+}
+
+// "Sheet" and a number, as a new worksheet is named in the formats users
+// save to; any name works, as long as no other sheet has it in any case.
+QString CalcWorksheets::unusedSheetName() const
+{
+    const QStringList names = m_document->sheetNames();
+    for (int n = int(names.size()) + 1;; ++n) {
+        const QString candidate = QStringLiteral("Sheet%1").arg(n);
+        if (!names.contains(candidate, Qt::CaseInsensitive))
+            return candidate;
+    }
+}
+
+std::shared_ptr<excel::Worksheet> CalcWorkbook::ActiveSheet()
+{
+    return std::make_shared<CalcWorksheet>(m_document, m_document->activeSheet());
+}
+
+} // namespace calc

@@ -1,0 +1,75 @@
+#include "cell_block_buffer.h"
+
+#include <utility>
+
+namespace calc {
+
+CellBlockBuffer::CellBlockBuffer(std::size_t cellBudget, Sink sink)
+    : m_cellBudget(cellBudget), m_sink(std::move(sink))
+{
+}
+
+void CellBlockBuffer::write(int row, int column, const QString &text)
+{
+    auto it = m_runs.find(row);
+    if (it != m_runs.end()) {
+        Run &run = it->second;
+        const int end = run.firstColumn + int(run.texts.size());
+        if (column >= run.firstColumn && column < end) {
+            run.texts[std::size_t(column - run.firstColumn)] = text;
+            return;
+        }
+        // Writes that do not extend the row to the right would leave a gap
+        // (or need cells on the left) that a rectangle cannot carry without
+        // overwriting cells nobody wrote: send what we have and start over.
+        if (column != end || m_cellCount >= 2 * m_cellBudget) {
+            flush();
+            it = m_runs.end();
+        } else {
+            run.texts.push_back(text);
+            ++m_cellCount;
+            return;
+        }
+    }
+    // Blocks end at a row boundary, so a table written row by row becomes
+    // whole rectangles.
+    if (m_cellCount >= m_cellBudget)
+        flush();
+    m_runs.emplace(row, Run{column, {text}});
+    ++m_cellCount;
+}
+
+void CellBlockBuffer::flush()
+{
+    if (m_runs.empty())
+        return;
+    std::map<int, Run> runs;
+    runs.swap(m_runs);
+    m_cellCount = 0;
+
+    CellBlock block;
+    int nextRow = 0;
+    std::size_t width = 0;
+    for (auto &[row, run] : runs) {
+        const bool joins = !block.rows.empty() && row == nextRow
+            && run.firstColumn == block.firstColumn && run.texts.size() == width;
+        if (!joins) {
+            if (!block.rows.empty())
+                m_sink(std::exchange(block, CellBlock{}));
+            block.firstRow = row;
+            block.firstColumn = run.firstColumn;
+            width = run.texts.size();
+        }
+        block.rows.push_back(std::move(run.texts));
+        nextRow = row + 1;
+    }
+    m_sink(std::move(block));
+}
+
+void CellBlockBuffer::discard()
+{
+    m_runs.clear();
+    m_cellCount = 0;
+}
+
+} // namespace calc

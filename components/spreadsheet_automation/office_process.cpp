@@ -1,0 +1,152 @@
+#include "office_process.h"
+
+#include "component_error.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <cerrno>
+#include <condition_variable>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <mutex>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <vector>
+
+extern char **environ;
+
+namespace calc {
+
+struct OfficeProcess::Watch {
+    mutable std::mutex mutex;
+    mutable std::condition_variable ended;
+    bool hasEnded = false;
+    int status = 0;
+};
+
+namespace {
+
+// Our client needs URE_BOOTSTRAP for itself; the office must find its own.
+std::vector<QByteArray> officeEnvironment()
+{
+    std::vector<QByteArray> environment;
+    for (char **entry = environ; *entry; ++entry) {
+        if (std::strncmp(*entry, "URE_BOOTSTRAP=", 14) != 0)
+            environment.emplace_back(*entry);
+    }
+    return environment;
+}
+
+std::vector<char *> pointersTo(std::vector<QByteArray> &strings)
+{
+    std::vector<char *> pointers;
+    for (QByteArray &s : strings)
+        pointers.push_back(s.data());
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
+QString cannotStart(const QString &program, const QString &reason)
+{
+    return QStringLiteral("LibreOffice Calc could not be started: %1 (%2). "
+                          "Please make sure LibreOffice Calc is installed.")
+        .arg(reason, QDir::toNativeSeparators(program));
+}
+
+} // namespace
+
+OfficeProcess::OfficeProcess(qint64 processId, std::shared_ptr<Watch> watch)
+    : m_processId(processId), m_watch(std::move(watch))
+{
+}
+
+std::unique_ptr<OfficeProcess> OfficeProcess::start(const QString &program, const QStringList &arguments,
+                                                    const QString &logFile)
+{
+    const QFileInfo programInfo(program);
+    if (!programInfo.exists())
+        throw components::ComponentError(cannotStart(program, QStringLiteral("the program was not found")));
+    if (!programInfo.isExecutable() || programInfo.isDir())
+        throw components::ComponentError(cannotStart(program, QStringLiteral("the file is not a program")));
+
+    std::vector<QByteArray> argumentStrings{QFile::encodeName(program)};
+    for (const QString &argument : arguments)
+        argumentStrings.push_back(argument.toLocal8Bit());
+    std::vector<QByteArray> environmentStrings = officeEnvironment();
+    std::vector<char *> argv = pointersTo(argumentStrings);
+    std::vector<char *> envp = pointersTo(environmentStrings);
+
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
+    const QByteArray log = QFile::encodeName(logFile);
+    posix_spawn_file_actions_addopen(&files, 1, log.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_adddup2(&files, 1, 2);
+
+    // We ignore SIGPIPE for the UNO bridge; the office must get it back, and
+    // must not inherit whatever signals our threads have blocked.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    sigset_t noneBlocked;
+    sigemptyset(&noneBlocked);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setsigmask(&attributes, &noneBlocked);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+
+    pid_t pid = 0;
+    const int error = posix_spawn(&pid, argv[0], &files, &attributes, argv.data(), envp.data());
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&files);
+    if (error != 0)
+        throw components::ComponentError(cannotStart(program, QString::fromLocal8Bit(std::strerror(error))));
+
+    // The watcher owns its state with us, so it may outlive this object when
+    // the office is left running for the user.
+    auto watch = std::make_shared<Watch>();
+    std::thread([pid, watch] {
+        int status = 0;
+        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+        std::lock_guard lock(watch->mutex);
+        watch->hasEnded = true;
+        watch->status = status;
+        watch->ended.notify_all();
+    }).detach();
+    return std::unique_ptr<OfficeProcess>(new OfficeProcess(pid, std::move(watch)));
+}
+
+bool OfficeProcess::hasEnded() const
+{
+    std::lock_guard lock(m_watch->mutex);
+    return m_watch->hasEnded;
+}
+
+QString OfficeProcess::endDescription() const
+{
+    std::lock_guard lock(m_watch->mutex);
+    if (!m_watch->hasEnded)
+        return {};
+    const int status = m_watch->status;
+    if (WIFSIGNALED(status))
+        return QStringLiteral("it was ended by signal %1").arg(WTERMSIG(status));
+    return QStringLiteral("it exited with status %1").arg(WEXITSTATUS(status));
+}
+
+bool OfficeProcess::waitForEnd(std::chrono::milliseconds timeout) const
+{
+    std::unique_lock lock(m_watch->mutex);
+    return m_watch->ended.wait_for(lock, timeout, [this] { return m_watch->hasEnded; });
+}
+
+void OfficeProcess::kill()
+{
+    ::kill(-pid_t(m_processId), SIGKILL);
+}
+
+} // namespace calc

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <chrono>
+#include <memory>
+
+namespace calc {
+
+// The office as an operating-system process: started in a session of its own
+// (so a terminal or desktop session that ends takes our program down, but
+// not the workbook we left to the user), and watched, so that an office that
+// ends is noticed at once instead of being waited for.
+class OfficeProcess {
+public:
+    // Throws components::ComponentError when the program cannot be started.
+    // The office's output goes to logFile.
+    static std::unique_ptr<OfficeProcess> start(const QString &program, const QStringList &arguments,
+                                                const QString &logFile);
+    // Never stops the office: one left to the user must outlive us.
+    ~OfficeProcess() = default;
+
+    // Leader of the office's process group: the launcher, and soffice.bin
+    // under it, share it.
+    qint64 processId() const { return m_processId; }
+    bool hasEnded() const;
+    // How it ended, for the user ("it was killed by signal 9").
+    QString endDescription() const;
+    bool waitForEnd(std::chrono::milliseconds timeout) const;
+    // The whole process group, so no soffice.bin is left behind.
+    void kill();
+
+    struct Watch;
+
+private:
+    OfficeProcess(qint64 processId, std::shared_ptr<Watch> watch);
+
+    qint64 m_processId;
+    std::shared_ptr<Watch> m_watch;
+};
+
+} // namespace calc

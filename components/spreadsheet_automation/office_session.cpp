@@ -1,0 +1,161 @@
+#include "office_session.h"
+
+#include "component_error.h"
+#include "office_profile.h"
+#include "uno_runtime.h"
+
+#include <QDir>
+#include <QRandomGenerator>
+#include <atomic>
+#include <chrono>
+#include <com/sun/star/bridge/UnoUrlResolver.hpp>
+#include <com/sun/star/connection/NoConnectException.hpp>
+#include <com/sun/star/container/XEnumeration.hpp>
+#include <com/sun/star/container/XEnumerationAccess.hpp>
+#include <com/sun/star/frame/Desktop.hpp>
+#include <com/sun/star/util/XModifiable.hpp>
+#include <unistd.h>
+
+using namespace std::chrono_literals;
+
+namespace calc {
+
+namespace {
+
+constexpr auto startDeadline = 60s;
+constexpr auto closeDeadline = 10s;
+
+QString officeProgram()
+{
+    // Lets tests and unusual installations point at another office.
+    const QString chosen = qEnvironmentVariable("MARROWBECK_SOFFICE");
+    return chosen.isEmpty() ? QStringLiteral(LIBREOFFICE_PROGRAM_DIR "/soffice") : chosen;
+}
+
+QString newPipeName()
+{
+    static std::atomic<int> counter{0};
+    return QStringLiteral("marrowbeck-%1-%2-%3")
+        .arg(::getpid())
+        .arg(++counter)
+        .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
+}
+
+bool hasDisplay()
+{
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+} // namespace
+
+OfficeSession::OfficeSession(std::unique_ptr<OfficeProcess> process, bool hasDisplay)
+    : m_process(std::move(process)), m_hasDisplay(hasDisplay)
+{
+}
+
+std::shared_ptr<OfficeSession> OfficeSession::start()
+{
+    localUnoContext();
+    const bool display = hasDisplay();
+    OfficeProfile profile = OfficeProfile::claim();
+    const QString pipeName = newPipeName();
+    QStringList arguments{
+        QStringLiteral("--invisible"), QStringLiteral("--nologo"), QStringLiteral("--nodefault"),
+        QStringLiteral("--norestore"), QStringLiteral("--nolockcheck"),
+        QStringLiteral("--accept=pipe,name=%1;urp;StarOffice.ComponentContext").arg(pipeName),
+        QStringLiteral("-env:UserInstallation=%1").arg(profile.url())};
+    // Without a display a windowed office would not start at all; such an
+    // office can still write workbooks, but cannot show them.
+    if (!display)
+        arguments.prepend(QStringLiteral("--headless"));
+    const QString log = profile.folder() + QStringLiteral("/office.log");
+    auto process = OfficeProcess::start(officeProgram(), arguments, log);
+    profile.recordOffice(process->processId());
+
+    std::shared_ptr<OfficeSession> session(new OfficeSession(std::move(process), display));
+    session->connect(pipeName);
+    return session;
+}
+
+void OfficeSession::connect(const QString &pipeName)
+{
+    const auto resolver = css::bridge::UnoUrlResolver::create(localUnoContext());
+    const rtl::OUString url = toOUString(QStringLiteral("uno:pipe,name=%1;urp;StarOffice.ComponentContext").arg(pipeName));
+    const auto deadline = std::chrono::steady_clock::now() + startDeadline;
+    css::uno::Reference<css::uno::XInterface> remote;
+    while (!remote.is()) {
+        try {
+            remote = resolver->resolve(url);
+            break;
+        } catch (const css::connection::NoConnectException &) {
+        } catch (const css::uno::Exception &) {
+        }
+        if (m_process->hasEnded())
+            throw components::ComponentError(
+                QStringLiteral("LibreOffice Calc could not be started: %1 while starting up. "
+                               "Please make sure LibreOffice Calc is installed and opens normally.")
+                    .arg(m_process->endDescription()));
+        if (std::chrono::steady_clock::now() > deadline)
+            throw components::ComponentError(
+                QStringLiteral("LibreOffice Calc was started but did not answer within %1 seconds.")
+                    .arg(std::chrono::seconds(startDeadline).count()));
+        // Wakes early when the office ends, so a failed start is reported at once.
+        m_process->waitForEnd(50ms);
+    }
+    try {
+        const css::uno::Reference<css::uno::XComponentContext> context(remote, css::uno::UNO_QUERY_THROW);
+        m_desktop = css::frame::Desktop::create(context);
+    } catch (const css::uno::Exception &) {
+        throw components::ComponentError(
+            QStringLiteral("LibreOffice Calc was started but its desktop could not be reached."));
+    }
+}
+
+OfficeSession::~OfficeSession()
+{
+    if (!m_handedOver)
+        close();
+}
+
+void OfficeSession::close()
+{
+    if (m_process->hasEnded())
+        return;
+    if (!m_desktop.is()) {
+        // It never answered: there is nothing to ask it.
+        m_process->kill();
+        m_process->waitForEnd(closeDeadline);
+        return;
+    }
+    try {
+        // Nothing in this office was ever shown, so nothing in it is the
+        // user's: unmodified documents let it end without asking anything.
+        const auto documents = m_desktop->getComponents()->createEnumeration();
+        while (documents->hasMoreElements()) {
+            css::uno::Reference<css::util::XModifiable> document(documents->nextElement(), css::uno::UNO_QUERY);
+            if (document.is())
+                document->setModified(false);
+        }
+        m_desktop->terminate();
+    } catch (...) {
+        // It may vanish under the call; waiting below settles it either way.
+    }
+    m_desktop.clear();
+    if (!m_process->waitForEnd(closeDeadline)) {
+        m_process->kill();
+        m_process->waitForEnd(closeDeadline);
+    }
+}
+
+QString OfficeSession::stoppedDescription(const QString &action) const
+{
+    // The bridge reports a lost office within milliseconds, slightly before
+    // the process is seen to end.
+    m_process->waitForEnd(2s);
+    const QString how = m_process->hasEnded() ? m_process->endDescription()
+                                              : QStringLiteral("the connection to it was lost");
+    return QStringLiteral("LibreOffice Calc could not %1: it has stopped unexpectedly (%2). "
+                          "The workbook it held is lost.").arg(action, how);
+}
+
+} // namespace calc

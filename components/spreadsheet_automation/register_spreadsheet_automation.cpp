@@ -1,0 +1,11 @@
+#include "register_spreadsheet_automation.h"
+
+#include "calc_application.h"
+#include "registry.h"
+#include "spreadsheet_automation.h"
+
+void registerSpreadsheetAutomationComponents()
+{
+    components::Registry::instance().registerFactory(
+        excel::ApplicationClass, [] { return std::make_shared<calc::CalcApplication>(); });
+}

@@ -1,0 +1,27 @@
+#include "sheet_name_rules.h"
+
+namespace calc {
+
+QString sheetNameRefusal(const QString &name, const QStringList &otherNames)
+{
+    if (name.isEmpty())
+        return QStringLiteral("A worksheet name cannot be empty.");
+    if (name.size() > maximumSheetNameLength)
+        return QStringLiteral("The worksheet name \"%1\" is longer than %2 characters.")
+            .arg(name).arg(maximumSheetNameLength);
+    for (const QChar c : name) {
+        if (QStringLiteral("\\/?*:[]").contains(c))
+            return QStringLiteral("The worksheet name \"%1\" contains the character %2, "
+                                  "which worksheet names cannot contain (\\ / ? * : [ ]).")
+                .arg(name, QString(c));
+    }
+    if (name.startsWith(QLatin1Char('\'')) || name.endsWith(QLatin1Char('\'')))
+        return QStringLiteral("The worksheet name \"%1\" begins or ends with an apostrophe, "
+                              "which worksheet names cannot do.").arg(name);
+    if (otherNames.contains(name, Qt::CaseInsensitive))
+        return QStringLiteral("The worksheet name \"%1\" is already taken by another worksheet "
+                              "of this workbook.").arg(name);
+    return {};
+}
+
+} // namespace calc

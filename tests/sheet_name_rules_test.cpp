@@ -1,0 +1,32 @@
+// The sheet names refused before Calc sees them.
+
+#include "sheet_name_rules.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(SheetNameRules, NamesTheSavedFormatsCannotStoreAreRefusedWithAReason)
+{
+    const QStringList others{"Customers", "Ünïcödé"};
+    const QStringList refused{"", QString(32, 'a'), "a\\b", "a/b", "a?b", "a*b", "a:b", "a[b", "a]b",
+                              "'a", "a'", "'", "customers", "CUSTOMERS", "üNÏCÖDÉ"};
+    for (const QString &name : refused)
+        EXPECT_FALSE(calc::sheetNameRefusal(name, others).isEmpty()) << name.toStdString();
+}
+
+TEST(SheetNameRules, OtherNamesAreAllowed)
+{
+    const QStringList others{"Customers"};
+    const QStringList allowed{QString(31, 'a'), "a'b", "Orders 2021", "x.y-z_(1)", "表", "Customers2", " "};
+    for (const QString &name : allowed)
+        EXPECT_TRUE(calc::sheetNameRefusal(name, others).isEmpty()) << name.toStdString();
+}
+
+TEST(SheetNameRules, TheReasonNamesTheOffendingName)
+{
+    EXPECT_TRUE(calc::sheetNameRefusal("bad:name", {}).contains("bad:name"));
+    EXPECT_TRUE(calc::sheetNameRefusal("orders", {"Orders"}).contains("already taken"));
+}
+
+} // namespace

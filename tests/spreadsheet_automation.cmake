@@ -1,0 +1,12 @@
+# The Calc component: its rules without an office, its contract against a
+# real headless Calc, its faults, and showing the workbook on a display.
+marrowbeck_test(spreadsheet_rules_test
+  SOURCES cell_block_buffer_test.cpp sheet_name_rules_test.cpp
+  LIBS marrowbeck_spreadsheet_automation
+  LABELS spreadsheet unit
+  TIMEOUT 60)
+marrowbeck_test(calc_workbook_test
+  SOURCES calc_workbook_test.cpp calc_test_office.h
+  LIBS marrowbeck_spreadsheet_automation
+  LABELS spreadsheet calc
+  TIMEOUT 300)
