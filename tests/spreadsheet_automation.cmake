@@ -10,3 +10,14 @@ marrowbeck_test(calc_workbook_test
   LIBS marrowbeck_spreadsheet_automation
   LABELS spreadsheet calc
   TIMEOUT 300)
+marrowbeck_test(calc_office_faults_test
+  SOURCES calc_office_faults_test.cpp calc_test_office.h
+  LIBS marrowbeck_spreadsheet_automation
+  LABELS spreadsheet calc
+  TIMEOUT 300)
+marrowbeck_test(calc_visible_test
+  SOURCES calc_visible_test.cpp calc_test_office.h
+  LIBS marrowbeck_spreadsheet_automation
+  LABELS spreadsheet calc
+  DISPLAY
+  TIMEOUT 300)
