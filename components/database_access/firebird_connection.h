@@ -1,0 +1,28 @@
+#pragma once
+
+#include "database_access.h"
+#include "firebird_session.h"
+
+#include <memory>
+
+namespace dbaccess {
+
+// "ADODB.Connection" on Firebird: the connection string of the connection
+// window becomes one attachment with one read-only snapshot transaction.
+class FirebirdConnection : public ado::Connection {
+public:
+    void setCursorLocation(int location) override;
+    void setMode(int mode) override;
+    void Open(const QString &connectionString) override;
+    std::shared_ptr<ado::Recordset> OpenSchema(int schema) override;
+    int state() const override;
+    void Close() override;
+
+    // The open session; throws when the connection is not open.
+    std::shared_ptr<Session> session() const;
+
+private:
+    std::shared_ptr<Session> m_session;
+};
+
+} // namespace dbaccess

@@ -1,0 +1,102 @@
+#include "firebird_error.h"
+
+#include "component_error.h"
+#include "firebird_client.h"
+
+#include <cerrno>
+#include <cstring>
+#include <ibase.h>
+#include <vector>
+
+namespace dbaccess {
+
+namespace {
+
+struct StatusCodes {
+    std::vector<std::intptr_t> codes;
+    int osError = 0;
+
+    bool has(std::intptr_t code) const { return std::find(codes.begin(), codes.end(), code) != codes.end(); }
+};
+
+StatusCodes readStatusVector(const std::intptr_t *errors)
+{
+    StatusCodes result;
+    for (const std::intptr_t *p = errors; p && *p != isc_arg_end;) {
+        switch (p[0]) {
+        case isc_arg_gds: result.codes.push_back(p[1]); p += 2; break;
+        case isc_arg_unix:
+            if (result.osError == 0)
+                result.osError = int(p[1]);
+            p += 2;
+            break;
+        case isc_arg_cstring: p += 3; break;
+        default: p += 2; break;
+        }
+    }
+    return result;
+}
+
+QString fileProblem(const StatusCodes &status, const QString &database)
+{
+    switch (status.osError) {
+    case ENOENT:
+    case ENOTDIR:
+        return QStringLiteral("The database file \"%1\" does not exist.").arg(database);
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return QStringLiteral("The database file \"%1\" cannot be opened: reading it needs permission to read and "
+                              "write the file (a server needs it for its own user).").arg(database);
+    case EISDIR:
+        return QStringLiteral("\"%1\" is a folder, not a database file.").arg(database);
+    default:
+        return QStringLiteral("The database file \"%1\" could not be opened (%2).")
+            .arg(database, QString::fromLocal8Bit(std::strerror(status.osError)));
+    }
+}
+
+} // namespace
+
+QString describeFirebirdError(const std::intptr_t *errors, const QString &database, const QString &firebirdText)
+{
+    const StatusCodes status = readStatusVector(errors);
+    if (status.has(isc_login))
+        return QStringLiteral("The user name or the password is not correct for the database \"%1\".").arg(database);
+    if (status.has(isc_already_opened) || status.has(isc_lock_conflict))
+        return QStringLiteral("The database file \"%1\" is in use by another program, such as a Firebird server. "
+                              "Open it through that server (host:path), or close the other program first.").arg(database);
+    if (status.has(isc_network_error) || status.has(isc_net_connect_err))
+        return QStringLiteral("The Firebird server for \"%1\" cannot be reached: it is not running, or it does not "
+                              "accept connections on that host and port.").arg(database);
+    if (status.has(isc_bad_db_format))
+        return QStringLiteral("The file \"%1\" is not a Firebird or InterBase database.").arg(database);
+    if (status.has(isc_wrong_ods))
+        return QStringLiteral("The database \"%1\" was made by a Firebird or InterBase version that this program "
+                              "cannot read.").arg(database);
+    if (status.has(isc_sys_request) && status.has(isc_io_error) == false && status.osError == EACCES)
+        return QStringLiteral("Firebird's lock folder cannot be used (permission denied). Set FIREBIRD_LOCK to a "
+                              "folder of your own and try again.");
+    if (status.has(isc_io_error) || status.has(isc_io_open_err) || status.has(isc_io_access_err))
+        return fileProblem(status, database);
+    if (status.has(isc_unavailable))
+        return QStringLiteral("No Firebird engine is available for \"%1\": the embedded engine or the server "
+                              "connection of the Firebird client is not installed.").arg(database);
+    if (status.has(isc_shutdown))
+        return QStringLiteral("The database \"%1\" is shut down.").arg(database);
+    if (status.has(isc_no_priv))
+        return QStringLiteral("The user has no permission to read this data in \"%1\".").arg(database);
+    if (status.has(isc_dsql_relation_err))
+        return QStringLiteral("The table does not exist in \"%1\" (%2).").arg(database, firebirdText);
+    return QStringLiteral("Firebird could not complete the request on \"%1\": %2").arg(database, firebirdText);
+}
+
+void throwFirebirdError(const Firebird::IStatus *status, const QString &database)
+{
+    char text[2048] = {};
+    firebirdMaster()->getUtilInterface()->formatStatus(text, sizeof text - 1, const_cast<Firebird::IStatus *>(status));
+    const QString firebirdText = QString::fromLocal8Bit(text).simplified();
+    throw components::ComponentError(describeFirebirdError(status->getErrors(), database, firebirdText));
+}
+
+} // namespace dbaccess

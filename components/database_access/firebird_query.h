@@ -1,0 +1,48 @@
+#pragma once
+
+#include "firebird_column.h"
+#include "firebird_session.h"
+
+#include <QString>
+#include <memory>
+#include <vector>
+
+namespace dbaccess {
+
+// One SELECT streamed row by row inside the session's transaction: only the
+// current row is held, whatever the size of the table.
+class FirebirdQuery {
+public:
+    FirebirdQuery(std::shared_ptr<Session> session, const QString &query);
+    ~FirebirdQuery();
+    FirebirdQuery(const FirebirdQuery &) = delete;
+    FirebirdQuery &operator=(const FirebirdQuery &) = delete;
+
+    const std::vector<FirebirdColumn> &columns() const { return m_columns; }
+
+    // Makes the next row current; false when there is none.
+    bool fetch();
+    ado::Value value(int column) const;
+
+    // The exact number of rows of the query, counted by the server in the
+    // same snapshot the rows come from, without fetching them.
+    long count();
+
+private:
+    void prepare(Firebird::ThrowStatusWrapper &status);
+    QString inlinedQuery() const;
+    QByteArray readBlob(const ISC_QUAD &blobId) const;
+    [[noreturn]] void fail(const Firebird::FbException &error) const;
+
+    std::shared_ptr<Session> m_session;
+    QString m_query;
+    std::vector<FirebirdColumn> m_columns;
+    Firebird::IStatement *m_statement = nullptr;
+    Firebird::IResultSet *m_cursor = nullptr;
+    std::vector<unsigned char> m_row;
+    ValueText m_text;
+    BlobReader m_blobReader;
+    long m_count = -1;
+};
+
+} // namespace dbaccess

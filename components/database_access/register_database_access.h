@@ -1,0 +1,4 @@
+#pragma once
+
+// Registers "ADODB.Connection" and "ADODB.RecordSet" on the Firebird client.
+void registerDatabaseAccessComponents();

@@ -1,0 +1,46 @@
+#pragma once
+
+// Database values as the text a user reads in a cell. Pure, no Firebird.
+
+#include <QLocale>
+#include <QString>
+#include <cstdint>
+#include <vector>
+
+namespace dbaccess {
+
+// Built once per recordset from a locale (the system's in the program) and
+// then used for every cell, so the locale's patterns are read only once.
+// Numbers use plain ASCII digits, "-" and the locale's decimal separator and
+// never group digits; dates follow the locale's short date order with the
+// year always in four digits; times always show seconds, and the fraction
+// of a second when it is not zero.
+class ValueText {
+public:
+    explicit ValueText(const QLocale &locale);
+
+    // unscaled x 10^scale, exactly (scale <= 0): NUMERIC, DECIMAL, BIGINT.
+    QString exactNumber(std::int64_t unscaled, int scale) const;
+    // The shortest text that reads back as the same double.
+    QString floating(double value) const;
+    QString date(int year, int month, int day) const;
+    // tenThousandths: Firebird keeps times to 1/10,000 of a second.
+    QString time(int hour, int minute, int second, int tenThousandths) const;
+    QString timestamp(int year, int month, int day, int hour, int minute, int second, int tenThousandths) const;
+    static QString boolean(bool value);
+
+    struct Part {
+        enum Kind { Literal, Day, DayName, Month, MonthName, Year, Hour12, Hour24, Minute, Second, AmPm };
+        Kind kind;
+        int width = 1; // digits, or QLocale::FormatType for names
+        QString literal;
+    };
+
+private:
+    QLocale m_locale;
+    QChar m_decimal;
+    std::vector<Part> m_date;
+    std::vector<Part> m_time;
+};
+
+} // namespace dbaccess
