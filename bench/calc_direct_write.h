@@ -1,0 +1,20 @@
+#pragma once
+
+// Writing straight to Calc over UNO, without the component: the yardstick
+// the component is measured against. Benchmarks only.
+
+#include "spreadsheet_automation.h"
+#include "spreadsheet_write_rate.h"
+
+namespace spreadsheet_bench {
+
+// One bulk call per block of blockRows rows into the application's last
+// workbook's sheet of that name.
+WriteRate writeDirectInBlocks(const excel::Application &application, const QString &sheetName, int rows,
+                              int columns, int blockRows);
+
+// One call per cell, as a naive automation client writes.
+WriteRate writeDirectCellByCell(const excel::Application &application, const QString &sheetName, int rows,
+                                int columns);
+
+} // namespace spreadsheet_bench
