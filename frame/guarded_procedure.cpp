@@ -56,6 +56,8 @@ void GuardedProcedure::whileLoop(int number, const std::function<bool()> &condit
 
 void GuardedProcedure::report(const QString &description)
 {
+    if (m_reportEachStepOnce && !m_reportedSteps.insert(m_step).second)
+        return;
     reportFailure(description, m_location, m_step);
 }
 

@@ -3,6 +3,7 @@
 #include <QString>
 #include <functional>
 #include <optional>
+#include <set>
 
 namespace frame {
 
@@ -41,9 +42,17 @@ public:
     // Reports a failure at the current step.
     void report(const QString &description);
 
+    // From now on a step that has already been reported fails silently, so
+    // a step inside a loop cannot raise a storm of boxes. forgetReports()
+    // starts a new round (the export's next table).
+    void reportEachStepOnce() { m_reportEachStepOnce = true; }
+    void forgetReports() { m_reportedSteps.clear(); }
+
 private:
     QString m_location;
     int m_step = 0;
+    bool m_reportEachStepOnce = false;
+    std::set<int> m_reportedSteps;
 };
 
 // The description of whatever is in flight inside a catch block.

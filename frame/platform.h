@@ -43,9 +43,11 @@ void End();
 // Lets pending window events run. Cheap enough to call once per cell: the
 // event loop itself runs at most every few milliseconds.
 void DoEvents();
-// Forces the next DoEvents to run the event loop (tests, and after a change
-// the user must see at once).
+// Forces the next DoEvents to run the event loop.
 void resetDoEventsThrottle();
+// Tests make every DoEvents run the loop (0); a negative value restores the
+// production interval.
+void setDoEventsIntervalForTesting(qint64 nanoseconds);
 
 // The folder of the program's executable, without a trailing separator.
 QString programFolder();

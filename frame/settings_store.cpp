@@ -67,3 +67,18 @@ void flushSettings()
 }
 
 } // namespace frame
+
+namespace frame {
+
+QString settingsFileName(const QString &appName) { return store(appName).fileName(); }
+
+void clearSettingsForTesting()
+{
+    for (auto &entry : openStores()) {
+        entry.second->clear();
+        entry.second->sync();
+    }
+    openStores().clear();
+}
+
+} // namespace frame

@@ -15,4 +15,10 @@ void SaveSetting(const QString &appName, const QString &section, const QString &
 // Puts every write on disk; called before the program ends at once.
 void flushSettings();
 
+// The file that holds an application's settings.
+QString settingsFileName(const QString &appName);
+
+// Forgets every value and every open store: a test starts from a first run.
+void clearSettingsForTesting();
+
 } // namespace frame

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QMouseEvent>
 #include <QWidget>
 
 namespace frame {
@@ -53,6 +54,12 @@ void WindowPointer::setHoverValue(QWidget &control, int value)
 bool WindowPointer::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::MouseMove || event->type() == QEvent::Enter) {
+        // A move over a child that has no rule of its own reaches its parent
+        // too; only moves over the control's own surface count.
+        auto *widget = static_cast<QWidget *>(watched);
+        if (event->type() == QEvent::MouseMove
+            && widget->childAt(static_cast<QMouseEvent *>(event)->position().toPoint()))
+            return QObject::eventFilter(watched, event);
         const QVariant hover = watched->property(hoverProperty);
         if (hover.isValid() && m_value != vbHourglass)
             setValue(hover.toInt());

@@ -1,0 +1,57 @@
+#include "add_tables.h"
+
+#include "database_access.h"
+#include "fire_bird.h"
+#include "guarded_procedure.h"
+
+#include <QTreeWidget>
+
+namespace FireBird {
+namespace {
+
+void appendUnticked(QTreeWidget &list, const QString &name)
+{
+    auto *item = new QTreeWidgetItem(QStringList{name});
+    item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+    item->setCheckState(0, Qt::Unchecked);
+    list.addTopLevelItem(item);
+}
+
+} // namespace
+
+void AddTablesToFireBirdListbox(QTreeWidget &list)
+{
+    frame::GuardedProcedure p(QStringLiteral("in Marrowbeck2021/08/31.FireBird.AddTablesToFireBirdListbox "));
+    std::shared_ptr<ado::Connection> connection;
+    std::shared_ptr<ado::Recordset> recordset;
+    p.step(100, [&] { connection = components::create<ado::Connection>(ado::ConnectionClass); });
+    p.step(102, [&] { recordset = components::create<ado::Recordset>(ado::RecordsetClass); });
+    p.step(104, [&] { connection->setCursorLocation(ado::adUseClient); });
+    const bool opened = p.step(106, [&] { connection->Open(currentConnectionString()); });
+    p.step(108, [&] { list.clear(); });
+    // Without a connection or a catalogue every later step would fail in
+    // turn: one report is enough, and the list stays empty.
+    if (!opened)
+        return;
+    if (!p.step(110, [&] { recordset = connection->OpenSchema(ado::adSchemaTables); }))
+        return;
+    p.reportEachStepOnce();
+    p.whileLoop(112, [&] { return !recordset->Eof(); }, [&] {
+        std::optional<QString> name;
+        if (p.test(114, [&] {
+                name = recordset->fields().item(QStringLiteral("TABLE_NAME")).value().value_or(QString());
+                return name->mid(3, 1) != QLatin1String("$");
+            }))
+            p.step(116, [&] {
+                if (!name)
+                    throw components::ComponentError(QStringLiteral("The table name could not be read."));
+                appendUnticked(list, *name);
+            });
+        // A record set that cannot move on would bring this row back for ever.
+        return p.step(118, [&] { recordset->MoveNext(); });
+    });
+    p.step(120, [&] { recordset->Close(); });
+    p.step(122, [&] { connection->Close(); });
+}
+
+} // namespace FireBird

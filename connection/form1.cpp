@@ -1,0 +1,199 @@
+#include "form1.h"
+
+#include "add_tables.h"
+#include "appearance.h"
+#include "artwork.h"
+#include "database_access.h"
+#include "desktop_services.h"
+#include "fire_bird.h"
+#include "form2.h"
+#include "guarded_procedure.h"
+#include "guidance.h"
+#include "is_installed.h"
+#include "main_module.h"
+#include "platform.h"
+#include "settings_store.h"
+#include "window_styling.h"
+
+#include <QCloseEvent>
+#include <QTimer>
+
+namespace {
+
+const QString appName = QStringLiteral("Tenvara");
+const QString databaseKey = QStringLiteral("FireBirdDatabase");
+const QString passwordKey = QStringLiteral("FireBirdPassword");
+const QString userKey = QStringLiteral("FireBirdUser");
+
+QString location(const char *procedure)
+{
+    return QStringLiteral("in Marrowbeck2021/08/31.Form1.%1 ").arg(QLatin1String(procedure));
+}
+
+Form1 *&instance()
+{
+    static Form1 *window = nullptr;
+    return window;
+}
+
+} // namespace
+
+Form1::Form1() : m_pointer(*this)
+{
+    setupUi(this);
+    frame::styleWizardWindow(*this);
+    // The password shows one '*' per character, not the platform's bullet.
+    Text2->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
+    connectHandlers();
+    setUpPointerRules();
+}
+
+void Form1::connectHandlers()
+{
+    connect(Text1, &QLineEdit::textChanged, this, &Form1::Text1_Change);
+    connect(Text2, &QLineEdit::textChanged, this, &Form1::Text2_Change);
+    connect(Text7, &QLineEdit::textChanged, this, &Form1::Text7_Change);
+    for (QLineEdit *box : {Text1, Text2, Text7})
+        box->installEventFilter(this);
+    connect(PushButton1, &QPushButton::clicked, this, &Form1::PushButton1_Click);
+    connect(PushButton2, &QPushButton::clicked, this, &Form1::PushButton2_Click);
+    connect(PushButton3, &QPushButton::clicked, this, &Form1::PushButton3_Click);
+    connect(PushButton4, &QPushButton::clicked, this, &Form1::PushButton4_Click);
+    connect(PushButton5, &QPushButton::clicked, this, &Form1::PushButton5_Click);
+    connect(PushButton7, &QPushButton::clicked, this, &Form1::PushButton7_Click);
+}
+
+void Form1::setUpPointerRules()
+{
+    for (QWidget *button : {PushButton1, PushButton2, PushButton3, PushButton4, PushButton5, PushButton7})
+        m_pointer.setHoverValue(*button, frame::vbCustom);
+    for (QWidget *surface : std::initializer_list<QWidget *>{this, Frame1, Text1, Text2})
+        m_pointer.setHoverValue(*surface, frame::vbDefault);
+}
+
+void Form1::Form_Load()
+{
+    frame::GuardedProcedure p(location("Form_Load"));
+    p.step(104, [&] { Main::ApplySkin(*this); });
+    if (p.test(122, [] { return Main::FileExists(Main::pointerFilePath()); }))
+        p.step(124, [&] { m_pointer.setPicture(Main::loadCursorFile(Main::pointerFilePath())); });
+    p.step(126, [&] { Text1->setText(frame::GetSetting(appName, Main::productTitle, databaseKey, QString())); });
+    p.step(128, [&] { Text2->setText(frame::GetSetting(appName, Main::productTitle, passwordKey, QString())); });
+    p.step(130, [&] { Text7->setText(frame::GetSetting(appName, Main::productTitle, userKey, QStringLiteral("SYSDBA"))); });
+    if (p.test(132, [] { return FireBird::CanConnectToFireBird(); }))
+        p.step(134, [&] { PushButton2_Click(); });
+    p.step(136, [&] { setWindowTitle(Main::productTitle); });
+    p.step(136, [&] { setWindowIcon(Main::applicationIcon()); });
+    p.step(136, [] { Main::SetShortAppTitle(); });
+    p.step(138, [] { IsInstalled::CheckExcelInstalled(); });
+}
+
+void Form1::closeEvent(QCloseEvent *event)
+{
+    frame::End();
+    // Only a test's terminator returns; the window then stays as it was.
+    event->ignore();
+}
+
+bool Form1::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::FocusIn) {
+        if (auto *box = qobject_cast<QLineEdit *>(watched)) {
+            // Later than the focus event, or a mouse click into the box would
+            // undo the selection at once.
+            QTimer::singleShot(0, box, [box] { box->selectAll(); });
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void Form1::Text1_Change() { frame::SaveSetting(appName, Main::productTitle, databaseKey, Text1->text()); }
+void Form1::Text2_Change() { frame::SaveSetting(appName, Main::productTitle, passwordKey, Text2->text()); }
+void Form1::Text7_Change() { frame::SaveSetting(appName, Main::productTitle, userKey, Text7->text()); }
+
+void Form1::PushButton1_Click()
+{
+    frame::GuardedProcedure p(location("PushButton1_Click"));
+    p.step(100, [] { frame::MsgBox(guidance::helpText(), frame::vbOKOnly); });
+}
+
+void Form1::PushButton2_Click()
+{
+    frame::GuardedProcedure p(location("PushButton2_Click"));
+    if (p.test(100, [] { return FireBird::CanConnectToFireBird(); })) {
+        p.step(102, [] { FireBird::AddTablesToFireBirdListbox(*form2().ListView1); });
+        p.step(104, [] { form2().show(); });
+        p.step(106, [&] { hide(); });
+    } else {
+        p.step(108, [] { frame::MsgBox(QStringLiteral("Could not connect."), frame::vbOKOnly); });
+    }
+}
+
+void Form1::PushButton3_Click()
+{
+    frame::GuardedProcedure p(location("PushButton3_Click"));
+    std::shared_ptr<ado::Connection> connection;
+    p.step(100, [&] { connection = components::create<ado::Connection>(ado::ConnectionClass); });
+    // From here on a failure does not report: it ends in "Could not connect."
+    try {
+        m_pointer.setValue(frame::vbHourglass);
+        if (!connection)
+            throw components::ComponentError(QStringLiteral("No connection object."));
+        connection->setCursorLocation(ado::adUseServer);
+        connection->Open(FireBird::currentConnectionString());
+        frame::MsgBox(QStringLiteral("Connection successful."), frame::vbOKOnly);
+        m_pointer.setValue(frame::vbDefault);
+    } catch (...) {
+        frame::MsgBox(QStringLiteral("Could not connect."), frame::vbOKOnly);
+        m_pointer.setValue(frame::vbDefault);
+    }
+}
+
+void Form1::PushButton4_Click()
+{
+    frame::GuardedProcedure p(location("PushButton4_Click"));
+    if (p.test(100, [] { return frame::MsgBox(guidance::serverQuestion(), frame::vbYesNo) == frame::vbYes; }))
+        p.step(102, [] { frame::desktop().openUrl(guidance::serverPackagesUrl); });
+}
+
+void Form1::PushButton5_Click()
+{
+    frame::GuardedProcedure p(location("PushButton5_Click"));
+    frame::FileDialogSettings &dialog = m_commonDialog;
+    p.step(100, [&] { dialog.fileName = QString(); });
+    p.step(102, [&] { dialog.flags = guidance::databaseFileFlags; });
+    p.step(104, [&] { dialog.dialogTitle = guidance::databaseFileTitle; });
+    p.step(106, [&] { dialog.filter = guidance::databaseFileFilter; });
+    p.step(108, [&] { dialog.fileName = frame::desktop().showOpen(dialog, this); });
+    if (p.test(110, [&] { return !dialog.fileName.isEmpty(); }))
+        p.step(112, [&] { Text1->setText(dialog.fileName); });
+}
+
+void Form1::PushButton7_Click()
+{
+    frame::GuardedProcedure p(location("PushButton7_Click"));
+    p.step(100, [&] { Text1->setText(frame::programFolder() + guidance::sampleDatabaseRelativePath); });
+    p.step(102, [&] { Text7->setText(guidance::sampleUser); });
+    p.step(104, [&] { Text2->setText(guidance::samplePassword); });
+}
+
+Form1 &form1()
+{
+    Form1 *&window = instance();
+    if (!window) {
+        // Published before the load, which may reach back to this window
+        // (the table list reads the entries while the load is running).
+        window = new Form1;
+        window->Form_Load();
+    }
+    return *window;
+}
+
+bool form1Loaded() { return instance() != nullptr; }
+
+void unloadWindowsForTesting()
+{
+    delete instance();
+    instance() = nullptr;
+    unloadForm2ForTesting();
+}

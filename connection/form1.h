@@ -1,0 +1,47 @@
+#pragma once
+
+#include "ui_form1.h"
+#include "desktop_services.h"
+#include "window_pointer.h"
+
+#include <QWidget>
+
+// The connection window: database file, user name and password.
+class Form1 : public QWidget, public Ui::Form1 {
+    Q_OBJECT
+public:
+    Form1();
+
+    frame::WindowPointer &MousePointer() { return m_pointer; }
+
+    void Form_Load();
+
+    void Text1_Change();
+    void Text2_Change();
+    void Text7_Change();
+
+    void PushButton1_Click();
+    void PushButton2_Click();
+    void PushButton3_Click();
+    void PushButton4_Click();
+    void PushButton5_Click();
+    void PushButton7_Click();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void connectHandlers();
+    void setUpPointerRules();
+
+    frame::WindowPointer m_pointer;
+    frame::FileDialogSettings m_commonDialog;
+};
+
+// The one connection window, created and loaded on first reference.
+Form1 &form1();
+bool form1Loaded();
+
+// Tests start every case from unloaded windows.
+void unloadWindowsForTesting();

@@ -1,0 +1,113 @@
+#include "form2.h"
+
+#include "add_tables.h"
+#include "appearance.h"
+#include "artwork.h"
+#include "form1.h"
+#include "guarded_procedure.h"
+#include "main_module.h"
+#include "platform.h"
+#include "table_export.h"
+#include "window_styling.h"
+
+#include <QCloseEvent>
+#include <QHeaderView>
+
+namespace {
+
+QString location(const char *procedure)
+{
+    return QStringLiteral("in Marrowbeck2021/08/31.Form2.%1 ").arg(QLatin1String(procedure));
+}
+
+Form2 *&instance()
+{
+    static Form2 *window = nullptr;
+    return window;
+}
+
+// 6500 twips at 15 twips a pixel.
+constexpr int listColumnWidth = 433;
+
+} // namespace
+
+Form2::Form2() : m_pointer(*this)
+{
+    setupUi(this);
+    frame::styleWizardWindow(*this);
+    connect(PushButton2, &QPushButton::clicked, this, &Form2::PushButton2_Click);
+    connect(PushButton5, &QPushButton::clicked, this, &Form2::PushButton5_Click);
+    connect(PushButton8, &QPushButton::clicked, this, &Form2::PushButton8_Click);
+    connect(PushButton9, &QPushButton::clicked, this, &Form2::PushButton9_Click);
+    for (QWidget *button : {PushButton2, PushButton5, PushButton8, PushButton9})
+        m_pointer.setHoverValue(*button, frame::vbCustom);
+    for (QWidget *surface : std::initializer_list<QWidget *>{this, ListView1, ListView1->viewport()})
+        m_pointer.setHoverValue(*surface, frame::vbDefault);
+}
+
+void Form2::Form_Load()
+{
+    frame::GuardedProcedure p(location("Form_Load"));
+    p.step(100, [&] { Main::ApplyDefaultColors(*this); });
+    p.step(102, [&] { setWindowIcon(Main::applicationIcon()); });
+    if (p.test(104, [] { return Main::FileExists(Main::pointerFilePath()); }))
+        p.step(106, [&] { m_pointer.setPicture(Main::loadCursorFile(Main::pointerFilePath())); });
+    p.step(108, [&] { setWindowTitle(Main::productTitle); });
+    p.step(108, [&] { ListView1->setHeaderLabels({QStringLiteral("Select Tables To Import")}); });
+    p.step(108, [&] {
+        ListView1->header()->setStretchLastSection(false);
+        ListView1->setColumnWidth(0, listColumnWidth);
+    });
+    p.step(110, [&] { FireBird::AddTablesToFireBirdListbox(*ListView1); });
+    p.step(112, [&] { setEnabled(true); });
+    p.step(114, [&] { m_pointer.setValue(frame::vbDefault); });
+}
+
+void Form2::setAllTicks(const char *procedure, Qt::CheckState state)
+{
+    frame::GuardedProcedure p(location(procedure));
+    p.reportEachStepOnce();
+    // The count is held in a full int: lists of more than 32767 tables are
+    // ticked like any other.
+    const std::optional<int> count = p.value<int>(100, [&] { return ListView1->topLevelItemCount(); });
+    for (int k = 0; count && k < *count; ++k)
+        p.step(102, [&] { ListView1->topLevelItem(k)->setCheckState(0, state); });
+}
+
+void Form2::PushButton8_Click() { setAllTicks("PushButton8_Click", Qt::Checked); }
+
+void Form2::PushButton9_Click() { setAllTicks("PushButton9_Click", Qt::Unchecked); }
+
+void Form2::PushButton2_Click()
+{
+    frame::GuardedProcedure p(location("PushButton2_Click"));
+    p.step(100, [] { form1().show(); });
+    p.step(102, [&] { hide(); });
+}
+
+void Form2::PushButton5_Click() { runExport(*this); }
+
+void Form2::closeEvent(QCloseEvent *event)
+{
+    frame::End();
+    // Only a test's terminator returns; the window then stays as it was.
+    event->ignore();
+}
+
+Form2 &form2()
+{
+    Form2 *&window = instance();
+    if (!window) {
+        window = new Form2;
+        window->Form_Load();
+    }
+    return *window;
+}
+
+bool form2Loaded() { return instance() != nullptr; }
+
+void unloadForm2ForTesting()
+{
+    delete instance();
+    instance() = nullptr;
+}

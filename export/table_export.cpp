@@ -1,0 +1,250 @@
+#include "table_export.h"
+
+#include "database_access.h"
+#include "excel1.h"
+#include "fire_bird.h"
+#include "form2.h"
+#include "guarded_procedure.h"
+#include "main_module.h"
+#include "platform.h"
+#include "sheet_exists.h"
+#include "spreadsheet_automation.h"
+
+namespace {
+
+const QString binaryPlaceholder = QStringLiteral("{BINARY DATA}");
+
+// Everything one run of the export holds; dropped when the run ends.
+struct ExportRun {
+    Form2 &window;
+    frame::GuardedProcedure p{QStringLiteral("in Marrowbeck2021/08/31.Form2.PushButton5_Click ")};
+    std::shared_ptr<ado::Connection> connection;
+    std::shared_ptr<ado::Recordset> recordset;
+    std::shared_ptr<excel::Application> application;
+    std::shared_ptr<excel::Workbook> workbook;
+    std::shared_ptr<excel::Worksheet> sheet;
+    bool firstSheet = false;
+
+    void run();
+    bool prepareWorkbook();
+    void exportEntry(int i);
+    bool writeTable(const QString &sheetCandidate);
+    void nameSheet(const QString &candidate, int stepNumber);
+    QString distinctCandidate(const QString &base, int firstNumber, int stepNumber);
+    bool startContinuationSheet(const QString &sheetCandidate, int part, int fields);
+    void finish();
+};
+
+void ExportRun::run()
+{
+    p.step(100, [&] { connection = components::create<ado::Connection>(ado::ConnectionClass); });
+    p.step(102, [&] { recordset = components::create<ado::Recordset>(ado::RecordsetClass); });
+    if (window.exportRunning)
+        return;
+    p.step(106, [&] { window.exportRunning = true; });
+    if (!p.test(108, [&] { return window.ListView1->topLevelItemCount() == 0; })) {
+        p.step(110, [&] { window.MousePointer().setValue(frame::vbHourglass); });
+        p.step(112, [&] { connection->setMode(ado::adModeReadWrite); });
+        p.step(114, [&] { connection->Open(FireBird::currentConnectionString()); });
+        if (prepareWorkbook()) {
+            p.step(124, [&] { firstSheet = true; });
+            const std::optional<int> entries = p.value<int>(126, [&] { return window.ListView1->topLevelItemCount(); });
+            for (int i = 1; entries && i <= *entries; ++i) {
+                // "Next >" may have refilled the list during a yield; the
+                // entries beyond its new end are gone.
+                if (i > window.ListView1->topLevelItemCount())
+                    break;
+                exportEntry(i);
+            }
+            p.forgetReports();
+            p.step(208, [&] { workbook->ActiveSheet()->columns().AutoFit(); });
+            p.step(210, [&] { application->setVisible(true); });
+            finish();
+            p.step(224, [] { frame::MsgBox(QStringLiteral("Done."), frame::vbOKOnly); });
+        } else {
+            finish();
+        }
+        p.step(226, [&] {
+            if (connection->state() != ado::adStateClosed)
+                connection->Close();
+        });
+    }
+    p.step(228, [&] { window.exportRunning = false; });
+}
+
+// Without an application or a workbook there is nothing to write into: the
+// export ends after the one report instead of failing on every later step.
+bool ExportRun::prepareWorkbook()
+{
+    if (!p.step(116, [&] { application = components::create<excel::Application>(excel::ApplicationClass); }))
+        return false;
+    if (!p.step(118, [&] { workbook = application->workbooks().Add(); }))
+        return false;
+    p.whileLoop(120, [&] { return workbook->worksheets().count() > 1; }, [&] {
+        // A sheet that cannot be deleted would be tried for ever.
+        return p.step(122, [&] {
+            excel::Worksheets &sheets = workbook->worksheets();
+            sheets.item(sheets.count())->Delete();
+        });
+    });
+    return true;
+}
+
+void ExportRun::exportEntry(int i)
+{
+    p.forgetReports();
+    p.reportEachStepOnce();
+    QTreeWidgetItem *entry = window.ListView1->topLevelItem(i - 1);
+    if (!p.test(128, [&] { return entry->checkState(0) == Qt::Checked; }))
+        return;
+    QString currentName;
+    p.step(130, [&] { currentName = entry->text(0); });
+    p.step(132, [&] {
+        const int entriesNow = window.ListView1->topLevelItemCount();
+        window.ProgressBar1->setPercent(double(i) / double(entriesNow) * 100.0);
+    });
+    p.step(134, [&] { window.ProgressBar1->setText(tableProgressText(currentName)); });
+    p.step(136, [&] {
+        if (recordset->state() != ado::adStateClosed)
+            recordset->Close();
+    });
+    p.step(138, [&] { recordset->setCursorLocation(ado::adUseClient); });
+    // A table whose query fails has nothing to write: one report, next table.
+    if (!p.step(140, [&] { recordset->Open(selectAllQuery(currentName), *connection); }))
+        return;
+    if (p.test(142, [&] { return firstSheet; })) {
+        p.step(144, [&] { sheet = workbook->ActiveSheet(); });
+        p.step(146, [&] { firstSheet = false; });
+    } else {
+        p.step(148, [&] { sheet = workbook->worksheets().Add(); });
+    }
+    if (p.test(150, [&] { return currentName.size() > 31; })) {
+        p.step(152, [&] { currentName = currentName.left(30); });
+        QString base;
+        p.step(154, [&] { base = currentName.left(30); });
+        currentName = distinctCandidate(base, 1, 158);
+    }
+    nameSheet(currentName, 164);
+    writeTable(currentName);
+}
+
+// Numbers the base until its cleaned form names no worksheet yet. Each
+// candidate keeps within 30 characters, so the name the sheet gets is the
+// candidate itself and two long names never end on one worksheet name.
+QString ExportRun::distinctCandidate(const QString &base, int firstNumber, int stepNumber)
+{
+    QString candidate = firstNumber == 1 ? base : Excel1::numberedCandidate(base, firstNumber);
+    int n = firstNumber;
+    p.whileLoop(stepNumber, [&] { return SheetExists(Excel1::CleanSheetName(candidate), *workbook); }, [&] {
+        p.step(stepNumber + 2, [&] { candidate = Excel1::numberedCandidate(base, n); });
+        p.step(stepNumber + 4, [&] { ++n; });
+        return true;
+    });
+    return candidate;
+}
+
+void ExportRun::nameSheet(const QString &candidate, int stepNumber)
+{
+    p.step(stepNumber, [&] { sheet->setName(Excel1::CleanSheetName(candidate)); });
+}
+
+bool ExportRun::startContinuationSheet(const QString &sheetCandidate, int part, int fields)
+{
+    if (!p.step(148, [&] { sheet = workbook->worksheets().Add(); }))
+        return false;
+    nameSheet(distinctCandidate(sheetCandidate.left(30), part, 158), 164);
+    for (int f = 0; f < fields; ++f) {
+        if (!p.step(178, [&] { sheet->setCells(1, f + 1, (*recordset)[f].Name()); }))
+            return false;
+    }
+    return true;
+}
+
+bool ExportRun::writeTable(const QString &sheetCandidate)
+{
+    const std::optional<long> records = p.value<long>(172, [&] { return recordset->RecordCount(); });
+    if (!records)
+        return false;
+    const int N = int(*records);
+    const std::optional<int> F = p.value<int>(174, [&] { return recordset->fields().count(); });
+    if (!F)
+        return false;
+    for (int f = 0; f < *F; ++f) {
+        p.step(176, [] { frame::DoEvents(); });
+        p.step(178, [&] { sheet->setCells(1, f + 1, (*recordset)[f].Name()); });
+    }
+    // A table with more records than a worksheet holds goes on over further
+    // worksheets, each with its own header row, so no record is lost.
+    const int recordsPerSheet = Excel1::worksheetRowLimit - 1;
+    int sheetRow = 1;
+    int part = 1;
+    for (int r = 1; r <= N; ++r) {
+        p.step(184, [] { frame::DoEvents(); });
+        p.step(186, [&] { window.ProgressBar1->setText(rowProgressText(sheetCandidate, r, N)); });
+        const std::optional<int> fieldsNow = p.value<int>(188, [&] { return recordset->fields().count(); });
+        if (!fieldsNow)
+            return false;
+        if (sheetRow > recordsPerSheet) {
+            if (!startContinuationSheet(sheetCandidate, ++part, *fieldsNow))
+                return false;
+            sheetRow = 1;
+        }
+        ++sheetRow;
+        for (int f = 0; f < *fieldsNow; ++f) {
+            p.step(190, [] { frame::DoEvents(); });
+            p.step(192, [&] {
+                window.ProgressBar1->setText(cellProgressText(sheetCandidate, r, N, f + 1, recordset->fields().count()));
+            });
+            ado::Field *field = nullptr;
+            if (p.test(194, [&] {
+                    field = &(*recordset)[f];
+                    return field->Type() == ado::adLongVarBinary;
+                }))
+                p.step(196, [&] { sheet->setCells(sheetRow, f + 1, binaryPlaceholder); });
+            else
+                p.step(198, [&] { sheet->setCells(sheetRow, f + 1, Main::NullToDefault(field->value(), QString())); });
+        }
+        p.step(202, [&] { recordset->MoveNext(); });
+    }
+    return true;
+}
+
+void ExportRun::finish()
+{
+    p.step(212, [&] { window.ProgressBar1->setPercent(0); });
+    p.step(214, [&] { window.ProgressBar1->setText(QStringLiteral("Progress Bar")); });
+    p.step(216, [&] { window.MousePointer().setValue(frame::vbDefault); });
+    p.step(218, [&] {
+        if (window.isMinimized())
+            window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
+    });
+}
+
+} // namespace
+
+void runExport(Form2 &window)
+{
+    ExportRun run{window};
+    run.run();
+}
+
+QString selectAllQuery(const QString &tableName)
+{
+    QString quoted = tableName;
+    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QStringLiteral("SELECT * FROM \"") + quoted + QLatin1Char('"');
+}
+
+QString tableProgressText(const QString &name) { return QStringLiteral("Processing: ") + name; }
+
+QString rowProgressText(const QString &name, int row, int rows)
+{
+    // One pass of arg(): a name holding "%2" must not be substituted into.
+    return QStringLiteral("Processing: %1, row %2 from %3...").arg(name, QString::number(row), QString::number(rows));
+}
+
+QString cellProgressText(const QString &name, int row, int rows, int field, int fields)
+{
+    return QStringLiteral("Processing: %1, row %2 from %3, field %4 from %5...")
+        .arg(name, QString::number(row), QString::number(rows), QString::number(field), QString::number(fields));
+}

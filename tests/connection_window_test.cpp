@@ -1,0 +1,339 @@
+#include "add_tables.h"
+#include "connection_string.h"
+#include "form1.h"
+#include "form2.h"
+#include "guidance.h"
+#include "is_installed.h"
+#include "main_module.h"
+#include "platform.h"
+#include "settings_store.h"
+#include "window_fixture.h"
+
+#include <QFile>
+#include <QMouseEvent>
+#include <QSettings>
+#include <gtest/gtest.h>
+
+using testing_support::WindowFixture;
+
+namespace {
+
+class ConnectionWindowTest : public WindowFixture {
+protected:
+    QString stored(const QString &key)
+    {
+        QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Tenvara"));
+        return settings.value(QStringLiteral("Marrowbeck/") + key, QStringLiteral("<absent>")).toString();
+    }
+    QStringList listed()
+    {
+        QStringList names;
+        QTreeWidget &list = *form2().ListView1;
+        for (int i = 0; i < list.topLevelItemCount(); ++i)
+            names << list.topLevelItem(i)->text(0);
+        return names;
+    }
+};
+
+TEST_F(ConnectionWindowTest, FirstRunStoresTheDefaultUserAndStaysOnTheConnectionWindow)
+{
+    database->acceptedConnectionString = QStringLiteral("nothing connects");
+    Form1 &window = form1();
+    EXPECT_EQ(window.Text1->text(), QString());
+    EXPECT_EQ(window.Text2->text(), QString());
+    EXPECT_EQ(window.Text7->text(), QStringLiteral("SYSDBA"));
+    EXPECT_EQ(stored(QStringLiteral("FireBirdUser")), QStringLiteral("SYSDBA"));
+    EXPECT_EQ(stored(QStringLiteral("FireBirdDatabase")), QStringLiteral("<absent>"));
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Marrowbeck"));
+    EXPECT_FALSE(form2Loaded());
+    EXPECT_TRUE(boxes->shown.empty());
+    EXPECT_EQ(spreadsheet->applicationsCreated, 1) << "the host check starts the spreadsheet once";
+}
+
+TEST_F(ConnectionWindowTest, SavedLoginThatConnectsOpensTheTableListDuringTheLoad)
+{
+    frame::SaveSetting(QStringLiteral("Tenvara"), QStringLiteral("Marrowbeck"), QStringLiteral("FireBirdDatabase"), QStringLiteral("/data/shop.fdb"));
+    frame::SaveSetting(QStringLiteral("Tenvara"), QStringLiteral("Marrowbeck"), QStringLiteral("FireBirdPassword"), QStringLiteral("pw"));
+    acceptOnly(QStringLiteral("/data/shop.fdb"), QStringLiteral("SYSDBA"), QStringLiteral("pw"));
+    database->add(QStringLiteral("CUSTOMERS"));
+    Form1 &window = form1();
+    ASSERT_TRUE(form2Loaded());
+    EXPECT_TRUE(form2().isVisible());
+    EXPECT_FALSE(window.isVisible()) << "hidden by Next >; start-up shows it afterwards";
+    EXPECT_EQ(listed(), QStringList{QStringLiteral("CUSTOMERS")}) << "filled twice, listed once";
+    EXPECT_EQ(database->calls.filter(QStringLiteral("OpenSchema")).size(), 2);
+    EXPECT_TRUE(boxes->shown.empty());
+}
+
+TEST_F(ConnectionWindowTest, TypingSavesTheWholeTextOnEveryKeystrokeAndAnEmptiedBoxStaysEmpty)
+{
+    Form1 &window = form1();
+    QStringList writes;
+    QObject::connect(window.Text1, &QLineEdit::textChanged, [&](const QString &) { writes << stored(QStringLiteral("FireBirdDatabase")); });
+    window.Text1->setFocus();
+    for (const char *text : {"a", "ab", "abc"})
+        window.Text1->setText(QString::fromLatin1(text));
+    EXPECT_EQ(writes, QStringList({"a", "ab", "abc"}));
+    window.Text7->clear();
+    EXPECT_EQ(stored(QStringLiteral("FireBirdUser")), QString());
+
+    unloadWindowsForTesting();
+    EXPECT_EQ(form1().Text7->text(), QString()) << "a stored empty user is no absent one";
+}
+
+TEST_F(ConnectionWindowTest, PathsWithBlanksAndNonAsciiCharactersComeBackUnchanged)
+{
+    const QString path = QStringLiteral("  /home/jürgen/Bücher und Daten/Läden 2021.fdb  ");
+    form1().Text1->setText(path);
+    unloadWindowsForTesting();
+    EXPECT_EQ(form1().Text1->text(), path);
+}
+
+TEST_F(ConnectionWindowTest, TheSettingsFileIsReadableByItsOwnerOnly)
+{
+    form1().Text2->setText(QStringLiteral("secret"));
+    const auto permissions = QFile::permissions(frame::settingsFileName(QStringLiteral("Tenvara")));
+    EXPECT_EQ(permissions & ~(QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ReadOwner | QFileDevice::WriteOwner), 0);
+}
+
+TEST_F(ConnectionWindowTest, TestConnectionShowsExactlyOneOfItsTwoMessages)
+{
+    acceptOnly(QStringLiteral("/db.fdb"), QStringLiteral("SYSDBA"), QStringLiteral("pw"));
+    Form1 &window = form1();
+    putEntries(QStringLiteral("/db.fdb"), QStringLiteral("SYSDBA"), QStringLiteral("pw"));
+    int pointerWhileShown = -1;
+    boxes->onShow = [&](const auto &) { pointerWhileShown = window.MousePointer().value(); };
+    window.PushButton3_Click();
+    ASSERT_EQ(boxes->prompts(), std::vector<QString>{QStringLiteral("Connection successful.")});
+    EXPECT_EQ(boxes->shown[0].title, QStringLiteral("Marrowbeck"));
+    EXPECT_EQ(pointerWhileShown, 11) << "the hourglass stays up while the message shows";
+    EXPECT_EQ(window.MousePointer().value(), 0);
+    EXPECT_TRUE(database->calls.contains(QStringLiteral("Connection.CursorLocation 2")));
+
+    boxes->shown.clear();
+    window.Text2->setText(QStringLiteral("wrong"));
+    window.PushButton3_Click();
+    EXPECT_EQ(boxes->prompts(), std::vector<QString>{QStringLiteral("Could not connect.")});
+    EXPECT_EQ(window.MousePointer().value(), 0);
+}
+
+TEST_F(ConnectionWindowTest, TestConnectionWithoutTheComponentReportsThenSaysCouldNotConnect)
+{
+    Form1 &window = form1();
+    database->fail(QStringLiteral("create Connection"));
+    window.PushButton3_Click();
+    ASSERT_EQ(boxes->shown.size(), 2u);
+    EXPECT_TRUE(boxes->shown[0].prompt.contains(QStringLiteral("Form1.PushButton3_Click at line 100")));
+    EXPECT_EQ(boxes->shown[1].prompt, QStringLiteral("Could not connect."));
+}
+
+TEST_F(ConnectionWindowTest, NextThatCannotConnectSaysSoAndLeavesEverythingAsItWas)
+{
+    database->acceptedConnectionString = QStringLiteral("nothing connects");
+    Form1 &window = form1();
+    window.show();
+    window.PushButton2_Click();
+    EXPECT_EQ(boxes->prompts(), std::vector<QString>{QStringLiteral("Could not connect.")});
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_FALSE(form2Loaded());
+}
+
+TEST_F(ConnectionWindowTest, NextListsTablesLeavingOutFourthCharacterDollarNames)
+{
+    for (const char *name : {"ABC$ORDERS", "ORDERS$", "A$B", "AB", "X", "RDB$PAGES", "MON$STATEMENTS", "Blank name", "ABC"})
+        database->add(QString::fromLatin1(name));
+    database->tables[2].type = QStringLiteral("VIEW");
+    Form1 &window = form1();
+    window.show();
+    window.PushButton2_Click();
+    EXPECT_EQ(listed(), QStringList({"ORDERS$", "A$B", "AB", "X", "Blank name", "ABC"}));
+    EXPECT_TRUE(form2().isVisible());
+    EXPECT_FALSE(window.isVisible());
+    for (int i = 0; i < form2().ListView1->topLevelItemCount(); ++i)
+        EXPECT_EQ(form2().ListView1->topLevelItem(i)->checkState(0), Qt::Unchecked);
+    EXPECT_EQ(database->openConnections, 0) << "no connection outlives its operation";
+}
+
+TEST_F(ConnectionWindowTest, ListingThatCannotOpenItsConnectionReportsOnceAndEndsEmpty)
+{
+    database->add(QStringLiteral("CUSTOMERS"));
+    Form1 &window = form1();
+    window.PushButton2_Click();
+    ASSERT_EQ(form2().ListView1->topLevelItemCount(), 1);
+    boxes->shown.clear();
+    database->fail(QStringLiteral("Open"));
+    FireBird::AddTablesToFireBirdListbox(*form2().ListView1);
+    ASSERT_EQ(boxes->shown.size(), 1u);
+    EXPECT_TRUE(boxes->shown[0].prompt.contains(QStringLiteral("FireBird.AddTablesToFireBirdListbox at line 106")));
+    EXPECT_EQ(form2().ListView1->topLevelItemCount(), 0);
+}
+
+TEST_F(ConnectionWindowTest, ListingWhoseRowsCannotBeReadEndsWithoutAStormOfReports)
+{
+    for (int i = 0; i < 50; ++i)
+        database->add(QStringLiteral("T%1").arg(i));
+    form1().PushButton2_Click();
+    boxes->shown.clear();
+    database->fail(QStringLiteral("TABLE_NAME"));
+    FireBird::AddTablesToFireBirdListbox(*form2().ListView1);
+    EXPECT_EQ(boxes->shown.size(), 2u) << "one for the unreadable name, one for the item it could not add";
+    database->fail(QStringLiteral("Eof"));
+    boxes->shown.clear();
+    FireBird::AddTablesToFireBirdListbox(*form2().ListView1);
+    EXPECT_EQ(boxes->shown.size(), 1u);
+}
+
+TEST_F(ConnectionWindowTest, SampleButtonFillsAllThreeEntriesAndSavesThem)
+{
+    Form1 &window = form1();
+    putEntries(QStringLiteral("/typed.fdb"), QStringLiteral("ME"), QStringLiteral("x"));
+    window.PushButton7_Click();
+    EXPECT_EQ(window.Text1->text(), programFolder.path() + QStringLiteral("/Samples/sample.fdb"));
+    EXPECT_EQ(window.Text7->text(), QStringLiteral("SYSDBA"));
+    EXPECT_EQ(window.Text2->text(), QStringLiteral("lanternox"));
+    EXPECT_EQ(stored(QStringLiteral("FireBirdDatabase")), window.Text1->text());
+    EXPECT_EQ(stored(QStringLiteral("FireBirdPassword")), QStringLiteral("lanternox"));
+}
+
+TEST_F(ConnectionWindowTest, FileChoiceUsesTheDialogSettingsAndCancellingChangesNothing)
+{
+    Form1 &window = form1();
+    window.Text1->setText(QStringLiteral("/before.fdb"));
+    desktop->chosenFile = QString();
+    window.PushButton5_Click();
+    ASSERT_EQ(desktop->dialogs.size(), 1u);
+    EXPECT_EQ(desktop->dialogs[0].fileName, QString());
+    EXPECT_EQ(desktop->dialogs[0].flags, 2621441);
+    EXPECT_EQ(desktop->dialogs[0].dialogTitle, QStringLiteral("Select Firebird Database"));
+    EXPECT_EQ(desktop->dialogs[0].filter, QStringLiteral("Firebird Interbase Database (*.fdb;*.gdb)|*.fdb;*.gdb|"));
+    EXPECT_EQ(window.Text1->text(), QStringLiteral("/before.fdb"));
+    EXPECT_EQ(stored(QStringLiteral("FireBirdDatabase")), QStringLiteral("/before.fdb"));
+
+    desktop->chosenFile = QStringLiteral("/home/ann/shop.fdb");
+    window.PushButton5_Click();
+    EXPECT_EQ(window.Text1->text(), QStringLiteral("/home/ann/shop.fdb"));
+    EXPECT_EQ(stored(QStringLiteral("FireBirdDatabase")), QStringLiteral("/home/ann/shop.fdb"));
+}
+
+TEST_F(ConnectionWindowTest, ServerQuestionOpensThePageOnlyOnYes)
+{
+    Form1 &window = form1();
+    boxes->answers = {frame::vbNo, frame::vbYes};
+    window.PushButton4_Click();
+    EXPECT_TRUE(desktop->openedUrls.empty());
+    window.PushButton4_Click();
+    EXPECT_EQ(desktop->openedUrls, std::vector<QString>{QStringLiteral("https://firebirdsql.org/en/server-packages/")});
+    ASSERT_EQ(boxes->shown.size(), 2u);
+    EXPECT_EQ(boxes->shown[0].style, 4);
+    EXPECT_EQ(boxes->shown[0].title, QStringLiteral("Marrowbeck"));
+}
+
+TEST_F(ConnectionWindowTest, GuidanceTextsKeepTheirShapeAndTellWhatIsTrueHere)
+{
+    const QString paragraph = QStringLiteral("\r\n\r\n");
+    const QStringList question = guidance::serverQuestion().split(paragraph);
+    ASSERT_EQ(question.size(), 6);
+    EXPECT_EQ(question[3], QStringLiteral("Would you like me to open the website for Firebird Server"));
+    EXPECT_EQ(question[4], QStringLiteral("https://firebirdsql.org/en/server-packages/"));
+    EXPECT_FALSE(guidance::serverQuestion().contains(QStringLiteral("uninstall Firebird Server 3.0 if")));
+    EXPECT_FALSE(guidance::serverQuestion().contains(QStringLiteral("setup.exe")));
+
+    const QStringList help = guidance::helpText().split(paragraph);
+    ASSERT_EQ(help.size(), 4);
+    EXPECT_EQ(help[0], QStringLiteral("In order to successfully connect to your Firebird fdb file you need to have two things installed: "));
+    EXPECT_TRUE(help[2].startsWith(QStringLiteral("2. Firebird Server packages - - found at https://firebirdsql.org/en/server-packages/. ")));
+    EXPECT_FALSE(guidance::helpText().contains(QStringLiteral("Ctrl+Alt+Del")));
+    EXPECT_EQ(help[3], QStringLiteral("Please email support@tenvara.example.com if you have any questions about connecting to Firebird. "
+                                      "Please attach a screenshot of this message as a reference."));
+    EXPECT_FALSE(guidance::helpText().endsWith(QLatin1Char('\n')));
+
+    form1().PushButton1_Click();
+    ASSERT_EQ(boxes->shown.size(), 1u);
+    EXPECT_EQ(boxes->shown[0].prompt, guidance::helpText());
+    EXPECT_EQ(boxes->shown[0].style, 0);
+}
+
+TEST_F(ConnectionWindowTest, MissingSpreadsheetShowsTheNumberedAdviceAndEndsTheProgram)
+{
+    spreadsheet->fail(QStringLiteral("create"));
+    form1();
+    ASSERT_EQ(boxes->shown.size(), 1u);
+    const QStringList points = boxes->shown[0].prompt.split(QStringLiteral("\r\n\r\n"));
+    ASSERT_EQ(points.size(), 5);
+    EXPECT_TRUE(points[0].startsWith(QStringLiteral("Error 842001. ")));
+    for (int i = 1; i <= 4; ++i)
+        EXPECT_TRUE(points[i].startsWith(QStringLiteral("%1. ").arg(i)));
+    EXPECT_FALSE(boxes->shown[0].prompt.contains(QStringLiteral("Excel")));
+    EXPECT_EQ(boxes->shown[0].style, 0);
+    EXPECT_EQ(terminator->calls, 1);
+}
+
+TEST_F(ConnectionWindowTest, ClosingEitherWindowEndsTheProgram)
+{
+    Form1 &window = form1();
+    window.show();
+    window.close();
+    EXPECT_EQ(terminator->calls, 1);
+    form2().show();
+    form2().close();
+    EXPECT_EQ(terminator->calls, 2);
+}
+
+TEST_F(ConnectionWindowTest, TabOrderFollowsTheDesign)
+{
+    Form1 &window = form1();
+    QStringList order;
+    QWidget *w = window.Text1;
+    for (int i = 0; i < 9; ++i) {
+        order << w->objectName();
+        w = w->nextInFocusChain();
+        while (w->focusPolicy() == Qt::NoFocus || !w->isEnabled())
+            w = w->nextInFocusChain();
+    }
+    EXPECT_EQ(order, QStringList({"Text1", "PushButton5", "Text7", "Text2", "PushButton3", "PushButton7", "PushButton2",
+                                  "PushButton1", "PushButton4"}));
+}
+
+void moveOver(QWidget *widget)
+{
+    QMouseEvent move(QEvent::MouseMove, QPointF(2, 2), widget->mapToGlobal(QPointF(2, 2)), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(widget, &move);
+}
+
+TEST_F(ConnectionWindowTest, PointerFollowsTheHoverRulesAndNeverReplacesTheHourglass)
+{
+    Form1 &window = form1();
+    frame::WindowPointer &pointer = window.MousePointer();
+    moveOver(window.PushButton3);
+    EXPECT_EQ(pointer.value(), 99);
+    moveOver(window.Text7);
+    EXPECT_EQ(pointer.value(), 99) << "the user box has no rule of its own";
+    moveOver(window.Label1);
+    EXPECT_EQ(pointer.value(), 99) << "nor have the labels";
+    moveOver(window.Text2);
+    EXPECT_EQ(pointer.value(), 0);
+    moveOver(window.PushButton1);
+    moveOver(window.Frame1);
+    EXPECT_EQ(pointer.value(), 0);
+    pointer.setValue(11);
+    moveOver(window.PushButton2);
+    moveOver(window.Text1);
+    EXPECT_EQ(pointer.value(), 11);
+    pointer.setValue(0);
+}
+
+TEST_F(ConnectionWindowTest, WindowsHaveTheirDesignedClientSizesAndCaptions)
+{
+    Form1 &window = form1();
+    EXPECT_EQ(window.size(), QSize(536, 235));
+    EXPECT_EQ(form2().size(), QSize(536, 313));
+    EXPECT_EQ(form2().windowTitle(), QStringLiteral("Marrowbeck"));
+    EXPECT_EQ(window.PushButton2->geometry(), QRect(8, 200, 520, 27));
+    EXPECT_EQ(window.Text2->echoMode(), QLineEdit::Password);
+    EXPECT_DOUBLE_EQ(window.PushButton3->font().pointSizeF(), 11.25);
+    EXPECT_EQ(form2().ListView1->headerItem()->text(0), QStringLiteral("Select Tables To Import"));
+    EXPECT_EQ(form2().ListView1->columnWidth(0), 433);
+    EXPECT_EQ(form2().ProgressBar1->text(), QStringLiteral("Progress Bar"));
+}
+
+} // namespace

@@ -1,0 +1,2 @@
+marrowbeck_test(failure_report_test SOURCES failure_report_test.cpp LIBS marrowbeck_frame)
+marrowbeck_test(helpers_test SOURCES helpers_test.cpp LIBS marrowbeck_windows)

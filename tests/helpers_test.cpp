@@ -1,0 +1,81 @@
+#include "desktop_services.h"
+#include "excel1.h"
+#include "main_module.h"
+#include "table_export.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(FileExists, IsTrueForWhatHasAModifiedTimeAndFalseOtherwise)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("HAND-M.CUR"));
+    QFile(file).open(QIODevice::WriteOnly);
+    EXPECT_TRUE(Main::FileExists(file));
+    EXPECT_TRUE(Main::FileExists(dir.path()));
+    EXPECT_FALSE(Main::FileExists(dir.filePath(QStringLiteral("missing"))));
+    EXPECT_FALSE(Main::FileExists(QString()));
+    EXPECT_FALSE(Main::FileExists(QStringLiteral("/no/such/drive/file")));
+}
+
+TEST(NullToDefault, ReplacesOnlyTheDatabaseNull)
+{
+    EXPECT_EQ(Main::NullToDefault(std::nullopt, QStringLiteral("d")), QStringLiteral("d"));
+    EXPECT_EQ(Main::NullToDefault(QString(), QStringLiteral("d")), QString());
+    EXPECT_EQ(Main::NullToDefault(QStringLiteral("0"), QStringLiteral("d")), QStringLiteral("0"));
+}
+
+TEST(ShortAppTitle, CutsWordByWordAtLeastOnceAndKeepsATitleWithoutBlanks)
+{
+    EXPECT_EQ(Main::shortAppTitle(QStringLiteral("Marrowbeck")), QStringLiteral("Marrowbeck"));
+    EXPECT_EQ(Main::shortAppTitle(QStringLiteral("Marrowbeck Table Export")), QStringLiteral("Marrowbeck Table"));
+    const QString long41 = QStringLiteral("Alpha Beta Gamma Delta Epsilon Zeta Etaaa"); // 41 characters
+    ASSERT_EQ(long41.size(), 41);
+    EXPECT_EQ(Main::shortAppTitle(long41), QStringLiteral("Alpha Beta Gamma Delta Epsilon Zeta"));
+    // No word left to cut: the loop stops instead of running for ever.
+    EXPECT_EQ(Main::shortAppTitle(QString(45, QLatin1Char('x')) + QStringLiteral(" y")), QString(45, QLatin1Char('x')));
+}
+
+TEST(CleanSheetName, RemovesBracketsAndKeepsThirtyCharacters)
+{
+    EXPECT_EQ(Excel1::CleanSheetName(QStringLiteral("[ORDERS] [2021]")), QStringLiteral("ORDERS 2021"));
+    EXPECT_EQ(Excel1::CleanSheetName(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ12345")), QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ1234"));
+    EXPECT_EQ(Excel1::CleanSheetName(QStringLiteral("a:b/c")), QStringLiteral("a:b/c"));
+    EXPECT_EQ(Excel1::CleanSheetName(QString()), QString());
+}
+
+TEST(NumberedCandidate, StaysWithinThirtyCharactersSoNumbersSurviveCleaning)
+{
+    const QString base(30, QLatin1Char('T'));
+    EXPECT_EQ(Excel1::numberedCandidate(base, 1), QString(29, QLatin1Char('T')) + QStringLiteral("1"));
+    EXPECT_EQ(Excel1::numberedCandidate(base, 12), QString(28, QLatin1Char('T')) + QStringLiteral("12"));
+    EXPECT_NE(Excel1::CleanSheetName(Excel1::numberedCandidate(base, 1)), Excel1::CleanSheetName(Excel1::numberedCandidate(base, 2)));
+}
+
+TEST(SelectAllQuery, QuotesTheNameAndDoublesEmbeddedQuotes)
+{
+    EXPECT_EQ(selectAllQuery(QStringLiteral("CUSTOMERS")), QStringLiteral("SELECT * FROM \"CUSTOMERS\""));
+    EXPECT_EQ(selectAllQuery(QStringLiteral("A\"B")), QStringLiteral("SELECT * FROM \"A\"\"B\""));
+    EXPECT_EQ(selectAllQuery(QStringLiteral("x\" ; DROP TABLE y; --")), QStringLiteral("SELECT * FROM \"x\"\" ; DROP TABLE y; --\""));
+}
+
+TEST(ProgressTexts, ReadAsTheBarShowsThem)
+{
+    EXPECT_EQ(tableProgressText(QStringLiteral("CUSTOMERS")), QStringLiteral("Processing: CUSTOMERS"));
+    EXPECT_EQ(rowProgressText(QStringLiteral("CUSTOMERS"), 15, 120), QStringLiteral("Processing: CUSTOMERS, row 15 from 120..."));
+    EXPECT_EQ(cellProgressText(QStringLiteral("CUSTOMERS"), 15, 120, 3, 7),
+              QStringLiteral("Processing: CUSTOMERS, row 15 from 120, field 3 from 7..."));
+    // Placeholders inside a table name are the name's own characters.
+    EXPECT_EQ(rowProgressText(QStringLiteral("T%2%1"), 1, 2), QStringLiteral("Processing: T%2%1, row 1 from 2..."));
+}
+
+TEST(QtNameFilters, SeparatePatternsWithBlanks)
+{
+    EXPECT_EQ(frame::qtNameFilters(QStringLiteral("Firebird Interbase Database (*.fdb;*.gdb)|*.fdb;*.gdb|")),
+              QStringList{QStringLiteral("Firebird Interbase Database (*.fdb *.gdb)")});
+}
+
+} // namespace

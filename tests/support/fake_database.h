@@ -1,0 +1,48 @@
+#pragma once
+
+// An in-memory stand-in for the database access objects, for window logic.
+
+#include "database_access.h"
+
+#include <QStringList>
+#include <memory>
+#include <set>
+#include <vector>
+
+namespace testing_support {
+
+struct FakeColumn {
+    QString name;
+    int type = ado::adVarChar;
+};
+
+struct FakeTable {
+    QString name;
+    QString type = QStringLiteral("TABLE");
+    std::vector<FakeColumn> columns;
+    std::vector<std::vector<ado::Value>> rows;
+};
+
+struct FakeDatabase {
+    std::vector<FakeTable> tables;
+    // Operations that throw: "create Connection", "create Recordset",
+    // "Open", "OpenSchema", "Eof", "MoveNext", "TABLE_NAME", and per table
+    // "query <name>", "RecordCount <name>", "count <name>", "Type <name>",
+    // "value <name>".
+    std::set<QString> failing;
+    // Every call made, in order ("Open <connection string>", "query <sql>", ...).
+    QStringList calls;
+    // When set, Open accepts only this connection string.
+    QString acceptedConnectionString;
+    int openConnections = 0;
+
+    FakeTable &add(const QString &name, std::vector<FakeColumn> columns = {{QStringLiteral("ID"), ado::adInteger}},
+                   int rows = 0);
+    void fail(const QString &operation) { failing.insert(operation); }
+    bool fails(const QString &operation) const { return failing.count(operation) != 0; }
+};
+
+// Registers "ADODB.Connection" and "ADODB.RecordSet" over the given database.
+void registerFakeDatabase(const std::shared_ptr<FakeDatabase> &database);
+
+} // namespace testing_support
