@@ -19,6 +19,7 @@ public:
     FirebirdQuery &operator=(const FirebirdQuery &) = delete;
 
     const std::vector<FirebirdColumn> &columns() const { return m_columns; }
+    bool connectionOpen() const { return m_session->isOpen(); }
 
     // Makes the next row current; false when there is none.
     bool fetch();

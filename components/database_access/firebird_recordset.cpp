@@ -25,9 +25,10 @@ private:
 FirebirdRecordset::FirebirdRecordset() = default;
 FirebirdRecordset::~FirebirdRecordset() = default;
 
+// Closing the connection closes its recordsets, as in ADO.
 int FirebirdRecordset::state() const
 {
-    return m_query ? ado::adStateOpen : ado::adStateClosed;
+    return m_query && m_query->connectionOpen() ? ado::adStateOpen : ado::adStateClosed;
 }
 
 // Rows are streamed and the record count is exact with either location, so
@@ -46,8 +47,10 @@ void FirebirdRecordset::Open(const QString &source, ado::Connection &activeConne
 
 void FirebirdRecordset::openOn(std::shared_ptr<Session> session, const QString &query)
 {
-    if (m_query)
+    if (state() == ado::adStateOpen)
         throw components::ComponentError(QStringLiteral("The recordset is already open; close it first."));
+    m_fields.clear();
+    m_query.reset();
     if (!session)
         throw components::ComponentError(QStringLiteral("The connection to the database is not open."));
     auto opened = std::make_unique<FirebirdQuery>(std::move(session), query);
@@ -87,7 +90,8 @@ ado::Fields &FirebirdRecordset::fields()
 
 void FirebirdRecordset::Close()
 {
-    ensureOpen();
+    if (!m_query)
+        throw components::ComponentError(QStringLiteral("The recordset is closed."));
     m_fields.clear();
     m_query.reset();
     m_eof = true;
@@ -125,6 +129,8 @@ void FirebirdRecordset::ensureOpen() const
 {
     if (!m_query)
         throw components::ComponentError(QStringLiteral("The recordset is closed."));
+    if (!m_query->connectionOpen())
+        throw components::ComponentError(QStringLiteral("The connection to the database is closed."));
 }
 
 ado::Value FirebirdRecordset::currentValue(int column) const

@@ -1,0 +1,18 @@
+# The Firebird database access component: its pure parts on their own, and
+# the component against the embedded engine and a server on 127.0.0.1.
+marrowbeck_test(database_pure_test
+  SOURCES connection_string_test.cpp value_text_test.cpp
+  LIBS marrowbeck_database_access marrowbeck_connection_string
+  LABELS database unit
+  TIMEOUT 60)
+marrowbeck_test(database_access_test
+  SOURCES database_access_test.cpp firebird_scratch_database.cpp firebird_scratch_database.h
+  LIBS marrowbeck_database_access marrowbeck_connection_string
+  LABELS database firebird
+  TIMEOUT 300)
+add_dependencies(database_access_test marrowbeck_sample_database)
+marrowbeck_test(database_server_test
+  SOURCES database_server_test.cpp firebird_scratch_database.cpp firebird_scratch_database.h
+  LIBS marrowbeck_database_access marrowbeck_connection_string
+  LABELS database firebird server
+  TIMEOUT 300)

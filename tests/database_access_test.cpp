@@ -1,0 +1,337 @@
+// The Firebird database access component against the embedded engine:
+// databases made by isql-fb in temporary folders, and the sample database.
+
+#include "connection_string.h"
+#include "database_access.h"
+#include "firebird_scratch_database.h"
+#include "qstring_printer.h"
+#include "register_database_access.h"
+#include "value_text.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLocale>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+namespace {
+
+class DatabaseAccess : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        embeddedLockFolder();
+        registerDatabaseAccessComponents();
+    }
+
+    static std::shared_ptr<ado::Connection> open(const QString &connectionString)
+    {
+        auto connection = components::create<ado::Connection>(ado::ConnectionClass);
+        connection->Open(connectionString);
+        return connection;
+    }
+
+    static std::shared_ptr<ado::Recordset> query(ado::Connection &connection, const QString &sql)
+    {
+        auto recordset = components::create<ado::Recordset>(ado::RecordsetClass);
+        recordset->setCursorLocation(ado::adUseClient);
+        recordset->Open(sql, connection);
+        return recordset;
+    }
+
+    // Every row of a query as text, read the way the export reads: the
+    // record count first, then exactly that many rows.
+    static std::vector<std::vector<ado::Value>> rows(ado::Connection &connection, const QString &sql)
+    {
+        auto recordset = query(connection, sql);
+        const long count = recordset->RecordCount();
+        std::vector<std::vector<ado::Value>> result;
+        for (long r = 0; r < count; ++r) {
+            std::vector<ado::Value> row;
+            for (int f = 0; f < recordset->fields().count(); ++f)
+                row.push_back((*recordset)[f].value());
+            result.push_back(row);
+            recordset->MoveNext();
+        }
+        EXPECT_TRUE(recordset->Eof());
+        return result;
+    }
+
+    static std::vector<std::pair<QString, QString>> tables(ado::Connection &connection)
+    {
+        auto schema = connection.OpenSchema(ado::adSchemaTables);
+        std::vector<std::pair<QString, QString>> result;
+        while (!schema->Eof()) {
+            result.emplace_back(*schema->fields().item(QStringLiteral("TABLE_NAME")).value(),
+                                *schema->fields().item(QStringLiteral("TABLE_TYPE")).value());
+            schema->MoveNext();
+        }
+        schema->Close();
+        return result;
+    }
+
+    static QString failureOf(const std::function<void()> &action)
+    {
+        try {
+            action();
+        } catch (const components::ComponentError &error) {
+            return error.description();
+        }
+        return QStringLiteral("(no failure)");
+    }
+
+    const dbaccess::ValueText text{QLocale::system()};
+    const QString dp{QLocale::system().decimalPoint()};
+};
+
+QString connectionStringFor(const QString &database)
+{
+    return FireBird::connectionString(database, QStringLiteral("SYSDBA"), QStringLiteral("lanternox"));
+}
+
+QString sampleConnectionString()
+{
+    return connectionStringFor(QStringLiteral(MARROWBECK_PROGRAM_DIR "/Samples/sample.fdb"));
+}
+
+TEST_F(DatabaseAccess, EveryTypeReadsAsExactTextAndNullsAsNull)
+{
+    auto database = ScratchDatabase::embedded(R"(
+CREATE TABLE T (
+  SI SMALLINT, I INTEGER, BI BIGINT, N NUMERIC(18,4), D DECIMAL(9,2), N1 NUMERIC(4,1),
+  F FLOAT, DP DOUBLE PRECISION, B BOOLEAN, DT DATE, TM TIME, TS TIMESTAMP,
+  C CHAR(5), VC VARCHAR(20), TXT BLOB SUB_TYPE TEXT, BIN BLOB SUB_TYPE BINARY);
+INSERT INTO T VALUES (-32768, 2147483647, -9223372036854775808, 922337203685477.5807, -0.05, 12.0,
+  0.1, 0.1, TRUE, '0005-03-09', '23:59:58.1230', '2024-02-29 00:00:00',
+  'ab', 'x y ', 'line 1
+line 2', x'00FF10');
+INSERT INTO T VALUES (NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL);
+)");
+    auto connection = open(database->connectionString());
+    auto recordset = query(*connection, QStringLiteral("SELECT * FROM T"));
+    const std::vector<int> types{ado::adSmallInt, ado::adInteger, ado::adBigInt, ado::adNumeric, ado::adNumeric,
+                                 ado::adNumeric, ado::adSingle, ado::adDouble, ado::adBoolean, ado::adDBDate,
+                                 ado::adDBTime, ado::adDBTimeStamp, ado::adChar, ado::adVarChar, ado::adLongVarChar,
+                                 ado::adLongVarBinary};
+    ASSERT_EQ(recordset->fields().count(), int(types.size()));
+    for (int f = 0; f < int(types.size()); ++f)
+        EXPECT_EQ((*recordset)[f].Type(), types[f]) << (*recordset)[f].Name().toStdString();
+    EXPECT_EQ((*recordset)[0].Name(), "SI");
+
+    const auto all = rows(*connection, QStringLiteral("SELECT * FROM T"));
+    ASSERT_EQ(all.size(), 2u);
+    const std::vector<QString> expected{
+        "-32768", "2147483647", "-9223372036854775808", "922337203685477" + dp + "5807", "-0" + dp + "05",
+        "12" + dp + "0", "0" + dp + "1", "0" + dp + "1", "True", text.date(5, 3, 9), text.time(23, 59, 58, 1230),
+        text.timestamp(2024, 2, 29, 0, 0, 0, 0), "ab   ", "x y ", "line 1\nline 2", "00ff10"};
+    for (std::size_t f = 0; f < expected.size(); ++f) {
+        ASSERT_TRUE(all[0][f].has_value()) << f;
+        EXPECT_EQ(*all[0][f], expected[f]) << f;
+        EXPECT_FALSE(all[1][f].has_value()) << f;
+    }
+}
+
+TEST_F(DatabaseAccess, TextOfEveryCharsetKeepsEveryByte)
+{
+    // Stored bytes, given as hex so no tool in between can touch them: UTF-8
+    // and Latin-1 side by side in a NONE column, a Windows-1252 column with
+    // its euro sign, a padded UTF-8 CHAR and a Windows-1252 text BLOB.
+    const QByteArray script =
+        "CREATE TABLE T (ID INTEGER, N VARCHAR(20), W VARCHAR(20) CHARACTER SET WIN1252, "
+        "U VARCHAR(10) CHARACTER SET UTF8, UC CHAR(3) CHARACTER SET UTF8, TB BLOB SUB_TYPE TEXT CHARACTER SET WIN1252);\n"
+        "INSERT INTO T VALUES (1, x'C3A56E67737472C3B66D', x'802035', x'C3A974C3A9', x'C3A9', x'80');\n"
+        "INSERT INTO T VALUES (2, x'4D616C6DF6', x'636166E9', NULL, NULL, NULL);\n";
+    auto database = ScratchDatabase::embedded(script, "NONE");
+    auto connection = open(database->connectionString());
+    const auto all = rows(*connection, QStringLiteral("SELECT N, W, U, UC, TB FROM T ORDER BY ID"));
+    ASSERT_EQ(all.size(), 2u);
+    EXPECT_EQ(*all[0][0], QStringLiteral(u"ångström"));
+    EXPECT_EQ(*all[0][1], QStringLiteral(u"€ 5"));
+    EXPECT_EQ(*all[0][2], QStringLiteral(u"été"));
+    EXPECT_EQ(*all[0][3], QStringLiteral(u"é  ")); // three characters, not twelve bytes of padding
+    EXPECT_EQ(*all[0][4], QStringLiteral(u"€"));
+    EXPECT_EQ(*all[1][0], QStringLiteral(u"Malmö"));
+    EXPECT_EQ(*all[1][1], QStringLiteral(u"café"));
+}
+
+TEST_F(DatabaseAccess, LongAndShortTextBlobsReadWhole)
+{
+    auto database = ScratchDatabase::embedded(R"(
+CREATE TABLE T (ID INTEGER, TXT BLOB SUB_TYPE TEXT);
+INSERT INTO T VALUES (1, 'short');
+INSERT INTO T VALUES (2, RPAD(CAST('' AS BLOB SUB_TYPE TEXT), 20000, 'abc'));
+INSERT INTO T VALUES (3, '');
+INSERT INTO T VALUES (4, RPAD(CAST('' AS BLOB SUB_TYPE TEXT), 8000, 'z'));
+)");
+    auto connection = open(database->connectionString());
+    const auto all = rows(*connection, QStringLiteral("SELECT * FROM T ORDER BY ID"));
+    ASSERT_EQ(all.size(), 4u);
+    EXPECT_EQ(*all[0][1], "short");
+    EXPECT_EQ(all[1][1]->size(), 20000);
+    EXPECT_TRUE(all[1][1]->startsWith("abcabc"));
+    EXPECT_EQ(*all[2][1], "");
+    EXPECT_EQ(*all[3][1], QString(8000, u'z'));
+}
+
+TEST_F(DatabaseAccess, OddTableNamesAreListedExactlyAndCanBeRead)
+{
+    auto database = ScratchDatabase::embedded(R"(
+CREATE TABLE "ABC$ORDERS" (X INTEGER);
+CREATE TABLE "A$B" (X INTEGER);
+CREATE TABLE "WITH BLANKS  IN" (X INTEGER);
+CREATE TABLE " LEADING" (X INTEGER);
+CREATE TABLE "STOCK [2024]" (X INTEGER);
+CREATE TABLE "SAY ""HI""" (X INTEGER);
+CREATE TABLE "lower" (X INTEGER);
+CREATE TABLE AB (X INTEGER);
+CREATE VIEW V AS SELECT X FROM AB;
+INSERT INTO "STOCK [2024]" VALUES (7);
+)");
+    auto connection = open(database->connectionString());
+    const auto listed = tables(*connection);
+    std::vector<std::pair<QString, QString>> user;
+    int systemTables = 0;
+    for (const auto &entry : listed) {
+        if (entry.second == "SYSTEM TABLE") {
+            ++systemTables;
+            EXPECT_TRUE(user.empty()) << "system tables come first";
+        } else {
+            user.push_back(entry);
+        }
+    }
+    EXPECT_GT(systemTables, 40);
+    const std::vector<std::pair<QString, QString>> expected{
+        {" LEADING", "TABLE"}, {"A$B", "TABLE"}, {"AB", "TABLE"}, {"ABC$ORDERS", "TABLE"}, {"SAY \"HI\"", "TABLE"},
+        {"STOCK [2024]", "TABLE"}, {"WITH BLANKS  IN", "TABLE"}, {"lower", "TABLE"}, {"V", "VIEW"}};
+    EXPECT_EQ(user, expected);
+
+    EXPECT_EQ(*rows(*connection, QStringLiteral("SELECT * FROM \"STOCK [2024]\""))[0][0], "7");
+    EXPECT_EQ(rows(*connection, QStringLiteral("SELECT * FROM \"SAY \"\"HI\"\"\"")).size(), 0u);
+    EXPECT_EQ(rows(*connection, QStringLiteral("SELECT * FROM \" LEADING\"")).size(), 0u);
+}
+
+TEST_F(DatabaseAccess, RecordsetFollowsTheAdoLifecycle)
+{
+    auto database = ScratchDatabase::embedded("CREATE TABLE T (ID INTEGER, NAME VARCHAR(5));\n"
+                                              "INSERT INTO T VALUES (1, 'one');\n");
+    auto connection = components::create<ado::Connection>(ado::ConnectionClass);
+    EXPECT_EQ(connection->state(), ado::adStateClosed);
+    connection->setCursorLocation(ado::adUseClient);
+    connection->setMode(ado::adModeReadWrite);
+    connection->Open(database->connectionString());
+    EXPECT_EQ(connection->state(), ado::adStateOpen);
+
+    auto recordset = components::create<ado::Recordset>(ado::RecordsetClass);
+    EXPECT_EQ(recordset->state(), ado::adStateClosed);
+    recordset->Open(QStringLiteral("SELECT * FROM T"), *connection);
+    EXPECT_EQ(recordset->state(), ado::adStateOpen);
+    EXPECT_EQ(*recordset->fields().item(QStringLiteral("name")).value(), "one");
+    EXPECT_NE(failureOf([&] { recordset->fields().item(QStringLiteral("NOPE")); }), "(no failure)");
+    EXPECT_NE(failureOf([&] { (*recordset)[2]; }), "(no failure)");
+    recordset->MoveNext();
+    EXPECT_TRUE(recordset->Eof());
+    EXPECT_NE(failureOf([&] { recordset->MoveNext(); }), "(no failure)");
+    EXPECT_NE(failureOf([&] { (*recordset)[0].value(); }), "(no failure)");
+    recordset->Close();
+    EXPECT_EQ(recordset->state(), ado::adStateClosed);
+
+    // Reopened after Close, as the export does for every table.
+    recordset->Open(QStringLiteral("SELECT * FROM T WHERE ID = 2"), *connection);
+    EXPECT_TRUE(recordset->Eof());
+    EXPECT_EQ(recordset->RecordCount(), 0);
+
+    connection->Close();
+    EXPECT_EQ(connection->state(), ado::adStateClosed);
+    EXPECT_EQ(failureOf([&] { recordset->MoveNext(); }), "The connection to the database is closed.");
+}
+
+TEST_F(DatabaseAccess, AQueryThatFailsSaysWhy)
+{
+    auto database = ScratchDatabase::embedded("CREATE TABLE T (ID INTEGER);\n");
+    auto connection = open(database->connectionString());
+    const QString failure = failureOf([&] { query(*connection, QStringLiteral("SELECT * FROM \"MISSING\"")); });
+    EXPECT_TRUE(failure.startsWith("The table does not exist")) << failure.toStdString();
+    EXPECT_TRUE(failure.contains("MISSING")) << failure.toStdString();
+}
+
+TEST_F(DatabaseAccess, EmbeddedOpenFailuresAreDescribed)
+{
+    QTemporaryDir folder;
+    const QString missing = folder.filePath(QStringLiteral("missing.fdb"));
+    EXPECT_EQ(failureOf([&] { open(connectionStringFor(missing)); }),
+              QStringLiteral("The database file \"%1\" does not exist.").arg(missing));
+
+    const QString notADatabase = folder.filePath(QStringLiteral("notes.fdb"));
+    QFile file(notADatabase);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(16384, 'x'));
+    file.close();
+    EXPECT_EQ(failureOf([&] { open(connectionStringFor(notADatabase)); }),
+              QStringLiteral("The file \"%1\" is not a Firebird or InterBase database.").arg(notADatabase));
+}
+
+TEST_F(DatabaseAccess, SampleDatabaseHoldsTheShop)
+{
+    auto connection = open(sampleConnectionString());
+    std::vector<QString> userTables;
+    for (const auto &[name, type] : tables(*connection))
+        if (type != "SYSTEM TABLE")
+            userTables.push_back(name + u' ' + type);
+    const std::vector<QString> expected{"CUSTOMERS TABLE", "EMPLOYEES TABLE", "ORDERS TABLE", "ORDER_LINES TABLE",
+                                        "PRODUCTS TABLE", "STOCK [WAREHOUSE 1] TABLE", "CUSTOMER_ORDER_TOTALS VIEW"};
+    EXPECT_EQ(userTables, expected);
+
+    EXPECT_EQ(query(*connection, QStringLiteral("SELECT * FROM \"ORDERS\""))->RecordCount(), 1000);
+    EXPECT_EQ(query(*connection, QStringLiteral("SELECT * FROM \"ORDER_LINES\""))->RecordCount(), 3000);
+
+    const auto customers = rows(*connection, QStringLiteral("SELECT * FROM \"CUSTOMERS\""));
+    ASSERT_EQ(customers.size(), 10u);
+    EXPECT_EQ(*customers[1][1], QStringLiteral(u"Jürgen Weiß"));
+    EXPECT_EQ(*customers[1][5], "12500" + dp + "50");
+    EXPECT_EQ(*customers[6][1], QStringLiteral(u"山田 太郎"));
+    EXPECT_FALSE(customers[2][4].has_value());
+    EXPECT_EQ(*customers[3][6], text.timestamp(2020, 5, 17, 17, 45, 12, 5000));
+
+    auto products = query(*connection, QStringLiteral("SELECT * FROM \"PRODUCTS\""));
+    EXPECT_EQ(products->fields().item(QStringLiteral("PICTURE")).Type(), ado::adLongVarBinary);
+    auto employees = query(*connection, QStringLiteral("SELECT * FROM \"EMPLOYEES\""));
+    EXPECT_EQ(employees->fields().item(QStringLiteral("NOTES")).Type(), ado::adLongVarChar);
+    EXPECT_EQ(*employees->fields().item(QStringLiteral("BADGE")).value(), "9007199254740993");
+}
+
+// An installed sample is a read-only file owned by root; a normal user must
+// read it without a lock folder of Firebird's own and without writing it.
+TEST_F(DatabaseAccess, SampleDatabaseOpensForAnUnprivilegedUserFromAReadOnlyFile)
+{
+    if (getuid() != 0)
+        GTEST_SKIP() << "needs root to become another user";
+    QTemporaryDir folder;
+    QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther
+                                             | QFile::ExeOther | QFile::ReadGroup | QFile::ExeGroup);
+    const QString copy = folder.filePath(QStringLiteral("sample.fdb"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(MARROWBECK_PROGRAM_DIR "/Samples/sample.fdb"), copy));
+    QFile::setPermissions(copy, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+    const QByteArray before = [&] { QFile f(copy); f.open(QIODevice::ReadOnly); return f.readAll(); }();
+
+    EXPECT_EXIT(
+        {
+            qunsetenv("FIREBIRD_LOCK");
+            qunsetenv("XDG_RUNTIME_DIR");
+            if (setgid(65534) != 0 || setuid(65534) != 0)
+                _exit(3);
+            try {
+                auto connection = open(connectionStringFor(copy));
+                const long orders = query(*connection, QStringLiteral("SELECT * FROM \"ORDERS\""))->RecordCount();
+                _exit(orders == 1000 ? 0 : 4);
+            } catch (const components::ComponentError &error) {
+                fprintf(stderr, "%s\n", qPrintable(error.description()));
+                _exit(5);
+            }
+        },
+        ::testing::ExitedWithCode(0), "");
+    QFile after(copy);
+    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(after.readAll() == before) << "the file was changed";
+}
+
+} // namespace
