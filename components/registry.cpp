@@ -23,6 +23,12 @@ bool Registry::contains(const QString &name) const
     return m_factories.count(name) != 0;
 }
 
+Registry::Factory Registry::factory(const QString &name) const
+{
+    const auto it = m_factories.find(name);
+    return it == m_factories.end() ? Factory() : it->second;
+}
+
 std::shared_ptr<Object> Registry::create(const QString &name) const
 {
     const auto it = m_factories.find(name);

@@ -28,6 +28,8 @@ public:
     void registerFactory(const QString &name, Factory factory);
     void unregister(const QString &name);
     bool contains(const QString &name) const;
+    // The factory registered under the name, or an empty one.
+    Factory factory(const QString &name) const;
 
     std::shared_ptr<Object> create(const QString &name) const;
 

@@ -85,6 +85,10 @@ std::unique_ptr<OfficeProcess> OfficeProcess::start(const QString &program, cons
     const QByteArray log = QFile::encodeName(logFile);
     posix_spawn_file_actions_addopen(&files, 1, log.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_adddup2(&files, 1, 2);
+    // The office outlives our work: it must not inherit our descriptors. An
+    // inherited database file keeps the engine's file lock alive in the
+    // office, and the next attachment to that file is refused as "in use".
+    posix_spawn_file_actions_addclosefrom_np(&files, 3);
 
     // We ignore SIGPIPE for the UNO bridge; the office must get it back, and
     // must not inherit whatever signals our threads have blocked.

@@ -1,0 +1,202 @@
+// The program as a user meets it: the real Firebird engine on the bundled
+// sample database, a real Calc, real windows on a display.
+
+#include "calc_inspection.h"
+#include "connection_string.h"
+#include "database_access.h"
+#include "form1.h"
+#include "form2.h"
+#include "main_module.h"
+#include "platform.h"
+#include "register_database_access.h"
+#include "register_spreadsheet_automation.h"
+#include "settings_store.h"
+#include "table_export.h"
+#include "recording_platform.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <csignal>
+
+using namespace testing_support;
+
+namespace {
+
+class EndToEndTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        unloadWindowsForTesting();
+        frame::clearSettingsForTesting();
+        frame::setMessageBoxService(boxes);
+        frame::setTerminator(terminator);
+        frame::setProgramFolder(QStringLiteral(MARROWBECK_PROGRAM_DIR));
+        registerDatabaseAccessComponents();
+        registerSpreadsheetAutomationComponents();
+        // Keep hold of every application the program creates, to read its
+        // workbook back and to end its office afterwards.
+        auto &registry = components::Registry::instance();
+        auto real = registry.factory(excel::ApplicationClass);
+        registry.registerFactory(excel::ApplicationClass, [this, real] {
+            auto object = real();
+            applications.push_back(std::dynamic_pointer_cast<excel::Application>(object));
+            return object;
+        });
+    }
+    void TearDown() override
+    {
+        unloadWindowsForTesting();
+        frame::clearSettingsForTesting();
+        for (auto &application : applications) {
+            if (!application)
+                continue;
+            try {
+                ::kill(-pid_t(calc_inspection::officeProcessId(*application)), SIGKILL);
+            } catch (...) {
+            }
+        }
+        applications.clear();
+    }
+    static QString samplePath() { return QStringLiteral(MARROWBECK_PROGRAM_DIR "/Samples/sample.fdb"); }
+
+    void saveScreenshot(QWidget &window, const QString &name)
+    {
+        const QByteArray dir = qgetenv("MARROWBECK_SCREENSHOT_DIR");
+        if (dir.isEmpty())
+            return;
+        QDir().mkpath(QString::fromLocal8Bit(dir));
+        QCoreApplication::processEvents();
+        window.grab().save(QString::fromLocal8Bit(dir) + QLatin1Char('/') + name);
+    }
+
+    std::shared_ptr<RecordingMessageBoxes> boxes = std::make_shared<RecordingMessageBoxes>();
+    std::shared_ptr<RecordingTerminator> terminator = std::make_shared<RecordingTerminator>();
+    std::vector<std::shared_ptr<excel::Application>> applications;
+};
+
+QStringList listed(Form2 &window)
+{
+    QStringList names;
+    for (int i = 0; i < window.ListView1->topLevelItemCount(); ++i)
+        names << window.ListView1->topLevelItem(i)->text(0);
+    return names;
+}
+
+TEST_F(EndToEndTest, FirstRunThenSampleThenRestartOpensStraightOnTheTableList)
+{
+    Form1 &first = form1();
+    first.show();
+    EXPECT_EQ(first.Text7->text(), QStringLiteral("SYSDBA"));
+    EXPECT_FALSE(form2Loaded());
+    EXPECT_TRUE(boxes->shown.empty());
+    EXPECT_EQ(applications.size(), 1u) << "the host check started an office";
+    saveScreenshot(first, QStringLiteral("connection-window-skinned.png"));
+
+    first.PushButton7_Click();
+    first.PushButton2_Click();
+    ASSERT_TRUE(form2Loaded());
+    Form2 &tables = form2();
+    EXPECT_TRUE(tables.isVisible());
+    EXPECT_FALSE(first.isVisible());
+    const QStringList names = listed(tables);
+    for (const char *name : {"CUSTOMERS", "PRODUCTS", "ORDERS", "ORDER_LINES", "EMPLOYEES", "STOCK [WAREHOUSE 1]", "CUSTOMER_ORDER_TOTALS"})
+        EXPECT_TRUE(names.contains(QString::fromLatin1(name))) << name;
+    for (const QString &name : names)
+        EXPECT_NE(name.mid(3, 1), QStringLiteral("$"));
+    tables.ListView1->topLevelItem(0)->setCheckState(0, Qt::Checked);
+    saveScreenshot(tables, QStringLiteral("table-window.png"));
+
+    unloadWindowsForTesting();
+    Form1 &restarted = form1();
+    restarted.show();
+    ASSERT_TRUE(form2Loaded()) << "the saved sample login connects at once";
+    EXPECT_TRUE(form2().isVisible());
+    EXPECT_EQ(listed(form2()), names);
+    EXPECT_TRUE(boxes->shown.empty());
+}
+
+TEST_F(EndToEndTest, ConnectionWindowWithoutTheSkinFile)
+{
+    QTemporaryDir folder;
+    QFile::copy(QStringLiteral(MARROWBECK_PROGRAM_DIR "/HAND-M.CUR"), folder.filePath(QStringLiteral("HAND-M.CUR")));
+    frame::setProgramFolder(folder.path());
+    Form1 &window = form1();
+    window.show();
+    EXPECT_TRUE(window.styleSheet().isEmpty());
+    saveScreenshot(window, QStringLiteral("connection-window.png"));
+}
+
+// The value as the export writes it, read through the same component.
+QList<QStringList> databaseRows(ado::Connection &connection, const QString &table, int &fields)
+{
+    auto records = components::create<ado::Recordset>(ado::RecordsetClass);
+    records->setCursorLocation(ado::adUseClient);
+    records->Open(selectAllQuery(table), connection);
+    const long count = records->RecordCount();
+    fields = records->fields().count();
+    QList<QStringList> rows;
+    QStringList header;
+    for (int f = 0; f < fields; ++f)
+        header << (*records)[f].Name();
+    rows << header;
+    for (long r = 0; r < count; ++r) {
+        QStringList row;
+        for (int f = 0; f < fields; ++f) {
+            ado::Field &field = (*records)[f];
+            row << (field.Type() == ado::adLongVarBinary ? QStringLiteral("{BINARY DATA}") : Main::NullToDefault(field.value(), QString()));
+        }
+        rows << row;
+        records->MoveNext();
+    }
+    return rows;
+}
+
+TEST_F(EndToEndTest, SampleDatabaseArrivesInCalcCellForCellAsText)
+{
+    form1().PushButton7_Click();
+    form1().PushButton2_Click();
+    Form2 &window = form2();
+    window.show();
+    window.PushButton8_Click();
+    const QStringList names = listed(window);
+    boxes->shown.clear();
+    window.PushButton5_Click();
+    ASSERT_EQ(boxes->prompts(), std::vector<QString>{QStringLiteral("Done.")});
+
+    ASSERT_EQ(applications.size(), 2u);
+    excel::Application &calc = *applications.back();
+    QStringList expectedSheets;
+    for (const QString &name : names)
+        expectedSheets.prepend(QString(name).remove(QLatin1Char('[')).remove(QLatin1Char(']')).left(30));
+    EXPECT_EQ(calc_inspection::sheetNames(calc), expectedSheets);
+    EXPECT_EQ(calc_inspection::activeSheetName(calc), expectedSheets.first());
+    EXPECT_TRUE(calc_inspection::windowVisible(calc));
+
+    auto connection = components::create<ado::Connection>(ado::ConnectionClass);
+    connection->Open(FireBird::connectionString(samplePath(), QStringLiteral("SYSDBA"), QStringLiteral("lanternox")));
+    bool sawBinary = false, sawEmpty = false;
+    for (const QString &name : names) {
+        int fields = 0;
+        const QList<QStringList> expected = databaseRows(*connection, name, fields);
+        const QString sheet = QString(name).remove(QLatin1Char('[')).remove(QLatin1Char(']')).left(30);
+        const QList<QVariantList> cells = calc_inspection::cellValues(calc, sheet, 1, 1, int(expected.size()) + 1, fields + 1);
+        for (int r = 0; r < expected.size(); ++r) {
+            for (int f = 0; f < fields; ++f) {
+                const QVariant cell = cells[r][f];
+                ASSERT_EQ(cell.typeId(), QMetaType::QString) << qPrintable(sheet) << " row " << r + 1 << " column " << f + 1;
+                ASSERT_EQ(cell.toString(), expected[r][f]) << qPrintable(sheet) << " row " << r + 1 << " column " << f + 1;
+                sawBinary = sawBinary || expected[r][f] == QStringLiteral("{BINARY DATA}");
+                sawEmpty = sawEmpty || (r > 0 && expected[r][f].isEmpty());
+            }
+            EXPECT_EQ(cells[r][fields].toString(), QString()) << "nothing right of the table";
+        }
+        for (const QVariant &below : cells[expected.size()])
+            EXPECT_EQ(below.toString(), QString()) << "nothing below the table";
+    }
+    EXPECT_TRUE(sawBinary);
+    EXPECT_TRUE(sawEmpty);
+}
+
+} // namespace
