@@ -73,11 +73,11 @@ std::shared_ptr<OfficeSession> OfficeSession::start()
     profile.recordOffice(process->processId());
 
     std::shared_ptr<OfficeSession> session(new OfficeSession(std::move(process), display));
-    session->connect(pipeName);
+    session->connect(pipeName, log);
     return session;
 }
 
-void OfficeSession::connect(const QString &pipeName)
+void OfficeSession::connect(const QString &pipeName, const QString &log)
 {
     const auto resolver = css::bridge::UnoUrlResolver::create(localUnoContext());
     const rtl::OUString url = toOUString(QStringLiteral("uno:pipe,name=%1;urp;StarOffice.ComponentContext").arg(pipeName));
@@ -93,8 +93,9 @@ void OfficeSession::connect(const QString &pipeName)
         if (m_process->hasEnded())
             throw components::ComponentError(
                 QStringLiteral("LibreOffice Calc could not be started: %1 while starting up. "
-                               "Please make sure LibreOffice Calc is installed and opens normally.")
-                    .arg(m_process->endDescription()));
+                               "Please make sure LibreOffice Calc is installed and opens normally; "
+                               "its messages are in %2.")
+                    .arg(m_process->endDescription(), QDir::toNativeSeparators(log)));
         if (std::chrono::steady_clock::now() > deadline)
             throw components::ComponentError(
                 QStringLiteral("LibreOffice Calc was started but did not answer within %1 seconds.")

@@ -37,7 +37,7 @@ public:
 
 private:
     OfficeSession(std::unique_ptr<OfficeProcess> process, bool hasDisplay);
-    void connect(const QString &pipeName);
+    void connect(const QString &pipeName, const QString &log);
     void close();
 
     std::unique_ptr<OfficeProcess> m_process;
