@@ -6,7 +6,7 @@
 // spreadsheet_write_bench [rows] [columns] [rounds]
 
 #include "calc_direct_write.h"
-#include "calc_readback.h"
+#include "calc_inspection.h"
 #include "register_spreadsheet_automation.h"
 #include "spreadsheet_write_rate.h"
 
@@ -52,7 +52,7 @@ WriteRate bestOf(int rounds, excel::Application &application, excel::Workbook &w
         auto sheet = workbook.worksheets().Add();
         const WriteRate rate = write(*sheet);
         const QVariant last =
-            calc_readback::cellValues(application, sheet->Name(), rows, columns, 1, 1).front().front();
+            calc_inspection::cellValues(application, sheet->Name(), rows, columns, 1, 1).front().front();
         if (last.toString() != spreadsheet_bench::cellText(rows, columns)) {
             print(QStringLiteral("The last cell did not arrive: %1").arg(last.toString()));
             std::exit(2);

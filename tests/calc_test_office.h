@@ -2,7 +2,7 @@
 
 // Helpers for tests that start a real office through the Calc component.
 
-#include "calc_readback.h"
+#include "calc_inspection.h"
 #include "register_spreadsheet_automation.h"
 #include "spreadsheet_automation.h"
 
@@ -40,7 +40,7 @@ inline bool waitUntilOfficeEnds(qint64 processGroup, int milliseconds)
 class OfficeGuard {
 public:
     explicit OfficeGuard(const excel::Application &application)
-        : m_processGroup(calc_readback::officeProcessId(application)) {}
+        : m_processGroup(calc_inspection::officeProcessId(application)) {}
     ~OfficeGuard() { ::kill(-pid_t(m_processGroup), SIGKILL); }
     OfficeGuard(const OfficeGuard &) = delete;
     OfficeGuard &operator=(const OfficeGuard &) = delete;

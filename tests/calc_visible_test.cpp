@@ -50,13 +50,13 @@ TEST(CalcVisible, ShowingPutsTheWrittenWorkbookOnScreenAndLeavesItToTheUser)
     auto sheet = workbook->ActiveSheet();
     sheet->setName("Shown");
     sheet->setCells(1, 1, "on screen");
-    EXPECT_FALSE(calc_readback::windowVisible(*application));
+    EXPECT_FALSE(calc_inspection::windowVisible(*application));
     EXPECT_FALSE(calcWindowOnScreen());
 
     application->setVisible(true);
 
-    EXPECT_TRUE(calc_readback::windowVisible(*application));
-    EXPECT_EQ(calc_readback::cellValues(*application, "Shown", 1, 1, 1, 1).front().front(), "on screen");
+    EXPECT_TRUE(calc_inspection::windowVisible(*application));
+    EXPECT_EQ(calc_inspection::cellValues(*application, "Shown", 1, 1, 1, 1).front().front(), "on screen");
     EXPECT_TRUE(calcWindowAppears());
 
     sheet.reset();
@@ -71,7 +71,7 @@ TEST(CalcVisible, AWorkbookAddedAfterShowingIsShownToo)
     calc_test::OfficeGuard guard(*application);
     application->setVisible(true);
     application->workbooks().Add();
-    EXPECT_TRUE(calc_readback::windowVisible(*application));
+    EXPECT_TRUE(calc_inspection::windowVisible(*application));
 }
 
 TEST(CalcVisible, AnApplicationShowingNothingStillClosesItsOffice)

@@ -6,8 +6,8 @@
 #include <QStringList>
 #include <gtest/gtest.h>
 
-using calc_readback::cellValues;
-using calc_readback::sheetNames;
+using calc_inspection::cellValues;
+using calc_inspection::sheetNames;
 
 namespace {
 
@@ -43,7 +43,7 @@ protected:
 TEST_F(CalcWorkbook, NewWorkbookIsHiddenWithOneSheetThatIsActive)
 {
     ASSERT_EQ(workbook->worksheets().count(), 1);
-    EXPECT_FALSE(calc_readback::windowVisible(*application));
+    EXPECT_FALSE(calc_inspection::windowVisible(*application));
     EXPECT_EQ(workbook->ActiveSheet()->Name(), workbook->worksheets().item(1)->Name());
 }
 
@@ -55,7 +55,7 @@ TEST_F(CalcWorkbook, AddedSheetsGoBeforeTheActiveOneAndBecomeActive)
     sheets.Add()->setName("C");
 
     EXPECT_EQ(sheetNames(*application), QStringList({"C", "B", "A"}));
-    EXPECT_EQ(calc_readback::activeSheetName(*application), "C");
+    EXPECT_EQ(calc_inspection::activeSheetName(*application), "C");
     EXPECT_EQ(workbook->ActiveSheet()->Name(), "C");
     EXPECT_EQ(sheets.count(), 3);
     EXPECT_EQ(sheets.item(3)->Name(), "A");
@@ -240,23 +240,23 @@ TEST_F(CalcWorkbook, AutoFitWidensTheActiveSheetsColumnsToTheirContents)
     active->setCells(1, 1, "i");
     active->setCells(1, 2, QString(60, 'M'));
     active->setCells(2, 3, "medium width text");
-    const QList<int> before = calc_readback::columnWidths(*application, "Active", 1, 3);
+    const QList<int> before = calc_inspection::columnWidths(*application, "Active", 1, 3);
 
     workbook->ActiveSheet()->columns().AutoFit();
 
-    const QList<int> after = calc_readback::columnWidths(*application, "Active", 1, 3);
+    const QList<int> after = calc_inspection::columnWidths(*application, "Active", 1, 3);
     EXPECT_LT(after[0], before[0]) << "a one-letter column narrows";
     EXPECT_GT(after[1], 3 * before[1]) << "a long text widens its column";
     EXPECT_GT(after[1], after[2]);
     EXPECT_GT(after[2], after[0]);
-    EXPECT_EQ(calc_readback::columnWidths(*application, "Other", 1, 1), before.mid(0, 1))
+    EXPECT_EQ(calc_inspection::columnWidths(*application, "Other", 1, 1), before.mid(0, 1))
         << "other sheets keep their widths";
 }
 
 TEST_F(CalcWorkbook, ShowingIsRefusedWithoutADisplay)
 {
     EXPECT_THROW(application->setVisible(true), components::ComponentError);
-    EXPECT_FALSE(calc_readback::windowVisible(*application));
+    EXPECT_FALSE(calc_inspection::windowVisible(*application));
 }
 
 TEST(CalcApplicationRelease, AnOfficeNeverShownEndsWithItsApplication)

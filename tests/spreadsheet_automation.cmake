@@ -7,17 +7,17 @@ marrowbeck_test(spreadsheet_rules_test
   TIMEOUT 60)
 marrowbeck_test(calc_workbook_test
   SOURCES calc_workbook_test.cpp calc_test_office.h
-  LIBS marrowbeck_spreadsheet_readback
+  LIBS marrowbeck_spreadsheet_automation
   LABELS spreadsheet calc
   TIMEOUT 300)
 marrowbeck_test(calc_office_faults_test
   SOURCES calc_office_faults_test.cpp calc_test_office.h
-  LIBS marrowbeck_spreadsheet_readback
+  LIBS marrowbeck_spreadsheet_automation
   LABELS spreadsheet calc
   TIMEOUT 300)
 marrowbeck_test(calc_visible_test
   SOURCES calc_visible_test.cpp calc_test_office.h
-  LIBS marrowbeck_spreadsheet_readback
+  LIBS marrowbeck_spreadsheet_automation
   LABELS spreadsheet calc
   DISPLAY
   TIMEOUT 300)

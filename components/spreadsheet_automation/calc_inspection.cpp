@@ -1,4 +1,4 @@
-#include "calc_readback.h"
+#include "calc_inspection.h"
 
 #include "calc_application.h"
 #include "uno_runtime.h"
@@ -9,7 +9,7 @@
 #include <com/sun/star/sheet/XCellRangeData.hpp>
 #include <com/sun/star/table/XColumnRowRange.hpp>
 
-namespace calc_readback {
+namespace calc_inspection {
 
 namespace {
 
@@ -118,4 +118,4 @@ qint64 officeProcessId(const excel::Application &application)
     return ours(application).session().processId();
 }
 
-} // namespace calc_readback
+} // namespace calc_inspection

@@ -13,7 +13,7 @@
 #include <QStringList>
 #include <QVariant>
 
-namespace calc_readback {
+namespace calc_inspection {
 
 // In tab order, left to right.
 QStringList sheetNames(const excel::Application &application);
@@ -35,4 +35,4 @@ bool windowVisible(const excel::Application &application);
 // whole office, and the group is gone once the office has ended.
 qint64 officeProcessId(const excel::Application &application);
 
-} // namespace calc_readback
+} // namespace calc_inspection
