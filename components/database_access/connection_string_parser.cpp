@@ -135,8 +135,12 @@ bool namesServer(const QString &database)
     const qsizetype colon = database.indexOf(u':');
     if (colon <= 0)
         return false;
-    const QStringView host = QStringView(database).left(colon);
-    return !host.contains(u'/') && !host.contains(u'\\');
+    // "host" or "host/port" before the colon; a path has no such prefix.
+    const QStringView prefix = QStringView(database).left(colon);
+    if (prefix.startsWith(u'/') || prefix.startsWith(u'.') || prefix.contains(u'\\'))
+        return false;
+    const qsizetype slash = prefix.indexOf(u'/');
+    return slash < 0 || (slash > 0 && !prefix.mid(slash + 1).contains(u'/'));
 }
 
 } // namespace dbaccess

@@ -47,8 +47,8 @@ struct AttachmentSettings {
 AttachmentSettings attachmentSettings(const QString &connectionString);
 
 // "host:path", "host/port:path", "[ipv6]:path" and "inet://..." name a
-// server; anything else is a file for the embedded engine. A colon after a
-// slash belongs to the file name ("/data/a:b.fdb").
+// server; anything else is a file for the embedded engine. A colon in a path
+// that starts with "/" or "." belongs to the file name ("/data/a:b.fdb").
 bool namesServer(const QString &database);
 
 } // namespace dbaccess

@@ -40,6 +40,9 @@ StatusCodes readStatusVector(const std::intptr_t *errors)
 QString fileProblem(const StatusCodes &status, const QString &database)
 {
     switch (status.osError) {
+    case 0: // a server does not pass the system's error number on
+        return QStringLiteral("The database file \"%1\" cannot be opened: it does not exist, or the server may not "
+                              "read and write it.").arg(database);
     case ENOENT:
     case ENOTDIR:
         return QStringLiteral("The database file \"%1\" does not exist.").arg(database);

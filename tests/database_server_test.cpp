@@ -1,0 +1,171 @@
+// The Firebird database access component against a Firebird server on
+// 127.0.0.1, started by the test command (scripts/test-services.sh).
+
+#include "connection_string.h"
+#include "database_access.h"
+#include "firebird_scratch_database.h"
+#include "qstring_printer.h"
+#include "register_database_access.h"
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QThread>
+#include <gtest/gtest.h>
+
+namespace {
+
+class DatabaseServer : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        QString reason;
+        const auto found = testServer(&reason);
+        if (!found) {
+            if (qEnvironmentVariable("CI") == "true")
+                FAIL() << reason.toStdString();
+            GTEST_SKIP() << reason.toStdString();
+        }
+        server = *found;
+        embeddedLockFolder();
+        registerDatabaseAccessComponents();
+    }
+
+    static std::shared_ptr<ado::Connection> open(const QString &connectionString)
+    {
+        auto connection = components::create<ado::Connection>(ado::ConnectionClass);
+        connection->Open(connectionString);
+        return connection;
+    }
+
+    static std::shared_ptr<ado::Recordset> query(ado::Connection &connection, const QString &sql)
+    {
+        auto recordset = components::create<ado::Recordset>(ado::RecordsetClass);
+        recordset->setCursorLocation(ado::adUseClient);
+        recordset->Open(sql, connection);
+        return recordset;
+    }
+
+    static QString failureOf(const std::function<void()> &action)
+    {
+        try {
+            action();
+        } catch (const components::ComponentError &error) {
+            return error.description();
+        }
+        return QStringLiteral("(no failure)");
+    }
+
+    QString remote(const QString &path) const { return server.host + u':' + path; }
+
+    FirebirdServer server;
+};
+
+TEST_F(DatabaseServer, LoginFailuresAreDescribed)
+{
+    auto database = ScratchDatabase::onServer(server, "CREATE TABLE T (ID INTEGER);\n");
+    const QString expected = QStringLiteral("The user name or the password is not correct for the database \"%1\".")
+                                 .arg(database->dbname());
+    EXPECT_EQ(failureOf([&] { open(database->connectionString(server.user, QStringLiteral("wrong"))); }), expected);
+    EXPECT_EQ(failureOf([&] { open(database->connectionString(QStringLiteral("NOBODY"), QStringLiteral("x"))); }), expected);
+    EXPECT_NO_THROW(open(database->connectionString(server.user.toLower(), server.password)));
+}
+
+TEST_F(DatabaseServer, MissingFileAndUnreachableServerAreDescribed)
+{
+    const QString missing = remote(server.folder + QStringLiteral("/missing.fdb"));
+    EXPECT_EQ(failureOf([&] { open(FireBird::connectionString(missing, server.user, server.password)); }),
+              QStringLiteral("The database file \"%1\" cannot be opened: it does not exist, or the server may not "
+                             "read and write it.").arg(missing));
+
+    const QString nobodyListens = server.host + QStringLiteral("/1:") + server.folder + QStringLiteral("/x.fdb");
+    EXPECT_EQ(failureOf([&] { open(FireBird::connectionString(nobodyListens, server.user, server.password)); }),
+              QStringLiteral("The Firebird server for \"%1\" cannot be reached: it is not running, or it does not "
+                             "accept connections on that host and port.").arg(nobodyListens));
+}
+
+// The embedded engine and the server must never both have a file open: the
+// second one to come is refused, clearly, and the file stays readable.
+TEST_F(DatabaseServer, TwoEnginesNeverShareAFile)
+{
+    auto database = ScratchDatabase::onServer(server, "CREATE TABLE T (ID INTEGER);\nINSERT INTO T VALUES (1);\n");
+    const QString embedded = FireBird::connectionString(database->file(), server.user, server.password);
+    const QString inUse = QStringLiteral("is in use by another program");
+    {
+        auto throughServer = open(database->connectionString());
+        EXPECT_TRUE(failureOf([&] { open(embedded); }).contains(inUse)) << failureOf([&] { open(embedded); }).toStdString();
+        EXPECT_EQ(query(*throughServer, QStringLiteral("SELECT * FROM T"))->RecordCount(), 1);
+    }
+    {
+        auto direct = open(embedded);
+        const QString failure = failureOf([&] { open(database->connectionString()); });
+        EXPECT_TRUE(failure.contains(inUse)) << failure.toStdString();
+        EXPECT_EQ(query(*direct, QStringLiteral("SELECT * FROM T"))->RecordCount(), 1);
+    }
+    auto again = open(database->connectionString());
+    EXPECT_EQ(query(*again, QStringLiteral("SELECT * FROM T"))->RecordCount(), 1);
+}
+
+// The count comes first and the export then reads exactly that many rows:
+// both must come from one snapshot while others keep inserting.
+TEST_F(DatabaseServer, CountMatchesTheRowsWhileAnotherConnectionInserts)
+{
+    auto database = ScratchDatabase::onServer(server, "CREATE TABLE T (ID INTEGER, NAME VARCHAR(20));\n"
+                                                      "INSERT INTO T VALUES (0, 'seed');\n");
+    QByteArray inserts = "CONNECT '" + database->dbname().toUtf8() + "' USER '" + server.user.toUtf8() + "' PASSWORD '"
+        + server.password.toUtf8() + "';\n";
+    for (int i = 1; i <= 1000; ++i)
+        inserts += "INSERT INTO T VALUES (" + QByteArray::number(i) + ", 'row');\nCOMMIT;\n";
+    QProcess writer;
+    writer.start(QStringLiteral("isql-fb"), {QStringLiteral("-q")});
+    ASSERT_TRUE(writer.waitForStarted());
+    writer.write(inserts);
+    writer.closeWriteChannel();
+
+    int checks = 0;
+    long lastCount = 0;
+    // waitForFinished(0) lets QProcess notice the end without an event loop.
+    while (!writer.waitForFinished(0) || checks < 3) {
+        auto connection = open(database->connectionString());
+        auto recordset = query(*connection, QStringLiteral("SELECT * FROM T"));
+        const long count = recordset->RecordCount();
+        QThread::msleep(20); // let more rows arrive between count and rows
+        long read = 0;
+        while (!recordset->Eof()) {
+            ++read;
+            recordset->MoveNext();
+        }
+        ASSERT_EQ(read, count);
+        EXPECT_GE(count, lastCount);
+        lastCount = count;
+        ++checks;
+    }
+    writer.waitForFinished();
+    EXPECT_EQ(writer.exitCode(), 0) << writer.readAllStandardError().constData();
+    EXPECT_EQ(lastCount, 1001);
+}
+
+TEST_F(DatabaseServer, TextBlobsOfEverySizeReadWholeOverTheServer)
+{
+    auto database = ScratchDatabase::onServer(server, R"(
+CREATE TABLE T (ID INTEGER, NOTE BLOB SUB_TYPE TEXT, PIC BLOB SUB_TYPE BINARY);
+INSERT INTO T VALUES (1, 'short', x'0102');
+INSERT INTO T VALUES (2, RPAD(CAST('' AS BLOB SUB_TYPE TEXT), 30000, 'xyz'), NULL);
+INSERT INTO T VALUES (3, NULL, x'FF');
+INSERT INTO T VALUES (4, 'Jürgen', NULL);
+)");
+    auto connection = open(database->connectionString());
+    auto recordset = query(*connection, QStringLiteral("SELECT * FROM T ORDER BY ID"));
+    ASSERT_EQ(recordset->RecordCount(), 4);
+    EXPECT_EQ((*recordset)[1].Type(), ado::adLongVarChar);
+    EXPECT_EQ((*recordset)[2].Type(), ado::adLongVarBinary);
+    EXPECT_EQ(*(*recordset)[1].value(), "short");
+    EXPECT_EQ(*(*recordset)[2].value(), "0102");
+    recordset->MoveNext();
+    EXPECT_EQ((*recordset)[1].value()->size(), 30000);
+    recordset->MoveNext();
+    EXPECT_FALSE((*recordset)[1].value().has_value());
+    recordset->MoveNext();
+    EXPECT_EQ(*(*recordset)[1].value(), QStringLiteral(u"Jürgen"));
+}
+
+} // namespace
