@@ -1,0 +1,5 @@
+# Reading a 1,000,000-row table into text: the database access component
+# against the bare Firebird client API, embedded and over loopback.
+marrowbeck_bench(database_read_bench
+  SOURCES database_read_bench.cpp
+  LIBS marrowbeck_database_access marrowbeck_connection_string fbclient Qt6::Core)
