@@ -22,7 +22,7 @@ using spreadsheet_bench::WriteRate;
 namespace {
 
 constexpr int blockRows = 1000;
-constexpr int cellByCellRows = 2000;
+constexpr int cellByCellSample = 20000;
 constexpr double target = 0.8;
 
 int argument(int argc, char **argv, int index, int fallback)
@@ -102,7 +102,7 @@ int main(int argc, char **argv)
         print(line(QStringLiteral("through the component, cell by cell"), component)
               + QStringLiteral("  ratio %1 (target %2)").arg(number(ratio, 2), number(target, 2)));
 
-        const int sampleRows = std::min(rows, cellByCellRows);
+        const int sampleRows = std::clamp(cellByCellSample / columns, 1, rows);
         const WriteRate naive = bestOf(1, *application, *workbook, sampleRows, columns, [&](excel::Worksheet &sheet) {
             return spreadsheet_bench::writeDirectCellByCell(*application, sheet.Name(), sampleRows, columns);
         });
