@@ -3,8 +3,13 @@
 
 #include "calc_test_office.h"
 
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QStringList>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 using calc_inspection::cellValues;
 using calc_inspection::sheetNames;
@@ -142,7 +147,7 @@ TEST_F(CalcWorkbook, TableWrittenRowByRowArrivesWholeAcrossBlocks)
 {
     auto sheet = workbook->ActiveSheet();
     const int columns = 7;
-    const int rows = 5000;
+    const int rows = 12000; // more cells than one block holds
     for (int c = 1; c <= columns; ++c)
         sheet->setCells(1, c, QStringLiteral("H%1").arg(c));
     for (int r = 2; r <= rows + 1; ++r) {
@@ -288,6 +293,35 @@ TEST(CalcApplicationRelease, ApplicationsGetAnOfficeEachAndLeaveTheOthersAlone)
     }
     keptWorkbook->ActiveSheet()->columns().AutoFit();
     EXPECT_EQ(cellValues(*kept, keptWorkbook->ActiveSheet()->Name(), 1, 1, 1, 1).front().front(), "kept");
+}
+
+TEST(CalcApplicationRelease, TheUsersOwnRunningOfficeIsNeitherUsedNorClosed)
+{
+    qunsetenv("DISPLAY");
+    // The user's office, on the user's default profile (the test's own
+    // settings folder stands in for the user's).
+    QProcess usersOffice;
+    usersOffice.setChildProcessModifier([] { ::setsid(); });
+    usersOffice.start(LIBREOFFICE_SOFFICE, {"--headless", "--invisible", "--norestore", "--nologo"});
+    ASSERT_TRUE(usersOffice.waitForStarted());
+    const qint64 usersGroup = usersOffice.processId();
+    const QString lock = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+        + "/libreoffice/4/.lock";
+    for (int attempt = 0; attempt < 300 && !QFile::exists(lock); ++attempt)
+        QThread::msleep(100);
+    ASSERT_TRUE(QFile::exists(lock)) << "the user's office did not come up";
+
+    {
+        auto application = calc_test::startApplication();
+        calc_test::OfficeGuard guard(*application);
+        EXPECT_NE(guard.processGroup(), usersGroup);
+        application->workbooks().Add()->ActiveSheet()->setCells(1, 1, "ours");
+    }
+
+    EXPECT_EQ(usersOffice.state(), QProcess::Running);
+    EXPECT_TRUE(QFile::exists(lock));
+    ::kill(-pid_t(usersGroup), SIGKILL);
+    usersOffice.waitForFinished();
 }
 
 } // namespace

@@ -21,3 +21,5 @@ marrowbeck_test(calc_visible_test
   LABELS spreadsheet calc
   DISPLAY
   TIMEOUT 300)
+target_compile_definitions(calc_workbook_test PRIVATE
+  LIBREOFFICE_SOFFICE="${LIBREOFFICE_PROGRAM_DIR}/soffice")
