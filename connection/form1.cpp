@@ -44,6 +44,13 @@ Form1::Form1() : m_pointer(*this)
     frame::styleWizardWindow(*this);
     // The password shows one '*' per character, not the platform's bullet.
     Text2->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
+    // A screen reader names each box by its label; the buttons captioned with
+    // a symbol would otherwise be read out as punctuation.
+    Label7->setBuddy(Text1);
+    Label6->setBuddy(Text7);
+    Label1->setBuddy(Text2);
+    PushButton5->setAccessibleName(QStringLiteral("Browse for database"));
+    PushButton4->setAccessibleName(QStringLiteral("Firebird server help"));
     connectHandlers();
     setUpPointerRules();
 }

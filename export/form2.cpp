@@ -29,12 +29,16 @@ Form2 *&instance()
 // 6500 twips at 15 twips a pixel.
 constexpr int listColumnWidth = 433;
 
+const QString listHeading = QStringLiteral("Select Tables To Import");
+
 } // namespace
 
 Form2::Form2() : m_pointer(*this)
 {
     setupUi(this);
     frame::styleWizardWindow(*this);
+    // A screen reader names the list by its column's heading.
+    ListView1->setAccessibleName(listHeading);
     connect(PushButton2, &QPushButton::clicked, this, &Form2::PushButton2_Click);
     connect(PushButton5, &QPushButton::clicked, this, &Form2::PushButton5_Click);
     connect(PushButton8, &QPushButton::clicked, this, &Form2::PushButton8_Click);
@@ -53,7 +57,7 @@ void Form2::Form_Load()
     if (p.test(104, [] { return Main::FileExists(Main::pointerFilePath()); }))
         p.step(106, [&] { m_pointer.setPicture(Main::loadCursorFile(Main::pointerFilePath())); });
     p.step(108, [&] { setWindowTitle(Main::productTitle); });
-    p.step(108, [&] { ListView1->setHeaderLabels({QStringLiteral("Select Tables To Import")}); });
+    p.step(108, [&] { ListView1->setHeaderLabels({listHeading}); });
     p.step(108, [&] {
         ListView1->header()->setStretchLastSection(false);
         ListView1->setColumnWidth(0, listColumnWidth);

@@ -37,6 +37,10 @@ void LiteralProgressBar::paintEvent(QPaintEvent *)
     option.textVisible = true;
     option.textAlignment = Qt::AlignCenter;
     painter.drawControl(QStyle::CE_ProgressBar, option);
+    // Assistive technology reads the status text too; following it here keeps
+    // the change events no more frequent than the repaints.
+    if (accessibleDescription() != m_text)
+        setAccessibleDescription(m_text);
 }
 
 } // namespace frame
