@@ -9,7 +9,6 @@
 #include <atomic>
 #include <chrono>
 #include <com/sun/star/bridge/UnoUrlResolver.hpp>
-#include <com/sun/star/connection/NoConnectException.hpp>
 #include <com/sun/star/container/XEnumeration.hpp>
 #include <com/sun/star/container/XEnumerationAccess.hpp>
 #include <com/sun/star/frame/Desktop.hpp>
@@ -83,12 +82,12 @@ void OfficeSession::connect(const QString &pipeName, const QString &log)
     const rtl::OUString url = toOUString(QStringLiteral("uno:pipe,name=%1;urp;StarOffice.ComponentContext").arg(pipeName));
     const auto deadline = std::chrono::steady_clock::now() + startDeadline;
     css::uno::Reference<css::uno::XInterface> remote;
-    while (!remote.is()) {
+    for (;;) {
         try {
             remote = resolver->resolve(url);
             break;
-        } catch (const css::connection::NoConnectException &) {
         } catch (const css::uno::Exception &) {
+            // Not listening yet.
         }
         if (m_process->hasEnded())
             throw components::ComponentError(
