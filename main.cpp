@@ -2,6 +2,7 @@
 #include "qt_platform.h"
 #include "register_database_access.h"
 #include "register_spreadsheet_automation.h"
+#include "termination_signals.h"
 #include "version.h"
 #include "window_accessibility.h"
 
@@ -18,6 +19,8 @@ int main(int argc, char **argv)
     registerDatabaseAccessComponents();
     registerSpreadsheetAutomationComponents();
 
-    form1().show();
+    Form1 &window = form1();
+    frame::endProgramOnTerminationSignals();
+    window.show();
     return app.exec();
 }
