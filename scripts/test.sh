@@ -12,8 +12,9 @@ cmake --build "$build" -j"$(nproc)"
 
 services_dir=$(mktemp -d)
 chmod 0755 "$services_dir"
+# Quiet, so that CTest's summary stays the last thing the run prints.
 cleanup() {
-  "$top/scripts/test-services.sh" stop "$services_dir" || true
+  "$top/scripts/test-services.sh" stop "$services_dir" >/dev/null 2>&1 || true
   rm -rf "$services_dir"
 }
 trap cleanup EXIT

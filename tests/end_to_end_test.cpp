@@ -88,6 +88,7 @@ TEST_F(EndToEndTest, FirstRunThenSampleThenRestartOpensStraightOnTheTableList)
 {
     Form1 &first = form1();
     first.show();
+    EXPECT_EQ(first.geometry().size(), QSize(536, 235)) << "the client area on a real display";
     EXPECT_EQ(first.Text7->text(), QStringLiteral("SYSDBA"));
     EXPECT_FALSE(form2Loaded());
     EXPECT_TRUE(boxes->shown.empty());
@@ -99,6 +100,7 @@ TEST_F(EndToEndTest, FirstRunThenSampleThenRestartOpensStraightOnTheTableList)
     ASSERT_TRUE(form2Loaded());
     Form2 &tables = form2();
     EXPECT_TRUE(tables.isVisible());
+    EXPECT_EQ(tables.geometry().size(), QSize(536, 313));
     EXPECT_FALSE(first.isVisible());
     const QStringList names = listed(tables);
     for (const char *name : {"CUSTOMERS", "PRODUCTS", "ORDERS", "ORDER_LINES", "EMPLOYEES", "STOCK [WAREHOUSE 1]", "CUSTOMER_ORDER_TOTALS"})
