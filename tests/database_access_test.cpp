@@ -334,4 +334,29 @@ TEST_F(DatabaseAccess, SampleDatabaseOpensForAnUnprivilegedUserFromAReadOnlyFile
     EXPECT_TRUE(after.readAll() == before) << "the file was changed";
 }
 
+// A file the user may only read, of a database not marked read-only: a
+// clear word at Open instead of a baffling refusal at the first query.
+TEST_F(DatabaseAccess, AFileTheUserCanOnlyReadIsRefusedClearlyAtOpen)
+{
+    if (getuid() != 0)
+        GTEST_SKIP() << "needs root to become another user";
+    auto database = ScratchDatabase::embedded("CREATE TABLE T (ID INTEGER);\n");
+    QTemporaryDir folder;
+    QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther
+                                             | QFile::ExeOther | QFile::ReadGroup | QFile::ExeGroup);
+    const QString copy = folder.filePath(QStringLiteral("readable.fdb"));
+    ASSERT_TRUE(QFile::copy(database->file(), copy));
+    QFile::setPermissions(copy, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+    EXPECT_EXIT(
+        {
+            qunsetenv("FIREBIRD_LOCK");
+            qunsetenv("XDG_RUNTIME_DIR");
+            if (setgid(65534) != 0 || setuid(65534) != 0)
+                _exit(3);
+            fprintf(stderr, "%s\n", qPrintable(failureOf([&] { open(connectionStringFor(copy)); })));
+            _exit(0);
+        },
+        ::testing::ExitedWithCode(0), "can only be read by you, and Firebird must be able to write");
+}
+
 } // namespace

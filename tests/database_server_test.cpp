@@ -123,8 +123,10 @@ TEST_F(DatabaseServer, CountMatchesTheRowsWhileAnotherConnectionInserts)
 
     int checks = 0;
     long lastCount = 0;
-    // waitForFinished(0) lets QProcess notice the end without an event loop.
-    while (!writer.waitForFinished(0) || checks < 3) {
+    bool writerDone = false;
+    while (!writerDone || checks < 3) {
+        // Without an event loop QProcess notices its end only when asked.
+        writerDone = writerDone || writer.waitForFinished(0) || writer.state() == QProcess::NotRunning;
         auto connection = open(database->connectionString());
         auto recordset = query(*connection, QStringLiteral("SELECT * FROM T"));
         const long count = recordset->RecordCount();

@@ -93,7 +93,10 @@ bool isAscii(QByteArrayView bytes)
 
 bool decodeUtf8(QByteArrayView bytes, QString &text)
 {
-    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    // A byte order mark at the start is part of the stored value, not a
+    // header to skip: keep it as a character.
+    QStringDecoder decoder(QStringConverter::Utf8,
+                           QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
     text = decoder.decode(bytes);
     return !decoder.hasError();
 }
