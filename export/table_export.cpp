@@ -204,7 +204,12 @@ bool ExportRun::writeTable(const QString &sheetCandidate)
             else
                 p.step(198, [&] { sheet->setCells(sheetRow, f + 1, Main::NullToDefault(field->value(), QString())); });
         }
-        p.step(202, [&] { recordset->MoveNext(); });
+        // A record set that cannot move on still holds the row it read
+        // last: going on would write that row again into every later row
+        // of the sheet, records the database never held. The table ends
+        // after the one report.
+        if (!p.step(202, [&] { recordset->MoveNext(); }))
+            return false;
     }
     return true;
 }
