@@ -76,21 +76,22 @@ QByteArray fileBytes(const QString &path)
 }
 
 // Another embedded engine that keeps the file open until it is destroyed.
+// isql-fb buffers what it prints into a pipe: it says it holds the file by
+// making a marker file once its query has run.
 class OtherEngine {
 public:
-    explicit OtherEngine(const QString &file)
+    explicit OtherEngine(const QString &file) : m_marker(m_folder.filePath(QStringLiteral("holding")))
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("FIREBIRD_LOCK"), QString::fromLocal8Bit(embeddedLockFolder()));
         m_isql.setProcessEnvironment(environment);
         m_isql.start(QStringLiteral("isql-fb"), {QStringLiteral("-q"), QStringLiteral("-user"), QStringLiteral("SYSDBA"), file});
-        m_isql.write("SELECT 'holding' FROM RDB$DATABASE;\n");
+        m_isql.waitForStarted(10000);
+        m_isql.write("SELECT COUNT(*) FROM RDB$RELATIONS;\nSHELL touch '" + m_marker.toLocal8Bit() + "';\n");
         QElapsedTimer timer;
         timer.start();
-        while (!m_output.contains("holding") && timer.elapsed() < 20000 && m_isql.state() == QProcess::Running) {
-            m_isql.waitForReadyRead(200);
-            m_output += m_isql.readAllStandardOutput();
-        }
+        while (!QFile::exists(m_marker) && timer.elapsed() < 20000 && m_isql.state() == QProcess::Running)
+            m_isql.waitForFinished(50);
     }
     ~OtherEngine()
     {
@@ -100,11 +101,13 @@ public:
             m_isql.waitForFinished(5000);
         }
     }
-    bool holds() const { return m_output.contains("holding"); }
+    bool holds() const { return QFile::exists(m_marker) && m_isql.state() == QProcess::Running; }
+    std::string why() { return (m_isql.readAllStandardError() + m_isql.readAllStandardOutput()).toStdString(); }
 
 private:
+    QTemporaryDir m_folder;
+    QString m_marker;
     QProcess m_isql;
-    QByteArray m_output;
 };
 
 class ReliabilityTest : public ::testing::Test {
@@ -343,6 +346,146 @@ TEST_F(ReliabilityTest, OfficeKilledDuringAnExport)
     EXPECT_EQ(finish(window), std::vector<QString>{QStringLiteral("Done.")});
     ASSERT_EQ(applications.size(), before + 1) << "no new office";
     EXPECT_EQ(checkRowsSheet(QStringLiteral("ROWS_A"), manyRows), manyRows);
+}
+
+// Entries on the connection window that name no usable database: "Next >"
+// answers "Could not connect." at once and leaves the file as it was; a
+// database at a path of blanks and non-ASCII letters opens and exports.
+TEST_F(ReliabilityTest, HostileDatabaseEntriesAtNext)
+{
+    const auto database = ScratchDatabase::embedded("CREATE TABLE SMALL (ID INTEGER, NAME VARCHAR(20));\n"
+                                                    "INSERT INTO SMALL VALUES (1, 'one');\n");
+    QTemporaryDir folder;
+    const QString text = folder.filePath(QStringLiteral("notes.fdb"));
+    {
+        QFile file(text);
+        file.open(QIODevice::WriteOnly);
+        for (int i = 0; i < 4096; ++i)
+            file.write("This is a text file, not a database.\n");
+    }
+    QString longPath = folder.path();
+    while (longPath.size() < 4096 - 6)
+        longPath += QStringLiteral("/d123456789").left(4096 - 6 - longPath.size());
+    longPath += QStringLiteral("/x.fdb");
+    const QString unusual = folder.filePath(QStringLiteral("Données du café ü/база данных № 1.fdb"));
+    QDir().mkpath(QFileInfo(unusual).path());
+    ASSERT_TRUE(QFile::copy(database->file(), unusual));
+    const auto held = ScratchDatabase::embedded("CREATE TABLE HELD (ID INTEGER);\n");
+    OtherEngine other(held->file());
+    ASSERT_TRUE(other.holds()) << other.why();
+
+    struct Case {
+        const char *what;
+        QString path;
+        bool opens;
+    };
+    const Case cases[] = {
+        {"a text file", text, false},
+        {"a folder", folder.path(), false},
+        {"an empty entry", QString(), false},
+        {"a path of 4,096 characters", longPath, false},
+        {"a file another engine holds", held->file(), false},
+        {"blanks and non-ASCII letters", unusual, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        const QByteArray before = fileBytes(c.path);
+        QElapsedTimer clock;
+        clock.start();
+        pressNext(c.path, QStringLiteral("SYSDBA"), QStringLiteral("masterkey"));
+        std::printf("[ measured ] \"Next >\" on %s: %lld ms\n", c.what, static_cast<long long>(clock.elapsed()));
+        EXPECT_LT(clock.elapsed(), 15000);
+        if (c.opens) {
+            ASSERT_TRUE(form2Loaded());
+            Form2 &window = form2();
+            EXPECT_TRUE(boxes->shown.empty()) << joined(boxes->prompts()).toStdString();
+            tickOnly(window, {QStringLiteral("SMALL")});
+            EXPECT_EQ(finish(window), std::vector<QString>{QStringLiteral("Done.")});
+            EXPECT_EQ(calc_inspection::cellValues(lastApplication(), QStringLiteral("SMALL"), 2, 2, 1, 1)[0][0].toString(),
+                      QStringLiteral("one"));
+        } else {
+            EXPECT_EQ(outline(boxes->prompts()), std::vector<QString>{QStringLiteral("Could not connect.")});
+            EXPECT_FALSE(form2Loaded() && form2().isVisible());
+            EXPECT_EQ(fileBytes(c.path), before) << "the file changed";
+        }
+        unloadWindowsForTesting();
+        releaseApplications();
+    }
+}
+
+// The database changes under the program between "Next >" and "Finish":
+// the first box says what is wrong with the file, each ticked table adds its
+// one report, the export ends with "Done." and the file is left as it was.
+TEST_F(ReliabilityTest, DatabaseFileChangedBetweenNextAndFinish)
+{
+    QString reason;
+    std::unique_ptr<reliability::PrivateServer> server;
+    if (reliability::PrivateServer::available(&reason)) {
+        server = std::make_unique<reliability::PrivateServer>();
+        QString error;
+        if (!server->start(&error))
+            FAIL() << error.toStdString();
+    }
+    const QByteArray script = "CREATE TABLE SMALL (ID INTEGER, NAME VARCHAR(20));\nINSERT INTO SMALL VALUES (1, 'one');\n";
+    auto replace = [](const QString &file) {
+        QFile::remove(file);
+        QFile text(file);
+        text.open(QIODevice::WriteOnly);
+        text.write(QByteArray(65536, 'x'));
+    };
+    auto truncateTo = [](qint64 numerator) {
+        return [numerator](const QString &file) { QFile(file).resize(QFileInfo(file).size() * numerator / 2); };
+    };
+    auto mode = [](QFileDevice::Permissions permissions) {
+        return [permissions](const QString &file) { QFile::setPermissions(file, permissions); };
+    };
+    struct Case {
+        const char *what;
+        bool onServer;
+        std::function<void(const QString &)> change;
+        const char *says;
+    };
+    const Case cases[] = {
+        {"replaced by another file", false, replace, "is not a Firebird or InterBase database"},
+        {"truncated to nothing", false, truncateTo(0), "\""},
+        {"truncated to half", false, truncateTo(1), "\""},
+        {"locked by another engine", false, nullptr, "is in use by another program"},
+        {"unreadable to the server", true, mode({}), "cannot be opened"},
+        {"read-only to the server", true, mode(QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther), "\""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.onServer && !server) {
+            std::printf("[ skipped  ] %s: %s\n", c.what, qPrintable(reason));
+            continue;
+        }
+        const auto database = c.onServer ? ScratchDatabase::onServer({server->host(), server->user(), server->password(), server->folder()}, script)
+                                         : ScratchDatabase::embedded(script);
+        Form2 &window = tablesFor(database->dbname(), QStringLiteral("SYSDBA"),
+                                  c.onServer ? server->password() : QStringLiteral("masterkey"));
+        tickOnly(window, {QStringLiteral("SMALL")});
+        std::unique_ptr<OtherEngine> other;
+        if (c.change)
+            c.change(database->file());
+        else
+            other = std::make_unique<OtherEngine>(database->file());
+        ASSERT_TRUE(!other || other->holds());
+        const QByteArray before = fileBytes(database->file());
+        QElapsedTimer clock;
+        clock.start();
+        const std::vector<QString> seen = finish(window, 60s);
+        std::printf("[ measured ] \"Finish\" on a database %s: %lld ms; %s\n", c.what,
+                    static_cast<long long>(clock.elapsed()),
+                    qPrintable(boxes->shown.empty() ? QString() : boxes->shown.front().prompt.section(u'\r', 0, 0)));
+        EXPECT_EQ(seen, (std::vector<QString>{QStringLiteral("step 114"), QStringLiteral("step 140"), QStringLiteral("Done.")}));
+        if (!boxes->shown.empty())
+            EXPECT_TRUE(boxes->shown.front().prompt.contains(QLatin1String(c.says))) << boxes->shown.front().prompt.toStdString();
+        EXPECT_EQ(fileBytes(database->file()), before) << "the file changed";
+        EXPECT_FALSE(window.exportRunning);
+        other.reset();
+        unloadWindowsForTesting();
+        releaseApplications();
+    }
 }
 
 } // namespace
