@@ -2,18 +2,44 @@
 
 namespace Excel1 {
 
+namespace {
+
+// A high surrogate at the end has lost its other half (to a cut here or
+// before): it is not a character a sheet name can hold.
+QString leftWhole(const QString &text, qsizetype n)
+{
+    QString kept = text.left(n);
+    if (!kept.isEmpty() && kept.back().isHighSurrogate())
+        kept.chop(1);
+    return kept;
+}
+
+bool endsWithDigit(const QString &text)
+{
+    return !text.isEmpty() && text.back() >= u'0' && text.back() <= u'9';
+}
+
+} // namespace
+
 QString CleanSheetName(const QString &name)
 {
     QString cleaned = name;
     cleaned.remove(QLatin1Char('['));
     cleaned.remove(QLatin1Char(']'));
-    return cleaned.left(30);
+    return leftWhole(cleaned, 30);
 }
 
 QString numberedCandidate(const QString &base, int n)
 {
     const QString number = QString::number(n);
-    return base.left(30 - number.size()) + number;
+    QString kept = leftWhole(base, 30 - number.size());
+    // At the limit, a digit just before the number reads as part of it and
+    // two numbers share a name: a 29-character base "...1" gives "...11"
+    // with 1, as its cut "..." does with 11. A "_" keeps the number apart.
+    // Shorter names keep the whole base, so their numbers tell them apart.
+    if (base.size() + number.size() >= 30 && endsWithDigit(kept))
+        kept = leftWhole(base, 29 - number.size()) + u'_';
+    return kept + number;
 }
 
 } // namespace Excel1

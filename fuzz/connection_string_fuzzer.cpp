@@ -1,0 +1,37 @@
+// Whatever three entries are typed in the connection window, the database
+// access component must read back exactly those three from the string the
+// window builds; and no string, however malformed, may crash the parser.
+
+#include "connection_string.h"
+#include "connection_string_parser.h"
+#include "fuzz_input.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    const QString text = fuzz::utf16(data, size);
+
+    // The parser on hostile text, read both as UTF-16 and as UTF-8 so that
+    // the corpus's readable seeds exercise it too.
+    for (const QString &hostile : {text, QString::fromUtf8(reinterpret_cast<const char *>(data), qsizetype(size))}) {
+        const auto settings = dbaccess::attachmentSettings(hostile);
+        dbaccess::namesServer(settings.database);
+        dbaccess::namesServer(hostile);
+    }
+
+    const QStringList parts = fuzz::entries(text, 3);
+    const QString &database = parts[0];
+    const QString &user = parts[1];
+    const QString &password = parts[2];
+    const QString built = FireBird::connectionString(database, user, password);
+    const auto settings = dbaccess::attachmentSettings(built);
+    if (settings.database != database)
+        fuzz::fail("database does not round-trip", database, settings.database);
+    if (settings.user != user)
+        fuzz::fail("user does not round-trip", user, settings.user);
+    if (settings.password != password)
+        fuzz::fail("password does not round-trip", password, settings.password);
+    // An entry must never leak into the settings the window fixes itself.
+    if (settings.role != QLatin1String("admin") || settings.characterSet != QLatin1String("NONE"))
+        fuzz::fail("an entry changed the role or the character set", built, settings.role + u'|' + settings.characterSet);
+    return 0;
+}

@@ -1,0 +1,72 @@
+// Worksheet names made from table names: CleanSheetName's promise (no
+// brackets, at most 30 characters, no character cut in half), numbered
+// candidates that stay distinct and survive cleaning whole, and the refusal
+// rules on any name.
+
+#include "excel1.h"
+#include "fuzz_input.h"
+#include "sheet_name_rules.h"
+
+namespace {
+
+// Numbers as the export makes them (1 and up), small ones most often, so
+// that numbers of different lengths meet on one base.
+int numberFrom(const std::uint8_t *bytes)
+{
+    static constexpr int limits[] = {9, 99, 999, 99999, 2147483646};
+    const std::uint32_t raw = bytes[1] | (bytes[2] << 8) | (bytes[3] << 16) | (std::uint32_t(bytes[4]) << 24);
+    return 1 + int(raw % std::uint32_t(limits[bytes[0] % 5]));
+}
+
+bool hasBracket(const QString &text)
+{
+    return text.contains(u'[') || text.contains(u']');
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    if (size < 10)
+        return 0;
+    const int n1 = numberFrom(data);
+    const int n2 = numberFrom(data + 5);
+    const QStringList parts = fuzz::entries(fuzz::utf16(data + 10, size - 10), 2);
+    const QString &name = parts[0];
+
+    const QString cleaned = Excel1::CleanSheetName(name);
+    if (hasBracket(cleaned) || cleaned.size() > 30)
+        fuzz::fail("CleanSheetName kept a bracket or more than 30 characters", name, cleaned);
+    if (fuzz::isValidUtf16(name) && !fuzz::isValidUtf16(cleaned))
+        fuzz::fail("CleanSheetName cut a character in half", name, cleaned);
+    QString unbracketed = name;
+    unbracketed.remove(u'[').remove(u']');
+    if (!unbracketed.startsWith(cleaned) || cleaned.size() < qMin<qsizetype>(unbracketed.size(), 30) - 1)
+        fuzz::fail("CleanSheetName dropped more than the brackets and the tail", name, cleaned);
+
+    if (!hasBracket(name)) {
+        const QString first = Excel1::numberedCandidate(name, n1);
+        const QString second = Excel1::numberedCandidate(name, n2);
+        for (const auto &[candidate, n] : {std::pair{first, n1}, std::pair{second, n2}}) {
+            if (candidate.size() > 30 || Excel1::CleanSheetName(candidate) != candidate)
+                fuzz::fail("a numbered candidate does not survive cleaning whole", name, candidate);
+            if (!candidate.endsWith(QString::number(n)))
+                fuzz::fail("a numbered candidate lost its number", name, candidate);
+            if (fuzz::isValidUtf16(name) && !fuzz::isValidUtf16(candidate))
+                fuzz::fail("a numbered candidate cut a character in half", name, candidate);
+        }
+        if (n1 != n2 && first == second)
+            fuzz::fail("two numbers gave one worksheet name", name, first + u' ' + QString::number(n1) + u'/' + QString::number(n2));
+    }
+
+    const QStringList others = parts.mid(1);
+    for (const QString &candidate : {name, cleaned}) {
+        const QString refusal = calc::sheetNameRefusal(candidate, others);
+        if (refusal.isEmpty() && (candidate.isEmpty() || candidate.size() > calc::maximumSheetNameLength))
+            fuzz::fail("an empty or over-long name was accepted", candidate);
+        if (!candidate.isEmpty() && calc::sheetNameRefusal(candidate, {candidate.toUpper()}).isEmpty()
+            && candidate.compare(candidate.toUpper(), Qt::CaseInsensitive) == 0)
+            fuzz::fail("a name taken in another case was accepted", candidate);
+    }
+    return 0;
+}
