@@ -17,6 +17,8 @@ int QtMessageBoxService::show(const QString &prompt, int style, const QString &t
 
     QMessageBox box(QApplication::activeWindow());
     box.setWindowTitle(title);
+    // Screen readers read a box by its accessible name, which Qt leaves empty.
+    box.setAccessibleName(title);
     box.setTextFormat(Qt::PlainText);
     box.setText(text);
     box.setIcon((style & vbExclamation) ? QMessageBox::Warning : QMessageBox::NoIcon);
