@@ -43,6 +43,11 @@ struct ProcessUsage {
 
 ProcessUsage usage();
 
+// The peak of our resident memory since the last reset (VmHWM; getrusage's
+// peak cannot be reset, so one case's peak would hide the next one's).
+void resetPeakMemory();
+long peakMemoryKb();
+
 // Every office process (soffice.bin, oosplash) that descends from us.
 std::vector<pid_t> ourOffices();
 void killOurOffices();

@@ -22,6 +22,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -486,6 +487,185 @@ TEST_F(ReliabilityTest, DatabaseFileChangedBetweenNextAndFinish)
         unloadWindowsForTesting();
         releaseApplications();
     }
+}
+
+QByteArray wideTableScript(int columns, int rows)
+{
+    QByteArray definition = "CREATE TABLE WIDE (C1 INTEGER";
+    QByteArray first = "INSERT INTO WIDE VALUES (1", copy = "C1";
+    for (int c = 2; c <= columns; ++c) {
+        definition += ", C" + QByteArray::number(c) + " INTEGER";
+        first += ", " + QByteArray::number(c);
+        copy += ", C" + QByteArray::number(c);
+    }
+    return definition + ");\nCOMMIT;\n" + first + ");\nSET TERM ^ ;\n"
+        "EXECUTE BLOCK AS DECLARE i INTEGER = 2; BEGIN WHILE (i <= " + QByteArray::number(rows) + ") DO BEGIN "
+        "INSERT INTO WIDE SELECT :i" + copy.mid(2) + " FROM WIDE WHERE C1 = 1; i = i + 1; END END^\nSET TERM ; ^\n";
+}
+
+constexpr int blobBytes = 960 << 15; // 30 MiB: a 960-character line doubled 15 times
+
+QString blobStart(int row) { return QStringLiteral("row %1 ").arg(row).rightJustified(960, u'.'); }
+
+// Large inputs, each exported through "Finish" with the growth of our peak
+// memory and the time bounded: the figures measured on 2 cores are in the
+// output; the limits are generous multiples of them.
+TEST_F(ReliabilityTest, LargeInputsStayWithinBoundedMemoryAndTime)
+{
+    const QByteArray blobs = "CREATE TABLE BIG_TEXT (ID INTEGER, BODY BLOB SUB_TYPE TEXT);\nCOMMIT;\nSET TERM ^ ;\n"
+                             "EXECUTE BLOCK AS DECLARE i INTEGER = 1; DECLARE k INTEGER; DECLARE b BLOB SUB_TYPE TEXT; BEGIN "
+                             "WHILE (i <= 3) DO BEGIN b = LPAD('row ' || i || ' ', 960, '.'); k = 0; "
+                             "WHILE (k < 15) DO BEGIN b = b || b; k = k + 1; END "
+                             "INSERT INTO BIG_TEXT VALUES (:i, :b); i = i + 1; END END^\nSET TERM ; ^\n";
+    struct Case {
+        const char *what;
+        QByteArray script;
+        QString table;
+        std::function<void()> check;
+        qint64 limitMs;
+        long limitGrowthMb;
+    };
+    const Case cases[] = {
+        {"3 rows of 30 MiB text BLOBs", blobs, QStringLiteral("BIG_TEXT"),
+         [this] {
+             const auto cells = calc_inspection::cellValues(lastApplication(), QStringLiteral("BIG_TEXT"), 2, 2, 3, 1);
+             for (int r = 0; r < 3; ++r) {
+                 const QString text = cells[r][0].toString();
+                 EXPECT_EQ(text.size(), blobBytes) << "row " << r + 1;
+                 EXPECT_TRUE(text.startsWith(blobStart(r + 1) + blobStart(r + 1))) << "row " << r + 1;
+             }
+         },
+         120000, 1500},
+        {"2,000 columns x 100 rows", wideTableScript(2000, 100), QStringLiteral("WIDE"),
+         [this] {
+             const auto header = calc_inspection::cellValues(lastApplication(), QStringLiteral("WIDE"), 1, 1999, 1, 3);
+             EXPECT_EQ(header[0][1].toString(), QStringLiteral("C2000"));
+             EXPECT_EQ(header[0][2].toString(), QString());
+             const auto last = calc_inspection::cellValues(lastApplication(), QStringLiteral("WIDE"), 101, 1, 2, 2000);
+             EXPECT_EQ(last[0][0].toString(), QStringLiteral("100"));
+             EXPECT_EQ(last[0][1999].toString(), QStringLiteral("2000"));
+             EXPECT_EQ(last[1][0].toString(), QString());
+         },
+         60000, 300},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto database = ScratchDatabase::embedded(c.script);
+        Form2 &window = tablesFor(database->dbname(), QStringLiteral("SYSDBA"), QStringLiteral("masterkey"));
+        tickOnly(window, {c.table});
+        const reliability::ProcessUsage before = reliability::usage();
+        reliability::resetPeakMemory();
+        QElapsedTimer clock;
+        clock.start();
+        EXPECT_EQ(finish(window, std::chrono::seconds(c.limitMs / 1000 + 60)), std::vector<QString>{QStringLiteral("Done.")});
+        const qint64 took = clock.elapsed();
+        const long growthMb = (reliability::peakMemoryKb() - before.rssKb) / 1024;
+        std::printf("[ measured ] %s: export %lld ms, peak memory %ld MB above the %ld MB before it\n", c.what,
+                    static_cast<long long>(took), growthMb, before.rssKb / 1024);
+        EXPECT_LT(took, c.limitMs);
+        EXPECT_LT(growthMb, c.limitGrowthMb);
+        c.check();
+        unloadWindowsForTesting();
+        releaseApplications();
+    }
+}
+
+// A catalogue of 30,000 entries: the list fills, is ticked and unticked in
+// bounded time, and an entry at its end exports.
+TEST_F(ReliabilityTest, ThirtyThousandTablesInTheList)
+{
+    constexpr int entries = 30000;
+    // Making 30,000 catalogue entries costs the engine about a minute; the
+    // database is made once per build folder (the test's own cache folder)
+    // and copied for each run, so a run never reads a file another left
+    // open.
+    const QString cached = QStandardPaths::writableLocation(QStandardPaths::CacheLocation)
+        + QStringLiteral("/reliability-30000-views.fdb");
+    if (!QFile::exists(cached)) {
+        QElapsedTimer made;
+        made.start();
+        QByteArray script;
+        for (int first = 1; first <= entries; first += 2500)
+            script += "SET TERM ^ ;\nEXECUTE BLOCK AS DECLARE i INTEGER = " + QByteArray::number(first)
+                + "; BEGIN WHILE (i < " + QByteArray::number(first + 2500)
+                + ") DO BEGIN EXECUTE STATEMENT 'CREATE VIEW V' || LPAD(i, 5, '0') || ' (A) AS SELECT ' || i || "
+                  "' FROM RDB$DATABASE'; i = i + 1; END END^\nSET TERM ; ^\nCOMMIT;\n";
+        const auto made30000 = ScratchDatabase::embedded(script);
+        QDir().mkpath(QFileInfo(cached).path());
+        ASSERT_TRUE(QFile::copy(made30000->file(), cached + QStringLiteral(".part")));
+        ASSERT_TRUE(QFile::rename(cached + QStringLiteral(".part"), cached));
+        std::printf("[ measured ] %d views made in %lld ms (once per build folder)\n", entries,
+                    static_cast<long long>(made.elapsed()));
+    }
+    QTemporaryDir copyFolder;
+    const QString copy = copyFolder.filePath(QStringLiteral("views.fdb"));
+    ASSERT_TRUE(QFile::copy(cached, copy));
+    QFile::setPermissions(copy, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    const reliability::ProcessUsage before = reliability::usage();
+    reliability::resetPeakMemory();
+    QElapsedTimer clock;
+    clock.start();
+    Form2 &window = tablesFor(copy, QStringLiteral("SYSDBA"), QStringLiteral("masterkey"));
+    const qint64 listed = clock.restart();
+    EXPECT_EQ(window.ListView1->topLevelItemCount(), entries);
+    window.PushButton8_Click();
+    const qint64 ticked = clock.restart();
+    window.PushButton9_Click();
+    const qint64 unticked = clock.restart();
+    tickOnly(window, {QStringLiteral("V30000")});
+    EXPECT_EQ(finish(window), std::vector<QString>{QStringLiteral("Done.")});
+    const qint64 exported = clock.elapsed();
+    const long growthMb = (reliability::peakMemoryKb() - before.rssKb) / 1024;
+    std::printf("[ measured ] 30,000 entries: listed in %lld ms, Select All %lld ms, Deselect All %lld ms, "
+                "one exported in %lld ms; peak memory %ld MB above the %ld MB before\n",
+                static_cast<long long>(listed), static_cast<long long>(ticked), static_cast<long long>(unticked),
+                static_cast<long long>(exported), growthMb, before.rssKb / 1024);
+    EXPECT_LT(listed, 10000);
+    EXPECT_LT(ticked, 1000);
+    EXPECT_LT(unticked, 1000);
+    EXPECT_LT(exported, 60000);
+    EXPECT_LT(growthMb, 300);
+    EXPECT_EQ(calc_inspection::cellValues(lastApplication(), QStringLiteral("V30000"), 2, 1, 1, 1)[0][0].toString(),
+              QStringLiteral("30000"));
+}
+
+// Twenty exports in one run, each workbook closed by its user afterwards: our
+// memory, descriptors and threads stop growing after the first, each export
+// leaves exactly its own office, and once the windows are gone no office of
+// ours is left and the database is free for another engine.
+TEST_F(ReliabilityTest, TwentyExportsInOneRun)
+{
+    const auto database = ScratchDatabase::embedded(
+        "CREATE TABLE SMALL (ID INTEGER, NAME VARCHAR(20));\nCREATE TABLE OTHER (CODE CHAR(3), NOTE BLOB SUB_TYPE TEXT);\n"
+        "INSERT INTO SMALL VALUES (1, 'one');\nINSERT INTO SMALL VALUES (2, 'two');\n"
+        "INSERT INTO OTHER VALUES ('abc', 'a note');\n");
+    Form2 &window = tablesFor(database->dbname(), QStringLiteral("SYSDBA"), QStringLiteral("masterkey"));
+    window.PushButton8_Click();
+    releaseApplications();
+    reliability::ProcessUsage first;
+    for (int n = 1; n <= 20; ++n) {
+        SCOPED_TRACE(n);
+        ASSERT_EQ(finish(window, 60s), std::vector<QString>{QStringLiteral("Done.")});
+        EXPECT_EQ(reliability::ourOffices().size(), 2u) << "the workbook's office: oosplash and soffice.bin";
+        EXPECT_EQ(calc_inspection::cellValues(lastApplication(), QStringLiteral("SMALL"), 3, 2, 1, 1)[0][0].toString(),
+                  QStringLiteral("two"));
+        releaseApplications();
+        const reliability::ProcessUsage now = reliability::usage();
+        if (n == 1)
+            first = now;
+        if (n == 1 || n == 20)
+            std::printf("[ measured ] after export %d: %ld MB, %d descriptors, %d threads, %d offices\n", n,
+                        now.rssKb / 1024, now.descriptors, now.threads, now.offices);
+        EXPECT_LT(now.rssKb, first.rssKb + 40 * 1024);
+        EXPECT_LE(now.descriptors, first.descriptors + 2);
+        EXPECT_LE(now.threads, first.threads + 2);
+        EXPECT_EQ(now.offices, 0);
+    }
+    unloadWindowsForTesting();
+    EXPECT_TRUE(reliability::ourOffices().empty());
+    // The file is no longer held by us: another engine may have it alone.
+    OtherEngine other(database->file());
+    EXPECT_TRUE(other.holds()) << other.why();
 }
 
 } // namespace
