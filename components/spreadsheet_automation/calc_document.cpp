@@ -24,6 +24,28 @@ namespace {
 // the buffer of any table to a few megabytes of typical cells.
 constexpr std::size_t cellBudget = 65536;
 
+void writeBlock(const SheetRef &sheet, const CellBlock &block)
+{
+    const int rowCount = int(block.rows.size());
+    const int columnCount = int(block.rows.front().size());
+    css::uno::Sequence<css::uno::Sequence<css::uno::Any>> rows(rowCount);
+    auto *rowData = rows.getArray();
+    for (int r = 0; r < rowCount; ++r) {
+        css::uno::Sequence<css::uno::Any> cells(columnCount);
+        auto *cellData = cells.getArray();
+        // Always a string, never a void Any: a void value in a column not
+        // yet written crashes the office. An empty string leaves the cell
+        // empty, and a string is stored as text, never re-read as a number,
+        // date or formula.
+        for (int c = 0; c < columnCount; ++c)
+            cellData[c] <<= toOUString(block.rows[r][c]);
+        rowData[r] = std::move(cells);
+    }
+    const auto range = sheet->getCellRangeByPosition(
+        block.firstColumn - 1, block.firstRow - 1, block.firstColumn + columnCount - 2, block.firstRow + rowCount - 2);
+    css::uno::Reference<css::sheet::XCellRangeData>(range, css::uno::UNO_QUERY_THROW)->setDataArray(rows);
+}
+
 css::uno::Reference<css::awt::XWindow> documentWindow(const css::uno::Reference<css::sheet::XSpreadsheetView> &view)
 {
     const css::uno::Reference<css::frame::XController> controller(view, css::uno::UNO_QUERY_THROW);
@@ -118,34 +140,20 @@ void CalcDocument::writeCell(const SheetRef &sheet, int row, int column, const Q
         flush();
         m_bufferedSheet = sheet;
     }
-    call(QStringLiteral("write the cells"), [&] { m_buffer.write(row, column, text); });
+    callCalc(*m_session, QStringLiteral("write the cells"), [&] { m_buffer.write(row, column, text); });
 }
 
 void CalcDocument::flush()
 {
-    call(QStringLiteral("write the cells"), [&] { m_buffer.flush(); });
+    callCalc(*m_session, QStringLiteral("write the cells"), [&] { m_buffer.flush(); });
+    m_sender.finish();
 }
 
 void CalcDocument::send(CellBlock &&block)
 {
-    const int rowCount = int(block.rows.size());
-    const int columnCount = int(block.rows.front().size());
-    css::uno::Sequence<css::uno::Sequence<css::uno::Any>> rows(rowCount);
-    auto *rowData = rows.getArray();
-    for (int r = 0; r < rowCount; ++r) {
-        css::uno::Sequence<css::uno::Any> cells(columnCount);
-        auto *cellData = cells.getArray();
-        // Always a string, never a void Any: a void value in a column not
-        // yet written crashes the office. An empty string leaves the cell
-        // empty, and a string is stored as text, never re-read as a number,
-        // date or formula.
-        for (int c = 0; c < columnCount; ++c)
-            cellData[c] <<= toOUString(block.rows[r][c]);
-        rowData[r] = std::move(cells);
-    }
-    const auto range = m_bufferedSheet->getCellRangeByPosition(
-        block.firstColumn - 1, block.firstRow - 1, block.firstColumn + columnCount - 2, block.firstRow + rowCount - 2);
-    css::uno::Reference<css::sheet::XCellRangeData>(range, css::uno::UNO_QUERY_THROW)->setDataArray(rows);
+    m_sender.post([this, sheet = m_bufferedSheet, block = std::move(block)] {
+        callCalc(*m_session, QStringLiteral("write the cells"), [&] { writeBlock(sheet, block); });
+    });
 }
 
 void CalcDocument::show()

@@ -2,6 +2,7 @@
 
 #include "cell_block_buffer.h"
 #include "office_session.h"
+#include "serial_worker.h"
 
 #include <QString>
 #include <QStringList>
@@ -19,6 +20,11 @@ using SheetRef = css::uno::Reference<css::sheet::XSpreadsheet>;
 // sent to it. Every object of the workbook shares it, so cells written
 // through one worksheet object are sent before another object changes what
 // they depend on.
+//
+// Full blocks of cells go to Calc from a thread of their own, so Calc takes
+// in one block while the caller reads and prepares the next. Every other
+// call waits until the blocks on their way have arrived, and a block that
+// failed is reported by the next call.
 class CalcDocument {
 public:
     // A new, hidden, unsaved spreadsheet document.
@@ -29,7 +35,8 @@ public:
     CalcDocument(const CalcDocument &) = delete;
     CalcDocument &operator=(const CalcDocument &) = delete;
 
-    // Runs work against Calc with failures described for the user.
+    // Runs work against Calc with failures described for the user, once the
+    // blocks on their way have arrived.
     template <class Work>
     auto call(const QString &action, Work &&work) const -> decltype(work());
 
@@ -64,6 +71,8 @@ private:
     css::uno::Reference<css::sheet::XSpreadsheetView> m_view;
     SheetRef m_bufferedSheet;
     CellBlockBuffer m_buffer;
+    // Last, so it has ended before anything its jobs use goes.
+    mutable SerialWorker m_sender;
 };
 
 } // namespace calc
@@ -73,5 +82,6 @@ private:
 template <class Work>
 auto calc::CalcDocument::call(const QString &action, Work &&work) const -> decltype(work())
 {
+    m_sender.finish();
     return callCalc(*m_session, action, std::forward<Work>(work));
 }

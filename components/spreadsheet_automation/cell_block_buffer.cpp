@@ -11,7 +11,9 @@ CellBlockBuffer::CellBlockBuffer(std::size_t cellBudget, Sink sink)
 
 void CellBlockBuffer::write(int row, int column, const QString &text)
 {
-    auto it = m_runs.find(row);
+    // Tables are written row by row: the row asked for is nearly always the
+    // one written last, found without a search.
+    auto it = m_last != m_runs.end() && m_last->first == row ? m_last : m_runs.find(row);
     if (it != m_runs.end()) {
         Run &run = it->second;
         const int end = run.firstColumn + int(run.texts.size());
@@ -33,9 +35,12 @@ void CellBlockBuffer::write(int row, int column, const QString &text)
     }
     // Blocks end at a row boundary, so a table written row by row becomes
     // whole rectangles.
+    const std::size_t expectedWidth = m_last != m_runs.end() ? m_last->second.texts.size() : 1;
     if (m_cellCount >= m_cellBudget)
         flush();
-    m_runs.emplace(row, Run{column, {text}});
+    m_last = m_runs.emplace(row, Run{column, {}}).first;
+    m_last->second.texts.reserve(expectedWidth);
+    m_last->second.texts.push_back(text);
     ++m_cellCount;
 }
 
@@ -45,6 +50,7 @@ void CellBlockBuffer::flush()
         return;
     std::map<int, Run> runs;
     runs.swap(m_runs);
+    m_last = m_runs.end();
     m_cellCount = 0;
 
     CellBlock block;
@@ -69,6 +75,7 @@ void CellBlockBuffer::flush()
 void CellBlockBuffer::discard()
 {
     m_runs.clear();
+    m_last = m_runs.end();
     m_cellCount = 0;
 }
 

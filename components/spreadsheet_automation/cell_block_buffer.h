@@ -46,6 +46,7 @@ private:
     std::size_t m_cellBudget;
     Sink m_sink;
     std::map<int, Run> m_runs;
+    std::map<int, Run>::iterator m_last = m_runs.end();
     std::size_t m_cellCount = 0;
 };
 
