@@ -180,7 +180,9 @@ bool ExportRun::writeTable(const QString &sheetCandidate)
     int part = 1;
     for (int r = 1; r <= N; ++r) {
         p.step(184, [] { frame::DoEvents(); });
-        p.step(186, [&] { window.ProgressBar1->setText(rowProgressText(sheetCandidate, r, N)); });
+        p.step(186, [&] {
+            window.ProgressBar1->setText([sheetCandidate, r, N] { return rowProgressText(sheetCandidate, r, N); });
+        });
         const std::optional<int> fieldsNow = p.value<int>(188, [&] { return recordset->fields().count(); });
         if (!fieldsNow)
             return false;
@@ -193,7 +195,9 @@ bool ExportRun::writeTable(const QString &sheetCandidate)
         for (int f = 0; f < *fieldsNow; ++f) {
             p.step(190, [] { frame::DoEvents(); });
             p.step(192, [&] {
-                window.ProgressBar1->setText(cellProgressText(sheetCandidate, r, N, f + 1, recordset->fields().count()));
+                const int fields = recordset->fields().count();
+                window.ProgressBar1->setText(
+                    [sheetCandidate, r, N, f, fields] { return cellProgressText(sheetCandidate, r, N, f + 1, fields); });
             });
             ado::Field *field = nullptr;
             if (p.test(194, [&] {

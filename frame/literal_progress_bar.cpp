@@ -4,6 +4,7 @@
 #include <QStyleOptionProgressBar>
 #include <QStylePainter>
 #include <cmath>
+#include <utility>
 
 namespace frame {
 
@@ -15,11 +16,27 @@ LiteralProgressBar::LiteralProgressBar(QWidget *parent) : QProgressBar(parent)
     setAlignment(Qt::AlignCenter);
 }
 
+QString LiteralProgressBar::text() const
+{
+    if (m_makeText)
+        m_text = std::exchange(m_makeText, nullptr)();
+    return m_text;
+}
+
 void LiteralProgressBar::setText(const QString &text)
 {
-    if (text == m_text)
+    // A text still to be made is taken as different, rather than made just
+    // to be compared.
+    if (!m_makeText && text == m_text)
         return;
+    m_makeText = nullptr;
     m_text = text;
+    update();
+}
+
+void LiteralProgressBar::setText(std::function<QString()> makeText)
+{
+    m_makeText = std::move(makeText);
     update();
 }
 
@@ -33,14 +50,14 @@ void LiteralProgressBar::paintEvent(QPaintEvent *)
     QStylePainter painter(this);
     QStyleOptionProgressBar option;
     initStyleOption(&option);
-    option.text = m_text;
+    option.text = text();
     option.textVisible = true;
     option.textAlignment = Qt::AlignCenter;
     painter.drawControl(QStyle::CE_ProgressBar, option);
     // Assistive technology reads the status text too; following it here keeps
     // the change events no more frequent than the repaints.
-    if (accessibleDescription() != m_text)
-        setAccessibleDescription(m_text);
+    if (accessibleDescription() != option.text)
+        setAccessibleDescription(option.text);
 }
 
 } // namespace frame

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QProgressBar>
+#include <functional>
 
 namespace frame {
 
@@ -11,8 +12,12 @@ class LiteralProgressBar : public QProgressBar {
 public:
     explicit LiteralProgressBar(QWidget *parent = nullptr);
 
-    QString text() const override { return m_text; }
+    QString text() const override;
     void setText(const QString &text);
+    // For a text that changes far more often than the bar repaints: made
+    // only when the bar paints or someone reads it, so the texts nobody
+    // would have seen cost nothing.
+    void setText(std::function<QString()> makeText);
     // Takes a percentage, rounded as the bar shows whole steps.
     void setPercent(double percent);
 
@@ -20,7 +25,8 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    QString m_text = QStringLiteral("Progress Bar");
+    mutable QString m_text = QStringLiteral("Progress Bar");
+    mutable std::function<QString()> m_makeText;
 };
 
 } // namespace frame
