@@ -1,6 +1,7 @@
 #include "firebird_error.h"
 
 #include "component_error.h"
+#include "connection_string_parser.h"
 #include "firebird_client.h"
 
 #include <cerrno>
@@ -40,9 +41,13 @@ StatusCodes readStatusVector(const std::intptr_t *errors)
 QString fileProblem(const StatusCodes &status, const QString &database)
 {
     switch (status.osError) {
-    case 0: // a server does not pass the system's error number on
-        return QStringLiteral("The database file \"%1\" cannot be opened: it does not exist, or the server may not "
-                              "read and write it.").arg(database);
+    case 0:
+        // A server does not pass the system's error number on; the embedded
+        // engine gives none when the file is there but cut short.
+        if (namesServer(database))
+            return QStringLiteral("The database file \"%1\" cannot be opened: it does not exist, or the server may "
+                                  "not read and write it.").arg(database);
+        return QStringLiteral("The database file \"%1\" cannot be read: it may be damaged or incomplete.").arg(database);
     case ENOENT:
     case ENOTDIR:
         return QStringLiteral("The database file \"%1\" does not exist.").arg(database);
@@ -88,7 +93,9 @@ QString describeFirebirdError(const std::intptr_t *errors, const QString &databa
     if (status.has(isc_shutdown))
         return QStringLiteral("The database \"%1\" is shut down.").arg(database);
     if (status.has(isc_no_priv))
-        return QStringLiteral("The user has no permission to read this data in \"%1\".").arg(database);
+        return QStringLiteral("The data in \"%1\" cannot be read: the user has no permission to read it, or the "
+                              "database file may not be written by whoever opens it (a server needs to read and "
+                              "write the file).").arg(database);
     if (status.has(isc_dsql_relation_err))
         return QStringLiteral("The table does not exist in \"%1\" (%2).").arg(database, firebirdText);
     return QStringLiteral("Firebird could not complete the request on \"%1\": %2").arg(database, firebirdText);
