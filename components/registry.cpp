@@ -13,16 +13,6 @@ void Registry::registerFactory(const QString &name, Factory factory)
     m_factories[name] = std::move(factory);
 }
 
-void Registry::unregister(const QString &name)
-{
-    m_factories.erase(name);
-}
-
-bool Registry::contains(const QString &name) const
-{
-    return m_factories.count(name) != 0;
-}
-
 Registry::Factory Registry::factory(const QString &name) const
 {
     const auto it = m_factories.find(name);

@@ -26,8 +26,6 @@ public:
     static Registry &instance();
 
     void registerFactory(const QString &name, Factory factory);
-    void unregister(const QString &name);
-    bool contains(const QString &name) const;
     // The factory registered under the name, or an empty one.
     Factory factory(const QString &name) const;
 

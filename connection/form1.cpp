@@ -196,8 +196,6 @@ Form1 &form1()
     return *window;
 }
 
-bool form1Loaded() { return instance() != nullptr; }
-
 void unloadWindowsForTesting()
 {
     delete instance();

@@ -41,7 +41,6 @@ private:
 
 // The one connection window, created and loaded on first reference.
 Form1 &form1();
-bool form1Loaded();
 
 // Tests start every case from unloaded windows.
 void unloadWindowsForTesting();

@@ -21,8 +21,6 @@ public:
 
     void ApplyWindow(QWidget *window);
 
-    const QString &styleSheet() const { return m_styleSheet; }
-
 private:
     QString m_styleSheet;
     int m_applyOptions = 0;
