@@ -9,7 +9,7 @@ work=$(mktemp -d)
 chmod 0755 "$work"
 group=
 cleanup() {
-  # The program catches SIGTERM without ending, so only SIGKILL ends it.
+  # The program and whatever it started in its session, at once.
   if [ -n "$group" ]; then kill -KILL -- "-$group" 2>/dev/null || true; fi
   rm -rf "$work"
 }
