@@ -1,6 +1,6 @@
 marrowbeck_test(end_to_end_test
   SOURCES end_to_end_test.cpp
-  LIBS marrowbeck_windows marrowbeck_database_access marrowbeck_spreadsheet_automation
+  LIBS marrowbeck_real_program_fixture
   LABELS e2e
   DISPLAY
   TIMEOUT 600)

@@ -7,58 +7,20 @@
 #include "form1.h"
 #include "form2.h"
 #include "main_module.h"
-#include "platform.h"
-#include "register_database_access.h"
-#include "register_spreadsheet_automation.h"
-#include "settings_store.h"
+#include "real_program_fixture.h"
 #include "table_export.h"
-#include "recording_platform.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-#include <csignal>
 
 using namespace testing_support;
 
 namespace {
 
-class EndToEndTest : public ::testing::Test {
+class EndToEndTest : public RealProgramFixture {
 protected:
-    void SetUp() override
-    {
-        unloadWindowsForTesting();
-        frame::clearSettingsForTesting();
-        frame::setMessageBoxService(boxes);
-        frame::setTerminator(terminator);
-        frame::setProgramFolder(QStringLiteral(MARROWBECK_PROGRAM_DIR));
-        registerDatabaseAccessComponents();
-        registerSpreadsheetAutomationComponents();
-        // Keep hold of every application the program creates, to read its
-        // workbook back and to end its office afterwards.
-        auto &registry = components::Registry::instance();
-        auto real = registry.factory(excel::ApplicationClass);
-        registry.registerFactory(excel::ApplicationClass, [this, real] {
-            auto object = real();
-            applications.push_back(std::dynamic_pointer_cast<excel::Application>(object));
-            return object;
-        });
-    }
-    void TearDown() override
-    {
-        unloadWindowsForTesting();
-        frame::clearSettingsForTesting();
-        for (auto &application : applications) {
-            if (!application)
-                continue;
-            try {
-                ::kill(-pid_t(calc_inspection::officeProcessId(*application)), SIGKILL);
-            } catch (...) {
-            }
-        }
-        applications.clear();
-    }
     static QString samplePath() { return QStringLiteral(MARROWBECK_PROGRAM_DIR "/Samples/sample.fdb"); }
 
     void saveScreenshot(QWidget &window, const QString &name)
@@ -70,10 +32,6 @@ protected:
         QCoreApplication::processEvents();
         window.grab().save(QString::fromLocal8Bit(dir) + QLatin1Char('/') + name);
     }
-
-    std::shared_ptr<RecordingMessageBoxes> boxes = std::make_shared<RecordingMessageBoxes>();
-    std::shared_ptr<RecordingTerminator> terminator = std::make_shared<RecordingTerminator>();
-    std::vector<std::shared_ptr<excel::Application>> applications;
 };
 
 QStringList listed(Form2 &window)

@@ -5,7 +5,7 @@
 marrowbeck_test(reliability_test
   SOURCES reliability_test.cpp reliability_support.cpp reliability_support.h
           firebird_scratch_database.cpp firebird_scratch_database.h
-  LIBS marrowbeck_windows marrowbeck_database_access marrowbeck_spreadsheet_automation marrowbeck_connection_string
+  LIBS marrowbeck_real_program_fixture marrowbeck_connection_string
   LABELS reliability
   DISPLAY
   TIMEOUT 480)

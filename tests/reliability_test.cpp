@@ -11,8 +11,7 @@
 #include "platform.h"
 #include "qstring_printer.h"
 #include "recording_platform.h"
-#include "register_database_access.h"
-#include "register_spreadsheet_automation.h"
+#include "real_program_fixture.h"
 #include "reliability_support.h"
 #include "settings_store.h"
 
@@ -111,24 +110,11 @@ private:
     QProcess m_isql;
 };
 
-class ReliabilityTest : public ::testing::Test {
+class ReliabilityTest : public testing_support::RealProgramFixture {
 protected:
     void SetUp() override
     {
-        unloadWindowsForTesting();
-        frame::clearSettingsForTesting();
-        frame::setMessageBoxService(boxes);
-        frame::setTerminator(terminator);
-        frame::setProgramFolder(QStringLiteral(MARROWBECK_PROGRAM_DIR));
-        registerDatabaseAccessComponents();
-        registerSpreadsheetAutomationComponents();
-        auto &registry = components::Registry::instance();
-        auto real = registry.factory(excel::ApplicationClass);
-        registry.registerFactory(excel::ApplicationClass, [this, real] {
-            auto object = real();
-            applications.push_back(std::dynamic_pointer_cast<excel::Application>(object));
-            return object;
-        });
+        RealProgramFixture::SetUp();
         // A box storm is a failure of its own; the cap keeps it from also
         // becoming a hang.
         boxes->onShow = [this](const ShownMessage &) {
@@ -138,22 +124,14 @@ protected:
     }
     void TearDown() override
     {
-        unloadWindowsForTesting();
-        frame::clearSettingsForTesting();
+        RealProgramFixture::TearDown();
         releaseApplications();
     }
 
     // As a user closing the workbooks: the offices end, our objects go.
     void releaseApplications()
     {
-        for (auto &application : applications) {
-            try {
-                if (application)
-                    ::kill(-pid_t(calc_inspection::officeProcessId(*application)), SIGKILL);
-            } catch (...) {
-            }
-        }
-        applications.clear();
+        killOffices();
         reliability::killOurOffices();
         EXPECT_TRUE(reliability::waitUntilNoOffices(10s)) << "an office of ours outlived its kill";
     }
@@ -237,9 +215,6 @@ protected:
         poll->start();
     }
 
-    std::shared_ptr<RecordingMessageBoxes> boxes = std::make_shared<RecordingMessageBoxes>();
-    std::shared_ptr<RecordingTerminator> terminator = std::make_shared<RecordingTerminator>();
-    std::vector<std::shared_ptr<excel::Application>> applications;
 };
 
 // The longest stretch without the event loop running, while it is on.
