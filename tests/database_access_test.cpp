@@ -16,27 +16,16 @@
 
 namespace {
 
+using db_test::failureOf;
+using db_test::open;
+using db_test::query;
+
 class DatabaseAccess : public ::testing::Test {
 protected:
     void SetUp() override
     {
         embeddedLockFolder();
         registerDatabaseAccessComponents();
-    }
-
-    static std::shared_ptr<ado::Connection> open(const QString &connectionString)
-    {
-        auto connection = components::create<ado::Connection>(ado::ConnectionClass);
-        connection->Open(connectionString);
-        return connection;
-    }
-
-    static std::shared_ptr<ado::Recordset> query(ado::Connection &connection, const QString &sql)
-    {
-        auto recordset = components::create<ado::Recordset>(ado::RecordsetClass);
-        recordset->setCursorLocation(ado::adUseClient);
-        recordset->Open(sql, connection);
-        return recordset;
     }
 
     // Every row of a query as text, read the way the export reads: the
@@ -70,15 +59,6 @@ protected:
         return result;
     }
 
-    static QString failureOf(const std::function<void()> &action)
-    {
-        try {
-            action();
-        } catch (const components::ComponentError &error) {
-            return error.description();
-        }
-        return QStringLiteral("(no failure)");
-    }
 
     const dbaccess::ValueText text{QLocale::system()};
     const QString dp{QLocale::system().decimalPoint()};

@@ -14,6 +14,10 @@
 
 namespace {
 
+using db_test::failureOf;
+using db_test::open;
+using db_test::query;
+
 class DatabaseServer : public ::testing::Test {
 protected:
     void SetUp() override
@@ -30,30 +34,6 @@ protected:
         registerDatabaseAccessComponents();
     }
 
-    static std::shared_ptr<ado::Connection> open(const QString &connectionString)
-    {
-        auto connection = components::create<ado::Connection>(ado::ConnectionClass);
-        connection->Open(connectionString);
-        return connection;
-    }
-
-    static std::shared_ptr<ado::Recordset> query(ado::Connection &connection, const QString &sql)
-    {
-        auto recordset = components::create<ado::Recordset>(ado::RecordsetClass);
-        recordset->setCursorLocation(ado::adUseClient);
-        recordset->Open(sql, connection);
-        return recordset;
-    }
-
-    static QString failureOf(const std::function<void()> &action)
-    {
-        try {
-            action();
-        } catch (const components::ComponentError &error) {
-            return error.description();
-        }
-        return QStringLiteral("(no failure)");
-    }
 
     QString remote(const QString &path) const { return server.host + u':' + path; }
 

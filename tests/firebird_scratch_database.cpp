@@ -98,3 +98,32 @@ void ScratchDatabase::run(const QByteArray &script) const
                 + "';\n" + script,
             m_charset);
 }
+
+namespace db_test {
+
+std::shared_ptr<ado::Connection> open(const QString &connectionString)
+{
+    auto connection = components::create<ado::Connection>(ado::ConnectionClass);
+    connection->Open(connectionString);
+    return connection;
+}
+
+std::shared_ptr<ado::Recordset> query(ado::Connection &connection, const QString &sql)
+{
+    auto recordset = components::create<ado::Recordset>(ado::RecordsetClass);
+    recordset->setCursorLocation(ado::adUseClient);
+    recordset->Open(sql, connection);
+    return recordset;
+}
+
+QString failureOf(const std::function<void()> &action)
+{
+    try {
+        action();
+    } catch (const components::ComponentError &error) {
+        return error.description();
+    }
+    return QStringLiteral("(no failure)");
+}
+
+} // namespace db_test

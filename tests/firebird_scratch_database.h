@@ -4,9 +4,12 @@
 // own isql-fb, so the tests need no Firebird headers and the data is written
 // by something other than the code under test.
 
+#include "database_access.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QTemporaryDir>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -48,6 +51,16 @@ private:
     QString m_password = QStringLiteral("masterkey");
     QByteArray m_charset;
 };
+
+namespace db_test {
+
+// Through the component under test, as the program opens and reads.
+std::shared_ptr<ado::Connection> open(const QString &connectionString);
+std::shared_ptr<ado::Recordset> query(ado::Connection &connection, const QString &sql);
+// The description a failing action carries, or "(no failure)".
+QString failureOf(const std::function<void()> &action);
+
+} // namespace db_test
 
 // isql-fb on a database; fails the test when isql-fb does.
 void runIsql(const QByteArray &script, const QByteArray &charset);
