@@ -19,8 +19,7 @@ int main(int argc, char **argv)
     registerDatabaseAccessComponents();
     registerSpreadsheetAutomationComponents();
 
-    Form1 &window = form1();
+    showStartWindow();
     frame::endProgramOnTerminationSignals();
-    window.show();
     return app.exec();
 }

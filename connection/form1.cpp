@@ -129,7 +129,13 @@ void Form1::PushButton2_Click()
     frame::GuardedProcedure p(location("PushButton2_Click"));
     if (p.test(100, [] { return FireBird::CanConnectToFireBird(); })) {
         p.step(102, [] { FireBird::AddTablesToFireBirdListbox(*form2().ListView1); });
-        p.step(104, [] { form2().show(); });
+        p.step(104, [] {
+            form2().show();
+            // Shown during the start-up load, or while this window hides, it
+            // is not activated by itself, and typing would go nowhere until
+            // the user clicks into it.
+            form2().activateWindow();
+        });
         p.step(106, [&] { hide(); });
     } else {
         p.step(108, [] { frame::MsgBox(QStringLiteral("Could not connect."), frame::vbOKOnly); });
@@ -194,6 +200,16 @@ Form1 &form1()
         window->Form_Load();
     }
     return *window;
+}
+
+void showStartWindow()
+{
+    Form1 &window = form1();
+    // A saved login that connects has shown the table list during the load;
+    // the connection window shown on top would cover the list and take the
+    // activation from it.
+    if (!(form2Loaded() && form2().isVisible()))
+        window.show();
 }
 
 void unloadWindowsForTesting()
