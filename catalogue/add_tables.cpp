@@ -17,6 +17,13 @@ void appendUnticked(QTreeWidget &list, const QString &name)
     list.addTopLevelItem(item);
 }
 
+// The database's own mark, not the name: a user's table may well be called
+// TAX$RATES, and the system relations all carry the mark.
+bool isSystemRelation(ado::Recordset &catalogue)
+{
+    return catalogue.fields().item(QStringLiteral("TABLE_TYPE")).value() == QStringLiteral("SYSTEM TABLE");
+}
+
 } // namespace
 
 void AddTablesToFireBirdListbox(QTreeWidget &list)
@@ -40,7 +47,7 @@ void AddTablesToFireBirdListbox(QTreeWidget &list)
         std::optional<QString> name;
         if (p.test(114, [&] {
                 name = recordset->fields().item(QStringLiteral("TABLE_NAME")).value().value_or(QString());
-                return name->mid(3, 1) != QLatin1String("$");
+                return !isSystemRelation(*recordset);
             }))
             p.step(116, [&] {
                 if (!name)

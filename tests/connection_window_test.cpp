@@ -143,15 +143,18 @@ TEST_F(ConnectionWindowTest, NextThatCannotConnectSaysSoAndLeavesEverythingAsItW
     EXPECT_FALSE(form2Loaded());
 }
 
-TEST_F(ConnectionWindowTest, NextListsTablesLeavingOutFourthCharacterDollarNames)
+TEST_F(ConnectionWindowTest, NextListsEveryUserTableAndViewButNoSystemRelationWhateverTheNames)
 {
-    for (const char *name : {"ABC$ORDERS", "ORDERS$", "A$B", "AB", "X", "RDB$PAGES", "MON$STATEMENTS", "Blank name", "ABC"})
+    for (const char *name : {"RDB$PAGES", "MON$STATEMENTS", "APP_AUDIT", "ABC$ORDERS", "TAX$RATES", "ORDERS$", "A$B",
+                             "AB", "X", "Blank name", "ABC"})
         database->add(QString::fromLatin1(name));
-    database->tables[2].type = QStringLiteral("VIEW");
+    for (int system = 0; system < 3; ++system)
+        database->tables[system].type = QStringLiteral("SYSTEM TABLE");
+    database->tables[6].type = QStringLiteral("VIEW");
     Form1 &window = form1();
     window.show();
     window.PushButton2_Click();
-    EXPECT_EQ(listed(), QStringList({"ORDERS$", "A$B", "AB", "X", "Blank name", "ABC"}));
+    EXPECT_EQ(listed(), QStringList({"ABC$ORDERS", "TAX$RATES", "ORDERS$", "A$B", "AB", "X", "Blank name", "ABC"}));
     EXPECT_TRUE(form2().isVisible());
     EXPECT_FALSE(window.isVisible());
     for (int i = 0; i < form2().ListView1->topLevelItemCount(); ++i)

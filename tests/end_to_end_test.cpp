@@ -64,7 +64,7 @@ TEST_F(EndToEndTest, FirstRunThenSampleThenRestartOpensStraightOnTheTableList)
     for (const char *name : {"CUSTOMERS", "PRODUCTS", "ORDERS", "ORDER_LINES", "EMPLOYEES", "STOCK [WAREHOUSE 1]", "CUSTOMER_ORDER_TOTALS"})
         EXPECT_TRUE(names.contains(QString::fromLatin1(name))) << name;
     for (const QString &name : names)
-        EXPECT_NE(name.mid(3, 1), QStringLiteral("$"));
+        EXPECT_FALSE(name.startsWith(QStringLiteral("RDB$")) || name.startsWith(QStringLiteral("MON$"))) << name.toStdString();
     tables.ListView1->topLevelItem(0)->setCheckState(0, Qt::Checked);
     saveScreenshot(tables, QStringLiteral("table-window.png"));
 

@@ -18,6 +18,7 @@ struct FakeColumn {
 
 struct FakeTable {
     QString name;
+    // As the catalogue reports it: "TABLE", "VIEW" or "SYSTEM TABLE".
     QString type = QStringLiteral("TABLE");
     std::vector<FakeColumn> columns;
     std::vector<std::vector<ado::Value>> rows;
