@@ -33,8 +33,12 @@ void AddTablesToFireBirdListbox(QTreeWidget &list)
     std::shared_ptr<ado::Recordset> recordset;
     p.step(100, [&] { connection = components::create<ado::Connection>(ado::ConnectionClass); });
     p.step(102, [&] { recordset = components::create<ado::Recordset>(ado::RecordsetClass); });
-    p.step(104, [&] { connection->setCursorLocation(ado::adUseClient); });
-    const bool opened = p.step(106, [&] { connection->Open(currentConnectionString()); });
+    // Without a connection object its first step fails for want of it, and
+    // the listing ends after that one report.
+    const bool prepared = p.step(104, [&] {
+        components::required(connection, ado::ConnectionClass).setCursorLocation(ado::adUseClient);
+    });
+    const bool opened = prepared && p.step(106, [&] { connection->Open(currentConnectionString()); });
     p.step(108, [&] { list.clear(); });
     // Without a connection or a catalogue every later step would fail in
     // turn: one report is enough, and the list stays empty.

@@ -44,6 +44,18 @@ private:
     std::map<QString, Factory> m_factories;
 };
 
+// The object a step works on. A component that could not be created left
+// none, and every step that needs it fails for want of it instead of calling
+// through nothing.
+template <class T>
+T &required(const std::shared_ptr<T> &object, const QString &name)
+{
+    if (!object)
+        throw ComponentError(
+            QStringLiteral("This step needs the \"%1\" object, which could not be created.").arg(name));
+    return *object;
+}
+
 // Convenience for call sites: components::create<ado::Connection>("ADODB.Connection").
 template <class T>
 std::shared_ptr<T> create(const QString &name)

@@ -44,9 +44,14 @@ void ExportRun::run()
     p.step(106, [&] { window.exportRunning = true; });
     if (!p.test(108, [&] { return window.ListView1->topLevelItemCount() == 0; })) {
         p.step(110, [&] { window.MousePointer().setValue(frame::vbHourglass); });
-        p.step(112, [&] { connection->setMode(ado::adModeReadWrite); });
-        p.step(114, [&] { connection->Open(FireBird::currentConnectionString()); });
-        if (prepareWorkbook()) {
+        // Without a connection object nothing can be read: the export ends
+        // after the one report, before an office is started for nothing.
+        const bool hasConnection = p.step(112, [&] {
+            components::required(connection, ado::ConnectionClass).setMode(ado::adModeReadWrite);
+        });
+        if (hasConnection)
+            p.step(114, [&] { connection->Open(FireBird::currentConnectionString()); });
+        if (hasConnection && prepareWorkbook()) {
             p.step(124, [&] { firstSheet = true; });
             const std::optional<int> entries = p.value<int>(126, [&] { return window.ListView1->topLevelItemCount(); });
             for (int i = 1; entries && i <= *entries; ++i) {
@@ -65,7 +70,7 @@ void ExportRun::run()
             finish();
         }
         p.step(226, [&] {
-            if (connection->state() != ado::adStateClosed)
+            if (connection && connection->state() != ado::adStateClosed)
                 connection->Close();
         });
     }
@@ -104,10 +109,12 @@ void ExportRun::exportEntry(int i)
         window.ProgressBar1->setPercent(double(i) / double(entriesNow) * 100.0);
     });
     p.step(134, [&] { window.ProgressBar1->setText(tableProgressText(currentName)); });
-    p.step(136, [&] {
-        if (recordset->state() != ado::adStateClosed)
-            recordset->Close();
-    });
+    // Without a recordset object no table can be read: one report each.
+    if (!p.step(136, [&] {
+            if (components::required(recordset, ado::RecordsetClass).state() != ado::adStateClosed)
+                recordset->Close();
+        }))
+        return;
     p.step(138, [&] { recordset->setCursorLocation(ado::adUseClient); });
     // A table whose query fails has nothing to write: one report, next table.
     if (!p.step(140, [&] { recordset->Open(selectAllQuery(currentName), *connection); }))

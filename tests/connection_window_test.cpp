@@ -174,6 +174,14 @@ TEST_F(ConnectionWindowTest, ListingThatCannotOpenItsConnectionReportsOnceAndEnd
     ASSERT_EQ(boxes->shown.size(), 1u);
     EXPECT_TRUE(boxes->shown[0].prompt.contains(QStringLiteral("FireBird.AddTablesToFireBirdListbox at line 106")));
     EXPECT_EQ(form2().ListView1->topLevelItemCount(), 0);
+
+    boxes->shown.clear();
+    database->fail(QStringLiteral("create Connection"));
+    FireBird::AddTablesToFireBirdListbox(*form2().ListView1);
+    ASSERT_EQ(boxes->shown.size(), 2u);
+    EXPECT_TRUE(boxes->shown[0].prompt.contains(QStringLiteral("FireBird.AddTablesToFireBirdListbox at line 100")));
+    EXPECT_TRUE(boxes->shown[1].prompt.startsWith(QStringLiteral("This step needs the \"ADODB.Connection\" object")));
+    EXPECT_TRUE(boxes->shown[1].prompt.contains(QStringLiteral("FireBird.AddTablesToFireBirdListbox at line 104")));
 }
 
 TEST_F(ConnectionWindowTest, ListingWhoseRowsCannotBeReadEndsWithoutAStormOfReports)

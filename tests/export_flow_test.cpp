@@ -184,6 +184,38 @@ TEST_F(ExportFlowTest, MissingSpreadsheetEndsTheExportAfterOneReportAndResets)
     EXPECT_EQ(reports(), std::vector<QString>{QStringLiteral("118")});
 }
 
+TEST_F(ExportFlowTest, DatabaseObjectsThatCannotBeCreatedFailTheStepsThatWantThemWithoutACrash)
+{
+    struct Case {
+        const char *missing;
+        std::vector<QString> reports;
+        bool done;
+    };
+    for (const Case &c : {Case{"create Connection", {"100", "112"}, false},
+                          Case{"create Recordset", {"102", "136", "136"}, true}}) {
+        SCOPED_TRACE(c.missing);
+        database->failing.clear();
+        database->add(QStringLiteral("A"));
+        database->add(QStringLiteral("B"));
+        Form2 &window = listAndTick({"A", "B"});
+        const int officesBefore = spreadsheet->applicationsCreated;
+        database->fail(QString::fromLatin1(c.missing));
+        window.PushButton5_Click();
+        EXPECT_EQ(reports(), c.reports);
+        const auto lastReport = std::find_if(boxes->shown.rbegin(), boxes->shown.rend(), [](const auto &box) {
+            return box.title == QStringLiteral("Application Error");
+        });
+        ASSERT_NE(lastReport, boxes->shown.rend());
+        EXPECT_TRUE(lastReport->prompt.startsWith(QStringLiteral("This step needs the \"ADODB.")))
+            << "the steps after the creation fail for want of the object";
+        EXPECT_EQ(boxes->prompts().back() == QStringLiteral("Done."), c.done);
+        EXPECT_EQ(spreadsheet->applicationsCreated > officesBefore, c.done) << "no office for nothing to read";
+        EXPECT_FALSE(window.exportRunning);
+        EXPECT_EQ(window.MousePointer().value(), 0);
+        database->tables.clear();
+    }
+}
+
 TEST_F(ExportFlowTest, ConnectionThatDoesNotOpenCostsOneReportPerTable)
 {
     database->add(QStringLiteral("A"));
