@@ -14,6 +14,15 @@ namespace {
 
 const QString binaryPlaceholder = QStringLiteral("{BINARY DATA}");
 
+QString goneEntriesText(int first, int last)
+{
+    if (first == last)
+        return QStringLiteral("Entry %1 of the list was not exported: the list was filled again during the export, "
+                              "and the entry is gone.").arg(first);
+    return QStringLiteral("Entries %1 to %2 of the list were not exported: the list was filled again during the "
+                          "export, and these entries are gone.").arg(first).arg(last);
+}
+
 // Everything one run of the export holds; dropped when the run ends.
 struct ExportRun {
     Form2 &window;
@@ -27,7 +36,7 @@ struct ExportRun {
 
     void run();
     bool prepareWorkbook();
-    void exportEntry(int i);
+    bool exportEntry(int i, int entries);
     bool writeTable(const QString &sheetCandidate);
     void nameSheet(const QString &candidate, int stepNumber);
     QString distinctCandidate(const QString &base, int firstNumber, int stepNumber);
@@ -55,11 +64,8 @@ void ExportRun::run()
             p.step(124, [&] { firstSheet = true; });
             const std::optional<int> entries = p.value<int>(126, [&] { return window.ListView1->topLevelItemCount(); });
             for (int i = 1; entries && i <= *entries; ++i) {
-                // "Next >" may have refilled the list during a yield; the
-                // entries beyond its new end are gone.
-                if (i > window.ListView1->topLevelItemCount())
+                if (!exportEntry(i, *entries))
                     break;
-                exportEntry(i);
             }
             p.forgetReports();
             p.step(208, [&] { workbook->ActiveSheet()->columns().AutoFit(); });
@@ -95,13 +101,21 @@ bool ExportRun::prepareWorkbook()
     return true;
 }
 
-void ExportRun::exportEntry(int i)
+// False when the entry is gone, and with it every later one.
+bool ExportRun::exportEntry(int i, int entries)
 {
     p.forgetReports();
     p.reportEachStepOnce();
     QTreeWidgetItem *entry = window.ListView1->topLevelItem(i - 1);
+    // "Next >" during a yield may have refilled the list with fewer entries.
+    // No yield comes between here and the end of the run, so all entries from
+    // this one on are gone: one report names them, not one box each.
+    if (!entry) {
+        p.step(128, [&] { throw components::ComponentError(goneEntriesText(i, entries)); });
+        return false;
+    }
     if (!p.test(128, [&] { return entry->checkState(0) == Qt::Checked; }))
-        return;
+        return true;
     QString currentName;
     p.step(130, [&] { currentName = entry->text(0); });
     p.step(132, [&] {
@@ -114,11 +128,11 @@ void ExportRun::exportEntry(int i)
             if (components::required(recordset, ado::RecordsetClass).state() != ado::adStateClosed)
                 recordset->Close();
         }))
-        return;
+        return true;
     p.step(138, [&] { recordset->setCursorLocation(ado::adUseClient); });
     // A table whose query fails has nothing to write: one report, next table.
     if (!p.step(140, [&] { recordset->Open(selectAllQuery(currentName), *connection); }))
-        return;
+        return true;
     if (p.test(142, [&] { return firstSheet; })) {
         p.step(144, [&] { sheet = workbook->ActiveSheet(); });
         p.step(146, [&] { firstSheet = false; });
@@ -133,6 +147,7 @@ void ExportRun::exportEntry(int i)
     }
     nameSheet(currentName, 164);
     writeTable(currentName);
+    return true;
 }
 
 // Numbers the base until its cleaned form names no worksheet yet. Each

@@ -311,6 +311,22 @@ TEST_F(ExportDuringYieldsTest, BackHidesTheWindowWhileTheExportGoesOn)
     EXPECT_EQ(boxes->prompts().back(), QStringLiteral("Done."));
 }
 
+TEST_F(ExportDuringYieldsTest, EntriesGoneWithARefilledListAreReported)
+{
+    Form2 &window = listAndTick({"FIRST", "SECOND", "THIRD"});
+    window.show();
+    duringExport(10, [&] {
+        database->tables.resize(1);
+        window.PushButton2->click();
+        form1().PushButton2->click();
+    });
+    window.PushButton5_Click();
+    EXPECT_EQ(book().names(), QStringList({"FIRST"}));
+    ASSERT_EQ(reports(), std::vector<QString>{QStringLiteral("128")});
+    EXPECT_TRUE(boxes->shown[0].prompt.startsWith(QStringLiteral("Entries 2 to 3 of the list were not exported")));
+    EXPECT_EQ(boxes->prompts().back(), QStringLiteral("Done."));
+}
+
 TEST_F(ExportDuringYieldsTest, ClosingTheWindowEndsTheProgram)
 {
     Form2 &window = listAndTick({"FIRST"});
