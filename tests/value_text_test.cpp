@@ -66,6 +66,12 @@ TEST(Booleans, ReadTrueAndFalse)
     EXPECT_EQ(ValueText::boolean(false), "False");
 }
 
+TEST(BinaryText, ShowsEveryByteAsTwoUppercaseHexDigits)
+{
+    EXPECT_EQ(ValueText::binary(QByteArrayView("\x00\xFF\x7F" "A", 4)), "00FF7F41");
+    EXPECT_EQ(ValueText::binary(QByteArrayView()), "");
+}
+
 TEST(TextDecoding, PrefersUtf8ThenTheDeclaredCharsetThenLatin1)
 {
     const TextDecoder none(dbaccess::charsetNone);

@@ -55,6 +55,8 @@ int bytesPerCharacter(int charset)
 
 QString decoded(const FirebirdColumn &column, const char *bytes, qsizetype size)
 {
+    if (column.binaryText)
+        return ValueText::binary(QByteArrayView(bytes, size));
     QString value = column.decoder->decode(QByteArrayView(bytes, size));
     if (column.characters && value.size() > qsizetype(column.characters)) {
         qsizetype keep = value.size();
@@ -105,6 +107,7 @@ std::vector<FirebirdColumn> describeColumns(ThrowStatusWrapper &status, IMessage
         const int charset = metadata->getCharSet(&status, i) & 0xFF;
         if (column.sqlType == SQL_TEXT && bytesPerCharacter(charset) > 1)
             column.characters = column.length / bytesPerCharacter(charset);
+        column.binaryText = charset == charsetOctets && (column.sqlType == SQL_TEXT || column.sqlType == SQL_VARYING);
         column.adoType = adoTypeOf(column.sqlType, column.subType, column.scale);
         column.decoder = std::make_shared<TextDecoder>(charset);
         columns.push_back(std::move(column));
@@ -146,7 +149,7 @@ ado::Value columnValue(const FirebirdColumn &column, const unsigned char *row, c
         const QByteArray bytes = readBlob(read<ISC_QUAD>(at));
         if (column.subType == isc_blob_text)
             return decoded(column, bytes.constData(), bytes.size());
-        return QString::fromLatin1(bytes.toHex());
+        return ValueText::binary(bytes);
     }
     default: return QStringLiteral("{ARRAY}");
     }

@@ -25,6 +25,8 @@ struct FirebirdColumn {
     // CHAR in a multi-byte charset arrives padded to its byte length; the
     // value keeps the declared number of characters, as the column defines.
     unsigned characters = 0;
+    // CHAR or VARCHAR in CHARACTER SET OCTETS: bytes, not characters.
+    bool binaryText = false;
     // A short text BLOB read inline as VARCHAR (see FirebirdQuery); -1 if not.
     int inlineOffset = -1;
     int inlineNullOffset = -1;

@@ -200,4 +200,9 @@ QString ValueText::boolean(bool value)
     return value ? QStringLiteral("True") : QStringLiteral("False");
 }
 
+QString ValueText::binary(QByteArrayView bytes)
+{
+    return QString::fromLatin1(bytes.toByteArray().toHex().toUpper());
+}
+
 } // namespace dbaccess

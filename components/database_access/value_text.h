@@ -2,6 +2,7 @@
 
 // Database values as the text a user reads in a cell. Pure, no Firebird.
 
+#include <QByteArrayView>
 #include <QLocale>
 #include <QString>
 #include <cstdint>
@@ -28,6 +29,9 @@ public:
     QString time(int hour, int minute, int second, int tenThousandths) const;
     QString timestamp(int year, int month, int day, int hour, int minute, int second, int tenThousandths) const;
     static QString boolean(bool value);
+    // Binary text (CHARACTER SET OCTETS) as Firebird's own tools show it:
+    // two uppercase hexadecimal digits a byte.
+    static QString binary(QByteArrayView bytes);
 
     struct Part {
         enum Kind { Literal, Day, DayName, Month, MonthName, Year, Hour12, Hour24, Minute, Second, AmPm };
