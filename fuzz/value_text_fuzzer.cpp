@@ -1,6 +1,7 @@
 // A fetched row's column bytes as cell text: any bytes, any column type,
 // scale, character set and locale give text without a crash or a sanitizer
-// report; numbers read back as the value they came from; decoding keeps
+// report; exact numbers read back as the value they came from, floating-point
+// ones as that value rounded to the digits its type holds; decoding keeps
 // every byte.
 
 #include "firebird_column.h"
@@ -11,6 +12,7 @@
 #include <QLocale>
 #include <array>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <ibase.h>
 #include <iconv.h>
@@ -110,17 +112,30 @@ void checkExactNumber(const Locale &locale, std::int64_t unscaled, int scale)
         fuzz::fail("an exact number does not read back", QString::number(unscaled), text);
 }
 
+// At most `digits` significant digits, and the nearest such number: off by
+// no more than half a unit of the last digit shown.
 template <class Float>
-void checkFloating(const Locale &locale, Float value, const QString &text)
+void checkFloating(const Locale &locale, Float value, const QString &text, int digits)
 {
     if (!std::isfinite(value))
         return;
     QString plain = text;
     plain.replace(locale.decimal, u'.');
-    bool ok = false;
-    const double read = plain.toDouble(&ok);
-    // Negative zero reads "0", as a cell shows it: the same number.
-    if (!ok || Float(read) != value)
+    const QByteArray latin = plain.toLatin1();
+    char *end = nullptr;
+    // Long double: the largest doubles round up beyond what a double holds.
+    const long double read = std::strtold(latin.constData(), &end);
+    if (latin.isEmpty() || end != latin.constData() + latin.size())
+        fuzz::fail("a floating-point value is not a number", QString::number(double(value), 'g', 17), text);
+    QString mantissa = plain.section(u'e', 0, 0);
+    mantissa.remove(u'-');
+    mantissa.remove(u'.');
+    while (mantissa.size() > 1 && mantissa.front() == u'0')
+        mantissa.remove(0, 1);
+    if (mantissa.size() > digits)
+        fuzz::fail("a floating-point value shows more digits than its type holds", QString::number(double(value), 'g', 17), text);
+    const long double exact = value;
+    if (std::fabs(read - exact) > std::fabs(exact) * 0.5L * std::pow(10.0L, 1 - digits) * (1 + 1e-12L))
         fuzz::fail("a floating-point value does not read back", QString::number(double(value), 'g', 17), text);
 }
 
@@ -185,8 +200,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     case SQL_SHORT: checkExactNumber(locale, std::int16_t(wide), scale); break;
     case SQL_LONG: checkExactNumber(locale, std::int32_t(wide), scale); break;
     case SQL_INT64: checkExactNumber(locale, wide, scale); break;
-    case SQL_FLOAT: checkFloating(locale, single, *value); break;
-    case SQL_DOUBLE: checkFloating(locale, number, *value); break;
+    case SQL_FLOAT: checkFloating(locale, single, *value, 7); break;
+    case SQL_DOUBLE: checkFloating(locale, number, *value, 15); break;
     default: break;
     }
     return 0;

@@ -81,20 +81,20 @@ CREATE TABLE T (
   SI SMALLINT, I INTEGER, BI BIGINT, N NUMERIC(18,4), D DECIMAL(9,2), N1 NUMERIC(4,1),
   F FLOAT, DP DOUBLE PRECISION, B BOOLEAN, DT DATE, TM TIME, TS TIMESTAMP,
   C CHAR(5), VC VARCHAR(20), TXT BLOB SUB_TYPE TEXT, BIN BLOB SUB_TYPE BINARY,
-  OC CHAR(4) CHARACTER SET OCTETS, OVC VARCHAR(8) CHARACTER SET OCTETS);
+  OC CHAR(4) CHARACTER SET OCTETS, OVC VARCHAR(8) CHARACTER SET OCTETS, DP2 DOUBLE PRECISION, F2 FLOAT);
 INSERT INTO T VALUES (-32768, 2147483647, -9223372036854775808, 922337203685477.5807, -0.05, 12.0,
   0.1, 0.1, TRUE, '0005-03-09', '23:59:58.1230', '2024-02-29 00:00:00',
   'ab', 'x y ', 'line 1
-line 2', x'00FF10', x'00FF7F41', x'0a');
+line 2', x'00FF10', x'00FF7F41', x'0a', 1e-1 + 2e-1, 1e0 / 3e0);
 INSERT INTO T VALUES (NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL,
-  NULL, NULL);
+  NULL, NULL, NULL, NULL);
 )");
     auto connection = open(database->connectionString());
     auto recordset = query(*connection, QStringLiteral("SELECT * FROM T"));
     const std::vector<int> types{ado::adSmallInt, ado::adInteger, ado::adBigInt, ado::adNumeric, ado::adNumeric,
                                  ado::adNumeric, ado::adSingle, ado::adDouble, ado::adBoolean, ado::adDBDate,
                                  ado::adDBTime, ado::adDBTimeStamp, ado::adChar, ado::adVarChar, ado::adLongVarChar,
-                                 ado::adLongVarBinary, ado::adChar, ado::adVarChar};
+                                 ado::adLongVarBinary, ado::adChar, ado::adVarChar, ado::adDouble, ado::adSingle};
     ASSERT_EQ(recordset->fields().count(), int(types.size()));
     for (int f = 0; f < int(types.size()); ++f)
         EXPECT_EQ((*recordset)[f].Type(), types[f]) << (*recordset)[f].Name().toStdString();
@@ -105,7 +105,8 @@ INSERT INTO T VALUES (NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL
     const std::vector<QString> expected{
         "-32768", "2147483647", "-9223372036854775808", "922337203685477" + dp + "5807", "-0" + dp + "05",
         "12" + dp + "0", "0" + dp + "1", "0" + dp + "1", "True", text.date(5, 3, 9), text.time(23, 59, 58, 1230),
-        text.timestamp(2024, 2, 29, 0, 0, 0, 0), "ab   ", "x y ", "line 1\nline 2", "00FF10", "00FF7F41", "0A"};
+        text.timestamp(2024, 2, 29, 0, 0, 0, 0), "ab   ", "x y ", "line 1\nline 2", "00FF10", "00FF7F41", "0A",
+        "0" + dp + "3", "0" + dp + "3333333"};
     for (std::size_t f = 0; f < expected.size(); ++f) {
         ASSERT_TRUE(all[0][f].has_value()) << f;
         EXPECT_EQ(*all[0][f], expected[f]) << f;

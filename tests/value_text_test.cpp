@@ -30,16 +30,22 @@ TEST(ExactNumbers, KeepEveryDigitAndTheScale)
     EXPECT_EQ(ValueText(german).exactNumber(1234567, -2), "12345,67"); // no digit grouping
 }
 
-TEST(FloatingNumbers, UseTheShortestTextThatReadsBack)
+TEST(FloatingNumbers, DoublesShowFifteenSignificantDigitsAndFloatsSeven)
 {
     const ValueText text(english);
-    EXPECT_EQ(text.floating(0.1), "0.1");
-    EXPECT_EQ(text.floating(1.0 / 3.0), "0.3333333333333333");
-    EXPECT_EQ(text.floating(100), "100");
-    EXPECT_EQ(text.floating(-2.5e-7), "-2.5e-07");
-    for (const double value : {0.1, 1.0 / 3.0, 123456789.123456789, 5e-324, 1.7976931348623157e308})
-        EXPECT_EQ(text.floating(value).toDouble(), value);
+    const std::pair<double, const char *> doubles[] = {
+        {0.1 + 0.2, "0.3"}, {0.1, "0.1"}, {1.0 / 3.0, "0.333333333333333"}, {100, "100"}, {-2.5e-7, "-2.5e-07"},
+        {123456789.123456789, "123456789.123457"}, {123456789012345.0, "123456789012345"},
+        {1234567890123456.0, "1.23456789012346e+15"}, {1.7976931348623157e308, "1.79769313486232e+308"}};
+    for (const auto &[value, expected] : doubles)
+        EXPECT_EQ(text.floating(value), expected);
+    const std::pair<float, const char *> floats[] = {
+        {0.1f, "0.1"}, {1.0f / 3.0f, "0.3333333"}, {1234567.0f, "1234567"}, {16777216.0f, "1.677722e+07"}, {123456789.0f, "1.234568e+08"},
+        {-3.4028235e38f, "-3.402823e+38"}};
+    for (const auto &[value, expected] : floats)
+        EXPECT_EQ(text.single(value), expected);
     EXPECT_EQ(ValueText(german).floating(2.5), "2,5");
+    EXPECT_EQ(ValueText(german).single(0.1f + 0.2f), "0,3");
 }
 
 TEST(Dates, FollowTheLocaleOrderWithFourDigitYears)

@@ -1,8 +1,6 @@
 #include "firebird_column.h"
 
 #include <QDate>
-#include <charconv>
-#include <cstdlib>
 #include <cstring>
 #include <ibase.h>
 
@@ -32,16 +30,6 @@ QString timeText(const ValueText &text, ISC_TIME time)
 {
     const unsigned seconds = time / ISC_TIME_SECONDS_PRECISION;
     return text.time(int(seconds / 3600), int(seconds / 60 % 60), int(seconds % 60), int(time % ISC_TIME_SECONDS_PRECISION));
-}
-
-// Through the float's own shortest form: 0.1f reads "0.1", not the 17 digits
-// of the double that happens to hold it.
-QString singleText(const ValueText &text, float value)
-{
-    char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer - 1, value);
-    *result.ptr = '\0';
-    return text.floating(std::strtod(buffer, nullptr));
 }
 
 int bytesPerCharacter(int charset)
@@ -127,7 +115,7 @@ ado::Value columnValue(const FirebirdColumn &column, const unsigned char *row, c
     case SQL_SHORT: return text.exactNumber(read<short>(at), column.scale);
     case SQL_LONG: return text.exactNumber(read<int>(at), column.scale);
     case SQL_INT64: return text.exactNumber(read<ISC_INT64>(at), column.scale);
-    case SQL_FLOAT: return singleText(text, read<float>(at));
+    case SQL_FLOAT: return text.single(read<float>(at));
     case SQL_DOUBLE:
     case SQL_D_FLOAT: return text.floating(read<double>(at));
     case SQL_BOOLEAN: return ValueText::boolean(*at != 0);

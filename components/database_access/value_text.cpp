@@ -135,7 +135,17 @@ QString ValueText::exactNumber(std::int64_t unscaled, int scale) const
 
 QString ValueText::floating(double value) const
 {
-    QString text = QString::number(value, 'g', QLocale::FloatingPointShortest);
+    return significant(value, 15);
+}
+
+QString ValueText::single(float value) const
+{
+    return significant(value, 7);
+}
+
+QString ValueText::significant(double value, int digits) const
+{
+    QString text = QString::number(value, 'g', digits);
     if (m_decimal != u'.')
         text.replace(u'.', m_decimal);
     return text;

@@ -22,8 +22,11 @@ public:
 
     // unscaled x 10^scale, exactly (scale <= 0): NUMERIC, DECIMAL, BIGINT.
     QString exactNumber(std::int64_t unscaled, int scale) const;
-    // The shortest text that reads back as the same double.
+    // DOUBLE PRECISION to at most 15 significant digits and FLOAT to at most
+    // 7, as spreadsheets and the platform's own conversion show them: the
+    // digits beyond are binary noise (0.1 + 0.2 reads "0.3").
     QString floating(double value) const;
+    QString single(float value) const;
     QString date(int year, int month, int day) const;
     // tenThousandths: Firebird keeps times to 1/10,000 of a second.
     QString time(int hour, int minute, int second, int tenThousandths) const;
@@ -41,6 +44,8 @@ public:
     };
 
 private:
+    QString significant(double value, int digits) const;
+
     QLocale m_locale;
     QChar m_decimal;
     std::vector<Part> m_date;
