@@ -11,7 +11,12 @@ namespace FireBird {
 QString currentConnectionString();
 
 // True when a connection with the current entries opens; shows nothing.
-// A component that cannot be created is the caller's failure.
-bool CanConnectToFireBird();
+// When it does not open, the component's description of why goes to
+// `reason`, if given. A component that cannot be created is the caller's
+// failure.
+bool CanConnectToFireBird(QString *reason = nullptr);
+
+// "Could not connect.", and below it why, when the component said.
+QString couldNotConnectText(const QString &reason);
 
 } // namespace FireBird

@@ -127,7 +127,8 @@ void Form1::PushButton1_Click()
 void Form1::PushButton2_Click()
 {
     frame::GuardedProcedure p(location("PushButton2_Click"));
-    if (p.test(100, [] { return FireBird::CanConnectToFireBird(); })) {
+    QString reason;
+    if (p.test(100, [&] { return FireBird::CanConnectToFireBird(&reason); })) {
         p.step(102, [] { FireBird::AddTablesToFireBirdListbox(*form2().ListView1); });
         p.step(104, [] {
             form2().show();
@@ -138,7 +139,7 @@ void Form1::PushButton2_Click()
         });
         p.step(106, [&] { hide(); });
     } else {
-        p.step(108, [] { frame::MsgBox(QStringLiteral("Could not connect."), frame::vbOKOnly); });
+        p.step(108, [&] { frame::MsgBox(FireBird::couldNotConnectText(reason), frame::vbOKOnly); });
     }
 }
 
@@ -150,14 +151,12 @@ void Form1::PushButton3_Click()
     // From here on a failure does not report: it ends in "Could not connect."
     try {
         m_pointer.setValue(frame::vbHourglass);
-        if (!connection)
-            throw components::ComponentError(QStringLiteral("No connection object."));
-        connection->setCursorLocation(ado::adUseServer);
+        components::required(connection, ado::ConnectionClass).setCursorLocation(ado::adUseServer);
         connection->Open(FireBird::currentConnectionString());
         frame::MsgBox(QStringLiteral("Connection successful."), frame::vbOKOnly);
         m_pointer.setValue(frame::vbDefault);
     } catch (...) {
-        frame::MsgBox(QStringLiteral("Could not connect."), frame::vbOKOnly);
+        frame::MsgBox(FireBird::couldNotConnectText(frame::describeCurrentException()), frame::vbOKOnly);
         m_pointer.setValue(frame::vbDefault);
     }
 }

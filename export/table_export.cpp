@@ -68,6 +68,7 @@ void ExportRun::run()
                     break;
             }
             p.forgetReports();
+            p.setSubject(QString());
             p.step(208, [&] { workbook->ActiveSheet()->columns().AutoFit(); });
             p.step(210, [&] { application->setVisible(true); });
             finish();
@@ -106,6 +107,7 @@ bool ExportRun::exportEntry(int i, int entries)
 {
     p.forgetReports();
     p.reportEachStepOnce();
+    p.setSubject(QString());
     QTreeWidgetItem *entry = window.ListView1->topLevelItem(i - 1);
     // "Next >" during a yield may have refilled the list with fewer entries.
     // No yield comes between here and the end of the run, so all entries from
@@ -118,6 +120,9 @@ bool ExportRun::exportEntry(int i, int entries)
         return true;
     QString currentName;
     p.step(130, [&] { currentName = entry->text(0); });
+    // A database's description of a failure names the database, not the
+    // table it was reading.
+    p.setSubject(QStringLiteral("While exporting the table \"%1\": ").arg(currentName));
     p.step(132, [&] {
         const int entriesNow = window.ListView1->topLevelItemCount();
         window.ProgressBar1->setPercent(double(i) / double(entriesNow) * 100.0);

@@ -58,7 +58,7 @@ void GuardedProcedure::report(const QString &description)
 {
     if (m_reportEachStepOnce && !m_reportedSteps.insert(m_step).second)
         return;
-    reportFailure(description, m_location, m_step);
+    reportFailure(m_subject + description, m_location, m_step);
 }
 
 } // namespace frame

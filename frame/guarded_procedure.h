@@ -48,11 +48,16 @@ public:
     void reportEachStepOnce() { m_reportEachStepOnce = true; }
     void forgetReports() { m_reportedSteps.clear(); }
 
+    // Put before every description reported from now on, to say what the
+    // procedure was working on (the export: which table); empty for none.
+    void setSubject(const QString &subject) { m_subject = subject; }
+
 private:
     QString m_location;
     int m_step = 0;
     bool m_reportEachStepOnce = false;
     std::set<int> m_reportedSteps;
+    QString m_subject;
 };
 
 // The description of whatever is in flight inside a catch block.

@@ -118,7 +118,9 @@ TEST_F(ConnectionWindowTest, TestConnectionShowsExactlyOneOfItsTwoMessages)
     boxes->shown.clear();
     window.Text2->setText(QStringLiteral("wrong"));
     window.PushButton3_Click();
-    EXPECT_EQ(boxes->prompts(), std::vector<QString>{QStringLiteral("Could not connect.")});
+    EXPECT_EQ(boxes->prompts(),
+              std::vector<QString>{QStringLiteral("Could not connect.\r\nYour user name and password are not defined.")})
+        << "the component's reason below the fixed first line";
     EXPECT_EQ(window.MousePointer().value(), 0);
 }
 
@@ -129,7 +131,8 @@ TEST_F(ConnectionWindowTest, TestConnectionWithoutTheComponentReportsThenSaysCou
     window.PushButton3_Click();
     ASSERT_EQ(boxes->shown.size(), 2u);
     EXPECT_TRUE(boxes->shown[0].prompt.contains(QStringLiteral("Form1.PushButton3_Click at line 100")));
-    EXPECT_EQ(boxes->shown[1].prompt, QStringLiteral("Could not connect."));
+    EXPECT_EQ(boxes->shown[1].prompt,
+              QStringLiteral("Could not connect.\r\nThis step needs the \"ADODB.Connection\" object, which could not be created."));
 }
 
 TEST_F(ConnectionWindowTest, NextThatCannotConnectSaysSoAndLeavesEverythingAsItWas)
@@ -138,7 +141,8 @@ TEST_F(ConnectionWindowTest, NextThatCannotConnectSaysSoAndLeavesEverythingAsItW
     Form1 &window = form1();
     window.show();
     window.PushButton2_Click();
-    EXPECT_EQ(boxes->prompts(), std::vector<QString>{QStringLiteral("Could not connect.")});
+    EXPECT_EQ(boxes->prompts(),
+              std::vector<QString>{QStringLiteral("Could not connect.\r\nYour user name and password are not defined.")});
     EXPECT_TRUE(window.isVisible());
     EXPECT_FALSE(form2Loaded());
 }

@@ -354,14 +354,15 @@ TEST_F(ReliabilityTest, HostileDatabaseEntriesAtNext)
         const char *what;
         QString path;
         bool opens;
+        const char *reason;
     };
     const Case cases[] = {
-        {"a text file", text, false},
-        {"a folder", folder.path(), false},
-        {"an empty entry", QString(), false},
-        {"a path of 4,096 characters", longPath, false},
-        {"a file another engine holds", held->file(), false},
-        {"blanks and non-ASCII letters", unusual, true},
+        {"a text file", text, false, "is not a Firebird or InterBase database"},
+        {"a folder", folder.path(), false, "is a folder, not a database file"},
+        {"an empty entry", QString(), false, ""},
+        {"a path of 4,096 characters", longPath, false, ""},
+        {"a file another engine holds", held->file(), false, "is in use by another program"},
+        {"blanks and non-ASCII letters", unusual, true, ""},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -380,7 +381,11 @@ TEST_F(ReliabilityTest, HostileDatabaseEntriesAtNext)
             EXPECT_EQ(calc_inspection::cellValues(lastApplication(), QStringLiteral("SMALL"), 2, 2, 1, 1)[0][0].toString(),
                       QStringLiteral("one"));
         } else {
-            EXPECT_EQ(outline(boxes->prompts()), std::vector<QString>{QStringLiteral("Could not connect.")});
+            ASSERT_EQ(boxes->shown.size(), 1u);
+            const QStringList lines = boxes->shown[0].prompt.split(QStringLiteral("\r\n"));
+            ASSERT_EQ(lines.size(), 2) << "the reason below \"Could not connect.\"";
+            EXPECT_EQ(lines[0], QStringLiteral("Could not connect."));
+            EXPECT_TRUE(lines[1].contains(QLatin1String(c.reason))) << lines[1].toStdString();
             EXPECT_FALSE(form2Loaded() && form2().isVisible());
             EXPECT_EQ(fileBytes(c.path), before) << "the file changed";
         }
