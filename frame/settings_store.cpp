@@ -1,5 +1,7 @@
 #include "settings_store.h"
 
+#include "platform.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -23,6 +25,25 @@ void restrictToOwner(const QString &fileName)
             file.close();
     }
     QFile::setPermissions(fileName, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+}
+
+// A store that refuses one write refuses the next keystroke's too: the
+// user hears of it once per run, not once per keystroke.
+bool &refusalShown()
+{
+    static bool shown = false;
+    return shown;
+}
+
+void sayOnceThatSettingsAreNotSaved(const QString &fileName)
+{
+    if (refusalShown())
+        return;
+    refusalShown() = true;
+    MsgBox(QStringLiteral("The entries cannot be saved: the settings file \"%1\" cannot be written. They stay in use "
+                          "until the program ends, but the next start will not remember them.")
+               .arg(QDir::toNativeSeparators(fileName)),
+           vbOKOnly);
 }
 
 std::map<QString, std::unique_ptr<QSettings>> &openStores()
@@ -58,6 +79,8 @@ void SaveSetting(const QString &appName, const QString &section, const QString &
     // Written through at once: a second copy of the program, or a program
     // ended at once, sees the last keystroke.
     settings.sync();
+    if (settings.status() != QSettings::NoError)
+        sayOnceThatSettingsAreNotSaved(settings.fileName());
 }
 
 void flushSettings()
@@ -74,6 +97,7 @@ QString settingsFileName(const QString &appName) { return store(appName).fileNam
 
 void clearSettingsForTesting()
 {
+    refusalShown() = false;
     for (auto &entry : openStores()) {
         entry.second->clear();
         entry.second->sync();

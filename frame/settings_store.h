@@ -10,6 +10,7 @@ namespace frame {
 QString GetSetting(const QString &appName, const QString &section, const QString &key, const QString &defaultValue);
 
 // Never throws: a store that cannot be written must not stop a keystroke.
+// The first write the store refuses in a run is told to the user.
 void SaveSetting(const QString &appName, const QString &section, const QString &key, const QString &value);
 
 // Puts every write on disk; called before the program ends at once.

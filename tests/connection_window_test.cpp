@@ -9,6 +9,7 @@
 #include "settings_store.h"
 #include "window_fixture.h"
 
+#include <QDir>
 #include <QFile>
 #include <QMouseEvent>
 #include <QSettings>
@@ -99,6 +100,22 @@ TEST_F(ConnectionWindowTest, TheSettingsFileIsReadableByItsOwnerOnly)
     form1().Text2->setText(QStringLiteral("secret"));
     const auto permissions = QFile::permissions(frame::settingsFileName(QStringLiteral("Tenvara")));
     EXPECT_EQ(permissions & ~(QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ReadOwner | QFileDevice::WriteOwner), 0);
+}
+
+TEST_F(ConnectionWindowTest, ASettingsFileThatCannotBeWrittenIsToldOnceAtTheFirstRefusedSave)
+{
+    Form1 &window = form1();
+    const QString file = frame::settingsFileName(QStringLiteral("Tenvara"));
+    ASSERT_TRUE(QFile::remove(file));
+    // A folder in its place: not even root can write it.
+    ASSERT_TRUE(QDir().mkdir(file));
+    for (const char *text : {"/a", "/ab", "/abc"})
+        window.Text1->setText(QString::fromLatin1(text));
+    window.Text2->setText(QStringLiteral("pw"));
+    QDir(file).removeRecursively();
+    ASSERT_EQ(boxes->prompts().size(), 1u);
+    EXPECT_TRUE(boxes->shown[0].prompt.startsWith(QStringLiteral("The entries cannot be saved: the settings file \"")));
+    EXPECT_EQ(window.Text1->text(), QStringLiteral("/abc"));
 }
 
 TEST_F(ConnectionWindowTest, TestConnectionShowsExactlyOneOfItsTwoMessages)
