@@ -225,6 +225,28 @@ TEST_F(DatabaseAccess, RecordsetFollowsTheAdoLifecycle)
     EXPECT_EQ(failureOf([&] { recordset->MoveNext(); }), "The connection to the database is closed.");
 }
 
+// In dialect 1 a quoted name is a string, and the program quotes every name.
+// Its DATE holds a time too; its NUMERIC(15,2) is a scaled double.
+TEST_F(DatabaseAccess, Dialect1TablesAndViewsReadThroughQuotedNames)
+{
+    auto database = ScratchDatabase::embedded(R"(
+CREATE TABLE T (D DATE, N NUMERIC(15,2), M NUMERIC(9,2), S VARCHAR(20), C COMPUTED BY (M * 2));
+INSERT INTO T (D, N, M, S) VALUES ('2001-02-03 04:05:06', 12.25, 4.5, "double quoted");
+CREATE VIEW V AS SELECT S, D FROM T;
+)", "UTF8", 1);
+    auto connection = open(database->connectionString());
+    const auto table = rows(*connection, QStringLiteral("SELECT * FROM \"T\""));
+    ASSERT_EQ(table.size(), 1u);
+    EXPECT_EQ(*table[0][0], text.timestamp(2001, 2, 3, 4, 5, 6, 0));
+    EXPECT_EQ(*table[0][1], "12" + dp + "25");
+    EXPECT_EQ(*table[0][2], "4" + dp + "50");
+    EXPECT_EQ(*table[0][3], "double quoted");
+    EXPECT_EQ(*table[0][4], "9" + dp + "00");
+    const auto view = rows(*connection, QStringLiteral("SELECT * FROM \"V\""));
+    ASSERT_EQ(view.size(), 1u);
+    EXPECT_EQ(*view[0][0], "double quoted");
+}
+
 TEST_F(DatabaseAccess, AQueryThatFailsSaysWhy)
 {
     auto database = ScratchDatabase::embedded("CREATE TABLE T (ID INTEGER);\n");

@@ -36,21 +36,18 @@ QByteArray attachmentParameters(ThrowStatusWrapper &status, const AttachmentSett
 }
 
 struct DatabaseInfo {
-    unsigned dialect = 3;
     bool readOnly = false;
 };
 
 DatabaseInfo databaseInfo(ThrowStatusWrapper &status, IAttachment *attachment)
 {
-    const unsigned char items[] = {isc_info_db_sql_dialect, isc_info_db_read_only, isc_info_end};
+    const unsigned char items[] = {isc_info_db_read_only, isc_info_end};
     unsigned char buffer[64] = {};
     attachment->getInfo(&status, sizeof items, items, sizeof buffer, buffer);
     DatabaseInfo info;
     for (const unsigned char *p = buffer; p < buffer + sizeof buffer - 3 && *p != isc_info_end;) {
         const unsigned char item = p[0];
         const int length = p[1] | (p[2] << 8);
-        if (length >= 1 && item == isc_info_db_sql_dialect)
-            info.dialect = p[3];
         if (length >= 1 && item == isc_info_db_read_only)
             info.readOnly = p[3] != 0;
         p += 3 + length;
@@ -88,7 +85,6 @@ std::shared_ptr<Session> Session::open(const AttachmentSettings &settings)
         session->m_attachment = provider->attachDatabase(&status, settings.database.toUtf8().constData(),
                                                          unsigned(dpb.size()), reinterpret_cast<const unsigned char *>(dpb.constData()));
         const DatabaseInfo info = databaseInfo(status, session->m_attachment);
-        session->m_dialect = info.dialect;
         refuseUnwritableFile(settings, info);
         const unsigned char tpb[] = {isc_tpb_version3, isc_tpb_concurrency, isc_tpb_read, isc_tpb_nowait};
         session->m_transaction = session->m_attachment->startTransaction(&status, sizeof tpb, tpb);

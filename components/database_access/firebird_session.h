@@ -26,7 +26,6 @@ public:
 
     Firebird::IAttachment *attachment() const { return m_attachment; }
     Firebird::ITransaction *transaction() const { return m_transaction; }
-    unsigned dialect() const { return m_dialect; }
     const QString &database() const { return m_database; }
 
 private:
@@ -35,7 +34,6 @@ private:
     QString m_database;
     Firebird::IAttachment *m_attachment = nullptr;
     Firebird::ITransaction *m_transaction = nullptr;
-    unsigned m_dialect = 3;
 };
 
 } // namespace dbaccess
