@@ -21,6 +21,8 @@ public:
 
     // unscaled x 10^scale, exactly (scale <= 0): NUMERIC, DECIMAL, BIGINT.
     QString exactNumber(std::int64_t unscaled, int scale) const;
+    // The same for INT128 and NUMERIC(38).
+    QString exactWideNumber(__int128 unscaled, int scale) const;
     // The shortest text that reads back as the same double.
     QString floating(double value) const;
     QString date(int year, int month, int day) const;
@@ -28,6 +30,7 @@ public:
     QString time(int hour, int minute, int second, int tenThousandths) const;
     QString timestamp(int year, int month, int day, int hour, int minute, int second, int tenThousandths) const;
     static QString boolean(bool value);
+    QChar decimalSeparator() const { return m_decimal; }
 
     struct Part {
         enum Kind { Literal, Day, DayName, Month, MonthName, Year, Hour12, Hour24, Minute, Second, AmPm };
@@ -37,6 +40,8 @@ public:
     };
 
 private:
+    QString scaled(QString digits, bool negative, int scale) const;
+
     QLocale m_locale;
     QChar m_decimal;
     std::vector<Part> m_date;
