@@ -1,0 +1,52 @@
+#pragma once
+
+// Where a relation's records lie: its pointer pages (in sequence), the data
+// pages they list, and the primary record of each line, in storage order.
+
+#include "record_store.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace ods {
+
+class RelationPages {
+public:
+    RelationPages(const RecordStore &store, int relationId, std::vector<uint32_t> pointerPages);
+
+    // RDB$PAGES lists everyone's pointer pages but its own: they are chained
+    // from the one the header names.
+    static std::vector<uint32_t> chainFrom(const PageFile &file, uint32_t first);
+
+    int relationId() const { return m_relationId; }
+    const RecordStore &store() const { return m_store; }
+
+    // Walks the primary records (neither back versions, fragments nor BLOBs).
+    class Cursor {
+    public:
+        explicit Cursor(const RelationPages &pages) : m_pages(pages) {}
+        bool next(RecordSlot &slot);
+
+    private:
+        bool nextDataPage();
+
+        const RelationPages &m_pages;
+        size_t m_pointerIndex = 0;
+        Page m_pointer;
+        size_t m_slotIndex = 0;
+        Page m_data;
+        uint32_t m_dataNumber = 0;
+        unsigned m_line = 0;
+        unsigned m_lines = 0;
+    };
+
+    // The record stored under a record number (as BLOB ids carry it).
+    RecordSlot locate(uint64_t recordNumber) const;
+
+private:
+    const RecordStore &m_store;
+    int m_relationId;
+    std::vector<uint32_t> m_pointerPages;
+};
+
+} // namespace ods

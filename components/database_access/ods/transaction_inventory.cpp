@@ -1,0 +1,35 @@
+#include "transaction_inventory.h"
+
+namespace ods {
+
+namespace {
+constexpr size_t statesOffset = 20;
+constexpr int committedState = 3;
+} // namespace
+
+TransactionInventory::TransactionInventory(const PageFile *file, std::vector<uint32_t> pages,
+                                           uint64_t oldestInteresting, uint64_t nextTransaction)
+    : m_file(file), m_pages(std::move(pages)), m_oldestInteresting(oldestInteresting), m_next(nextTransaction),
+      m_perPage(uint64_t(file->pageSize() - statesOffset) * 4)
+{
+}
+
+bool TransactionInventory::committed(uint64_t transaction) const
+{
+    if (transaction == 0 || transaction < m_oldestInteresting)
+        return true;
+    if (transaction >= m_next)
+        return false;
+    const uint64_t sequence = transaction / m_perPage;
+    if (sequence >= m_pages.size() || m_pages[sequence] == 0)
+        return false;
+    if (int64_t(sequence) != m_cachedSequence) {
+        m_cachedPage = m_file->page(m_pages[sequence], TransactionPage);
+        m_cachedSequence = int64_t(sequence);
+    }
+    const uint64_t index = transaction % m_perPage;
+    const uint8_t byte = (*m_cachedPage)[statesOffset + index / 4];
+    return ((byte >> ((index % 4) * 2)) & 3) == committedState;
+}
+
+} // namespace ods
