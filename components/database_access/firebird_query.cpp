@@ -108,6 +108,8 @@ void FirebirdQuery::prepare(ThrowStatusWrapper &status)
         }
         check.dispose();
     }
+    for (const auto &column : m_columns)
+        m_fields.push_back({column.name, column.adoType});
     IMessageMetadata *output = m_statement->getOutputMetadata(&status);
     m_row.assign(output->getMessageLength(&status), 0);
     m_cursor = m_statement->openCursor(&status, transaction, nullptr, nullptr, output, 0);
@@ -134,7 +136,7 @@ QString FirebirdQuery::inlinedQuery() const
         .arg(outer.join(u','), inlined.join(u','), m_query, names.join(u','));
 }
 
-bool FirebirdQuery::fetch()
+bool FirebirdQuery::next()
 {
     m_session->ensureOpen();
     StatusGuard guard;

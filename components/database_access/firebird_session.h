@@ -14,7 +14,9 @@ namespace dbaccess {
 // Recordsets keep the session alive and ask it whether it is still open.
 class Session {
 public:
-    static std::shared_ptr<Session> open(const AttachmentSettings &settings);
+    // `file`, when given, is attached in place of settings.database (a
+    // private copy of it); failures still name settings.database.
+    static std::shared_ptr<Session> open(const AttachmentSettings &settings, const QString &file = {});
     ~Session();
     Session(const Session &) = delete;
     Session &operator=(const Session &) = delete;
