@@ -365,13 +365,12 @@ TEST_F(DatabaseAccess, AWritableOds12FileIsByteForByteUnchangedAfterReading)
     EXPECT_EQ(QFileInfo(database->file()).lastModified(), modified);
 }
 
-// Run in a fresh process: an engine started as root before the change of
-// user would keep root's lock folder.
+// A test of its own: the death test's fresh process must not start an engine
+// as root before it changes user (the engine would keep root's lock folder).
 TEST_F(DatabaseAccess, AnOds12FileTheUserMayOnlyReadReadsAndStaysUnchanged)
 {
     if (getuid() != 0)
         GTEST_SKIP() << "needs root to become another user";
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
     auto database = ScratchDatabase::embedded(tableAndView);
     QTemporaryDir folder;
     QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther

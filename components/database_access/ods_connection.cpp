@@ -77,7 +77,7 @@ std::unique_ptr<TableRows> OdsConnection::rowsFor(const QString &query)
                 .arg(open->path(), query));
     const ods::Relation &relation = open->relation(*table);
     if (needsEngine(relation))
-        return std::make_unique<FirebirdQuery>(open->engineCopy(), query);
+        return std::make_unique<FirebirdQuery>(open->engineCopyFor(relation), query);
     return relationRows(open, relation);
 }
 

@@ -38,11 +38,23 @@ const ods::Relation &OdsSession::relation(const QString &name) const
                                                     "named \"%2\").").arg(m_settings.database, name));
 }
 
-std::shared_ptr<Session> OdsSession::engineCopy()
+std::shared_ptr<Session> OdsSession::engineCopyFor(const ods::Relation &relation)
 {
     ensureOpen();
-    if (!m_engineCopy)
-        m_engineCopy = Session::open(m_settings, modernCopy(m_version, *m_database));
+    if (!m_engineCopy) {
+        const ModernCopy copy = modernCopy(m_version, *m_database);
+        AttachmentSettings settings = m_settings;
+        // A rebuilt copy is owned by SYSDBA; the reader checks no grants either.
+        if (copy.rebuilt)
+            settings.user = QStringLiteral("SYSDBA");
+        m_engineCopy = Session::open(settings, copy.path);
+        m_copyFailures = copy.failures;
+    }
+    const auto failure = m_copyFailures.find(relation.name);
+    if (failure != m_copyFailures.end())
+        throw components::ComponentError(QStringLiteral("The %1 \"%2\" of \"%3\" cannot be read: %4.")
+                                             .arg(relation.view ? QStringLiteral("view") : QStringLiteral("table"),
+                                                  relation.name, m_settings.database, failure->second));
     return m_engineCopy;
 }
 

@@ -5,6 +5,7 @@
 #include "local_file.h"
 #include "ods/ods_database.h"
 
+#include <map>
 #include <memory>
 
 namespace dbaccess {
@@ -25,9 +26,9 @@ public:
 
     // The relation of that exact name; throws when there is none.
     const ods::Relation &relation(const QString &name) const;
-    // The engine's session on the private copy; throws when the copy cannot
-    // be made or attached.
-    std::shared_ptr<Session> engineCopy();
+    // The engine's session on the private copy, for a relation it serves;
+    // throws when the copy cannot be made or attached, or cannot serve it.
+    std::shared_ptr<Session> engineCopyFor(const ods::Relation &relation);
 
 private:
     OdsSession() = default;
@@ -36,6 +37,7 @@ private:
     FileVersion m_version;
     std::unique_ptr<ods::Database> m_database;
     std::shared_ptr<Session> m_engineCopy;
+    std::map<QString, QString> m_copyFailures;
     bool m_open = false;
 };
 
