@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QStringList>
+#include <algorithm>
 
 namespace db_test {
 
@@ -56,38 +57,52 @@ DatabaseSnapshot snapshot(ado::Connection &connection, const TableFilter &readCe
     return result;
 }
 
-QString firstDifference(const DatabaseSnapshot &expected, const DatabaseSnapshot &actual)
+QString tableDifference(const TableSnapshot &e, const TableSnapshot &a)
 {
-    QStringList expectedList, actualList;
-    for (const auto &t : expected.tables)
-        expectedList << t.type + u' ' + t.name;
-    for (const auto &t : actual.tables)
-        actualList << t.type + u' ' + t.name;
-    if (expectedList != actualList)
-        return QStringLiteral("catalogue differs:\n  %1\n  %2").arg(expectedList.join(u','), actualList.join(u','));
-    for (std::size_t i = 0; i < expected.tables.size(); ++i) {
-        const auto &e = expected.tables[i];
-        const auto &a = actual.tables[i];
-        const QString where = QStringLiteral("table %1: ").arg(e.name);
-        if (e.failure != a.failure)
-            return where + QStringLiteral("failure \"%1\" against \"%2\"").arg(e.failure, a.failure);
-        if (e.fieldNames != a.fieldNames)
-            return where + QStringLiteral("field names %1 against %2")
-                               .arg(QStringList(e.fieldNames.begin(), e.fieldNames.end()).join(u','),
-                                    QStringList(a.fieldNames.begin(), a.fieldNames.end()).join(u','));
-        for (std::size_t f = 0; f < e.fieldTypes.size(); ++f)
-            if (e.fieldTypes[f] != a.fieldTypes[f])
-                return where + QStringLiteral("field %1 has type %2 against %3").arg(e.fieldNames[f]).arg(e.fieldTypes[f]).arg(a.fieldTypes[f]);
-        if (e.recordCount != a.recordCount || e.rows.size() != a.rows.size())
-            return where + QStringLiteral("%1 records (%2 read) against %3 (%4 read)")
-                               .arg(e.recordCount).arg(e.rows.size()).arg(a.recordCount).arg(a.rows.size());
-        for (std::size_t r = 0; r < e.rows.size(); ++r)
-            for (std::size_t f = 0; f < e.rows[r].size(); ++f)
-                if (e.rows[r][f] != a.rows[r][f])
-                    return where + QStringLiteral("row %1, field %2: %3 against %4")
-                                       .arg(r).arg(e.fieldNames[f], shown(e.rows[r][f]).left(200), shown(a.rows[r][f]).left(200));
-    }
+    if (e.failure != a.failure)
+        return QStringLiteral("failure \"%1\" against \"%2\"").arg(e.failure, a.failure);
+    if (e.fieldNames != a.fieldNames)
+        return QStringLiteral("field names %1 against %2")
+            .arg(QStringList(e.fieldNames.begin(), e.fieldNames.end()).join(u','),
+                 QStringList(a.fieldNames.begin(), a.fieldNames.end()).join(u','));
+    for (std::size_t f = 0; f < e.fieldTypes.size(); ++f)
+        if (e.fieldTypes[f] != a.fieldTypes[f])
+            return QStringLiteral("field %1 has type %2 against %3").arg(e.fieldNames[f]).arg(e.fieldTypes[f]).arg(a.fieldTypes[f]);
+    if (e.recordCount != a.recordCount || e.rows.size() != a.rows.size())
+        return QStringLiteral("%1 records (%2 read) against %3 (%4 read)")
+            .arg(e.recordCount).arg(e.rows.size()).arg(a.recordCount).arg(a.rows.size());
+    for (std::size_t r = 0; r < e.rows.size(); ++r)
+        for (std::size_t f = 0; f < e.rows[r].size(); ++f)
+            if (e.rows[r][f] != a.rows[r][f])
+                return QStringLiteral("row %1, field %2: %3 against %4")
+                    .arg(r).arg(e.fieldNames[f], shown(e.rows[r][f]).left(200), shown(a.rows[r][f]).left(200));
     return {};
+}
+
+QStringList differences(const DatabaseSnapshot &expected, const DatabaseSnapshot &actual)
+{
+    QStringList found;
+    for (const auto &e : expected.tables) {
+        const auto a = std::find_if(actual.tables.begin(), actual.tables.end(),
+                                    [&](const TableSnapshot &t) { return t.name == e.name; });
+        if (a == actual.tables.end())
+            found << QStringLiteral("%1 %2 is missing").arg(e.type, e.name);
+        else if (a->type != e.type)
+            found << QStringLiteral("%1 is a %2 against a %3").arg(e.name, e.type, a->type);
+        else if (const QString difference = tableDifference(e, *a); !difference.isEmpty())
+            found << e.name + QStringLiteral(": ") + difference;
+    }
+    for (const auto &a : actual.tables)
+        if (std::none_of(expected.tables.begin(), expected.tables.end(), [&](const TableSnapshot &t) { return t.name == a.name; }))
+            found << QStringLiteral("%1 %2 is extra").arg(a.type, a.name);
+    QStringList expectedOrder, actualOrder;
+    for (const auto &t : expected.tables)
+        expectedOrder << t.name;
+    for (const auto &t : actual.tables)
+        actualOrder << t.name;
+    if (found.isEmpty() && expectedOrder != actualOrder)
+        found << QStringLiteral("the catalogue's order differs: %1 against %2").arg(expectedOrder.join(u','), actualOrder.join(u','));
+    return found;
 }
 
 QString legacyFixture(const QString &name, const QString &folder)

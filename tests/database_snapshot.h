@@ -8,6 +8,7 @@
 #include "database_access.h"
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <vector>
 
@@ -32,8 +33,9 @@ using TableFilter = std::function<bool(const QString &name, const QString &type)
 
 DatabaseSnapshot snapshot(ado::Connection &connection, const TableFilter &readCells);
 
-// The first difference between two snapshots, or empty when they are equal.
-QString firstDifference(const DatabaseSnapshot &expected, const DatabaseSnapshot &actual);
+// For each table the first difference between two snapshots, and
+// differences of the catalogue; empty when they are equal.
+QStringList differences(const DatabaseSnapshot &expected, const DatabaseSnapshot &actual);
 
 // A legacy fixture from tests/data/legacy, uncompressed into `folder`.
 QString legacyFixture(const QString &name, const QString &folder);

@@ -48,6 +48,10 @@ public:
         for (const auto &column : relation.columns) {
             m_columns.push_back(engineColumn(column.dtype, column.scale, column.subType, column.charset,
                                              unsigned(column.length)));
+            // The file's own count, where its byte length is not characters
+            // times the set's widest character (metadata names of Firebird 3).
+            if (m_columns.back().characters && column.characterLength > 0)
+                m_columns.back().characters = unsigned(column.characterLength);
             m_fields.push_back({column.name, adoTypeOf(m_columns.back())});
         }
         m_rows = m_session->database().rows(relation);
