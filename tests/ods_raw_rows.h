@@ -3,7 +3,8 @@
 // Raw rows of a table, as the engine gives them (the Firebird client's message
 // buffers) and as the on-disk structure reader gives them: the same byte
 // layout, so the two can be compared value for value. BLOBs are compared by
-// content, since their ids are handles.
+// content, since their ids are handles; the reader gives arrays as the
+// content of the BLOB that holds them.
 
 #include "ods_database.h"
 
