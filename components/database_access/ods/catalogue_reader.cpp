@@ -83,12 +83,18 @@ void CatalogueReader::forEachRecord(int relationId, const RecordFormat &layout,
     StoredRelation &relation = m_file.m_stored[relationId];
     relation.relation.id = relationId;
     const RelationPages pages = m_file.pagesOf(relation);
-    RelationPages::Cursor cursor(pages);
+    RelationPages::Cursor cursor(pages, true);
     RecordSlot slot;
     RecordImage image;
     const auto keepLength = [](int) { return size_t(0); };
     while (cursor.next(slot)) {
-        if (m_file.m_store.newestCommitted(slot, &image, keepLength))
+        bool found = false;
+        try {
+            found = m_file.m_store.newestCommitted(slot, &image, keepLength);
+        } catch (const components::ComponentError &) {
+            // A damaged version chain loses this one record of the catalogue.
+        }
+        if (found)
             use(FieldReader(layout, image.data));
     }
 }
@@ -105,7 +111,15 @@ QString CatalogueReader::blobText(int relationId, const QByteArray &blobId)
 void CatalogueReader::readPageInventory()
 {
     const Header &header = m_file.m_header;
-    m_file.m_stored[RdbPages].pointerPages = RelationPages::chainFrom(m_file.m_file, header.pagesRelationPointer);
+    std::map<int, std::vector<uint32_t>> searched;
+    try {
+        m_file.m_stored[RdbPages].pointerPages = RelationPages::chainFrom(m_file.m_file, header.pagesRelationPointer);
+    } catch (const components::ComponentError &) {
+        searched = RelationPages::searchPointerPages(m_file.m_file);
+        if (searched[RdbPages].empty())
+            throw;
+        m_file.m_stored[RdbPages].pointerPages = searched[RdbPages];
+    }
     m_layouts = bootstrapLayouts(header, SystemConventions{});
     const uint64_t pageCount = m_file.m_file.pageCount();
     std::vector<uint32_t> inventory;
@@ -128,6 +142,15 @@ void CatalogueReader::readPageInventory()
             list->resize(size_t(sequence) + 1, 0);
         (*list)[size_t(sequence)] = page;
     });
+    // When RDB$PAGES has lost the pages of the catalogue's own tables, the
+    // pointer pages themselves say whose they are.
+    if (m_file.m_stored[RdbRelations].pointerPages.empty()) {
+        if (searched.empty())
+            searched = RelationPages::searchPointerPages(m_file.m_file);
+        for (auto &[relation, list] : searched)
+            if (relation != RdbPages && m_file.m_stored[relation].pointerPages.empty())
+                m_file.m_stored[relation].pointerPages = list;
+    }
     m_file.m_transactions =
         TransactionInventory(&m_file.m_file, std::move(inventory), header.oldestInteresting, header.nextTransaction);
 }
@@ -160,7 +183,7 @@ void CatalogueReader::chooseConventions()
             return;
         }
     }
-    damaged(QStringLiteral("its system tables are not laid out as on-disk structure %1.%2 lays them out")
+    damaged(QStringLiteral("the system tables that list its tables (on-disk structure %1.%2) cannot be read")
                 .arg(header.facts.odsMajor)
                 .arg(header.facts.odsMinor));
 }

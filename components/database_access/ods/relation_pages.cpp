@@ -48,6 +48,27 @@ std::vector<uint32_t> RelationPages::chainFrom(const PageFile &file, uint32_t fi
     return chain;
 }
 
+std::map<int, std::vector<uint32_t>> RelationPages::searchPointerPages(const PageFile &file)
+{
+    std::map<int, std::vector<uint32_t>> found;
+    for (uint64_t number = 1; number < file.pageCount(); ++number) {
+        Page page;
+        try {
+            page = file.page(uint32_t(number), PointerPage);
+        } catch (const components::ComponentError &) {
+            continue;
+        }
+        const uint32_t sequence = get32(page->data() + 16);
+        if (sequence >= file.pageCount())
+            continue;
+        std::vector<uint32_t> &list = found[get16(page->data() + 26)];
+        if (list.size() <= sequence)
+            list.resize(sequence + 1, 0);
+        list[sequence] = uint32_t(number);
+    }
+    return found;
+}
+
 bool RelationPages::Cursor::nextDataPage()
 {
     const RecordStore &store = m_pages.m_store;
@@ -81,17 +102,40 @@ bool RelationPages::Cursor::nextDataPage()
     }
 }
 
+bool RelationPages::Cursor::nextDataPageSkippingDamage()
+{
+    for (;;) {
+        try {
+            return nextDataPage();
+        } catch (const components::ComponentError &) {
+            if (!m_skipDamage)
+                throw;
+            // A damaged pointer page loses its data pages; a damaged data page
+            // only itself.
+            if (!m_data)
+                m_pointer.reset(), ++m_pointerIndex;
+            m_data.reset();
+        }
+    }
+}
+
 bool RelationPages::Cursor::next(RecordSlot &slot)
 {
     const RecordStore &store = m_pages.m_store;
     for (;;) {
         while (m_data && m_line < m_lines) {
             const uint16_t line = uint16_t(m_line++);
-            if (store.slot(m_data, m_dataNumber, line, slot) && !(slot.flags & (OldVersion | Fragment | BlobHeader)))
-                return true;
+            try {
+                if (store.slot(m_data, m_dataNumber, line, slot) &&
+                    !(slot.flags & (OldVersion | Fragment | BlobHeader)))
+                    return true;
+            } catch (const components::ComponentError &) {
+                if (!m_skipDamage)
+                    throw;
+            }
         }
         m_data.reset();
-        if (!nextDataPage())
+        if (!nextDataPageSkippingDamage())
             return false;
     }
 }

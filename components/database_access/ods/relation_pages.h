@@ -6,6 +6,7 @@
 #include "record_store.h"
 
 #include <cstdint>
+#include <map>
 #include <vector>
 
 namespace ods {
@@ -17,6 +18,9 @@ public:
     // RDB$PAGES lists everyone's pointer pages but its own: they are chained
     // from the one the header names.
     static std::vector<uint32_t> chainFrom(const PageFile &file, uint32_t first);
+    // For a file whose RDB$PAGES is damaged: every relation's pointer pages,
+    // by sequence, found by looking at every page of the file.
+    static std::map<int, std::vector<uint32_t>> searchPointerPages(const PageFile &file);
 
     int relationId() const { return m_relationId; }
     const RecordStore &store() const { return m_store; }
@@ -24,13 +28,19 @@ public:
     // Walks the primary records (neither back versions, fragments nor BLOBs).
     class Cursor {
     public:
-        explicit Cursor(const RelationPages &pages) : m_pages(pages) {}
+        // skipDamage: pass over pages that do not parse (the catalogue of a
+        // damaged file is read as far as it can be) instead of failing.
+        explicit Cursor(const RelationPages &pages, bool skipDamage = false)
+            : m_pages(pages), m_skipDamage(skipDamage) {}
         bool next(RecordSlot &slot);
 
     private:
         bool nextDataPage();
 
+        bool nextDataPageSkippingDamage();
+
         const RelationPages &m_pages;
+        bool m_skipDamage = false;
         size_t m_pointerIndex = 0;
         Page m_pointer;
         size_t m_slotIndex = 0;
