@@ -4,8 +4,11 @@
 #include "firebird_error.h"
 
 #include <QCryptographicHash>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QSet>
 #include <QStandardPaths>
 #include <cerrno>
 #include <fcntl.h>
@@ -89,6 +92,23 @@ bool copyOnce(const FileVersion &version, const QString &target)
     out.close();
     struct stat after {};
     return ::fstat(source.get(), &after) == 0 && after.st_size == version.size && modifiedNs(after) == version.modifiedNs;
+}
+
+// Another process's embedded engine holds a copy it reads with flock, as it
+// holds any database file; a second engine on it would be refused.
+bool heldByAnotherEngine(const QString &path)
+{
+    const Descriptor file(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC));
+    if (file.get() < 0 || ::flock(file.get(), LOCK_SH | LOCK_NB) == 0)
+        return false;
+    return errno == EWOULDBLOCK;
+}
+
+// Copies this process has handed out: its own engine may hold them.
+QSet<QString> &copiesInUse()
+{
+    static QSet<QString> copies;
+    return copies;
 }
 
 } // namespace
@@ -176,6 +196,11 @@ void dropOtherVersions(const FileVersion &version)
     for (const QString &name : folder.entryList({version.pathKey() + QStringLiteral("-*")}, QDir::Files))
         if (!name.startsWith(current))
             folder.remove(name);
+    // Copies of files not opened for a month only take room.
+    const QDateTime monthAgo = QDateTime::currentDateTime().addDays(-30);
+    for (const QFileInfo &old : folder.entryInfoList(QDir::Files))
+        if (old.lastModified() < monthAgo && !heldByAnotherEngine(old.filePath()))
+            folder.remove(old.fileName());
 }
 
 QString byteCopy(const FileVersion &version)
@@ -183,7 +208,10 @@ QString byteCopy(const FileVersion &version)
     // Copies appear under their final name only once complete; an engine
     // attached to one may have written to it since, without changing what
     // it holds.
-    const QString target = copyFileName(version, QStringLiteral("copy"));
+    QString target = copyFileName(version, QStringLiteral("copy"));
+    if (!copiesInUse().contains(target) && QFileInfo::exists(target) && heldByAnotherEngine(target))
+        target = copyFileName(version, QStringLiteral("copy%1").arg(::getpid()));
+    copiesInUse().insert(target);
     if (QFileInfo::exists(target))
         return target;
     dropOtherVersions(version);
