@@ -4,6 +4,7 @@
 #include "connection_string.h"
 #include "database_access.h"
 #include "firebird_scratch_database.h"
+#include "local_file.h"
 #include "qstring_printer.h"
 #include "register_database_access.h"
 #include "value_text.h"
@@ -363,6 +364,26 @@ TEST_F(DatabaseAccess, AWritableOds12FileIsByteForByteUnchangedAfterReading)
     connection->Close();
     EXPECT_TRUE(bytesOf(database->file()) == before) << "the file was changed";
     EXPECT_EQ(QFileInfo(database->file()).lastModified(), modified);
+}
+
+// The private copy serves one version of the file: a change to the file is
+// read at the next Open, and the copy of the old version is gone.
+TEST_F(DatabaseAccess, TheReadingFollowsTheFileWhenItChanges)
+{
+    auto database = ScratchDatabase::embedded(tableAndView);
+    const auto namesIn = [&] {
+        auto connection = open(database->connectionString());
+        std::vector<QString> names;
+        for (const auto &row : rows(*connection, QStringLiteral("SELECT * FROM \"V\"")))
+            names.push_back(*row[0]);
+        return names;
+    };
+    EXPECT_EQ(namesIn(), std::vector<QString>{"one"});
+    database->run("INSERT INTO T VALUES (2, 'two');\n");
+    EXPECT_EQ(namesIn(), (std::vector<QString>{"one", "two"}));
+    const QDir copies(dbaccess::copiesFolder());
+    const QString key = dbaccess::inspectLocalFile(database->file()).pathKey();
+    EXPECT_EQ(copies.entryList({key + QStringLiteral("-*")}, QDir::Files).size(), 1);
 }
 
 // A test of its own: the death test's fresh process must not start an engine
