@@ -232,7 +232,7 @@ void CatalogueReader::readColumns()
         Domain domain;
         domain.type = record.number(Type);
         domain.subType = record.number(SubType);
-        domain.length = record.number(Length);
+        domain.length = std::max(record.number(Length), 0);
         domain.scale = record.number(Scale);
         domain.characterLength = record.number(CharacterLength, -1);
         domain.charset = record.number(CharacterSetId);
