@@ -81,9 +81,9 @@ bool RelationPages::Cursor::nextDataPage()
                 ++m_pointerIndex;
                 continue;
             }
+            m_slotIndex = 0;
             m_pointer = store.file().page(number, PointerPage);
             checkRelation(*m_pointer, 26, m_pages.m_relationId, number);
-            m_slotIndex = 0;
         }
         const size_t used = slotCount(*m_pointer);
         while (m_slotIndex < used) {
@@ -110,11 +110,13 @@ bool RelationPages::Cursor::nextDataPageSkippingDamage()
         } catch (const components::ComponentError &) {
             if (!m_skipDamage)
                 throw;
-            // A damaged pointer page loses its data pages; a damaged data page
-            // only itself.
-            if (!m_data)
-                m_pointer.reset(), ++m_pointerIndex;
+            // A damaged data page loses only itself (its slot is passed
+            // already); a damaged pointer page loses its data pages.
             m_data.reset();
+            if (!m_pointer || m_slotIndex == 0) {
+                m_pointer.reset();
+                ++m_pointerIndex;
+            }
         }
     }
 }
