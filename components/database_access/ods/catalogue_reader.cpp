@@ -295,9 +295,14 @@ void CatalogueReader::readColumns()
                 if (layout.dtype == column.dtype)
                     column.length = layout.length;
             }
-            if (size_t(field.fieldId) >= systemFields.size())
-                systemFields.resize(size_t(field.fieldId) + 1);
-            systemFields[size_t(field.fieldId)] = FieldLayout{column.dtype, column.scale, column.length, column.subType, 0};
+            // Field ids are 16-bit; a negative one is damage, and the column
+            // reads as null.
+            if (field.fieldId >= 0) {
+                if (size_t(field.fieldId) >= systemFields.size())
+                    systemFields.resize(size_t(field.fieldId) + 1);
+                systemFields[size_t(field.fieldId)] =
+                    FieldLayout{column.dtype, column.scale, column.length, column.subType, 0};
+            }
             relation.columns.push_back(column);
         }
         if (relation.system && !relation.view) {
