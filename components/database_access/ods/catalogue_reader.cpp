@@ -122,26 +122,23 @@ void CatalogueReader::readPageInventory()
     }
     m_layouts = bootstrapLayouts(header, SystemConventions{});
     const uint64_t pageCount = m_file.m_file.pageCount();
-    std::vector<uint32_t> inventory;
+    std::map<int, SequencedPages> pointerPages;
+    SequencedPages inventory;
     forEachRecord(RdbPages, m_layouts.pages, [&](const FieldReader &record) {
         using namespace pages_field;
         const int relation = record.number(RelationId);
         const int type = record.number(Type);
-        const int64_t sequence = int64_t(uint32_t(record.number(Sequence)));
-        const uint32_t page = uint32_t(record.number(PageNumber));
-        if (uint64_t(sequence) >= pageCount || page >= pageCount)
-            damaged(QStringLiteral("RDB$PAGES names page %1 as number %2 of its kind").arg(page).arg(sequence));
-        std::vector<uint32_t> *list = nullptr;
+        const auto sequence = uint32_t(record.number(Sequence));
+        const auto page = uint32_t(record.number(PageNumber));
+        if (page >= pageCount)
+            return;  // damage: reading that page would only fail later
         if (type == PointerPage && relation != RdbPages)
-            list = &m_file.m_stored[relation].pointerPages;
+            pointerPages[relation].emplace_back(sequence, page);
         else if (type == TransactionPage)
-            list = &inventory;
-        if (!list)
-            return;
-        if (list->size() <= size_t(sequence))
-            list->resize(size_t(sequence) + 1, 0);
-        (*list)[size_t(sequence)] = page;
+            inventory.emplace_back(sequence, page);
     });
+    for (const auto &[relation, pages] : pointerPages)
+        m_file.m_stored[relation].pointerPages = bySequence(pages);
     // When RDB$PAGES has lost the pages of the catalogue's own tables, the
     // pointer pages themselves say whose they are.
     if (m_file.m_stored[RdbRelations].pointerPages.empty()) {
@@ -152,7 +149,7 @@ void CatalogueReader::readPageInventory()
                 m_file.m_stored[relation].pointerPages = list;
     }
     m_file.m_transactions =
-        TransactionInventory(&m_file.m_file, std::move(inventory), header.oldestInteresting, header.nextTransaction);
+        TransactionInventory(&m_file.m_file, bySequence(inventory), header.oldestInteresting, header.nextTransaction);
 }
 
 void CatalogueReader::chooseConventions()

@@ -48,9 +48,23 @@ std::vector<uint32_t> RelationPages::chainFrom(const PageFile &file, uint32_t fi
     return chain;
 }
 
+std::vector<uint32_t> bySequence(const SequencedPages &pages)
+{
+    const size_t plausible = 2 * pages.size() + 16;
+    std::vector<uint32_t> list;
+    for (const auto &[sequence, page] : pages) {
+        if (sequence >= plausible)
+            continue;
+        if (list.size() <= sequence)
+            list.resize(size_t(sequence) + 1, 0);
+        list[sequence] = page;
+    }
+    return list;
+}
+
 std::map<int, std::vector<uint32_t>> RelationPages::searchPointerPages(const PageFile &file)
 {
-    std::map<int, std::vector<uint32_t>> found;
+    std::map<int, SequencedPages> found;
     for (uint64_t number = 1; number < file.pageCount(); ++number) {
         Page page;
         try {
@@ -58,15 +72,12 @@ std::map<int, std::vector<uint32_t>> RelationPages::searchPointerPages(const Pag
         } catch (const components::ComponentError &) {
             continue;
         }
-        const uint32_t sequence = get32(page->data() + 16);
-        if (sequence >= file.pageCount())
-            continue;
-        std::vector<uint32_t> &list = found[get16(page->data() + 26)];
-        if (list.size() <= sequence)
-            list.resize(sequence + 1, 0);
-        list[sequence] = uint32_t(number);
+        found[get16(page->data() + 26)].emplace_back(get32(page->data() + 16), uint32_t(number));
     }
-    return found;
+    std::map<int, std::vector<uint32_t>> lists;
+    for (const auto &[relation, pages] : found)
+        lists[relation] = bySequence(pages);
+    return lists;
 }
 
 bool RelationPages::Cursor::nextDataPage()
