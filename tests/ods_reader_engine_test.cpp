@@ -148,6 +148,15 @@ Census censusOf(const QString &path)
     return census;
 }
 
+// Dialect 1 stores DATE as a timestamp and NUMERIC beyond 9 digits as a double.
+const QByteArray dialect1Script = R"sql(
+CREATE TABLE LEGACY_TYPES (ID INTEGER, DT DATE, N NUMERIC(15,2), N9 NUMERIC(9,2), V VARCHAR(10), D DOUBLE PRECISION);
+COMMIT;
+INSERT INTO LEGACY_TYPES VALUES (1, '2001-02-03 04:05:06', 1234567890123.45, 1234567.89, 'one', 1.5);
+INSERT INTO LEGACY_TYPES VALUES (2, '1899-12-31', -0.01, NULL, NULL, -2.25e100);
+COMMIT;
+)sql";
+
 QString copyOf(const QString &source, const QTemporaryDir &folder)
 {
     const QString copy = folder.filePath(QFileInfo(source).fileName());
@@ -158,11 +167,12 @@ QString copyOf(const QString &source, const QTemporaryDir &folder)
     return copy;
 }
 
-QString generatedDatabase(const QTemporaryDir &folder)
+QString generatedDatabase(const QTemporaryDir &folder, const char *name, const QByteArray &dialect,
+                          const QByteArray &script)
 {
-    const QString file = folder.filePath(QStringLiteral("generated.fdb"));
-    runIsql("CREATE DATABASE '" + file.toUtf8() +
-                "' USER 'SYSDBA' PASSWORD 'masterkey' PAGE_SIZE 4096 DEFAULT CHARACTER SET NONE;\n" + generatedScript,
+    const QString file = folder.filePath(QLatin1String(name));
+    runIsql("SET SQL DIALECT " + dialect + ";\nCREATE DATABASE '" + file.toUtf8() +
+                "' USER 'SYSDBA' PASSWORD 'masterkey' PAGE_SIZE 4096 DEFAULT CHARACTER SET NONE;\n" + script,
             "UTF8");
     return file;
 }
@@ -175,9 +185,11 @@ TEST(OdsReaderAgainstEngine, EveryStoredValueOfEveryUserTableIsTheEngines)
         const char *name;
         QString file;
         bool changed;
+        int dialect;
     } cases[] = {
-        {"sample", copyOf(QStringLiteral(MARROWBECK_PROGRAM_DIR "/Samples/sample.fdb"), folder), false},
-        {"generated", generatedDatabase(folder), true},
+        {"sample", copyOf(QStringLiteral(MARROWBECK_PROGRAM_DIR "/Samples/sample.fdb"), folder), false, 3},
+        {"generated", generatedDatabase(folder, "generated.fdb", "3", generatedScript), true, 3},
+        {"dialect 1", generatedDatabase(folder, "dialect1.fdb", "1", dialect1Script), false, 1},
     };
     for (const auto &each : cases) {
         SCOPED_TRACE(each.name);
@@ -195,6 +207,7 @@ TEST(OdsReaderAgainstEngine, EveryStoredValueOfEveryUserTableIsTheEngines)
         }
         const std::unique_ptr<ods::Database> database = ods::Database::open(each.file);
         EXPECT_EQ(database->facts().odsMajor, 12);
+        EXPECT_EQ(database->facts().dialect, each.dialect);
         std::vector<std::pair<ods::Relation, ods_test::RawTable>> read;
         for (const ods::Relation &relation : database->relations()) {
             if (relation.system || relation.view)

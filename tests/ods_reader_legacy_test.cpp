@@ -149,4 +149,47 @@ TEST(OdsReaderOnLegacyFiles, EmployeeCopiesReadAsTheOds12Copy)
     }
 }
 
+// Files the reader cannot read say what they are, from the header alone.
+TEST(OdsReaderOnLegacyFiles, FilesItCannotReadAreNamedForWhatTheyAre)
+{
+    QFile source(legacy("ods12.0-employee.fdb"));
+    ASSERT_TRUE(source.open(QIODevice::ReadOnly));
+    const QByteArray twoPages = source.read(2 * 8192);
+    const auto patched = [&](int offset, QByteArray bytes) {
+        QByteArray image = twoPages;
+        image.replace(offset, bytes.size(), bytes);
+        return image;
+    };
+    const struct {
+        const char *what;
+        QByteArray image;
+        const char *message;
+    } cases[] = {
+        {"InterBase 7 or later", patched(18, QByteArray("\x0f\x00", 2)), "made by InterBase with on-disk structure 15"},
+        {"ODS 9", patched(18, QByteArray("\x09\x80", 2)), "very old InterBase version (on-disk structure 9)"},
+        {"ODS 14", patched(18, QByteArray("\x0e\x80", 2)), "newer than this program knows (on-disk structure 14)"},
+        {"encrypted", patched(42, QByteArray(1, char(twoPages[42] | 0x40))), "is encrypted"},
+        {"no header", patched(0, QByteArray(1, '\0')), "is not a Firebird or InterBase database file"},
+        {"odd page size", patched(16, QByteArray("\xe8\x03", 2)), "is not a Firebird or InterBase database file"},
+        {"empty", QByteArray(), "is not a Firebird or InterBase database file"},
+        {"header only", twoPages.left(8192), "The database file is damaged: the file ends after its header page"},
+    };
+    QTemporaryDir folder;
+    for (const auto &each : cases) {
+        SCOPED_TRACE(each.what);
+        const QString path = folder.filePath(QLatin1String(each.what));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(each.image);
+        file.close();
+        QString failure = QStringLiteral("(opened)");
+        try {
+            ods::Database::open(path);
+        } catch (const components::ComponentError &error) {
+            failure = error.description();
+        }
+        EXPECT_TRUE(failure.contains(QLatin1String(each.message))) << failure.toStdString();
+    }
+}
+
 } // namespace

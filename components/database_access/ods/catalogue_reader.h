@@ -2,7 +2,8 @@
 
 // Fills an OdsFile's catalogue from its system tables: RDB$PAGES for the
 // page lists and the transaction inventory, then RDB$RELATIONS,
-// RDB$RELATION_FIELDS, RDB$FIELDS and RDB$FORMATS.
+// RDB$RELATION_FIELDS, RDB$FIELDS and RDB$FORMATS. The columns, from the
+// last three, are built in catalogue_columns.cpp.
 
 #include "ods_file.h"
 #include "system_layouts.h"

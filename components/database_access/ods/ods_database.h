@@ -6,7 +6,8 @@
 // opened for reading only and never locked; nothing is ever written to it.
 //
 // Every failure is a components::ComponentError whose text says what was
-// found and what the user can do.
+// found and what the user can do. Rows of different relations may be read
+// on different threads at once; one Rows object belongs to one thread.
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -39,7 +40,7 @@ struct Column {
     QString name;              // trailing blanks trimmed
     int fieldId = 0;           // RDB$FIELD_ID: the column's slot in record formats
     int dtype = 0;
-    int length = 0;            // bytes of the value as the engine holds it in memory
+    int length = 0;            // bytes of the value as the engine holds it in memory (VARCHAR: with its 2-byte length)
     int scale = 0;             // NUMERIC/DECIMAL: negative
     int subType = 0;           // BLOB sub-type; NUMERIC 1 / DECIMAL 2 for integers
     int charset = 0;           // Firebird character set number (text and text BLOBs)
@@ -92,7 +93,9 @@ public:
     // The number of records rows() yields, without decoding them.
     virtual long long count(const Relation &relation) const = 0;
     // The whole content of a BLOB (segments joined) by the 8-byte id a
-    // row holds for a BLOB column of the relation.
+    // row holds for a BLOB column of the relation. For an array column it
+    // is the array as stored: Firebird's array description (its length in
+    // bytes 6-7), then the elements in their in-memory layout.
     virtual QByteArray blob(const Relation &relation, QByteArrayView blobId) const = 0;
 };
 

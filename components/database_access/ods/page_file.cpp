@@ -71,19 +71,24 @@ Page PageFile::load(uint32_t number) const
 
 Page PageFile::page(uint32_t number, PageType type) const
 {
-    Slot &slot = m_cache[number % m_cache.size()];
-    if (!slot.page || slot.number != number) {
-        slot.page = load(number);
-        slot.number = number;
+    Page page;
+    {
+        const std::lock_guard<std::mutex> lock(m_cacheLock);
+        Slot &slot = m_cache[number % m_cache.size()];
+        if (!slot.page || slot.number != number) {
+            slot.page = load(number);
+            slot.number = number;
+        }
+        page = slot.page;
     }
-    const uint8_t found = (*slot.page)[0];
+    const uint8_t found = (*page)[0];
     if (found != type)
         damaged(QStringLiteral("page %1 should be of type %2 but is of type %3").arg(number).arg(int(type)).arg(int(found)));
     // An encrypted page cannot be read without the key the engine holds.
-    if (m_encryptionFlag && ((*slot.page)[1] & 0x80) && (type == DataPage || type == BlobPage))
+    if (m_encryptionFlag && ((*page)[1] & 0x80) && (type == DataPage || type == BlobPage))
         fail(QStringLiteral("The database file is encrypted. Decrypt it with the Firebird version that made it "
                             "(ALTER DATABASE DECRYPT) and open the decrypted file."));
-    return slot.page;
+    return page;
 }
 
 } // namespace ods

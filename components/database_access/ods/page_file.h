@@ -11,6 +11,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 namespace ods {
@@ -61,6 +62,8 @@ private:
         uint32_t number = 0;
         Page page;
     };
+    // Rows of different tables may be read from different threads.
+    mutable std::mutex m_cacheLock;
     mutable std::array<Slot, 64> m_cache;
 };
 

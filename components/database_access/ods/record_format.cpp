@@ -24,14 +24,17 @@ FieldLayout readDescriptor(const uint8_t *p)
     field.length = get16(p + 2);
     field.subType = int16_t(get16(p + 4));
     field.offset = get32(p + 8);
-    if (field.dtype > highestDtype)
+    if (field.dtype > highestDtype || (field.dtype == DtVarying && field.length < 2) ||
+        (field.dtype != 0 && field.length == 0))
         badDescriptor();
     return field;
 }
 
+// The record length: up to the end of the last stored field, and never less
+// than the null flags every record starts with.
 size_t lengthOf(const std::vector<FieldLayout> &fields)
 {
-    size_t length = 0;
+    size_t length = nullFlagBytes(fields.size());
     for (const FieldLayout &field : fields)
         if (field.stored())
             length = std::max(length, size_t(field.offset) + size_t(field.length));

@@ -124,8 +124,11 @@ bool RecordStore::newestCommitted(const RecordSlot &primary, RecordImage *image,
     std::vector<uint8_t> differences;
     for (size_t i = base + 1; i < chain.size(); ++i) {
         expand(chain[i], differences, limit);
-        if (const size_t length = formatLength(chain[i].format))
+        if (const size_t length = formatLength(chain[i].format)) {
+            if (length > limit)
+                damaged(QStringLiteral("a record format is longer than any record can be"));
             image->data.resize(length, 0);
+        }
         applyDifferences(differences, image->data);
     }
     image->format = chain.back().format;

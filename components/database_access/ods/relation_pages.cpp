@@ -48,9 +48,23 @@ std::vector<uint32_t> RelationPages::chainFrom(const PageFile &file, uint32_t fi
     return chain;
 }
 
+std::vector<uint32_t> bySequence(const SequencedPages &pages)
+{
+    const size_t plausible = 2 * pages.size() + 16;
+    std::vector<uint32_t> list;
+    for (const auto &[sequence, page] : pages) {
+        if (sequence >= plausible)
+            continue;
+        if (list.size() <= sequence)
+            list.resize(size_t(sequence) + 1, 0);
+        list[sequence] = page;
+    }
+    return list;
+}
+
 std::map<int, std::vector<uint32_t>> RelationPages::searchPointerPages(const PageFile &file)
 {
-    std::map<int, std::vector<uint32_t>> found;
+    std::map<int, SequencedPages> found;
     for (uint64_t number = 1; number < file.pageCount(); ++number) {
         Page page;
         try {
@@ -58,15 +72,12 @@ std::map<int, std::vector<uint32_t>> RelationPages::searchPointerPages(const Pag
         } catch (const components::ComponentError &) {
             continue;
         }
-        const uint32_t sequence = get32(page->data() + 16);
-        if (sequence >= file.pageCount())
-            continue;
-        std::vector<uint32_t> &list = found[get16(page->data() + 26)];
-        if (list.size() <= sequence)
-            list.resize(sequence + 1, 0);
-        list[sequence] = uint32_t(number);
+        found[get16(page->data() + 26)].emplace_back(get32(page->data() + 16), uint32_t(number));
     }
-    return found;
+    std::map<int, std::vector<uint32_t>> lists;
+    for (const auto &[relation, pages] : found)
+        lists[relation] = bySequence(pages);
+    return lists;
 }
 
 bool RelationPages::Cursor::nextDataPage()
@@ -81,9 +92,9 @@ bool RelationPages::Cursor::nextDataPage()
                 ++m_pointerIndex;
                 continue;
             }
+            m_slotIndex = 0;
             m_pointer = store.file().page(number, PointerPage);
             checkRelation(*m_pointer, 26, m_pages.m_relationId, number);
-            m_slotIndex = 0;
         }
         const size_t used = slotCount(*m_pointer);
         while (m_slotIndex < used) {
@@ -110,11 +121,13 @@ bool RelationPages::Cursor::nextDataPageSkippingDamage()
         } catch (const components::ComponentError &) {
             if (!m_skipDamage)
                 throw;
-            // A damaged pointer page loses its data pages; a damaged data page
-            // only itself.
-            if (!m_data)
-                m_pointer.reset(), ++m_pointerIndex;
+            // A damaged data page loses only itself (its slot is passed
+            // already); a damaged pointer page loses its data pages.
             m_data.reset();
+            if (!m_pointer || m_slotIndex == 0) {
+                m_pointer.reset();
+                ++m_pointerIndex;
+            }
         }
     }
 }

@@ -11,6 +11,13 @@
 
 namespace ods {
 
+// Pages by their sequence number (pointer pages of a relation, transaction
+// inventory pages) as a list indexed by sequence, 0 where one is missing.
+// Sequences far beyond the number of pages given are damage and left out, so
+// that a damaged number cannot size the list.
+using SequencedPages = std::vector<std::pair<uint32_t, uint32_t>>;   // (sequence, page)
+std::vector<uint32_t> bySequence(const SequencedPages &pages);
+
 class RelationPages {
 public:
     RelationPages(const RecordStore &store, int relationId, std::vector<uint32_t> pointerPages);

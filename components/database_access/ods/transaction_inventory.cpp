@@ -14,6 +14,18 @@ TransactionInventory::TransactionInventory(const PageFile *file, std::vector<uin
 {
 }
 
+TransactionInventory &TransactionInventory::operator=(TransactionInventory &&other) noexcept
+{
+    m_file = other.m_file;
+    m_pages = std::move(other.m_pages);
+    m_oldestInteresting = other.m_oldestInteresting;
+    m_next = other.m_next;
+    m_perPage = other.m_perPage;
+    m_cachedSequence = -1;
+    m_cachedPage.reset();
+    return *this;
+}
+
 bool TransactionInventory::committed(uint64_t transaction) const
 {
     if (transaction == 0 || transaction < m_oldestInteresting)
@@ -23,12 +35,17 @@ bool TransactionInventory::committed(uint64_t transaction) const
     const uint64_t sequence = transaction / m_perPage;
     if (sequence >= m_pages.size() || m_pages[sequence] == 0)
         return false;
-    if (int64_t(sequence) != m_cachedSequence) {
-        m_cachedPage = m_file->page(m_pages[sequence], TransactionPage);
-        m_cachedSequence = int64_t(sequence);
+    Page page;
+    {
+        const std::lock_guard<std::mutex> lock(m_cacheLock);
+        if (int64_t(sequence) != m_cachedSequence) {
+            m_cachedPage = m_file->page(m_pages[sequence], TransactionPage);
+            m_cachedSequence = int64_t(sequence);
+        }
+        page = m_cachedPage;
     }
     const uint64_t index = transaction % m_perPage;
-    const uint8_t byte = (*m_cachedPage)[statesOffset + index / 4];
+    const uint8_t byte = (*page)[statesOffset + index / 4];
     return ((byte >> ((index % 4) * 2)) & 3) == committedState;
 }
 

@@ -8,6 +8,7 @@
 #include "page_file.h"
 
 #include <cstdint>
+#include <mutex>
 #include <vector>
 
 namespace ods {
@@ -17,6 +18,7 @@ public:
     TransactionInventory() = default;
     TransactionInventory(const PageFile *file, std::vector<uint32_t> pages, uint64_t oldestInteresting,
                          uint64_t nextTransaction);
+    TransactionInventory &operator=(TransactionInventory &&other) noexcept;
 
     bool committed(uint64_t transaction) const;
 
@@ -28,6 +30,7 @@ private:
     uint64_t m_perPage = 1;
     // The state bytes of the inventory page read last: records of one data
     // page mostly come from a handful of transactions.
+    mutable std::mutex m_cacheLock;
     mutable int64_t m_cachedSequence = -1;
     mutable Page m_cachedPage;
 };

@@ -9,6 +9,20 @@ namespace ods {
 
 namespace {
 
+// The size a number of this type has; 0 for other types.
+int numberSize(int dtype)
+{
+    switch (dtype) {
+    case DtShort: return 2;
+    case DtLong:
+    case DtReal: return 4;
+    case DtInt64:
+    case DtDouble: return 8;
+    case DtInt128: return 16;
+    default: return 0;
+    }
+}
+
 bool isText(int dtype)
 {
     return dtype == DtText || dtype == DtVarying;
@@ -76,7 +90,12 @@ bool convertValue(const FieldLayout &from, const uint8_t *value, const FieldLayo
         out = QByteArray(reinterpret_cast<const char *>(value), to.length);
         return true;
     }
+    const bool numbers = numberSize(from.dtype) && numberSize(to.dtype);
+    if (numbers && (numberSize(from.dtype) != from.length || numberSize(to.dtype) != to.length))
+        return false;
     if (isText(from.dtype) && isText(to.dtype)) {
+        if ((from.dtype == DtVarying && from.length < 2) || (to.dtype == DtVarying && to.length < 2))
+            return false;
         QByteArray text = textOf(from, value);
         if (to.dtype == DtText) {
             text = text.left(to.length);
@@ -89,6 +108,8 @@ bool convertValue(const FieldLayout &from, const uint8_t *value, const FieldLayo
         }
         return true;
     }
+    if (!numbers)
+        return false;
     if (isExact(from.dtype) && isExact(to.dtype)) {
         const __int128 number = rescale(exactOf(from, value), from.scale, to.scale);
         out = QByteArray(reinterpret_cast<const char *>(&number), to.length);  // little-endian: the low bytes
