@@ -178,9 +178,9 @@ TEST_F(DatabaseFiles, ReaderAndEngineGiveTheSameCellsForOds12Files)
         std::function<QString(const QString &folder)> make;
     };
     std::vector<std::unique_ptr<ScratchDatabase>> made;
-    const auto scratch = [&made](const QByteArray &script, int pageSize) {
-        return [&made, script, pageSize](const QString &) {
-            made.push_back(ScratchDatabase::embedded(script, "UTF8", 3, pageSize));
+    const auto scratch = [&made](const QByteArray &script, int pageSize, int dialect = 3) {
+        return [&made, script, pageSize, dialect](const QString &) {
+            made.push_back(ScratchDatabase::embedded(script, "UTF8", dialect, pageSize));
             return made.back()->file();
         };
     };
@@ -191,6 +191,14 @@ TEST_F(DatabaseFiles, ReaderAndEngineGiveTheSameCellsForOds12Files)
              return copy;
          }},
         {QStringLiteral("BLOBs of every level"), scratch(db_test::randomDatabaseScript(0) + db_test::blobLevelsScript(), 4096)},
+        {QStringLiteral("dialect 1"), scratch("CREATE TABLE P (D DATE, N NUMERIC(15,2), M NUMERIC(9,2), S VARCHAR(20), F FLOAT,"
+                                              " B BLOB SUB_TYPE 1, C COMPUTED BY (M * 2));\n"
+                                              "CREATE TABLE Q (D DATE, N NUMERIC(15,2), S CHAR(5));\n"
+                                              "INSERT INTO P (D, N, M, S, F, B) VALUES ('2001-02-03 04:05:06', 12.25, 4.5,"
+                                              " \"double quoted\", 1.5, 'text');\n"
+                                              "INSERT INTO P (D) VALUES ('1899-12-31');\n"
+                                              "INSERT INTO Q VALUES ('now', -0.07, 'x');\n"
+                                              "CREATE VIEW V AS SELECT S, D FROM P;\n", 8192, 1)},
     };
     const unsigned first = qEnvironmentVariableIntValue("MARROWBECK_DIFFERENTIAL_SEED");
     const unsigned seeds = qEnvironmentVariableIsSet("MARROWBECK_DIFFERENTIAL_SEEDS")
