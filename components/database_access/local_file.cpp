@@ -73,7 +73,7 @@ bool copyOnce(const FileVersion &version, const QString &target)
     if (source.get() < 0)
         fail(describeFileProblem(errno, version.path));
     QFile out(target);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly, QFile::ReadOwner | QFile::WriteOwner))
         fail(QStringLiteral("A private copy of \"%1\" cannot be made in \"%2\": %3")
                  .arg(version.path, QFileInfo(target).path(), out.errorString()));
     QByteArray buffer(4 << 20, Qt::Uninitialized);
@@ -196,10 +196,11 @@ void dropOtherVersions(const FileVersion &version)
     for (const QString &name : folder.entryList({version.pathKey() + QStringLiteral("-*")}, QDir::Files))
         if (!name.startsWith(current))
             folder.remove(name);
-    // Copies of files not opened for a month only take room.
-    const QDateTime monthAgo = QDateTime::currentDateTime().addDays(-30);
+    // An engine writes into a copy it attaches: a copy untouched for a week
+    // belongs to a file nobody opened since, and only takes room.
+    const QDateTime weekAgo = QDateTime::currentDateTime().addDays(-7);
     for (const QFileInfo &old : folder.entryInfoList(QDir::Files))
-        if (old.lastModified() < monthAgo && !heldByAnotherEngine(old.filePath()))
+        if (old.lastModified() < weekAgo && !heldByAnotherEngine(old.filePath()))
             folder.remove(old.fileName());
 }
 

@@ -34,7 +34,8 @@ QString copiesFolder();
 // apart.
 QString copyFileName(const FileVersion &version, const QString &kind);
 
-// Removes the copies of every other version of the same path.
+// Removes the copies of every other version of the same path, and copies
+// nobody has used for a week.
 void dropOtherVersions(const FileVersion &version);
 
 // A byte-for-byte copy of the file, made once per version and reused. The
