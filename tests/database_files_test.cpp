@@ -120,6 +120,19 @@ TEST_F(DatabaseFiles, EveryLegacyFileOpensListsAndExportsUnchanged)
         EXPECT_EQ(failing, c.failing);
         EXPECT_TRUE(bytesOf(file) == before) << "the file was changed";
     }
+
+    // The reader reads whole tables; any other query is refused, clearly.
+    auto connection = components::create<ado::Connection>(ado::ConnectionClass);
+    connection->Open(connectionStringFor(folder.filePath(QStringLiteral("ods11.1-employee.fdb"))));
+    const auto failureOf = [&](const QString &sql) {
+        return db_test::failureOf([&] {
+            auto recordset = components::create<ado::Recordset>(ado::RecordsetClass);
+            recordset->Open(sql, *connection);
+        });
+    };
+    EXPECT_TRUE(failureOf(QStringLiteral("SELECT * FROM \"COUNTRY\" WHERE 1 = 1")).contains("reads whole tables only"));
+    EXPECT_TRUE(failureOf(QStringLiteral("SELECT * FROM \"NO \"\"SUCH\"\" TABLE\"")).startsWith("The table does not exist"));
+    EXPECT_EQ(failureOf(QStringLiteral("SELECT * FROM \"COUNTRY\"")), QStringLiteral("(no failure)"));
 }
 
 // The sample database as kept by other versions: the engine reads the ODS 12
