@@ -6,6 +6,7 @@
 #include "database_snapshot.h"
 #include "firebird_connection.h"
 #include "firebird_scratch_database.h"
+#include "modern_copy.h"
 #include "ods_connection.h"
 #include "random_database.h"
 #include "qstring_printer.h"
@@ -244,6 +245,18 @@ TEST_F(DatabaseFiles, ReaderAndEngineGiveTheSameCellsForOds12Files)
         const db_test::DatabaseSnapshot actual = snapshot(reader, comparable);
         reader.Close();
         const qint64 readerMs = clock.elapsed();
+
+        // The copy rebuilt for the views and computed columns of files the
+        // engine cannot open, made here from an ODS 12 file the engine can
+        // also read: its tables and views give the same cells.
+        const auto version = dbaccess::inspectLocalFile(file);
+        const auto database = ods::Database::open(file);
+        const dbaccess::ModernCopy rebuilt = dbaccess::rebuiltCopy(version, *database);
+        EXPECT_TRUE(rebuilt.failures.empty()) << rebuilt.failures.begin()->second.toStdString();
+        dbaccess::FirebirdConnection copy;
+        copy.openFile(dbaccess::attachmentSettings(connectionStringFor(file)), rebuilt.path);
+        EXPECT_EQ(db_test::differences(userPart(expected), userPart(snapshot(copy, userTable))), QStringList());
+        copy.Close();
 
         long cells = 0;
         for (const auto &table : expected.tables)

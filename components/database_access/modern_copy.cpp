@@ -117,6 +117,11 @@ ModernCopy modernCopy(const FileVersion &version, const ods::Database &database)
 {
     if (database.facts().firebird && database.facts().odsMajor == engineOds)
         return {byteCopy(version), false, {}};
+    return rebuiltCopy(version, database);
+}
+
+ModernCopy rebuiltCopy(const FileVersion &version, const ods::Database &database)
+{
     const QString target = copyFileName(version, QStringLiteral("modern"));
     ModernCopy copy{target, true, {}};
     if (!QFileInfo::exists(target)) {
@@ -137,8 +142,7 @@ ModernCopy modernCopy(const FileVersion &version, const ods::Database &database)
         return copy;
     }
     QFile list(failuresFile(target));
-    if (list.open(QIODevice::ReadOnly))
-    {
+    if (list.open(QIODevice::ReadOnly)) {
         const QJsonObject saved = QJsonDocument::fromJson(list.readAll()).object();
         for (auto entry = saved.begin(); entry != saved.end(); ++entry)
             copy.failures[entry.key()] = entry.value().toString();

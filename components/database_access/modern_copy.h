@@ -21,5 +21,7 @@ struct ModernCopy {
 // else a new database rebuilt from what the reader reads. Made once per
 // version of the file, in the copies folder.
 ModernCopy modernCopy(const FileVersion &version, const ods::Database &database);
+// The rebuilt kind, whatever the version.
+ModernCopy rebuiltCopy(const FileVersion &version, const ods::Database &database);
 
 } // namespace dbaccess
