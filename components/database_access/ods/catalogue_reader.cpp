@@ -27,14 +27,12 @@ void CatalogueReader::forEachRecord(int relationId, const RecordFormat &layout,
     RecordImage image;
     const auto keepLength = [](int) { return size_t(0); };
     while (cursor.next(slot)) {
-        bool found = false;
         try {
-            found = m_file.m_store.newestCommitted(slot, &image, keepLength);
+            if (m_file.m_store.newestCommitted(slot, &image, keepLength))
+                use(FieldReader(layout, image.data));
         } catch (const components::ComponentError &) {
-            // A damaged version chain loses this one record of the catalogue.
+            // A damaged record of the catalogue loses only itself.
         }
-        if (found)
-            use(FieldReader(layout, image.data));
     }
 }
 
@@ -44,7 +42,11 @@ QString CatalogueReader::blobText(int relationId, const QByteArray &blobId)
         return {};
     StoredRelation &relation = m_file.m_stored[relationId];
     relation.relation.id = relationId;
-    return FieldReader::decodeName(readBlob(m_file.pagesOf(relation), blobId));
+    try {
+        return FieldReader::decodeName(readBlob(m_file.pagesOf(relation), blobId));
+    } catch (const components::ComponentError &) {
+        return {};  // a damaged source text costs only that text
+    }
 }
 
 void CatalogueReader::readPageInventory()
@@ -99,21 +101,21 @@ void CatalogueReader::chooseConventions()
     for (const SystemConventions &conventions : candidateConventions(header)) {
         const BootstrapLayouts layouts = bootstrapLayouts(header, conventions);
         bool named = false;
-        bool sized = true;
-        try {
-            forEachRecord(RdbRelations, layouts.relations, [&](const FieldReader &record) {
-                if (record.number(relations_field::RelationId, -1) == RdbPages &&
-                    record.name(relations_field::Name) == QLatin1String("RDB$PAGES"))
-                    named = true;
+        forEachRecord(RdbRelations, layouts.relations, [&](const FieldReader &record) {
+            if (record.number(relations_field::RelationId, -1) == RdbPages &&
+                record.name(relations_field::Name) == QLatin1String("RDB$PAGES"))
+                named = true;
+        });
+        // Measured with no layout, so that no record is passed over; most
+        // must fit, a damaged one may not.
+        int fitting = 0;
+        int records = 0;
+        if (fieldsLayoutIsComplete(header))
+            forEachRecord(RdbFields, RecordFormat{}, [&](const FieldReader &record) {
+                ++records;
+                fitting += record.length() == layouts.fields.length;
             });
-            if (fieldsLayoutIsComplete(header))
-                forEachRecord(RdbFields, layouts.fields, [&](const FieldReader &record) {
-                    sized = sized && record.length() == layouts.fields.length;
-                });
-        } catch (const components::ComponentError &) {
-            named = false;
-        }
-        if (named && sized) {
+        if (named && (records == 0 || fitting * 2 > records)) {
             m_file.m_conventions = conventions;
             m_layouts = layouts;
             return;
