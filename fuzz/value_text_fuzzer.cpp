@@ -141,7 +141,7 @@ void checkFloating(const Locale &locale, Float value, const QString &text, int d
 
 constexpr unsigned types[] = {SQL_TEXT, SQL_VARYING, SQL_SHORT, SQL_LONG, SQL_INT64, SQL_FLOAT, SQL_DOUBLE,
                               SQL_D_FLOAT, SQL_BOOLEAN, SQL_TYPE_DATE, SQL_TYPE_TIME, SQL_TIMESTAMP, SQL_BLOB,
-                              SQL_ARRAY};
+                              SQL_ARRAY, 32752, 32754, 32756, 32760, 32762}; // the last: Firebird 4 types
 
 } // namespace
 
@@ -163,23 +163,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     // value; VARCHAR and inline BLOBs carry a length the library keeps within
     // the declared one.
     FirebirdColumn column;
-    column.sqlType = sqlType;
-    column.subType = textBlob ? isc_blob_text : 0;
-    column.scale = scale;
-    column.length = unsigned(qMin<qsizetype>(payload.size(), 32765));
+    column.type = dbaccess::engineColumn(dbaccess::engineTypeOf(sqlType), scale, textBlob ? isc_blob_text : 0, charset,
+                                         unsigned(qMin<qsizetype>(payload.size(), 32765)));
     column.nullOffset = 0;
     column.offset = 8;
-    if (sqlType == SQL_TEXT && (charset == dbaccess::charsetUtf8 || charset == dbaccess::charsetUnicodeFss))
-        column.characters = column.length / (charset == dbaccess::charsetUtf8 ? 4 : 3);
-    column.decoder = decoderFor(charset);
-    std::vector<unsigned char> row(8 + 2 + column.length + 16, 0);
+    std::vector<unsigned char> row(8 + 2 + column.type.length + 16, 0);
     const bool counted = sqlType == SQL_VARYING || (sqlType == SQL_BLOB && inlineBlob);
     if (counted) {
-        const unsigned short length = column.length;
+        const unsigned short length = column.type.length;
         std::memcpy(row.data() + 8, &length, sizeof length);
-        std::memcpy(row.data() + 10, payload.data(), column.length);
+        std::memcpy(row.data() + 10, payload.data(), column.type.length);
     } else {
-        std::memcpy(row.data() + 8, payload.data(), column.length);
+        std::memcpy(row.data() + 8, payload.data(), column.type.length);
     }
     if (sqlType == SQL_BLOB && inlineBlob) {
         column.inlineOffset = 8;

@@ -16,3 +16,10 @@ marrowbeck_test(database_server_test
   LIBS marrowbeck_database_access marrowbeck_connection_string
   LABELS database firebird server
   TIMEOUT 300)
+marrowbeck_test(database_files_test
+  SOURCES database_files_test.cpp database_snapshot.cpp database_snapshot.h random_database.cpp random_database.h
+    firebird_scratch_database.cpp firebird_scratch_database.h
+  LIBS marrowbeck_database_access marrowbeck_connection_string
+  LABELS database firebird
+  TIMEOUT 600)
+add_dependencies(database_files_test marrowbeck_sample_database)

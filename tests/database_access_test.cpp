@@ -4,11 +4,14 @@
 #include "connection_string.h"
 #include "database_access.h"
 #include "firebird_scratch_database.h"
+#include "local_file.h"
 #include "qstring_printer.h"
 #include "register_database_access.h"
 #include "value_text.h"
 
+#include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QLocale>
 #include <gtest/gtest.h>
@@ -228,6 +231,28 @@ TEST_F(DatabaseAccess, RecordsetFollowsTheAdoLifecycle)
     EXPECT_EQ(failureOf([&] { recordset->MoveNext(); }), "The connection to the database is closed.");
 }
 
+// In dialect 1 a quoted name is a string, and the program quotes every name.
+// Its DATE holds a time too; its NUMERIC(15,2) is a scaled double.
+TEST_F(DatabaseAccess, Dialect1TablesAndViewsReadThroughQuotedNames)
+{
+    auto database = ScratchDatabase::embedded(R"(
+CREATE TABLE T (D DATE, N NUMERIC(15,2), M NUMERIC(9,2), S VARCHAR(20), C COMPUTED BY (M * 2));
+INSERT INTO T (D, N, M, S) VALUES ('2001-02-03 04:05:06', 12.25, 4.5, "double quoted");
+CREATE VIEW V AS SELECT S, D FROM T;
+)", "UTF8", 1);
+    auto connection = open(database->connectionString());
+    const auto table = rows(*connection, QStringLiteral("SELECT * FROM \"T\""));
+    ASSERT_EQ(table.size(), 1u);
+    EXPECT_EQ(*table[0][0], text.timestamp(2001, 2, 3, 4, 5, 6, 0));
+    EXPECT_EQ(*table[0][1], "12" + dp + "25");
+    EXPECT_EQ(*table[0][2], "4" + dp + "50");
+    EXPECT_EQ(*table[0][3], "double quoted");
+    EXPECT_EQ(*table[0][4], "9" + dp + "00");
+    const auto view = rows(*connection, QStringLiteral("SELECT * FROM \"V\""));
+    ASSERT_EQ(view.size(), 1u);
+    EXPECT_EQ(*view[0][0], "double quoted");
+}
+
 TEST_F(DatabaseAccess, AQueryThatFailsSaysWhy)
 {
     auto database = ScratchDatabase::embedded("CREATE TABLE T (ID INTEGER);\n");
@@ -317,29 +342,84 @@ TEST_F(DatabaseAccess, SampleDatabaseOpensForAnUnprivilegedUserFromAReadOnlyFile
     EXPECT_TRUE(after.readAll() == before) << "the file was changed";
 }
 
-// A file the user may only read, of a database not marked read-only: a
-// clear word at Open instead of a baffling refusal at the first query.
-TEST_F(DatabaseAccess, AFileTheUserCanOnlyReadIsRefusedClearlyAtOpen)
+// The engine writes into every file it attaches and cannot attach one it may
+// not write. A local ODS 12 file must come out as it went in, and a file the
+// user may only read (not marked read-only inside) must read all the same.
+const QByteArray tableAndView = "CREATE TABLE T (ID INTEGER, NAME VARCHAR(20));\n"
+                                "INSERT INTO T VALUES (1, 'one');\n"
+                                "CREATE VIEW V AS SELECT NAME FROM T;\n";
+
+QByteArray bytesOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+TEST_F(DatabaseAccess, AWritableOds12FileIsByteForByteUnchangedAfterReading)
+{
+    auto database = ScratchDatabase::embedded(tableAndView);
+    const QByteArray before = bytesOf(database->file());
+    const QDateTime modified = QFileInfo(database->file()).lastModified();
+    auto connection = open(database->connectionString());
+    EXPECT_EQ(tables(*connection).size(), 52u);
+    EXPECT_EQ(*rows(*connection, QStringLiteral("SELECT * FROM \"T\""))[0][1], "one");
+    EXPECT_EQ(*rows(*connection, QStringLiteral("SELECT * FROM \"V\""))[0][0], "one");
+    connection->Close();
+    EXPECT_TRUE(bytesOf(database->file()) == before) << "the file was changed";
+    EXPECT_EQ(QFileInfo(database->file()).lastModified(), modified);
+}
+
+// The private copy serves one version of the file: a change to the file is
+// read at the next Open, and the copy of the old version is gone.
+TEST_F(DatabaseAccess, TheReadingFollowsTheFileWhenItChanges)
+{
+    auto database = ScratchDatabase::embedded(tableAndView);
+    const auto namesIn = [&] {
+        auto connection = open(database->connectionString());
+        std::vector<QString> names;
+        for (const auto &row : rows(*connection, QStringLiteral("SELECT * FROM \"V\"")))
+            names.push_back(*row[0]);
+        return names;
+    };
+    EXPECT_EQ(namesIn(), std::vector<QString>{"one"});
+    database->run("INSERT INTO T VALUES (2, 'two');\n");
+    EXPECT_EQ(namesIn(), (std::vector<QString>{"one", "two"}));
+    const QDir copies(dbaccess::copiesFolder());
+    const QString key = dbaccess::inspectLocalFile(database->file()).pathKey();
+    EXPECT_EQ(copies.entryList({key + QStringLiteral("-*")}, QDir::Files).size(), 1);
+}
+
+// A test of its own: the death test's fresh process must not start an engine
+// as root before it changes user (the engine would keep root's lock folder).
+TEST_F(DatabaseAccess, AnOds12FileTheUserMayOnlyReadReadsAndStaysUnchanged)
 {
     if (getuid() != 0)
         GTEST_SKIP() << "needs root to become another user";
-    auto database = ScratchDatabase::embedded("CREATE TABLE T (ID INTEGER);\n");
+    auto database = ScratchDatabase::embedded(tableAndView);
     QTemporaryDir folder;
     QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther
                                              | QFile::ExeOther | QFile::ReadGroup | QFile::ExeGroup);
-    const QString copy = folder.filePath(QStringLiteral("readable.fdb"));
-    ASSERT_TRUE(QFile::copy(database->file(), copy));
-    QFile::setPermissions(copy, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+    const QString readable = folder.filePath(QStringLiteral("readable.fdb"));
+    ASSERT_TRUE(QFile::copy(database->file(), readable));
+    QFile::setPermissions(readable, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+    const QByteArray before = bytesOf(readable);
     EXPECT_EXIT(
         {
             qunsetenv("FIREBIRD_LOCK");
             qunsetenv("XDG_RUNTIME_DIR");
             if (setgid(65534) != 0 || setuid(65534) != 0)
                 _exit(3);
-            fprintf(stderr, "%s\n", qPrintable(failureOf([&] { open(connectionStringFor(copy)); })));
-            _exit(0);
+            try {
+                auto connection = open(connectionStringFor(readable));
+                const auto view = rows(*connection, QStringLiteral("SELECT * FROM \"V\""));
+                _exit(view.size() == 1 && view[0][0] == QStringLiteral("one") ? 0 : 4);
+            } catch (const components::ComponentError &error) {
+                fprintf(stderr, "%s\n", qPrintable(error.description()));
+                _exit(5);
+            }
         },
-        ::testing::ExitedWithCode(0), "can only be read by you, and Firebird must be able to write");
+        ::testing::ExitedWithCode(0), "");
+    EXPECT_TRUE(bytesOf(readable) == before) << "the file was changed";
 }
 
 } // namespace

@@ -55,22 +55,24 @@ std::optional<FirebirdServer> testServer(QString *skipReason)
 
 namespace {
 
-QByteArray createStatement(const QString &target, const QString &user, const QString &password)
+QByteArray createStatement(const QString &target, const QString &user, const QString &password, int dialect = 3,
+                           int pageSize = 8192)
 {
-    return "CREATE DATABASE '" + target.toUtf8() + "' USER '" + user.toUtf8() + "' PASSWORD '" + password.toUtf8()
-        + "' PAGE_SIZE 8192 DEFAULT CHARACTER SET NONE;\n";
+    return "SET SQL DIALECT " + QByteArray::number(dialect) + ";\nCREATE DATABASE '" + target.toUtf8() + "' USER '" + user.toUtf8() + "' PASSWORD '" + password.toUtf8()
+        + "' PAGE_SIZE " + QByteArray::number(pageSize) + " DEFAULT CHARACTER SET NONE;\n";
 }
 
 } // namespace
 
-std::unique_ptr<ScratchDatabase> ScratchDatabase::embedded(const QByteArray &script, const QByteArray &charset)
+std::unique_ptr<ScratchDatabase> ScratchDatabase::embedded(const QByteArray &script, const QByteArray &charset,
+                                                           int dialect, int pageSize)
 {
     std::unique_ptr<ScratchDatabase> database(new ScratchDatabase);
     database->m_folder = std::make_unique<QTemporaryDir>();
     database->m_file = database->m_folder->filePath(QStringLiteral("scratch.fdb"));
     database->m_dbname = database->m_file;
     database->m_charset = charset;
-    runIsql(createStatement(database->m_file, database->m_user, database->m_password) + script, charset);
+    runIsql(createStatement(database->m_file, database->m_user, database->m_password, dialect, pageSize) + script, charset);
     return database;
 }
 

@@ -29,7 +29,8 @@ public:
     // A new database in a temporary folder, opened by the embedded engine.
     // script runs after CREATE DATABASE on a connection of character set
     // `charset`; its bytes go to Firebird unchanged.
-    static std::unique_ptr<ScratchDatabase> embedded(const QByteArray &script, const QByteArray &charset = "UTF8");
+    static std::unique_ptr<ScratchDatabase> embedded(const QByteArray &script, const QByteArray &charset = "UTF8",
+                                                     int dialect = 3, int pageSize = 8192);
     static std::unique_ptr<ScratchDatabase> onServer(const FirebirdServer &server, const QByteArray &script,
                                                      const QByteArray &charset = "UTF8");
 

@@ -1,11 +1,14 @@
 // Values to cell text, and column bytes to characters: pure, no database.
 
+#include "engine_value.h"
+#include "time_zone_text.h"
 #include "qstring_printer.h"
 #include "text_decoder.h"
 #include "value_text.h"
 
 #include <QLocale>
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <limits>
 
 using dbaccess::TextDecoder;
@@ -76,6 +79,54 @@ TEST(BinaryText, ShowsEveryByteAsTwoUppercaseHexDigits)
 {
     EXPECT_EQ(ValueText::binary(QByteArrayView("\x00\xFF\x7F" "A", 4)), "00FF7F41");
     EXPECT_EQ(ValueText::binary(QByteArrayView()), "");
+}
+
+// Raw values in the engine's memory layout, as both the client library and
+// the on-disk reader deliver them, for the types only Firebird 4 and later
+// store. Byte strings are little-endian, as on disk and in memory.
+TEST(EngineValues, NewerTypesReadAsFirebirdShowsThem)
+{
+    struct Case {
+        int dtype;
+        int scale;
+        QByteArray bigEndianHex;
+        QString expected;
+    };
+    const Case cases[] = {
+        {dbaccess::dtypeDec64, 0, "2238000000000001", "1"},
+        {dbaccess::dtypeDec64, 0, "A2300000000003D0", "-7.50"},
+        {dbaccess::dtypeDec64, 0, "2260000000000001", "1E+10"},
+        {dbaccess::dtypeDec64, 0, "2220000000000001", "0.000001"},
+        {dbaccess::dtypeDec64, 0, "221C000000000001", "1E-7"},
+        {dbaccess::dtypeDec64, 0, "6E38FF3FCFF3FCFF", "9999999999999999"},
+        {dbaccess::dtypeDec64, 0, "A238000000000000", "-0"},
+        {dbaccess::dtypeDec64, 0, "7800000000000000", "Infinity"},
+        {dbaccess::dtypeDec64, 0, "FC00000000000000", "-NaN"},
+        {dbaccess::dtypeDec128, 0, "22080000000000000000000000000001", "1"},
+        {dbaccess::dtypeDec128, 0, "A2070000000000000000000000000019", "-0.0019"},
+        {dbaccess::dtypeInt128, -4, "7FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF", "17014118346046923173168730371588410.5727"},
+        {dbaccess::dtypeInt128, 0, "80000000000000000000000000000000", "-170141183460469231731687303715884105728"},
+        {dbaccess::dtypeInt128, -2, "FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFB", "-0.05"},
+        {dbaccess::dtypeBoolean, 0, "01", "True"},
+        // 1 July 2020 10:00 UTC (day 59031): summer time in Berlin, winter in Sao Paulo.
+        {dbaccess::dtypeTimestampTz, 0, "0000" "FE43" "15752A00" "0000E697", "7/1/2020 12:00:00 PM Europe/Berlin"},
+        {dbaccess::dtypeTimestampTz, 0, "0000" "FF34" "15752A00" "0000E697", "7/1/2020 7:00:00 AM America/Sao_Paulo"},
+        {dbaccess::dtypeTimestampTz, 0, "0000" "0653" "15752A00" "0000E697", "7/1/2020 1:00:00 PM +03:00"},
+        {dbaccess::dtypeTimestampTz, 0, "0000" "0455" "15752A00" "0000E697", "7/1/2020 4:30:00 AM -05:30"},
+        // Times resolve regions on 1 January 2020: winter in Berlin.
+        {dbaccess::dtypeTimeTz, 0, "0000" "FE43" "15752A00", "11:00:00 AM Europe/Berlin"},
+        {dbaccess::dtypeTimeTz, 0, "0000" "059F" "00000000", "12:00:00 AM +00:00"},
+    };
+    const ValueText text(english);
+    for (const auto &c : cases) {
+        QByteArray bytes = QByteArray::fromHex(c.bigEndianHex);
+        std::reverse(bytes.begin(), bytes.end());
+        const auto column = dbaccess::engineColumn(c.dtype, c.scale, 0, 0, unsigned(bytes.size()));
+        EXPECT_EQ(dbaccess::engineValueText(column, reinterpret_cast<const unsigned char *>(bytes.constData()), text, {}),
+                  c.expected) << c.bigEndianHex.constData();
+    }
+    EXPECT_EQ(dbaccess::timeZoneName(1), "-23:58");
+    EXPECT_EQ(dbaccess::timeZoneName(65535), "GMT");
 }
 
 TEST(TextDecoding, PrefersUtf8ThenTheDeclaredCharsetThenLatin1)

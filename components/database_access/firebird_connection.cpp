@@ -1,6 +1,7 @@
 #include "firebird_connection.h"
 
-#include "firebird_recordset.h"
+#include "firebird_query.h"
+#include "rows_recordset.h"
 
 namespace dbaccess {
 
@@ -33,13 +34,20 @@ void FirebirdConnection::Open(const QString &connectionString)
     m_session = Session::open(attachmentSettings(connectionString));
 }
 
+void FirebirdConnection::openFile(const AttachmentSettings &settings, const QString &file)
+{
+    if (m_session)
+        throw components::ComponentError(QStringLiteral("The connection is already open; close it first."));
+    m_session = Session::open(settings, file);
+}
+
 std::shared_ptr<ado::Recordset> FirebirdConnection::OpenSchema(int schema)
 {
     if (schema != ado::adSchemaTables)
         throw components::ComponentError(QStringLiteral("The database catalogue %1 is not available; only the tables "
                                                         "catalogue (20) is.").arg(schema));
-    auto recordset = std::make_shared<FirebirdRecordset>();
-    recordset->openOn(session(), tablesQuery);
+    auto recordset = std::make_shared<RowsRecordset>();
+    recordset->openOn(std::make_unique<FirebirdQuery>(session(), tablesQuery));
     return recordset;
 }
 

@@ -14,6 +14,8 @@ public:
     void setCursorLocation(int location) override;
     void setMode(int mode) override;
     void Open(const QString &connectionString) override;
+    // Attaches `file` (a private copy) for the database the settings name.
+    void openFile(const AttachmentSettings &settings, const QString &file);
     std::shared_ptr<ado::Recordset> OpenSchema(int schema) override;
     int state() const override;
     void Close() override;

@@ -38,9 +38,22 @@ StatusCodes readStatusVector(const std::intptr_t *errors)
     return result;
 }
 
-QString fileProblem(const StatusCodes &status, const QString &database)
+} // namespace
+
+QString describeFileInUse(const QString &database)
 {
-    switch (status.osError) {
+    return QStringLiteral("The database file \"%1\" is in use by another program, such as a Firebird server. "
+                          "Open it through that server (host:path), or close the other program first.").arg(database);
+}
+
+QString describeNotADatabase(const QString &database)
+{
+    return QStringLiteral("The file \"%1\" is not a Firebird or InterBase database.").arg(database);
+}
+
+QString describeFileProblem(int osError, const QString &database)
+{
+    switch (osError) {
     case 0:
         // A server does not pass the system's error number on; the embedded
         // engine gives none when the file is there but cut short.
@@ -60,11 +73,9 @@ QString fileProblem(const StatusCodes &status, const QString &database)
         return QStringLiteral("\"%1\" is a folder, not a database file.").arg(database);
     default:
         return QStringLiteral("The database file \"%1\" could not be opened (%2).")
-            .arg(database, QString::fromLocal8Bit(std::strerror(status.osError)));
+            .arg(database, QString::fromLocal8Bit(std::strerror(osError)));
     }
 }
-
-} // namespace
 
 QString describeFirebirdError(const std::intptr_t *errors, const QString &database, const QString &firebirdText)
 {
@@ -72,13 +83,12 @@ QString describeFirebirdError(const std::intptr_t *errors, const QString &databa
     if (status.has(isc_login))
         return QStringLiteral("The user name or the password is not correct for the database \"%1\".").arg(database);
     if (status.has(isc_already_opened) || status.has(isc_lock_conflict))
-        return QStringLiteral("The database file \"%1\" is in use by another program, such as a Firebird server. "
-                              "Open it through that server (host:path), or close the other program first.").arg(database);
+        return describeFileInUse(database);
     if (status.has(isc_network_error) || status.has(isc_net_connect_err))
         return QStringLiteral("The Firebird server for \"%1\" cannot be reached: it is not running, or it does not "
                               "accept connections on that host and port.").arg(database);
     if (status.has(isc_bad_db_format))
-        return QStringLiteral("The file \"%1\" is not a Firebird or InterBase database.").arg(database);
+        return describeNotADatabase(database);
     if (status.has(isc_wrong_ods))
         return QStringLiteral("The database \"%1\" was made by a Firebird or InterBase version that this program "
                               "cannot read.").arg(database);
@@ -86,7 +96,7 @@ QString describeFirebirdError(const std::intptr_t *errors, const QString &databa
         return QStringLiteral("Firebird's lock folder cannot be used (permission denied). Set FIREBIRD_LOCK to a "
                               "folder of your own and try again.");
     if (status.has(isc_io_error) || status.has(isc_io_open_err) || status.has(isc_io_access_err))
-        return fileProblem(status, database);
+        return describeFileProblem(status.osError, database);
     if (status.has(isc_unavailable))
         return QStringLiteral("No Firebird engine is available for \"%1\": the embedded engine or the server "
                               "connection of the Firebird client is not installed.").arg(database);

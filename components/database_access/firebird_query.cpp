@@ -24,6 +24,13 @@ struct StatusGuard {
     ~StatusGuard() { status.dispose(); }
 };
 
+// The program's queries quote names, and in dialect 1 a quoted name is a
+// string. Dialect 3 reads a dialect-1 database as it is: SELECT * gives the
+// stored types (its DATE is a timestamp, its NUMERIC(15,2) a scaled double)
+// and computed columns run their stored expressions, so the values are those
+// the dialect-1 client would see.
+constexpr unsigned queryDialect = 3;
+
 QByteArray sqlText(const QString &query)
 {
     return query.toUtf8();
@@ -69,9 +76,7 @@ void FirebirdQuery::prepare(ThrowStatusWrapper &status)
 {
     IAttachment *attachment = m_session->attachment();
     ITransaction *transaction = m_session->transaction();
-    const unsigned dialect = m_session->dialect();
-
-    m_statement = attachment->prepare(&status, transaction, 0, sqlText(m_query).constData(), dialect,
+    m_statement = attachment->prepare(&status, transaction, 0, sqlText(m_query).constData(), queryDialect,
                                       IStatement::PREPARE_PREFETCH_METADATA);
     IMessageMetadata *metadata = m_statement->getOutputMetadata(&status);
     m_columns = describeColumns(status, metadata);
@@ -82,7 +87,7 @@ void FirebirdQuery::prepare(ThrowStatusWrapper &status)
         // The original stays the fallback: a query the wrapper cannot hold
         // still reads, only with a round trip per text BLOB.
         CheckStatusWrapper check(firebirdMaster()->getStatus());
-        IStatement *wrapped = attachment->prepare(&check, transaction, 0, sqlText(inlined).constData(), dialect,
+        IStatement *wrapped = attachment->prepare(&check, transaction, 0, sqlText(inlined).constData(), queryDialect,
                                                   IStatement::PREPARE_PREFETCH_METADATA);
         if (!(check.getState() & IStatus::STATE_ERRORS)) {
             m_statement->free(&status);
@@ -103,6 +108,8 @@ void FirebirdQuery::prepare(ThrowStatusWrapper &status)
         }
         check.dispose();
     }
+    for (const auto &column : m_columns)
+        m_fields.push_back({column.name, column.adoType});
     IMessageMetadata *output = m_statement->getOutputMetadata(&status);
     m_row.assign(output->getMessageLength(&status), 0);
     m_cursor = m_statement->openCursor(&status, transaction, nullptr, nullptr, output, 0);
@@ -129,7 +136,7 @@ QString FirebirdQuery::inlinedQuery() const
         .arg(outer.join(u','), inlined.join(u','), m_query, names.join(u','));
 }
 
-bool FirebirdQuery::fetch()
+bool FirebirdQuery::next()
 {
     m_session->ensureOpen();
     StatusGuard guard;
@@ -155,7 +162,7 @@ long FirebirdQuery::count()
         const QString query = QStringLiteral("SELECT COUNT(*) FROM (%1\n)").arg(m_query);
         const std::unique_ptr<IStatement, void (*)(IStatement *)> statement(
             m_session->attachment()->prepare(&guard.status, m_session->transaction(), 0, sqlText(query).constData(),
-                                             m_session->dialect(), 0),
+                                             queryDialect, 0),
             [](IStatement *s) { s->release(); });
         const std::unique_ptr<IMessageMetadata, void (*)(IMessageMetadata *)> output(
             statement->getOutputMetadata(&guard.status), [](IMessageMetadata *m) { m->release(); });

@@ -2,6 +2,7 @@
 
 #include "firebird_column.h"
 #include "firebird_session.h"
+#include "table_rows.h"
 
 #include <QString>
 #include <memory>
@@ -11,23 +12,20 @@ namespace dbaccess {
 
 // One SELECT streamed row by row inside the session's transaction: only the
 // current row is held, whatever the size of the table.
-class FirebirdQuery {
+class FirebirdQuery : public TableRows {
 public:
     FirebirdQuery(std::shared_ptr<Session> session, const QString &query);
-    ~FirebirdQuery();
+    ~FirebirdQuery() override;
     FirebirdQuery(const FirebirdQuery &) = delete;
     FirebirdQuery &operator=(const FirebirdQuery &) = delete;
 
-    const std::vector<FirebirdColumn> &columns() const { return m_columns; }
-    bool connectionOpen() const { return m_session->isOpen(); }
-
-    // Makes the next row current; false when there is none.
-    bool fetch();
-    ado::Value value(int column) const;
-
-    // The exact number of rows of the query, counted by the server in the
-    // same snapshot the rows come from, without fetching them.
-    long count();
+    const std::vector<FieldDescription> &fields() const override { return m_fields; }
+    bool connectionOpen() const override { return m_session->isOpen(); }
+    bool next() override;
+    ado::Value value(int column) const override;
+    // Counted by the server in the same snapshot the rows come from,
+    // without fetching them.
+    long count() override;
 
 private:
     void prepare(Firebird::ThrowStatusWrapper &status);
@@ -38,6 +36,7 @@ private:
     std::shared_ptr<Session> m_session;
     QString m_query;
     std::vector<FirebirdColumn> m_columns;
+    std::vector<FieldDescription> m_fields;
     Firebird::IStatement *m_statement = nullptr;
     Firebird::IResultSet *m_cursor = nullptr;
     std::vector<unsigned char> m_row;

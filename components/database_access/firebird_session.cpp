@@ -5,7 +5,6 @@
 #include "firebird_error.h"
 
 #include <ibase.h>
-#include <unistd.h>
 
 namespace dbaccess {
 
@@ -35,48 +34,9 @@ QByteArray attachmentParameters(ThrowStatusWrapper &status, const AttachmentSett
     return bytes;
 }
 
-struct DatabaseInfo {
-    unsigned dialect = 3;
-    bool readOnly = false;
-};
-
-DatabaseInfo databaseInfo(ThrowStatusWrapper &status, IAttachment *attachment)
-{
-    const unsigned char items[] = {isc_info_db_sql_dialect, isc_info_db_read_only, isc_info_end};
-    unsigned char buffer[64] = {};
-    attachment->getInfo(&status, sizeof items, items, sizeof buffer, buffer);
-    DatabaseInfo info;
-    for (const unsigned char *p = buffer; p < buffer + sizeof buffer - 3 && *p != isc_info_end;) {
-        const unsigned char item = p[0];
-        const int length = p[1] | (p[2] << 8);
-        if (length >= 1 && item == isc_info_db_sql_dialect)
-            info.dialect = p[3];
-        if (length >= 1 && item == isc_info_db_read_only)
-            info.readOnly = p[3] != 0;
-        p += 3 + length;
-    }
-    return info;
-}
-
-// On a file it may only read, the embedded engine refuses with a permission
-// error that reads like a missing grant, at the attachment or at the first
-// query. Only a database marked read-only can be read from such a file; say
-// so at Open.
-void refuseUnwritableFile(const AttachmentSettings &settings, const DatabaseInfo &info)
-{
-    const QByteArray path = settings.database.toLocal8Bit();
-    if (namesServer(settings.database) || info.readOnly || ::access(path.constData(), R_OK) != 0
-        || ::access(path.constData(), W_OK) == 0)
-        return;
-    throw components::ComponentError(
-        QStringLiteral("The database file \"%1\" can only be read by you, and Firebird must be able to write to a "
-                       "database file even to read it. Copy the file to a folder of your own and open the copy, or "
-                       "ask the owner to mark the database read-only (gfix -mode read_only).").arg(settings.database));
-}
-
 } // namespace
 
-std::shared_ptr<Session> Session::open(const AttachmentSettings &settings)
+std::shared_ptr<Session> Session::open(const AttachmentSettings &settings, const QString &file)
 {
     std::shared_ptr<Session> session(new Session);
     session->m_database = settings.database;
@@ -85,18 +45,15 @@ std::shared_ptr<Session> Session::open(const AttachmentSettings &settings)
     IProvider *provider = master->getDispatcher();
     try {
         const QByteArray dpb = attachmentParameters(status, settings);
-        session->m_attachment = provider->attachDatabase(&status, settings.database.toUtf8().constData(),
+        const QString attached = file.isEmpty() ? settings.database : file;
+        session->m_attachment = provider->attachDatabase(&status, attached.toUtf8().constData(),
                                                          unsigned(dpb.size()), reinterpret_cast<const unsigned char *>(dpb.constData()));
-        const DatabaseInfo info = databaseInfo(status, session->m_attachment);
-        session->m_dialect = info.dialect;
-        refuseUnwritableFile(settings, info);
         const unsigned char tpb[] = {isc_tpb_version3, isc_tpb_concurrency, isc_tpb_read, isc_tpb_nowait};
         session->m_transaction = session->m_attachment->startTransaction(&status, sizeof tpb, tpb);
     } catch (const FbException &error) {
         provider->release();
         status.dispose();
         session->close();
-        refuseUnwritableFile(settings, DatabaseInfo{});
         throwFirebirdError(error.getStatus(), settings.database);
     } catch (...) {
         provider->release();

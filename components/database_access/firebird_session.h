@@ -14,7 +14,9 @@ namespace dbaccess {
 // Recordsets keep the session alive and ask it whether it is still open.
 class Session {
 public:
-    static std::shared_ptr<Session> open(const AttachmentSettings &settings);
+    // `file`, when given, is attached in place of settings.database (a
+    // private copy of it); failures still name settings.database.
+    static std::shared_ptr<Session> open(const AttachmentSettings &settings, const QString &file = {});
     ~Session();
     Session(const Session &) = delete;
     Session &operator=(const Session &) = delete;
@@ -26,7 +28,6 @@ public:
 
     Firebird::IAttachment *attachment() const { return m_attachment; }
     Firebird::ITransaction *transaction() const { return m_transaction; }
-    unsigned dialect() const { return m_dialect; }
     const QString &database() const { return m_database; }
 
 private:
@@ -35,7 +36,6 @@ private:
     QString m_database;
     Firebird::IAttachment *m_attachment = nullptr;
     Firebird::ITransaction *m_transaction = nullptr;
-    unsigned m_dialect = 3;
 };
 
 } // namespace dbaccess

@@ -1,11 +1,11 @@
 #include "register_database_access.h"
 
-#include "firebird_connection.h"
-#include "firebird_recordset.h"
+#include "database_connection.h"
+#include "rows_recordset.h"
 
 void registerDatabaseAccessComponents()
 {
     auto &registry = components::Registry::instance();
-    registry.registerFactory(ado::ConnectionClass, [] { return std::make_shared<dbaccess::FirebirdConnection>(); });
-    registry.registerFactory(ado::RecordsetClass, [] { return std::make_shared<dbaccess::FirebirdRecordset>(); });
+    registry.registerFactory(ado::ConnectionClass, [] { return std::make_shared<dbaccess::DatabaseConnection>(); });
+    registry.registerFactory(ado::RecordsetClass, [] { return std::make_shared<dbaccess::RowsRecordset>(); });
 }

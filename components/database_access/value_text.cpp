@@ -121,7 +121,25 @@ QString ValueText::exactNumber(std::int64_t unscaled, int scale) const
     const bool negative = unscaled < 0;
     // Through unsigned, so the most negative value has a magnitude too.
     const std::uint64_t magnitude = negative ? 0 - std::uint64_t(unscaled) : std::uint64_t(unscaled);
-    QString digits = QString::number(magnitude);
+    return scaled(QString::number(magnitude), negative, scale);
+}
+
+QString ValueText::exactWideNumber(__int128 unscaled, int scale) const
+{
+    const bool negative = unscaled < 0;
+    unsigned __int128 magnitude = negative ? 0 - static_cast<unsigned __int128>(unscaled) : static_cast<unsigned __int128>(unscaled);
+    char buffer[48];
+    char *end = buffer + sizeof buffer;
+    char *at = end;
+    do {
+        *--at = char('0' + int(magnitude % 10));
+        magnitude /= 10;
+    } while (magnitude != 0);
+    return scaled(QString::fromLatin1(at, end - at), negative, scale);
+}
+
+QString ValueText::scaled(QString digits, bool negative, int scale) const
+{
     if (scale < 0) {
         const int decimals = -scale;
         if (digits.size() <= decimals)

@@ -22,6 +22,8 @@ public:
 
     // unscaled x 10^scale, exactly (scale <= 0): NUMERIC, DECIMAL, BIGINT.
     QString exactNumber(std::int64_t unscaled, int scale) const;
+    // The same for INT128 and NUMERIC(38).
+    QString exactWideNumber(__int128 unscaled, int scale) const;
     // DOUBLE PRECISION to at most 15 significant digits and FLOAT to at most
     // 7, as spreadsheets and the platform's own conversion show them: the
     // digits beyond are binary noise (0.1 + 0.2 reads "0.3").
@@ -35,6 +37,7 @@ public:
     // Binary text (CHARACTER SET OCTETS) as Firebird's own tools show it:
     // two uppercase hexadecimal digits a byte.
     static QString binary(QByteArrayView bytes);
+    QChar decimalSeparator() const { return m_decimal; }
 
     struct Part {
         enum Kind { Literal, Day, DayName, Month, MonthName, Year, Hour12, Hour24, Minute, Second, AmPm };
@@ -45,6 +48,7 @@ public:
 
 private:
     QString significant(double value, int digits) const;
+    QString scaled(QString digits, bool negative, int scale) const;
 
     QLocale m_locale;
     QChar m_decimal;

@@ -1,12 +1,10 @@
-#include "firebird_recordset.h"
-
-#include "firebird_connection.h"
+#include "rows_recordset.h"
 
 namespace dbaccess {
 
-class FirebirdRecordset::ColumnField : public ado::Field {
+class RowsRecordset::RowField : public ado::Field {
 public:
-    ColumnField(const FirebirdRecordset &recordset, int column, const FirebirdColumn &description)
+    RowField(const RowsRecordset &recordset, int column, const FieldDescription &description)
         : m_recordset(recordset), m_column(column), m_name(description.name), m_type(description.adoType)
     {
     }
@@ -16,94 +14,90 @@ public:
     ado::Value value() const override { return m_recordset.currentValue(m_column); }
 
 private:
-    const FirebirdRecordset &m_recordset;
+    const RowsRecordset &m_recordset;
     int m_column;
     QString m_name;
     int m_type;
 };
 
-FirebirdRecordset::FirebirdRecordset() = default;
-FirebirdRecordset::~FirebirdRecordset() = default;
+RowsRecordset::RowsRecordset() = default;
+RowsRecordset::~RowsRecordset() = default;
 
 // Closing the connection closes its recordsets, as in ADO.
-int FirebirdRecordset::state() const
+int RowsRecordset::state() const
 {
-    return m_query && m_query->connectionOpen() ? ado::adStateOpen : ado::adStateClosed;
+    return m_rows && m_rows->connectionOpen() ? ado::adStateOpen : ado::adStateClosed;
 }
 
 // Rows are streamed and the record count is exact with either location, so
 // there is nothing to choose between.
-void FirebirdRecordset::setCursorLocation(int)
+void RowsRecordset::setCursorLocation(int)
 {
 }
 
-void FirebirdRecordset::Open(const QString &source, ado::Connection &activeConnection)
+void RowsRecordset::Open(const QString &source, ado::Connection &activeConnection)
 {
-    auto *connection = dynamic_cast<FirebirdConnection *>(&activeConnection);
-    if (!connection)
-        throw components::ComponentError(QStringLiteral("The recordset can only be opened on a Firebird connection."));
-    openOn(connection->session(), source);
+    if (state() == ado::adStateOpen)
+        throw components::ComponentError(QStringLiteral("The recordset is already open; close it first."));
+    openOn(openRows(source, activeConnection));
 }
 
-void FirebirdRecordset::openOn(std::shared_ptr<Session> session, const QString &query)
+void RowsRecordset::openOn(std::unique_ptr<TableRows> rows)
 {
     if (state() == ado::adStateOpen)
         throw components::ComponentError(QStringLiteral("The recordset is already open; close it first."));
     m_fields.clear();
-    m_query.reset();
-    if (!session)
-        throw components::ComponentError(QStringLiteral("The connection to the database is not open."));
-    auto opened = std::make_unique<FirebirdQuery>(std::move(session), query);
-    std::vector<std::unique_ptr<ColumnField>> fields;
-    for (std::size_t i = 0; i < opened->columns().size(); ++i)
-        fields.push_back(std::make_unique<ColumnField>(*this, int(i), opened->columns()[i]));
-    m_eof = !opened->fetch();
-    m_query = std::move(opened);
+    m_rows.reset();
+    std::vector<std::unique_ptr<RowField>> fields;
+    for (std::size_t i = 0; i < rows->fields().size(); ++i)
+        fields.push_back(std::make_unique<RowField>(*this, int(i), rows->fields()[i]));
+    m_eof = !rows->next();
+    m_rows = std::move(rows);
     m_fields = std::move(fields);
 }
 
-long FirebirdRecordset::RecordCount()
+long RowsRecordset::RecordCount()
 {
     ensureOpen();
-    return m_query->count();
+    return m_rows->count();
 }
 
-bool FirebirdRecordset::Eof()
+bool RowsRecordset::Eof()
 {
     ensureOpen();
     return m_eof;
 }
 
-void FirebirdRecordset::MoveNext()
+void RowsRecordset::MoveNext()
 {
     ensureOpen();
     if (m_eof)
         throw components::ComponentError(QStringLiteral("There is no current record: the end of the records has been reached."));
-    m_eof = !m_query->fetch();
+    m_eof = !m_rows->next();
 }
 
-ado::Fields &FirebirdRecordset::fields()
+ado::Fields &RowsRecordset::fields()
 {
     ensureOpen();
     return *this;
 }
 
-void FirebirdRecordset::Close()
+void RowsRecordset::Close()
 {
-    if (!m_query)
+    if (!m_rows)
         throw components::ComponentError(QStringLiteral("The recordset is closed."));
     m_fields.clear();
-    m_query.reset();
+    m_rows.reset();
     m_eof = true;
 }
 
-int FirebirdRecordset::count() const
+int RowsRecordset::count() const
 {
     ensureOpen();
     return int(m_fields.size());
 }
 
-ado::Field &FirebirdRecordset::item(int index)
+ado::Field &RowsRecordset::item(int index)
 {
     ensureOpen();
     if (index < 0 || index >= int(m_fields.size()))
@@ -113,7 +107,7 @@ ado::Field &FirebirdRecordset::item(int index)
 }
 
 // Exact name first, then ignoring case, as ADO finds fields.
-ado::Field &FirebirdRecordset::item(const QString &name)
+ado::Field &RowsRecordset::item(const QString &name)
 {
     ensureOpen();
     for (const auto &field : m_fields)
@@ -125,20 +119,20 @@ ado::Field &FirebirdRecordset::item(const QString &name)
     throw components::ComponentError(QStringLiteral("The record has no column named \"%1\".").arg(name));
 }
 
-void FirebirdRecordset::ensureOpen() const
+void RowsRecordset::ensureOpen() const
 {
-    if (!m_query)
+    if (!m_rows)
         throw components::ComponentError(QStringLiteral("The recordset is closed."));
-    if (!m_query->connectionOpen())
+    if (!m_rows->connectionOpen())
         throw components::ComponentError(QStringLiteral("The connection to the database is closed."));
 }
 
-ado::Value FirebirdRecordset::currentValue(int column) const
+ado::Value RowsRecordset::currentValue(int column) const
 {
     ensureOpen();
     if (m_eof)
         throw components::ComponentError(QStringLiteral("There is no current record: the end of the records has been reached."));
-    return m_query->value(column);
+    return m_rows->value(column);
 }
 
 } // namespace dbaccess

@@ -1,0 +1,5 @@
+# Reading a 1,000,000-row ODS 12 table through the on-disk structure reader
+# against the embedded engine on the bare client API.
+marrowbeck_bench(ods_read_bench
+  SOURCES ods_read_bench.cpp
+  LIBS marrowbeck_ods_reader marrowbeck_database_access fbclient Qt6::Core)

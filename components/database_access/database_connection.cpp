@@ -1,0 +1,86 @@
+#include "database_connection.h"
+
+#include "component_error.h"
+#include "firebird_connection.h"
+#include "firebird_query.h"
+#include "local_file.h"
+#include "ods_connection.h"
+#include "rows_recordset.h"
+
+namespace dbaccess {
+
+namespace {
+
+constexpr int engineOds = 12;
+
+} // namespace
+
+void DatabaseConnection::setCursorLocation(int)
+{
+}
+
+void DatabaseConnection::setMode(int)
+{
+}
+
+void DatabaseConnection::Open(const QString &connectionString)
+{
+    if (m_backend)
+        throw components::ComponentError(QStringLiteral("The connection is already open; close it first."));
+    const AttachmentSettings settings = attachmentSettings(connectionString);
+    if (namesServer(settings.database)) {
+        auto connection = std::make_shared<FirebirdConnection>();
+        connection->Open(connectionString);
+        m_backend = connection;
+        return;
+    }
+    const FileVersion version = inspectLocalFile(settings.database);
+    const ods::FileFacts facts = ods::probe(settings.database);
+    if (facts.firebird && facts.odsMajor == engineOds) {
+        auto connection = std::make_shared<FirebirdConnection>();
+        connection->openFile(settings, byteCopy(version));
+        m_backend = connection;
+    } else {
+        auto connection = std::make_shared<OdsConnection>();
+        connection->openFile(settings, version);
+        m_backend = connection;
+    }
+}
+
+std::shared_ptr<ado::Recordset> DatabaseConnection::OpenSchema(int schema)
+{
+    return backend().OpenSchema(schema);
+}
+
+int DatabaseConnection::state() const
+{
+    return m_backend ? m_backend->state() : ado::adStateClosed;
+}
+
+void DatabaseConnection::Close()
+{
+    if (!m_backend)
+        throw components::ComponentError(QStringLiteral("The connection is already closed."));
+    m_backend->Close();
+    m_backend.reset();
+}
+
+ado::Connection &DatabaseConnection::backend() const
+{
+    if (!m_backend)
+        throw components::ComponentError(QStringLiteral("The connection to the database is not open."));
+    return *m_backend;
+}
+
+std::unique_ptr<TableRows> openRows(const QString &source, ado::Connection &connection)
+{
+    if (auto *routed = dynamic_cast<DatabaseConnection *>(&connection))
+        return openRows(source, routed->backend());
+    if (auto *engine = dynamic_cast<FirebirdConnection *>(&connection))
+        return std::make_unique<FirebirdQuery>(engine->session(), source);
+    if (auto *reader = dynamic_cast<OdsConnection *>(&connection))
+        return reader->rowsFor(source);
+    throw components::ComponentError(QStringLiteral("The recordset can only be opened on a Firebird connection."));
+}
+
+} // namespace dbaccess

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "database_access.h"
+
+#include <memory>
+
+namespace dbaccess {
+
+// "ADODB.Connection" as the program creates it. A server path (host:path)
+// goes to the Firebird client as it is. A local file is never given to an
+// engine: an ODS 12 file is read by the embedded engine from a private
+// copy (the engine writes into every file it attaches, and cannot attach a
+// file it may not write), any other version by the on-disk reader.
+class DatabaseConnection : public ado::Connection {
+public:
+    void setCursorLocation(int location) override;
+    void setMode(int mode) override;
+    void Open(const QString &connectionString) override;
+    std::shared_ptr<ado::Recordset> OpenSchema(int schema) override;
+    int state() const override;
+    void Close() override;
+
+    // The connection that serves the open database; throws when not open.
+    ado::Connection &backend() const;
+
+private:
+    std::shared_ptr<ado::Connection> m_backend;
+};
+
+} // namespace dbaccess

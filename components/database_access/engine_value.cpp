@@ -1,0 +1,145 @@
+#include "engine_value.h"
+
+#include "decimal_float.h"
+#include "time_zone_text.h"
+
+#include <QDate>
+#include <cstdint>
+#include <cstring>
+
+namespace dbaccess {
+
+namespace {
+
+template <class T>
+T read(const unsigned char *at)
+{
+    T value;
+    std::memcpy(&value, at, sizeof value);
+    return value;
+}
+
+// Modified Julian day 0 (17 November 1858), Firebird's day zero.
+constexpr qint64 firebirdDayZero = 2400001;
+constexpr unsigned ticksPerSecond = 10000;
+constexpr int blobIdBytes = 8;
+
+QString dateText(const ValueText &text, std::int32_t days)
+{
+    const QDate date = QDate::fromJulianDay(firebirdDayZero + days);
+    return text.date(date.year(), date.month(), date.day());
+}
+
+QString timeText(const ValueText &text, std::uint32_t ticks)
+{
+    const unsigned seconds = ticks / ticksPerSecond;
+    return text.time(int(seconds / 3600), int(seconds / 60 % 60), int(seconds % 60), int(ticks % ticksPerSecond));
+}
+
+int bytesPerCharacter(int charset)
+{
+    switch (charset) {
+    case charsetUtf8: return 4;
+    case charsetUnicodeFss: return 3;
+    default: return 1;
+    }
+}
+
+} // namespace
+
+EngineColumn engineColumn(int dtype, int scale, int subType, int charset, unsigned length)
+{
+    EngineColumn column;
+    column.dtype = dtype;
+    column.scale = scale;
+    column.subType = subType;
+    column.charset = charset;
+    column.length = length;
+    if (dtype == dtypeText && bytesPerCharacter(charset) > 1)
+        column.characters = length / unsigned(bytesPerCharacter(charset));
+    column.binaryText = charset == charsetOctets && (dtype == dtypeText || dtype == dtypeVarying);
+    column.decoder = std::make_shared<TextDecoder>(charset);
+    return column;
+}
+
+int adoTypeOf(const EngineColumn &column)
+{
+    const bool scaled = column.scale != 0;
+    switch (column.dtype) {
+    case dtypeText: return ado::adChar;
+    case dtypeVarying: return ado::adVarChar;
+    case dtypeShort: return scaled ? ado::adNumeric : ado::adSmallInt;
+    case dtypeLong: return scaled ? ado::adNumeric : ado::adInteger;
+    case dtypeInt64: return scaled ? ado::adNumeric : ado::adBigInt;
+    case dtypeInt128:
+    case dtypeDec64:
+    case dtypeDec128: return ado::adNumeric;
+    case dtypeReal: return ado::adSingle;
+    case dtypeDouble:
+    case dtypeDFloat: return scaled ? ado::adNumeric : ado::adDouble;
+    case dtypeSqlDate: return ado::adDBDate;
+    case dtypeSqlTime:
+    case dtypeTimeTz:
+    case dtypeExTimeTz: return ado::adDBTime;
+    case dtypeTimestamp:
+    case dtypeTimestampTz:
+    case dtypeExTimestampTz: return ado::adDBTimeStamp;
+    case dtypeBoolean: return ado::adBoolean;
+    case dtypeBlob: return column.subType == 1 ? ado::adLongVarChar : ado::adLongVarBinary;
+    default: return ado::adLongVarBinary; // arrays and quads: not text
+    }
+}
+
+QString characterText(const EngineColumn &column, QByteArrayView bytes)
+{
+    if (column.binaryText)
+        return ValueText::binary(bytes);
+    QString value = column.decoder->decode(bytes);
+    if (column.characters && value.size() > qsizetype(column.characters)) {
+        qsizetype keep = value.size();
+        while (keep > qsizetype(column.characters) && value[keep - 1] == u' ')
+            --keep;
+        value.truncate(keep);
+    }
+    return value;
+}
+
+QString blobText(const EngineColumn &column, const QByteArray &content)
+{
+    if (column.subType == 1)
+        return characterText(column, content);
+    return ValueText::binary(content);
+}
+
+QString engineValueText(const EngineColumn &column, const unsigned char *at, const ValueText &text,
+                        const BlobContent &blobContent)
+{
+    const auto bytes = [at](qsizetype size) { return QByteArrayView(reinterpret_cast<const char *>(at), size); };
+    switch (column.dtype) {
+    case dtypeText: return characterText(column, bytes(column.length));
+    case dtypeVarying:
+        return characterText(column, QByteArrayView(reinterpret_cast<const char *>(at + 2), read<std::uint16_t>(at)));
+    case dtypeShort: return text.exactNumber(read<std::int16_t>(at), column.scale);
+    case dtypeLong: return text.exactNumber(read<std::int32_t>(at), column.scale);
+    case dtypeInt64: return text.exactNumber(read<std::int64_t>(at), column.scale);
+    case dtypeInt128: return text.exactWideNumber(read<__int128>(at), column.scale);
+    case dtypeReal: return text.single(read<float>(at));
+    case dtypeDouble:
+    case dtypeDFloat: return text.floating(read<double>(at));
+    case dtypeDec64: return decimalFloatText(bytes(8), text.decimalSeparator());
+    case dtypeDec128: return decimalFloatText(bytes(16), text.decimalSeparator());
+    case dtypeBoolean: return ValueText::boolean(*at != 0);
+    case dtypeSqlDate: return dateText(text, read<std::int32_t>(at));
+    case dtypeSqlTime: return timeText(text, read<std::uint32_t>(at));
+    case dtypeTimestamp: return dateText(text, read<std::int32_t>(at)) + u' ' + timeText(text, read<std::uint32_t>(at + 4));
+    case dtypeTimeTz:
+    case dtypeExTimeTz: return zonedTimeText(text, read<std::uint32_t>(at), read<std::uint16_t>(at + 4));
+    case dtypeTimestampTz:
+    case dtypeExTimestampTz:
+        return zonedTimestampText(text, read<std::int32_t>(at), read<std::uint32_t>(at + 4), read<std::uint16_t>(at + 8));
+    case dtypeBlob: return blobText(column, blobContent(bytes(blobIdBytes)));
+    default: return QStringLiteral("{ARRAY}");
+    }
+}
+
+} // namespace dbaccess

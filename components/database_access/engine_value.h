@@ -1,0 +1,77 @@
+#pragma once
+
+// One value as Firebird's engine holds it in memory, as cell text. The
+// client library's message buffers and the on-disk reader's records use the
+// same layout, so both paths turn values into text here and nowhere else.
+// Pure, no Firebird headers.
+
+#include "database_access.h"
+#include "text_decoder.h"
+#include "value_text.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <functional>
+#include <memory>
+
+namespace dbaccess {
+
+// Firebird's internal data type numbers (RDB$FIELD_TYPE is a different set).
+enum EngineType {
+    dtypeText = 1,
+    dtypeVarying = 3,
+    dtypeShort = 8,
+    dtypeLong = 9,
+    dtypeQuad = 10,
+    dtypeReal = 11,
+    dtypeDouble = 12,
+    dtypeDFloat = 13,
+    dtypeSqlDate = 14,
+    dtypeSqlTime = 15,
+    dtypeTimestamp = 16,
+    dtypeBlob = 17,
+    dtypeArray = 18,
+    dtypeInt64 = 19,
+    dtypeBoolean = 21,
+    dtypeDec64 = 22,
+    dtypeDec128 = 23,
+    dtypeInt128 = 24,
+    dtypeTimeTz = 25,
+    dtypeTimestampTz = 26,
+    dtypeExTimeTz = 27,
+    dtypeExTimestampTz = 28,
+};
+
+struct EngineColumn {
+    int dtype = 0;
+    int scale = 0;
+    int subType = 0;   // BLOB: 1 text
+    int charset = 0;
+    unsigned length = 0; // bytes of the value in memory
+    // CHAR in a multi-byte charset is padded to its byte length; the value
+    // keeps the declared number of characters, as the column defines.
+    unsigned characters = 0;
+    // CHAR or VARCHAR in CHARACTER SET OCTETS: bytes, not characters.
+    bool binaryText = false;
+    std::shared_ptr<TextDecoder> decoder;
+};
+
+EngineColumn engineColumn(int dtype, int scale, int subType, int charset, unsigned length);
+
+// The ADO type code the Firebird ODBC driver reports for such a column.
+int adoTypeOf(const EngineColumn &column);
+
+// CHAR, VARCHAR and text BLOB bytes as text.
+QString characterText(const EngineColumn &column, QByteArrayView bytes);
+// A BLOB's whole content: text for sub-type 1, else hexadecimal digits.
+QString blobText(const EngineColumn &column, const QByteArray &content);
+
+// The content of a BLOB by the 8-byte id a record holds for it.
+using BlobContent = std::function<QByteArray(QByteArrayView blobId)>;
+
+// The text of a value that is not null; `at` points to column.length bytes
+// (for VARCHAR: the 2-byte length, then room for the bytes).
+QString engineValueText(const EngineColumn &column, const unsigned char *at, const ValueText &text,
+                        const BlobContent &blobContent);
+
+} // namespace dbaccess

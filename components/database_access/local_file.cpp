@@ -1,0 +1,233 @@
+#include "local_file.h"
+
+#include "component_error.h"
+#include "firebird_error.h"
+
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+#include <QStandardPaths>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace dbaccess {
+
+namespace {
+
+// Enough of page 0 to hold every version's header fields.
+constexpr qsizetype headerBytes = 1024;
+constexpr char headerPageType = 1;
+
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : m_fd(fd) {}
+    ~Descriptor()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Descriptor(const Descriptor &) = delete;
+    Descriptor &operator=(const Descriptor &) = delete;
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+[[noreturn]] void fail(const QString &text)
+{
+    throw components::ComponentError(text);
+}
+
+qint64 modifiedNs(const struct stat &info)
+{
+    return qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+}
+
+QString hashed(const QByteArray &bytes)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex().left(24));
+}
+
+bool privateFolder(const QString &path)
+{
+    if (!QDir().mkpath(path))
+        return false;
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QByteArray local = QFile::encodeName(path);
+    struct stat info {};
+    return ::lstat(local.constData(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::getuid()
+        && ::access(local.constData(), W_OK) == 0;
+}
+
+// Copies in large blocks; false when the source changed while it was read.
+bool copyOnce(const FileVersion &version, const QString &target)
+{
+    const Descriptor source(::open(QFile::encodeName(version.path).constData(), O_RDONLY | O_CLOEXEC));
+    if (source.get() < 0)
+        fail(describeFileProblem(errno, version.path));
+    QFile out(target);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly, QFile::ReadOwner | QFile::WriteOwner))
+        fail(QStringLiteral("A private copy of \"%1\" cannot be made in \"%2\": %3")
+                 .arg(version.path, QFileInfo(target).path(), out.errorString()));
+    QByteArray buffer(4 << 20, Qt::Uninitialized);
+    for (;;) {
+        const ssize_t got = ::read(source.get(), buffer.data(), size_t(buffer.size()));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            fail(describeFileProblem(errno, version.path));
+        if (got == 0)
+            break;
+        if (out.write(buffer.constData(), got) != got)
+            fail(QStringLiteral("A private copy of \"%1\" cannot be made in \"%2\": %3")
+                     .arg(version.path, QFileInfo(target).path(), out.errorString()));
+    }
+    out.close();
+    struct stat after {};
+    return ::fstat(source.get(), &after) == 0 && after.st_size == version.size && modifiedNs(after) == version.modifiedNs;
+}
+
+// Another process's embedded engine holds a copy it reads with flock, as it
+// holds any database file; a second engine on it would be refused.
+bool heldByAnotherEngine(const QString &path)
+{
+    const Descriptor file(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC));
+    if (file.get() < 0 || ::flock(file.get(), LOCK_SH | LOCK_NB) == 0)
+        return false;
+    return errno == EWOULDBLOCK;
+}
+
+// Copies this process has handed out: its own engine may hold them.
+QSet<QString> &copiesInUse()
+{
+    static QSet<QString> copies;
+    return copies;
+}
+
+} // namespace
+
+QString FileVersion::pathKey() const
+{
+    return hashed(QFile::encodeName(QFileInfo(path).absoluteFilePath()));
+}
+
+QString FileVersion::versionKey() const
+{
+    return hashed(QByteArray::number(size) + '/' + QByteArray::number(modifiedNs) + '/' + headerDigest);
+}
+
+FileVersion inspectLocalFile(const QString &path)
+{
+    const Descriptor file(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC));
+    if (file.get() < 0) {
+        if (errno == EACCES || errno == EPERM)
+            fail(QStringLiteral("The database file \"%1\" cannot be opened: you may not read it.").arg(path));
+        fail(describeFileProblem(errno, path));
+    }
+    struct stat info {};
+    if (::fstat(file.get(), &info) != 0)
+        fail(describeFileProblem(errno, path));
+    if (S_ISDIR(info.st_mode))
+        fail(describeFileProblem(EISDIR, path));
+    // Firebird engines hold their files with flock, exclusively unless they
+    // share them (Classic). Reading under a writing engine gives no
+    // consistent picture.
+    if (::flock(file.get(), LOCK_SH | LOCK_NB) != 0) {
+        if (errno == EWOULDBLOCK)
+            fail(describeFileInUse(path));
+    } else {
+        ::flock(file.get(), LOCK_UN);
+    }
+    QByteArray header(headerBytes, '\0');
+    qsizetype got = 0;
+    while (got < headerBytes) {
+        const ssize_t n = ::pread(file.get(), header.data() + got, size_t(headerBytes - got), got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            fail(describeFileProblem(errno, path));
+        if (n == 0)
+            break;
+        got += n;
+    }
+    if (got < headerBytes)
+        fail(got == 0 || header[0] == headerPageType ? describeFileProblem(0, path) : describeNotADatabase(path));
+    if (header[0] != headerPageType)
+        fail(describeNotADatabase(path));
+    return FileVersion{path, qint64(info.st_size), modifiedNs(info),
+                       QCryptographicHash::hash(header, QCryptographicHash::Sha256)};
+}
+
+QString copiesFolder()
+{
+    // Asked each time: the answer depends on who runs, and costs microseconds.
+    const QString folder = [] {
+        const QString cache = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+        if (!cache.isEmpty() && privateFolder(cache + QStringLiteral("/databases")))
+            return cache + QStringLiteral("/databases");
+        const QString temporary = QDir::tempPath() + QStringLiteral("/marrowbeck-copies-%1").arg(::getuid());
+        if (privateFolder(temporary))
+            return temporary;
+        QByteArray fresh = QFile::encodeName(QDir::tempPath()) + "/marrowbeck-copies-XXXXXX";
+        return ::mkdtemp(fresh.data()) ? QFile::decodeName(fresh) : QString();
+    }();
+    if (folder.isEmpty())
+        fail(QStringLiteral("No folder for the program's private copies of database files can be made: the cache "
+                            "folder and the temporary folder cannot be written."));
+    return folder;
+}
+
+QString copyFileName(const FileVersion &version, const QString &kind)
+{
+    return copiesFolder() + u'/' + version.pathKey() + u'-' + version.versionKey() + u'-' + kind + QStringLiteral(".fdb");
+}
+
+void dropOtherVersions(const FileVersion &version)
+{
+    const QString current = version.pathKey() + u'-' + version.versionKey() + u'-';
+    QDir folder(copiesFolder());
+    for (const QString &name : folder.entryList({version.pathKey() + QStringLiteral("-*")}, QDir::Files))
+        if (!name.startsWith(current))
+            folder.remove(name);
+    // An engine writes into a copy it attaches: a copy untouched for a week
+    // belongs to a file nobody opened since, and only takes room.
+    const QDateTime weekAgo = QDateTime::currentDateTime().addDays(-7);
+    for (const QFileInfo &old : folder.entryInfoList(QDir::Files))
+        if (old.lastModified() < weekAgo && !heldByAnotherEngine(old.filePath()))
+            folder.remove(old.fileName());
+}
+
+QString byteCopy(const FileVersion &version)
+{
+    // Copies appear under their final name only once complete; an engine
+    // attached to one may have written to it since, without changing what
+    // it holds.
+    QString target = copyFileName(version, QStringLiteral("copy"));
+    if (!copiesInUse().contains(target) && QFileInfo::exists(target) && heldByAnotherEngine(target))
+        target = copyFileName(version, QStringLiteral("copy%1").arg(::getpid()));
+    copiesInUse().insert(target);
+    if (QFileInfo::exists(target))
+        return target;
+    dropOtherVersions(version);
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const QString partial = target + QStringLiteral(".part%1").arg(::getpid());
+        QFile::remove(partial);
+        const bool steady = copyOnce(version, partial);
+        if (steady && QFile::rename(partial, target))
+            return target;
+        QFile::remove(partial);
+        if (steady && QFileInfo::exists(target))
+            return target; // another instance finished first
+    }
+    fail(QStringLiteral("The database file \"%1\" kept changing while it was being read. Try again when the program "
+                        "that writes it is done.").arg(version.path));
+}
+
+} // namespace dbaccess

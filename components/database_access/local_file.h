@@ -1,0 +1,45 @@
+#pragma once
+
+// The user's local database file, read and never written, and the copies of
+// it the program keeps in its cache folder.
+
+#include <QByteArray>
+#include <QString>
+
+namespace dbaccess {
+
+// One version of a file: a copy made of it serves until any of these change.
+struct FileVersion {
+    QString path;
+    qint64 size = 0;
+    qint64 modifiedNs = 0;
+    QByteArray headerDigest;
+
+    // The same for every version of one path; then what tells versions apart.
+    QString pathKey() const;
+    QString versionKey() const;
+};
+
+// Opens the file for reading only and reads its first page. Throws
+// components::ComponentError with the component's usual texts for a missing
+// file, a folder, a file the user may not read, a file a Firebird engine
+// holds open, and a file that is no database.
+FileVersion inspectLocalFile(const QString &path);
+
+// The folder for copies: "databases" in the program's cache folder, or a
+// private folder under the temporary folder where that cannot be written.
+QString copiesFolder();
+
+// The file a copy of `version` lives in; `kind` tells copies of one version
+// apart.
+QString copyFileName(const FileVersion &version, const QString &kind);
+
+// Removes the copies of every other version of the same path, and copies
+// nobody has used for a week.
+void dropOtherVersions(const FileVersion &version);
+
+// A byte-for-byte copy of the file, made once per version and reused. The
+// copy is the program's own: an engine may write into it.
+QString byteCopy(const FileVersion &version);
+
+} // namespace dbaccess

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "local_file.h"
+#include "ods/ods_database.h"
+
+#include <QString>
+#include <map>
+
+namespace dbaccess {
+
+struct ModernCopy {
+    QString path;
+    bool rebuilt = false; // a new database (owned by SYSDBA), not the file's bytes
+    // Relations the copy cannot serve (a view or computed column this
+    // engine cannot create), with the reason.
+    std::map<QString, QString> failures;
+};
+
+// A private copy of the user's file that the embedded Firebird 3 engine can
+// open, for views and computed columns: the file's own bytes for ODS 12,
+// else a new database rebuilt from what the reader reads. Made once per
+// version of the file, in the copies folder.
+ModernCopy modernCopy(const FileVersion &version, const ods::Database &database);
+// The rebuilt kind, whatever the version.
+ModernCopy rebuiltCopy(const FileVersion &version, const ods::Database &database);
+
+} // namespace dbaccess

@@ -1,0 +1,43 @@
+#pragma once
+
+// The embedded engine's side of a rebuilt private copy: one attachment to
+// the new database. Every statement runs in a transaction of its own, so
+// one that fails leaves the others in place.
+
+#include "local_file.h"
+#include "ods/ods_database.h"
+
+#include <QString>
+#include <firebird/Interface.h>
+#include <map>
+
+namespace dbaccess {
+
+class CopyBuilder {
+public:
+    // Creates the database; throws components::ComponentError when it cannot.
+    CopyBuilder(const QString &file, const FileVersion &version, int dialect);
+    ~CopyBuilder();
+    CopyBuilder(const CopyBuilder &) = delete;
+    CopyBuilder &operator=(const CopyBuilder &) = delete;
+
+    // Empty when the statement ran; else the engine's words.
+    QString run(const QString &sql, int dialect);
+    // The engine's character set names by number.
+    std::map<int, QString> charsetNames();
+    // Every stored row of the relation, through the engine's own message
+    // buffers: the reader's values are already in their layout. Empty when
+    // all were copied; else the engine's words.
+    QString copyRows(const ods::Database &database, const ods::Relation &relation);
+
+private:
+    void fill(const ods::Database &database, const ods::Relation &relation, const ods::Rows &rows, int column,
+              Firebird::IMessageMetadata *input, unsigned parameter, unsigned char *message,
+              Firebird::ITransaction *transaction);
+    static QString errorText(const Firebird::IStatus *status);
+
+    Firebird::ThrowStatusWrapper m_status;
+    Firebird::IAttachment *m_attachment = nullptr;
+};
+
+} // namespace dbaccess

@@ -1,0 +1,128 @@
+#include "modern_copy_ddl.h"
+
+#include "engine_value.h"
+
+#include <QStringList>
+
+namespace dbaccess {
+
+namespace {
+
+int bytesPerCharacter(int charset)
+{
+    switch (charset) {
+    case charsetUtf8: return 4;
+    case charsetUnicodeFss: return 3;
+    default: return 1;
+    }
+}
+
+int characters(const ods::Column &column)
+{
+    if (column.characterLength > 0)
+        return column.characterLength;
+    const int bytes = column.dtype == dtypeVarying ? column.length - 2 : column.length;
+    return qMax(1, bytes / bytesPerCharacter(column.charset));
+}
+
+QString charsetClause(int charset, const std::map<int, QString> &charsetNames)
+{
+    const auto name = charsetNames.find(charset);
+    return name == charsetNames.end() ? QString() : QStringLiteral(" CHARACTER SET ") + name->second;
+}
+
+QString exactType(const char *plain, int precision, const ods::Column &column)
+{
+    if (column.scale == 0 && column.subType == 0)
+        return QString::fromLatin1(plain);
+    return QStringLiteral("%1(%2,%3)")
+        .arg(column.subType == 2 ? QStringLiteral("DECIMAL") : QStringLiteral("NUMERIC"))
+        .arg(precision)
+        .arg(-column.scale);
+}
+
+} // namespace
+
+QString sqlName(const QString &name, int dialect)
+{
+    if (dialect == 1)
+        return name;
+    QString quoted = name;
+    quoted.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + quoted + u'"';
+}
+
+std::optional<QString> columnDeclaration(const ods::Column &column, int dialect,
+                                         const std::map<int, QString> &charsetNames)
+{
+    if (column.dimensions > 0)
+        return std::nullopt;
+    switch (column.dtype) {
+    case dtypeText:
+        return QStringLiteral("CHAR(%1)").arg(characters(column)) + charsetClause(column.charset, charsetNames);
+    case dtypeVarying:
+        return QStringLiteral("VARCHAR(%1)").arg(characters(column)) + charsetClause(column.charset, charsetNames);
+    case dtypeShort: return exactType("SMALLINT", 4, column);
+    case dtypeLong: return exactType("INTEGER", 9, column);
+    case dtypeInt64: return exactType("BIGINT", 18, column);
+    case dtypeReal: return QStringLiteral("FLOAT");
+    case dtypeDouble:
+    case dtypeDFloat:
+        // Only dialect 1 keeps a scale on a double: its NUMERIC(15,2).
+        if (column.scale < 0 && dialect == 1)
+            return QStringLiteral("NUMERIC(15,%1)").arg(-column.scale);
+        return QStringLiteral("DOUBLE PRECISION");
+    case dtypeSqlDate: return QStringLiteral("DATE");
+    case dtypeSqlTime: return QStringLiteral("TIME");
+    case dtypeTimestamp: return QStringLiteral("TIMESTAMP");
+    case dtypeBoolean: return QStringLiteral("BOOLEAN");
+    case dtypeBlob: {
+        QString type = QStringLiteral("BLOB SUB_TYPE %1").arg(column.subType);
+        if (column.segmentLength > 0)
+            type += QStringLiteral(" SEGMENT SIZE %1").arg(column.segmentLength);
+        if (column.subType == 1)
+            type += charsetClause(column.charset, charsetNames);
+        return type;
+    }
+    default: return std::nullopt;
+    }
+}
+
+QString createTableStatement(const ods::Relation &relation, const std::vector<QString> &declarations, int dialect)
+{
+    QStringList columns;
+    std::size_t next = 0;
+    for (const auto &column : relation.columns)
+        if (column.computedSource.isEmpty())
+            columns << sqlName(column.name, dialect) + u' ' + declarations[next++];
+    return QStringLiteral("CREATE TABLE %1 (%2)").arg(sqlName(relation.name, dialect), columns.join(QStringLiteral(", ")));
+}
+
+QString computedColumnStatement(const ods::Relation &relation, const ods::Column &column, int dialect)
+{
+    QString source = column.computedSource.trimmed();
+    if (!source.startsWith(u'('))
+        source = u'(' + source + u')';
+    return QStringLiteral("ALTER TABLE %1 ADD %2 COMPUTED BY %3")
+        .arg(sqlName(relation.name, dialect), sqlName(column.name, dialect), source);
+}
+
+QString columnPositionStatement(const ods::Relation &relation, const ods::Column &column, int position, int dialect)
+{
+    return QStringLiteral("ALTER TABLE %1 ALTER %2 POSITION %3")
+        .arg(sqlName(relation.name, dialect), sqlName(column.name, dialect))
+        .arg(position);
+}
+
+QString createViewStatement(const ods::Relation &view, int dialect)
+{
+    const QString source = view.viewSource.trimmed();
+    if (source.isEmpty())
+        return {};
+    QStringList columns;
+    for (const auto &column : view.columns)
+        columns << sqlName(column.name, dialect);
+    return QStringLiteral("CREATE VIEW %1 (%2) AS %3").arg(sqlName(view.name, dialect), columns.join(QStringLiteral(", ")), source);
+}
+
+} // namespace dbaccess

@@ -1,0 +1,30 @@
+#pragma once
+
+// The statements that rebuild a file's tables, computed columns and views
+// in a new database of the Firebird 3 engine. Pure, no Firebird headers.
+
+#include "ods/ods_database.h"
+
+#include <QString>
+#include <map>
+#include <optional>
+
+namespace dbaccess {
+
+// A name as the statement's dialect writes it: quoted in dialect 3; bare in
+// dialect 1, where a quoted name would be a string.
+QString sqlName(const QString &name, int dialect);
+
+// The declaration of a stored column ("NUMERIC(9,2)", "VARCHAR(20) CHARACTER
+// SET WIN1252", ...); nullopt for a type this engine does not have.
+// charsetNames: the engine's character set names by number.
+std::optional<QString> columnDeclaration(const ods::Column &column, int dialect,
+                                         const std::map<int, QString> &charsetNames);
+
+QString createTableStatement(const ods::Relation &relation, const std::vector<QString> &declarations, int dialect);
+QString computedColumnStatement(const ods::Relation &relation, const ods::Column &column, int dialect);
+QString columnPositionStatement(const ods::Relation &relation, const ods::Column &column, int position, int dialect);
+// Empty when the file keeps no source text for the view.
+QString createViewStatement(const ods::Relation &view, int dialect);
+
+} // namespace dbaccess

@@ -1,0 +1,78 @@
+#pragma once
+
+// Record formats: where each field of a record version lies. User tables keep
+// theirs in RDB$FORMATS (a descriptor per field id, in a layout that changed
+// with ODS 12); system tables' formats follow from their field list.
+
+#include <QByteArray>
+#include <cstdint>
+#include <vector>
+
+namespace ods {
+
+// Firebird's internal data types.
+enum Dtype : int {
+    DtText = 1,
+    DtCString = 2,
+    DtVarying = 3,
+    DtShort = 8,
+    DtLong = 9,
+    DtQuad = 10,
+    DtReal = 11,
+    DtDouble = 12,
+    DtDFloat = 13,
+    DtDate = 14,
+    DtTime = 15,
+    DtTimestamp = 16,
+    DtBlob = 17,
+    DtArray = 18,
+    DtInt64 = 19,
+    DtDbKey = 20,
+    DtBoolean = 21,
+    DtDec64 = 22,
+    DtDec128 = 23,
+    DtInt128 = 24,
+    DtTimeTz = 25,
+    DtTimestampTz = 26,
+};
+
+struct FieldLayout {
+    int dtype = 0;
+    int scale = 0;
+    int length = 0;
+    int subType = 0;
+    uint32_t offset = 0;     // 0: not stored in records of this format
+    bool stored() const { return dtype != 0 && offset != 0; }
+};
+
+// A value a format gives a field that records of older formats lack.
+struct FieldDefault {
+    FieldLayout layout;
+    QByteArray value;
+};
+
+struct RecordFormat {
+    std::vector<FieldLayout> fields;           // by field id
+    std::vector<FieldDefault> defaults;        // by field id; dtype 0: none
+    size_t length = 0;                         // bytes of a record
+    bool known = false;
+};
+
+// The null flags before the fields: a bit per field, in whole 32-bit words
+// with room for one more field.
+inline size_t nullFlagBytes(size_t fields)
+{
+    return ((fields + 32) & ~size_t(31)) >> 3;
+}
+
+// Decodes an RDB$FORMATS descriptor BLOB; damaged() when it does not parse.
+RecordFormat parseFormatDescriptor(const QByteArray &blob, int odsMajor);
+
+// Lays out fields (by field id) as the engine does for its own tables:
+// in id order, each aligned to its size up to `alignmentCap`.
+RecordFormat layOut(const std::vector<FieldLayout> &fields, unsigned alignmentCap);
+
+// The internal data type of an RDB$FIELDS.RDB$FIELD_TYPE number; 0 if unknown.
+int dtypeOfFieldType(int blrType);
+
+} // namespace ods

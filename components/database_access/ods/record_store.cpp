@@ -1,0 +1,138 @@
+#include "record_store.h"
+
+namespace ods {
+
+namespace {
+
+constexpr size_t plainHeader = 13;
+constexpr size_t longHeader = 16;
+constexpr size_t fragmentedHeader = 22;
+// Far more versions or fragments than any sound record has: a chain longer
+// than this loops.
+constexpr int chainLimit = 100000;
+
+} // namespace
+
+RecordStore::RecordStore(const PageFile &file, StorageLayout layout, const TransactionInventory &transactions)
+    : m_file(file), m_layout(layout), m_transactions(transactions)
+{
+}
+
+bool RecordStore::slot(const Page &page, uint32_t pageNumber, uint16_t line, RecordSlot &out) const
+{
+    const std::vector<uint8_t> &bytes = *page;
+    const size_t count = get16(bytes.data() + 22);
+    if (line >= count || 24 + size_t(line) * 4 + 4 > bytes.size())
+        return false;
+    const uint8_t *index = bytes.data() + 24 + size_t(line) * 4;
+    const size_t offset = get16(index);
+    const size_t length = get16(index + 2);
+    if (offset == 0)
+        return false;
+    if (offset + length > bytes.size() || length < plainHeader)
+        damaged(QStringLiteral("record %1 of page %2 lies outside its page").arg(line).arg(pageNumber));
+    const uint8_t *header = bytes.data() + offset;
+    out.page = page;
+    out.pageNumber = pageNumber;
+    out.line = line;
+    out.flags = get16(header + 10);
+    out.transaction = get32(header);
+    out.backPage = get32(header + 4);
+    out.backLine = get16(header + 8);
+    out.format = header[12];
+    if (!m_layout.hasLongTransactions())
+        out.flags &= ~uint16_t(LongTransaction | NotPacked);
+    size_t headerSize = plainHeader;
+    if (out.flags & LongTransaction) {
+        headerSize = longHeader;
+        if (length < longHeader)
+            damaged(QStringLiteral("record %1 of page %2 is too short").arg(line).arg(pageNumber));
+        out.transaction |= uint64_t(get16(header + 14)) << 32;
+    }
+    if (out.flags & Incomplete) {
+        headerSize = fragmentedHeader;
+        if (length < fragmentedHeader)
+            damaged(QStringLiteral("record %1 of page %2 is too short").arg(line).arg(pageNumber));
+        out.fragmentPage = get32(header + 16);
+        out.fragmentLine = get16(header + 20);
+    }
+    out.raw = header;
+    out.rawLength = length;
+    out.data = header + headerSize;
+    out.length = length - headerSize;
+    return true;
+}
+
+RecordSlot RecordStore::follow(uint32_t pageNumber, uint16_t line) const
+{
+    RecordSlot next;
+    if (!slot(m_file.page(pageNumber, DataPage), pageNumber, line, next))
+        damaged(QStringLiteral("a record points to an empty line %1 of page %2").arg(line).arg(pageNumber));
+    return next;
+}
+
+void RecordStore::expand(const RecordSlot &head, std::vector<uint8_t> &out, size_t limit) const
+{
+    const auto packing = [this](uint16_t flags) {
+        if (flags & NotPacked)
+            return Packing::Unpacked;
+        return m_layout.hasLongRuns() ? Packing::LongRuns : Packing::Runs;
+    };
+    out.clear();
+    unpack(head.data, head.length, packing(head.flags), out, limit);
+    RecordSlot piece = head;
+    int fragments = 0;
+    while (piece.flags & Incomplete) {
+        if (++fragments > chainLimit)
+            damaged(QStringLiteral("the fragments of a record on page %1 form a loop").arg(head.pageNumber));
+        piece = follow(piece.fragmentPage, piece.fragmentLine);
+        if (!(piece.flags & Fragment))
+            damaged(QStringLiteral("line %1 of page %2 should continue a record but does not")
+                        .arg(piece.line)
+                        .arg(piece.pageNumber));
+        unpack(piece.data, piece.length, packing(piece.flags), out, limit);
+    }
+}
+
+bool RecordStore::newestCommitted(const RecordSlot &primary, RecordImage *image,
+                                  const std::function<size_t(int)> &formatLength) const
+{
+    std::vector<RecordSlot> chain{primary};
+    while (!m_transactions.committed(chain.back().transaction)) {
+        const RecordSlot &newer = chain.back();
+        if (newer.backPage == 0)
+            return false;
+        if (chain.size() > size_t(chainLimit))
+            damaged(QStringLiteral("the versions of a record on page %1 form a loop").arg(primary.pageNumber));
+        RecordSlot older = follow(newer.backPage, newer.backLine);
+        if (older.flags & (Fragment | BlobHeader))
+            damaged(QStringLiteral("a back version on page %1 is not a record").arg(older.pageNumber));
+        chain.push_back(std::move(older));
+    }
+    if (chain.back().flags & Deleted)
+        return false;
+    if (!image)
+        return true;
+
+    // Back versions below a version flagged DeltaBelow are differences from
+    // it: start from the newest complete version these build on.
+    size_t base = chain.size() - 1;
+    while (base > 0 && (chain[base - 1].flags & DeltaBelow))
+        --base;
+    const size_t limit = 1 << 20;
+    expand(chain[base], image->data, limit);
+    std::vector<uint8_t> differences;
+    for (size_t i = base + 1; i < chain.size(); ++i) {
+        expand(chain[i], differences, limit);
+        if (const size_t length = formatLength(chain[i].format)) {
+            if (length > limit)
+                damaged(QStringLiteral("a record format is longer than any record can be"));
+            image->data.resize(length, 0);
+        }
+        applyDifferences(differences, image->data);
+    }
+    image->format = chain.back().format;
+    return true;
+}
+
+} // namespace ods

@@ -1,0 +1,96 @@
+#pragma once
+
+// Records on data pages: a slot's header, the fragments of a record longer
+// than a page, and the chain of versions behind a record down to the newest
+// one whose transaction committed.
+
+#include "page_file.h"
+#include "record_codec.h"
+#include "transaction_inventory.h"
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+namespace ods {
+
+enum RecordFlag : uint16_t {
+    Deleted = 1,
+    OldVersion = 2,
+    Fragment = 4,
+    Incomplete = 8,
+    BlobHeader = 16,
+    DeltaBelow = 32,     // the back version is stored as differences from this one
+    LongTransaction = 1024,
+    NotPacked = 2048,
+};
+
+// The ODS-dependent numbers of the page layout.
+struct StorageLayout {
+    unsigned pageSize = 0;
+    int odsMajor = 0;
+    int odsMinor = 0;
+
+    unsigned recordsPerPage() const { return (pageSize - 28) / 17; }
+    unsigned dataPagesPerPointerPage() const
+    {
+        const unsigned bits = (pageSize - 32) * 8;
+        return odsMajor >= 12 ? (bits / 40) & ~7u : bits / 34;
+    }
+    bool hasLongTransactions() const { return odsMajor >= 12; }
+    bool hasLongRuns() const { return odsMajor > 13 || (odsMajor == 13 && odsMinor >= 1); }
+};
+
+struct RecordSlot {
+    Page page;                 // keeps the bytes below alive
+    uint32_t pageNumber = 0;
+    uint16_t line = 0;
+    uint16_t flags = 0;
+    uint64_t transaction = 0;
+    uint32_t backPage = 0;
+    uint16_t backLine = 0;
+    uint8_t format = 0;
+    uint32_t fragmentPage = 0;
+    uint16_t fragmentLine = 0;
+    const uint8_t *data = nullptr;   // after the record header
+    size_t length = 0;
+    const uint8_t *raw = nullptr;    // the whole line, header included
+    size_t rawLength = 0;
+};
+
+// The newest committed version of a record, ready to decode.
+struct RecordImage {
+    int format = 0;
+    std::vector<uint8_t> data;
+};
+
+class RecordStore {
+public:
+    RecordStore(const PageFile &file, StorageLayout layout, const TransactionInventory &transactions);
+
+    const PageFile &file() const { return m_file; }
+    const StorageLayout &layout() const { return m_layout; }
+
+    // The record at `line` of data page `page`; false for an empty line.
+    bool slot(const Page &page, uint32_t pageNumber, uint16_t line, RecordSlot &out) const;
+
+    // Resolves the primary record `primary` to its newest committed version.
+    // False when there is none (never committed, or deleted). With `image`
+    // null only the verdict is wanted, nothing is decoded. `formatLength`
+    // gives the record length of a format number of the relation (0: not
+    // known, keep the newer version's length).
+    bool newestCommitted(const RecordSlot &primary, RecordImage *image,
+                         const std::function<size_t(int)> &formatLength) const;
+
+    // The data of one stored version, fragments joined and expanded.
+    void expand(const RecordSlot &head, std::vector<uint8_t> &out, size_t limit) const;
+
+private:
+    RecordSlot follow(uint32_t pageNumber, uint16_t line) const;
+
+    const PageFile &m_file;
+    StorageLayout m_layout;
+    const TransactionInventory &m_transactions;
+};
+
+} // namespace ods

@@ -1,0 +1,69 @@
+#pragma once
+
+// Where a relation's records lie: its pointer pages (in sequence), the data
+// pages they list, and the primary record of each line, in storage order.
+
+#include "record_store.h"
+
+#include <cstdint>
+#include <map>
+#include <vector>
+
+namespace ods {
+
+// Pages by their sequence number (pointer pages of a relation, transaction
+// inventory pages) as a list indexed by sequence, 0 where one is missing.
+// Sequences far beyond the number of pages given are damage and left out, so
+// that a damaged number cannot size the list.
+using SequencedPages = std::vector<std::pair<uint32_t, uint32_t>>;   // (sequence, page)
+std::vector<uint32_t> bySequence(const SequencedPages &pages);
+
+class RelationPages {
+public:
+    RelationPages(const RecordStore &store, int relationId, std::vector<uint32_t> pointerPages);
+
+    // RDB$PAGES lists everyone's pointer pages but its own: they are chained
+    // from the one the header names.
+    static std::vector<uint32_t> chainFrom(const PageFile &file, uint32_t first);
+    // For a file whose RDB$PAGES is damaged: every relation's pointer pages,
+    // by sequence, found by looking at every page of the file.
+    static std::map<int, std::vector<uint32_t>> searchPointerPages(const PageFile &file);
+
+    int relationId() const { return m_relationId; }
+    const RecordStore &store() const { return m_store; }
+
+    // Walks the primary records (neither back versions, fragments nor BLOBs).
+    class Cursor {
+    public:
+        // skipDamage: pass over pages that do not parse (the catalogue of a
+        // damaged file is read as far as it can be) instead of failing.
+        explicit Cursor(const RelationPages &pages, bool skipDamage = false)
+            : m_pages(pages), m_skipDamage(skipDamage) {}
+        bool next(RecordSlot &slot);
+
+    private:
+        bool nextDataPage();
+
+        bool nextDataPageSkippingDamage();
+
+        const RelationPages &m_pages;
+        bool m_skipDamage = false;
+        size_t m_pointerIndex = 0;
+        Page m_pointer;
+        size_t m_slotIndex = 0;
+        Page m_data;
+        uint32_t m_dataNumber = 0;
+        unsigned m_line = 0;
+        unsigned m_lines = 0;
+    };
+
+    // The record stored under a record number (as BLOB ids carry it).
+    RecordSlot locate(uint64_t recordNumber) const;
+
+private:
+    const RecordStore &m_store;
+    int m_relationId;
+    std::vector<uint32_t> m_pointerPages;
+};
+
+} // namespace ods

@@ -1,0 +1,54 @@
+#include "transaction_inventory.h"
+
+namespace ods {
+
+namespace {
+constexpr size_t statesOffset = 20;
+constexpr int committedState = 3;
+} // namespace
+
+TransactionInventory::TransactionInventory(const PageFile *file, std::vector<uint32_t> pages,
+                                           uint64_t oldestInteresting, uint64_t nextTransaction)
+    : m_file(file), m_pages(std::move(pages)), m_oldestInteresting(oldestInteresting), m_next(nextTransaction),
+      m_perPage(uint64_t(file->pageSize() - statesOffset) * 4)
+{
+}
+
+TransactionInventory &TransactionInventory::operator=(TransactionInventory &&other) noexcept
+{
+    m_file = other.m_file;
+    m_pages = std::move(other.m_pages);
+    m_oldestInteresting = other.m_oldestInteresting;
+    m_next = other.m_next;
+    m_perPage = other.m_perPage;
+    m_cachedSequence = -1;
+    m_cachedPage.reset();
+    return *this;
+}
+
+bool TransactionInventory::committed(uint64_t transaction) const
+{
+    if (transaction == 0 || transaction < m_oldestInteresting)
+        return true;
+    // The header's "next" transaction is the last one started, not the one
+    // after it: that one may well have committed.
+    if (transaction > m_next)
+        return false;
+    const uint64_t sequence = transaction / m_perPage;
+    if (sequence >= m_pages.size() || m_pages[sequence] == 0)
+        return false;
+    Page page;
+    {
+        const std::lock_guard<std::mutex> lock(m_cacheLock);
+        if (int64_t(sequence) != m_cachedSequence) {
+            m_cachedPage = m_file->page(m_pages[sequence], TransactionPage);
+            m_cachedSequence = int64_t(sequence);
+        }
+        page = m_cachedPage;
+    }
+    const uint64_t index = transaction % m_perPage;
+    const uint8_t byte = (*page)[statesOffset + index / 4];
+    return ((byte >> ((index % 4) * 2)) & 3) == committedState;
+}
+
+} // namespace ods

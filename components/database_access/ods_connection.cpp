@@ -1,0 +1,91 @@
+#include "ods_connection.h"
+
+#include "component_error.h"
+#include "firebird_query.h"
+#include "ods_rows.h"
+#include "rows_recordset.h"
+#include "select_all_query.h"
+
+#include <algorithm>
+
+namespace dbaccess {
+
+namespace {
+
+bool needsEngine(const ods::Relation &relation)
+{
+    return relation.view || std::any_of(relation.columns.begin(), relation.columns.end(),
+                                        [](const ods::Column &column) { return !column.computedSource.isEmpty(); });
+}
+
+} // namespace
+
+// Nothing is ever written and rows are streamed: neither setting changes
+// anything.
+void OdsConnection::setCursorLocation(int)
+{
+}
+
+void OdsConnection::setMode(int)
+{
+}
+
+void OdsConnection::Open(const QString &connectionString)
+{
+    const AttachmentSettings settings = attachmentSettings(connectionString);
+    openFile(settings, inspectLocalFile(settings.database));
+}
+
+void OdsConnection::openFile(const AttachmentSettings &settings, const FileVersion &version)
+{
+    if (m_session)
+        throw components::ComponentError(QStringLiteral("The connection is already open; close it first."));
+    m_session = OdsSession::open(settings, version);
+}
+
+std::shared_ptr<ado::Recordset> OdsConnection::OpenSchema(int schema)
+{
+    if (schema != ado::adSchemaTables)
+        throw components::ComponentError(QStringLiteral("The database catalogue %1 is not available; only the tables "
+                                                        "catalogue (20) is.").arg(schema));
+    auto recordset = std::make_shared<RowsRecordset>();
+    recordset->openOn(catalogueRows(session()));
+    return recordset;
+}
+
+int OdsConnection::state() const
+{
+    return m_session ? ado::adStateOpen : ado::adStateClosed;
+}
+
+void OdsConnection::Close()
+{
+    if (!m_session)
+        throw components::ComponentError(QStringLiteral("The connection is already closed."));
+    m_session->close();
+    m_session.reset();
+}
+
+std::unique_ptr<TableRows> OdsConnection::rowsFor(const QString &query)
+{
+    const auto open = session();
+    const std::optional<QString> table = selectAllTable(query);
+    if (!table)
+        throw components::ComponentError(
+            QStringLiteral("\"%1\" is read by the program's own reader of database files, which reads whole tables "
+                           "only (SELECT * FROM \"<table>\"); it cannot run the query \"%2\".")
+                .arg(open->path(), query));
+    const ods::Relation &relation = open->relation(*table);
+    if (needsEngine(relation))
+        return std::make_unique<FirebirdQuery>(open->engineCopyFor(relation), query);
+    return relationRows(open, relation);
+}
+
+std::shared_ptr<OdsSession> OdsConnection::session() const
+{
+    if (!m_session)
+        throw components::ComponentError(QStringLiteral("The connection to the database is not open."));
+    return m_session;
+}
+
+} // namespace dbaccess

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "database_access.h"
+#include "ods_session.h"
+#include "table_rows.h"
+
+#include <memory>
+
+namespace dbaccess {
+
+// "ADODB.Connection" on the on-disk reader: a local file, opened for
+// reading only. Tables read straight from the file; views and tables with
+// computed columns through the embedded engine on a private modern copy.
+class OdsConnection : public ado::Connection {
+public:
+    void setCursorLocation(int location) override;
+    void setMode(int mode) override;
+    void Open(const QString &connectionString) override;
+    std::shared_ptr<ado::Recordset> OpenSchema(int schema) override;
+    int state() const override;
+    void Close() override;
+
+    // For a file already inspected.
+    void openFile(const AttachmentSettings &settings, const FileVersion &version);
+    // The rows of SELECT * FROM "<table>"; throws for any other query.
+    std::unique_ptr<TableRows> rowsFor(const QString &query);
+
+private:
+    std::shared_ptr<OdsSession> session() const;
+
+    std::shared_ptr<OdsSession> m_session;
+};
+
+} // namespace dbaccess

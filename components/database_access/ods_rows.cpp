@@ -1,0 +1,155 @@
+#include "ods_rows.h"
+
+#include "component_error.h"
+#include "engine_value.h"
+
+#include <QLocale>
+#include <algorithm>
+#include <cstring>
+
+namespace dbaccess {
+
+namespace {
+
+// The bytes a value needs in its layout; a shorter one is a damaged record,
+// not something to read past.
+bool fitsLayout(const EngineColumn &column, QByteArrayView bytes)
+{
+    switch (column.dtype) {
+    case dtypeText: return bytes.size() >= qsizetype(column.length);
+    case dtypeVarying: {
+        if (bytes.size() < 2)
+            return false;
+        std::uint16_t length;
+        std::memcpy(&length, bytes.data(), sizeof length);
+        return bytes.size() >= 2 + qsizetype(length);
+    }
+    case dtypeShort: return bytes.size() >= 2;
+    case dtypeBoolean: return bytes.size() >= 1;
+    case dtypeLong:
+    case dtypeReal:
+    case dtypeSqlDate:
+    case dtypeSqlTime: return bytes.size() >= 4;
+    case dtypeDec128:
+    case dtypeInt128: return bytes.size() >= 16;
+    case dtypeTimestampTz:
+    case dtypeExTimestampTz: return bytes.size() >= 12;
+    case dtypeTimeTz:
+    case dtypeExTimeTz: return bytes.size() >= 6;
+    default: return bytes.size() >= 8;
+    }
+}
+
+class RelationRows : public TableRows {
+public:
+    RelationRows(std::shared_ptr<OdsSession> session, const ods::Relation &relation)
+        : m_session(std::move(session)), m_relation(relation), m_text(QLocale::system())
+    {
+        for (const auto &column : relation.columns) {
+            m_columns.push_back(engineColumn(column.dtype, column.scale, column.subType, column.charset,
+                                             unsigned(column.length)));
+            // The file's own count, where its byte length is not characters
+            // times the set's widest character (metadata names of Firebird 3).
+            if (m_columns.back().characters && column.characterLength > 0)
+                m_columns.back().characters = unsigned(column.characterLength);
+            m_fields.push_back({column.name, adoTypeOf(m_columns.back())});
+        }
+        m_rows = m_session->database().rows(relation);
+        m_blob = [this](QByteArrayView id) { return m_session->database().blob(m_relation, id); };
+    }
+
+    const std::vector<FieldDescription> &fields() const override { return m_fields; }
+    bool connectionOpen() const override { return m_session->isOpen(); }
+
+    bool next() override
+    {
+        m_session->ensureOpen();
+        return m_rows->next();
+    }
+
+    ado::Value value(int field) const override
+    {
+        m_session->ensureOpen();
+        if (m_rows->isNull(field))
+            return std::nullopt;
+        const EngineColumn &column = m_columns[std::size_t(field)];
+        const QByteArrayView bytes = m_rows->value(field);
+        if (!fitsLayout(column, bytes))
+            throw components::ComponentError(QStringLiteral("A record of the table \"%1\" in \"%2\" is damaged: the "
+                                                            "value of its column \"%3\" is cut short.")
+                                                 .arg(m_relation.name, m_session->path(), m_fields[std::size_t(field)].name));
+        return engineValueText(column, reinterpret_cast<const unsigned char *>(bytes.data()), m_text, m_blob);
+    }
+
+    long count() override
+    {
+        m_session->ensureOpen();
+        if (m_count < 0)
+            m_count = long(m_session->database().count(m_relation));
+        return m_count;
+    }
+
+private:
+    std::shared_ptr<OdsSession> m_session;
+    const ods::Relation &m_relation;
+    ValueText m_text;
+    std::vector<EngineColumn> m_columns;
+    std::vector<FieldDescription> m_fields;
+    std::unique_ptr<ods::Rows> m_rows;
+    BlobContent m_blob;
+    long m_count = -1;
+};
+
+class CatalogueRows : public TableRows {
+public:
+    explicit CatalogueRows(std::shared_ptr<OdsSession> session) : m_session(std::move(session))
+    {
+        for (const auto &relation : m_session->database().relations()) {
+            const QString type = relation.system ? QStringLiteral("SYSTEM TABLE")
+                : relation.view                  ? QStringLiteral("VIEW")
+                                                 : QStringLiteral("TABLE");
+            m_entries.push_back({relation.name, type});
+        }
+        // The engine orders by the bytes of the names (UTF-8 for metadata).
+        std::sort(m_entries.begin(), m_entries.end(), [](const Entry &a, const Entry &b) {
+            if (a.type != b.type)
+                return a.type < b.type;
+            return a.name.toUtf8() < b.name.toUtf8();
+        });
+    }
+
+    const std::vector<FieldDescription> &fields() const override { return m_fields; }
+    bool connectionOpen() const override { return m_session->isOpen(); }
+    bool next() override { return ++m_current < m_entries.size(); }
+    ado::Value value(int field) const override
+    {
+        const Entry &entry = m_entries[m_current];
+        return field == 0 ? entry.name : entry.type;
+    }
+    long count() override { return long(m_entries.size()); }
+
+private:
+    struct Entry {
+        QString name;
+        QString type;
+    };
+    std::shared_ptr<OdsSession> m_session;
+    std::vector<Entry> m_entries;
+    std::size_t m_current = std::size_t(-1);
+    const std::vector<FieldDescription> m_fields{{QStringLiteral("TABLE_NAME"), ado::adVarChar},
+                                                 {QStringLiteral("TABLE_TYPE"), ado::adVarChar}};
+};
+
+} // namespace
+
+std::unique_ptr<TableRows> relationRows(std::shared_ptr<OdsSession> session, const ods::Relation &relation)
+{
+    return std::make_unique<RelationRows>(std::move(session), relation);
+}
+
+std::unique_ptr<TableRows> catalogueRows(std::shared_ptr<OdsSession> session)
+{
+    return std::make_unique<CatalogueRows>(std::move(session));
+}
+
+} // namespace dbaccess

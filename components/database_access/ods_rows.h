@@ -1,0 +1,19 @@
+#pragma once
+
+#include "ods_session.h"
+#include "table_rows.h"
+
+#include <memory>
+#include <utility>
+
+namespace dbaccess {
+
+// The stored rows of one relation, read from the file by the reader.
+std::unique_ptr<TableRows> relationRows(std::shared_ptr<OdsSession> session, const ods::Relation &relation);
+
+// The tables catalogue: TABLE_NAME and TABLE_TYPE of every relation, by type
+// ("SYSTEM TABLE" < "TABLE" < "VIEW"), then by name, as the engine path's
+// catalogue query orders them.
+std::unique_ptr<TableRows> catalogueRows(std::shared_ptr<OdsSession> session);
+
+} // namespace dbaccess

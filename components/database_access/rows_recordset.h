@@ -1,0 +1,49 @@
+#pragma once
+
+#include "database_access.h"
+#include "table_rows.h"
+
+#include <memory>
+#include <vector>
+
+namespace dbaccess {
+
+// "ADODB.RecordSet", on rows from whichever source the connection reads.
+// Open positions on the first row; the fields always show the current row.
+class RowsRecordset : public ado::Recordset, private ado::Fields {
+public:
+    RowsRecordset();
+    ~RowsRecordset() override;
+
+    int state() const override;
+    void setCursorLocation(int location) override;
+    void Open(const QString &source, ado::Connection &activeConnection) override;
+    long RecordCount() override;
+    bool Eof() override;
+    void MoveNext() override;
+    ado::Fields &fields() override;
+    void Close() override;
+
+    // For the connections' OpenSchema.
+    void openOn(std::unique_ptr<TableRows> rows);
+
+private:
+    class RowField;
+
+    int count() const override;
+    ado::Field &item(int index) override;
+    ado::Field &item(const QString &name) override;
+
+    void ensureOpen() const;
+    ado::Value currentValue(int field) const;
+
+    std::unique_ptr<TableRows> m_rows;
+    std::vector<std::unique_ptr<RowField>> m_fields;
+    bool m_eof = true;
+};
+
+// The rows a source text names on a connection of this component; throws
+// for a connection of another kind.
+std::unique_ptr<TableRows> openRows(const QString &source, ado::Connection &connection);
+
+} // namespace dbaccess

@@ -1,0 +1,29 @@
+# The on-disk structure reader: against the embedded engine on ODS 12 files,
+# and on real files of every other ODS it reads.
+marrowbeck_test(ods_reader_engine_test
+  SOURCES ods_reader_engine_test.cpp ods_raw_rows.cpp ods_raw_rows.h firebird_scratch_database.cpp firebird_scratch_database.h
+  LIBS marrowbeck_ods_reader marrowbeck_database_access marrowbeck_connection_string fbclient
+  LABELS database firebird ods
+  TIMEOUT 600)
+add_dependencies(ods_reader_engine_test marrowbeck_sample_database)
+
+# The real files of other versions, unpacked into the build tree.
+file(GLOB legacy_archives CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/data/legacy/*.xz)
+set(legacy_files)
+foreach(archive ${legacy_archives})
+  get_filename_component(name ${archive} NAME_WLE)
+  set(unpacked ${CMAKE_CURRENT_BINARY_DIR}/legacy/${name})
+  add_custom_command(OUTPUT ${unpacked}
+    COMMAND ${CMAKE_COMMAND} -E copy ${archive} ${unpacked}.xz
+    COMMAND xz -d -f ${unpacked}.xz
+    DEPENDS ${archive} VERBATIM)
+  list(APPEND legacy_files ${unpacked})
+endforeach()
+add_custom_target(marrowbeck_legacy_databases DEPENDS ${legacy_files})
+marrowbeck_test(ods_reader_legacy_test
+  SOURCES ods_reader_legacy_test.cpp ods_record_codec_test.cpp ods_raw_rows.cpp ods_raw_rows.h firebird_scratch_database.cpp firebird_scratch_database.h
+  LIBS marrowbeck_ods_reader marrowbeck_database_access marrowbeck_connection_string fbclient
+  LABELS database ods
+  TIMEOUT 300)
+target_compile_definitions(ods_reader_legacy_test PRIVATE LEGACY_DATABASES="${CMAKE_CURRENT_BINARY_DIR}/legacy")
+add_dependencies(ods_reader_legacy_test marrowbeck_legacy_databases)
