@@ -87,6 +87,12 @@ void CalcWorksheet::setCells(int row, int column, const QString &text)
     m_document->writeCell(target, row, column, text);
 }
 
+void CalcWorksheet::finishWrites()
+{
+    sheet();
+    m_document->flush();
+}
+
 void CalcWorksheet::Delete()
 {
     const SheetRef &target = sheet();
