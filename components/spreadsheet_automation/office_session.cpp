@@ -2,6 +2,7 @@
 
 #include "component_error.h"
 #include "office_profile.h"
+#include "unshown_offices.h"
 #include "uno_runtime.h"
 
 #include <QDir>
@@ -69,6 +70,7 @@ std::shared_ptr<OfficeSession> OfficeSession::start()
         arguments.prepend(QStringLiteral("--headless"));
     const QString log = profile.folder() + QStringLiteral("/office.log");
     auto process = OfficeProcess::start(officeProgram(), arguments, log);
+    rememberUnshownOffice(process->processId());
     profile.recordOffice(process->processId());
 
     std::shared_ptr<OfficeSession> session(new OfficeSession(std::move(process), display));
@@ -113,8 +115,16 @@ void OfficeSession::connect(const QString &pipeName, const QString &log)
 
 OfficeSession::~OfficeSession()
 {
-    if (!m_handedOver)
+    if (!m_handedOver) {
         close();
+        forgetUnshownOffice(m_process->processId());
+    }
+}
+
+void OfficeSession::handOverToUser()
+{
+    m_handedOver = true;
+    forgetUnshownOffice(m_process->processId());
 }
 
 void OfficeSession::close()
