@@ -181,6 +181,7 @@ QStringList FakeBook::names() const
 
 void registerFakeSpreadsheet(const std::shared_ptr<FakeSpreadsheet> &spreadsheet)
 {
+    components::Registry::instance().registerPreparation(excel::ApplicationClass, {});
     components::Registry::instance().registerFactory(excel::ApplicationClass, [spreadsheet]() -> std::shared_ptr<components::Object> {
         if (spreadsheet->fails(QStringLiteral("create")))
             return nullptr;
