@@ -188,7 +188,10 @@ ExportRun::DistinctName ExportRun::distinctName(const QString &base, int firstNu
     DistinctName result{firstNumber == 1 ? base : Excel1::numberedCandidate(base, firstNumber),
                         firstNumber == 1 ? 0 : firstNumber};
     int n = firstNumber;
-    p.whileLoop(stepNumber, [&] { return !spreadsheetStopped && watchSpreadsheet([&] { return takenByAnotherSheet(result.name); }); }, [&] {
+    const auto taken = [&] {
+        return !spreadsheetStopped && watchSpreadsheet([&] { return takenByAnotherSheet(result.name); });
+    };
+    p.whileLoop(stepNumber, taken, [&] {
         p.step(stepNumber + 2, [&] { result = {Excel1::numberedCandidate(base, n), n}; });
         p.step(stepNumber + 4, [&] { ++n; });
         return true;
