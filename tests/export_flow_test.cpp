@@ -1,6 +1,7 @@
 #include "form1.h"
 #include "form2.h"
 #include "platform.h"
+#include "qstring_printer.h"
 #include "window_fixture.h"
 
 #include <QMouseEvent>
