@@ -69,8 +69,11 @@ std::shared_ptr<OfficeSession> OfficeSession::start()
     if (!display)
         arguments.prepend(QStringLiteral("--headless"));
     const QString log = profile.folder() + QStringLiteral("/office.log");
-    auto process = OfficeProcess::start(officeProgram(), arguments, log);
-    rememberUnshownOffice(process->processId());
+    std::unique_ptr<OfficeProcess> process;
+    startListedOffice([&] {
+        process = OfficeProcess::start(officeProgram(), arguments, log);
+        return process->processId();
+    });
     profile.recordOffice(process->processId());
 
     std::shared_ptr<OfficeSession> session(new OfficeSession(std::move(process), display));

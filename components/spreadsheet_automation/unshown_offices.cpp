@@ -1,5 +1,7 @@
 #include "unshown_offices.h"
 
+#include "component_error.h"
+
 #include <csignal>
 #include <cstdlib>
 #include <mutex>
@@ -12,6 +14,7 @@ namespace {
 struct UnshownOffices {
     std::mutex mutex;
     std::set<qint64> processGroups;
+    bool programEnding = false;
 };
 
 UnshownOffices &unshownOffices()
@@ -26,6 +29,7 @@ void endUnshownOffices()
 {
     UnshownOffices &offices = unshownOffices();
     std::lock_guard lock(offices.mutex);
+    offices.programEnding = true;
     for (const qint64 group : offices.processGroups)
         ::kill(-pid_t(group), SIGKILL);
     offices.processGroups.clear();
@@ -33,7 +37,7 @@ void endUnshownOffices()
 
 } // namespace
 
-void rememberUnshownOffice(qint64 processGroup)
+void startListedOffice(const std::function<qint64()> &start)
 {
     static std::once_flag installed;
     std::call_once(installed, [] {
@@ -45,7 +49,9 @@ void rememberUnshownOffice(qint64 processGroup)
     });
     UnshownOffices &offices = unshownOffices();
     std::lock_guard lock(offices.mutex);
-    offices.processGroups.insert(processGroup);
+    if (offices.programEnding)
+        throw components::ComponentError(QStringLiteral("LibreOffice Calc is not started: the program is ending."));
+    offices.processGroups.insert(start());
 }
 
 void forgetUnshownOffice(qint64 processGroup)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QtGlobal>
+#include <functional>
 
 namespace calc {
 
@@ -11,7 +12,12 @@ namespace calc {
 // runs in a session of its own and would otherwise stay behind for ever.
 // An office leaves the list once a workbook of it has been shown: it is
 // the user's then.
-void rememberUnshownOffice(qint64 processGroup);
+//
+// start() starts an office and returns its process group; it runs under the
+// list's lock, so an office started on another thread while the program
+// ends is either ended with it or never started (then this throws
+// components::ComponentError).
+void startListedOffice(const std::function<qint64()> &start);
 void forgetUnshownOffice(qint64 processGroup);
 
 } // namespace calc
