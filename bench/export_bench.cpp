@@ -5,11 +5,13 @@
 // with message boxes answered by a recording service. Beside it, from the
 // same run: Calc's own bulk ingest of the same texts, made beforehand, into
 // an office of its own (the best of two block sizes), and the ratio of the
-// two; the export should take at most 1.4 times Calc's ingest. Our peak
+// two; the export should take at most 1.4 times Calc's ingest. Export and
+// ingest take turns for a few rounds and the median ratio is the figure, so
+// a spell of load from elsewhere on the machine moves it less. Our peak
 // memory should hardly grow with the row count (run once with 10000 and
 // once with 1000000 rows).
 //
-// export_bench [rows]
+// export_bench [rows] [rounds]
 
 #include "calc_direct_write.h"
 #include "calc_inspection.h"
@@ -31,6 +33,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <sys/resource.h>
@@ -148,6 +151,7 @@ int main(int argc, char **argv)
     qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toLocal8Bit());
     QApplication app(argc, argv);
     const int rows = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 100000;
+    const int rounds = argc > 2 ? std::max(1, QString::fromLocal8Bit(argv[2]).toInt()) : 3;
 
     const QString file = home.filePath(QStringLiteral("bench.fdb"));
     if (!createTable(file, rows))
@@ -172,46 +176,70 @@ int main(int argc, char **argv)
     connection.Text1->setText(file);
     connection.Text7->setText(QStringLiteral("SYSDBA"));
     connection.Text2->setText(QString());
-    connection.PushButton2_Click();
     Form2 &window = form2();
-    window.PushButton8_Click();
     constexpr int userPauseMs = 3000;
-    pause(userPauseMs);
-    const double peakBefore = peakMegabytes();
+    std::vector<double> ratios;
+    double peakBefore = 0;
+    double peakAfter = 0;
+    std::vector<std::vector<QString>> texts;
+    for (int round = 1; round <= rounds; ++round) {
+        // "< Back" and "Next >" as a user does between exports: the table
+        // window opens again, with the office started ahead of "Finish".
+        window.PushButton2_Click();
+        connection.PushButton2_Click();
+        window.PushButton8_Click();
+        pause(userPauseMs);
+        boxes->shown.clear();
+        if (round == 1)
+            peakBefore = peakMegabytes();
+        QElapsedTimer timer;
+        const double cpuBefore = cpuSeconds();
+        timer.start();
+        window.PushButton5_Click();
+        const double exportSeconds = timer.nsecsElapsed() / 1e9;
+        const double exportCpu = cpuSeconds() - cpuBefore;
+        if (round == 1)
+            peakAfter = peakMegabytes();
+        if (boxes->prompts() != std::vector<QString>{QStringLiteral("Done.")}) {
+            for (const auto &prompt : boxes->prompts())
+                print(QStringLiteral("Message: ") + prompt);
+            return 1;
+        }
+        for (const auto &application : applications)
+            endOffice(*application);
+        applications.clear();
 
-    QElapsedTimer timer;
-    const double cpuBefore = cpuSeconds();
-    timer.start();
-    window.PushButton5_Click();
-    const double exportSeconds = timer.nsecsElapsed() / 1e9;
-    const double exportCpu = cpuSeconds() - cpuBefore;
-    const double peakAfter = peakMegabytes();
-    if (boxes->prompts() != std::vector<QString>{QStringLiteral("Done.")}) {
-        for (const auto &prompt : boxes->prompts())
-            print(QStringLiteral("Message: ") + prompt);
-        return 1;
+        // Calc's own ingest of the same cells into new workbooks of a new office.
+        if (texts.empty())
+            texts = tableTexts(FireBird::currentConnectionString());
+        auto office = components::create<excel::Application>(excel::ApplicationClass);
+        QStringList ingests;
+        double ingestSeconds = 0;
+        for (const int blockRows : {1000, 65536 / columns}) {
+            const QString sheetName = office->workbooks().Add()->ActiveSheet()->Name();
+            const auto ingest = spreadsheet_bench::ingestPremadeInBlocks(*office, sheetName, texts, blockRows);
+            ingests << QStringLiteral("%1 s in %2-row blocks").arg(ingest.seconds, 0, 'f', 2).arg(blockRows);
+            ingestSeconds = ingestSeconds > 0 ? std::min(ingestSeconds, ingest.seconds) : ingest.seconds;
+        }
+        endOffice(*office);
+        applications.clear();
+        ratios.push_back(exportSeconds / ingestSeconds);
+        print(QStringLiteral("round %1: export %2 s (our processor time %3 s); Calc's ingest %4; ratio %5")
+                  .arg(round)
+                  .arg(exportSeconds, 0, 'f', 2)
+                  .arg(exportCpu, 0, 'f', 2)
+                  .arg(ingests.join(QStringLiteral(", ")))
+                  .arg(ratios.back(), 0, 'f', 2));
     }
-    for (const auto &application : applications)
-        endOffice(*application);
 
-    // Calc's own ingest of the same cells into a new workbook of a new office.
-    const auto texts = tableTexts(FireBird::currentConnectionString());
-    auto office = components::create<excel::Application>(excel::ApplicationClass);
-    double ingestSeconds = 0;
-    for (const int blockRows : {1000, 65536 / columns}) {
-        const QString sheetName = office->workbooks().Add()->ActiveSheet()->Name();
-        const auto ingest = spreadsheet_bench::ingestPremadeInBlocks(*office, sheetName, texts, blockRows);
-        print(QStringLiteral("Calc's bulk ingest, %1-row blocks: %2 s").arg(blockRows).arg(ingest.seconds, 0, 'f', 2));
-        ingestSeconds = ingestSeconds > 0 ? std::min(ingestSeconds, ingest.seconds) : ingest.seconds;
-    }
-    endOffice(*office);
-
-    print(QStringLiteral("export, \"Finish\" to \"Done.\":  %1 s (\"Finish\" pressed %2 s after the table window opened)")
-              .arg(exportSeconds, 0, 'f', 2).arg(userPauseMs / 1000));
-    print(QStringLiteral("  our process's processor time: %1 s").arg(exportCpu, 0, 'f', 2));
-    print(QStringLiteral("Calc's bulk ingest, the best:  %1 s").arg(ingestSeconds, 0, 'f', 2));
-    print(QStringLiteral("export / Calc's ingest:         %1 (target <= 1.4)").arg(exportSeconds / ingestSeconds, 0, 'f', 2));
-    print(QStringLiteral("peak memory of this process:    %1 MB before the export, %2 MB after").arg(number(peakBefore), number(peakAfter)));
+    std::sort(ratios.begin(), ratios.end());
+    print(QStringLiteral("export (\"Finish\" pressed %1 s after the table window opened, until \"Done.\") / Calc's best "
+                         "ingest: median %2 over %3 rounds (target <= 1.4)")
+              .arg(userPauseMs / 1000)
+              .arg(ratios[ratios.size() / 2], 0, 'f', 2)
+              .arg(rounds));
+    print(QStringLiteral("peak memory of this process: %1 MB before the first export, %2 MB after it")
+              .arg(number(peakBefore), number(peakAfter)));
 
     std::fflush(stdout);
     std::quick_exit(0);
