@@ -44,6 +44,38 @@ WriteRate writeDirectInBlocks(const excel::Application &application, const QStri
     return {static_cast<long long>(rows) * columns, timer.nsecsElapsed() / 1e9};
 }
 
+WriteRate ingestPremadeInBlocks(const excel::Application &application, const QString &sheetName,
+                                const std::vector<std::vector<QString>> &rows, int blockRows)
+{
+    const calc::SheetRef sheet = sheetNamed(application, sheetName);
+    const int columns = int(rows.front().size());
+    std::vector<css::uno::Sequence<css::uno::Sequence<css::uno::Any>>> blocks;
+    for (std::size_t first = 0; first < rows.size(); first += std::size_t(blockRows)) {
+        const int count = int(std::min<std::size_t>(std::size_t(blockRows), rows.size() - first));
+        css::uno::Sequence<css::uno::Sequence<css::uno::Any>> block(count);
+        auto *blockRowsData = block.getArray();
+        for (int r = 0; r < count; ++r) {
+            css::uno::Sequence<css::uno::Any> cells(columns);
+            auto *cellData = cells.getArray();
+            for (int c = 0; c < columns; ++c)
+                cellData[c] <<= calc::toOUString(rows[first + std::size_t(r)][std::size_t(c)]);
+            blockRowsData[r] = std::move(cells);
+        }
+        blocks.push_back(std::move(block));
+    }
+    QElapsedTimer timer;
+    timer.start();
+    int firstRow = 0;
+    for (const auto &block : blocks) {
+        const css::uno::Reference<css::sheet::XCellRangeData> range(
+            sheet->getCellRangeByPosition(0, firstRow, columns - 1, firstRow + block.getLength() - 1),
+            css::uno::UNO_QUERY_THROW);
+        range->setDataArray(block);
+        firstRow += block.getLength();
+    }
+    return {static_cast<long long>(rows.size()) * columns, timer.nsecsElapsed() / 1e9};
+}
+
 WriteRate writeDirectCellByCell(const excel::Application &application, const QString &sheetName, int rows,
                                 int columns)
 {

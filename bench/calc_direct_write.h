@@ -6,12 +6,20 @@
 #include "spreadsheet_automation.h"
 #include "spreadsheet_write_rate.h"
 
+#include <vector>
+
 namespace spreadsheet_bench {
 
 // One bulk call per block of blockRows rows into the application's last
 // workbook's sheet of that name.
 WriteRate writeDirectInBlocks(const excel::Application &application, const QString &sheetName, int rows,
                               int columns, int blockRows);
+
+// Calc taking in texts made beforehand: every block of blockRows rows is
+// turned into the call's own values before the clock starts, so only the
+// bulk calls are timed. The rows go into the sheet from its first row on.
+WriteRate ingestPremadeInBlocks(const excel::Application &application, const QString &sheetName,
+                                const std::vector<std::vector<QString>> &rows, int blockRows);
 
 // One call per cell, as a naive automation client writes.
 WriteRate writeDirectCellByCell(const excel::Application &application, const QString &sheetName, int rows,

@@ -18,4 +18,11 @@ private:
     QString m_description;
 };
 
+// The component itself has stopped (its process is gone): no later call to
+// any of its objects can succeed.
+class ComponentStopped : public ComponentError {
+public:
+    using ComponentError::ComponentError;
+};
+
 } // namespace components

@@ -13,6 +13,23 @@ void Registry::registerFactory(const QString &name, Factory factory)
     m_factories[name] = std::move(factory);
 }
 
+void Registry::registerPreparation(const QString &name, std::function<void()> preparation)
+{
+    m_preparations[name] = std::move(preparation);
+}
+
+void Registry::prepare(const QString &name) const
+{
+    const auto it = m_preparations.find(name);
+    if (it == m_preparations.end() || !it->second)
+        return;
+    try {
+        it->second();
+    } catch (...) {
+        // Only a head start is lost: the creation itself reports the fault.
+    }
+}
+
 Registry::Factory Registry::factory(const QString &name) const
 {
     const auto it = m_factories.find(name);

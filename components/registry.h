@@ -26,6 +26,10 @@ public:
     static Registry &instance();
 
     void registerFactory(const QString &name, Factory factory);
+    // Work that makes a later creation by that name quicker (starting the
+    // application ahead of need); run by prepare(), which never fails.
+    void registerPreparation(const QString &name, std::function<void()> preparation);
+    void prepare(const QString &name) const;
     // The factory registered under the name, or an empty one.
     Factory factory(const QString &name) const;
 
@@ -42,6 +46,7 @@ public:
 
 private:
     std::map<QString, Factory> m_factories;
+    std::map<QString, std::function<void()>> m_preparations;
 };
 
 // The object a step works on. A component that could not be created left

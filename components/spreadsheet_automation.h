@@ -2,7 +2,8 @@
 
 // The Excel-shaped spreadsheet automation objects the export writes through.
 // Created by name through the registry: "Excel.Application". Every member may
-// throw components::ComponentError.
+// throw components::ComponentError, components::ComponentStopped once the
+// spreadsheet application has stopped.
 
 #include "component_error.h"
 #include "registry.h"
@@ -25,6 +26,10 @@ public:
     virtual void setName(const QString &name) = 0;
     // Row and column from 1; the value is always literal text.
     virtual void setCells(int row, int column, const QString &text) = 0;
+    // Cells may be written on the way to the sheet: returns once every cell
+    // written so far is in it, and a write that failed on its way fails here
+    // rather than in a later call.
+    virtual void finishWrites() = 0;
     virtual Columns &columns() = 0;
     virtual void Delete() = 0;
 };

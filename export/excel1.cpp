@@ -23,10 +23,22 @@ bool endsWithDigit(const QString &text)
 
 QString CleanSheetName(const QString &name)
 {
-    QString cleaned = name;
-    cleaned.remove(QLatin1Char('['));
-    cleaned.remove(QLatin1Char(']'));
-    return leftWhole(cleaned, 30);
+    QString cleaned;
+    cleaned.reserve(name.size());
+    for (const QChar c : name) {
+        if (c == u'[' || c == u']')
+            continue;
+        // Separators become "_", so "SALES/2021" keeps its two parts apart.
+        cleaned += QStringView(u"\\/?*:").contains(c) ? QChar(u'_') : c;
+    }
+    // Calc and the saved formats refuse a name that begins or ends with an
+    // apostrophe; the cut to 30 can leave one at the end, so trim after it.
+    cleaned = leftWhole(cleaned, 30);
+    while (cleaned.startsWith(u'\''))
+        cleaned.remove(0, 1);
+    while (cleaned.endsWith(u'\''))
+        cleaned.chop(1);
+    return cleaned.isEmpty() ? unnamedSheetWord : cleaned;
 }
 
 QString numberedCandidate(const QString &base, int n)

@@ -11,8 +11,13 @@ namespace Excel1 {
 inline constexpr int worksheetRowLimit = 1048576;
 inline constexpr int worksheetColumnLimit = 16384;
 
-// Removes every '[' and ']' and keeps the first 30 characters, never half
-// of one.
+// The name a table whose name leaves nothing to show gets.
+inline const QString unnamedSheetWord = QStringLiteral("Table");
+
+// A name every worksheet can hold: every '[' and ']' removed, each of
+// \ / ? * : replaced by '_', the first 30 characters kept (never half of
+// one), apostrophes at either end dropped; unnamedSheetWord when nothing is
+// left.
 QString CleanSheetName(const QString &name);
 
 // The candidate for numbering n (1 and up) of a base name: the base cut short

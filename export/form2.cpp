@@ -7,6 +7,7 @@
 #include "guarded_procedure.h"
 #include "main_module.h"
 #include "platform.h"
+#include "spreadsheet_automation.h"
 #include "table_export.h"
 #include "window_styling.h"
 
@@ -96,6 +97,14 @@ void Form2::closeEvent(QCloseEvent *event)
     frame::End();
     // Only a test's terminator returns; the window then stays as it was.
     event->ignore();
+}
+
+void Form2::showEvent(QShowEvent *event)
+{
+    // The spreadsheet application starts while the user ticks tables, so
+    // that "Finish" does not wait for it.
+    components::Registry::instance().prepare(excel::ApplicationClass);
+    QWidget::showEvent(event);
 }
 
 Form2 &form2()

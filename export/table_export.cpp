@@ -33,16 +33,51 @@ struct ExportRun {
     std::shared_ptr<excel::Workbook> workbook;
     std::shared_ptr<excel::Worksheet> sheet;
     bool firstSheet = false;
+    // Once the spreadsheet application has stopped nothing more can be
+    // written: its steps are skipped without further reports.
+    bool spreadsheetStopped = false;
+
+    template <class Work>
+    auto watchSpreadsheet(Work &&work) -> decltype(work());
+    template <class Action>
+    bool sheetStep(int number, Action &&action);
 
     void run();
     bool prepareWorkbook();
     bool exportEntry(int i, int entries);
     bool writeTable(const QString &sheetCandidate);
-    void nameSheet(const QString &candidate, int stepNumber);
-    QString distinctCandidate(const QString &base, int firstNumber, int stepNumber);
+    // A worksheet name and the number it took (0: none).
+    struct DistinctName {
+        QString name;
+        int number = 0;
+    };
+    void nameSheet(const QString &name, int stepNumber);
+    DistinctName distinctName(const QString &base, int firstNumber, int stepNumber);
+    bool takenByAnotherSheet(const QString &name);
+    bool takeSheet();
     bool startContinuationSheet(const QString &sheetCandidate, int part, int fields);
+    bool finishWrites(int stepNumber);
     void finish();
 };
+
+template <class Work>
+auto ExportRun::watchSpreadsheet(Work &&work) -> decltype(work())
+{
+    try {
+        return work();
+    } catch (const components::ComponentStopped &) {
+        spreadsheetStopped = true;
+        throw;
+    }
+}
+
+template <class Action>
+bool ExportRun::sheetStep(int number, Action &&action)
+{
+    if (spreadsheetStopped)
+        return false;
+    return p.step(number, [&] { watchSpreadsheet(action); });
+}
 
 void ExportRun::run()
 {
@@ -64,15 +99,17 @@ void ExportRun::run()
             p.step(124, [&] { firstSheet = true; });
             const std::optional<int> entries = p.value<int>(126, [&] { return window.ListView1->topLevelItemCount(); });
             for (int i = 1; entries && i <= *entries; ++i) {
-                if (!exportEntry(i, *entries))
+                if (!exportEntry(i, *entries) || spreadsheetStopped)
                     break;
             }
             p.forgetReports();
             p.setSubject(QString());
-            p.step(208, [&] { workbook->ActiveSheet()->columns().AutoFit(); });
-            p.step(210, [&] { application->setVisible(true); });
+            sheetStep(208, [&] { workbook->ActiveSheet()->columns().AutoFit(); });
+            sheetStep(210, [&] { application->setVisible(true); });
             finish();
-            p.step(224, [] { frame::MsgBox(QStringLiteral("Done."), frame::vbOKOnly); });
+            // The workbook went with the application: nothing was done.
+            if (!spreadsheetStopped)
+                p.step(224, [] { frame::MsgBox(QStringLiteral("Done."), frame::vbOKOnly); });
         } else {
             finish();
         }
@@ -92,9 +129,9 @@ bool ExportRun::prepareWorkbook()
         return false;
     if (!p.step(118, [&] { workbook = application->workbooks().Add(); }))
         return false;
-    p.whileLoop(120, [&] { return workbook->worksheets().count() > 1; }, [&] {
+    p.whileLoop(120, [&] { return watchSpreadsheet([&] { return workbook->worksheets().count() > 1; }); }, [&] {
         // A sheet that cannot be deleted would be tried for ever.
-        return p.step(122, [&] {
+        return sheetStep(122, [&] {
             excel::Worksheets &sheets = workbook->worksheets();
             sheets.item(sheets.count())->Delete();
         });
@@ -138,53 +175,86 @@ bool ExportRun::exportEntry(int i, int entries)
     // A table whose query fails has nothing to write: one report, next table.
     if (!p.step(140, [&] { recordset->Open(selectAllQuery(currentName), *connection); }))
         return true;
-    if (p.test(142, [&] { return firstSheet; })) {
-        p.step(144, [&] { sheet = workbook->ActiveSheet(); });
-        p.step(146, [&] { firstSheet = false; });
-    } else {
-        p.step(148, [&] { sheet = workbook->worksheets().Add(); });
-    }
-    if (p.test(150, [&] { return currentName.size() > 31; })) {
+    if (!takeSheet())
+        return true;
+    // Every table gets a worksheet name of its own that shows which table
+    // it is: the cleaned name, numbered while another worksheet has it.
+    // Only a long name's shortened (and numbered) form replaces the name the
+    // progress texts show.
+    const bool longName = p.test(150, [&] { return currentName.size() > 31; });
+    QString base;
+    if (longName) {
         p.step(152, [&] { currentName = currentName.left(30); });
-        QString base;
         p.step(154, [&] { base = currentName.left(30); });
-        currentName = distinctCandidate(base, 1, 158);
     }
-    nameSheet(currentName, 164);
+    const DistinctName sheetName = distinctName(Excel1::CleanSheetName(longName ? base : currentName), 1, 158);
+    if (longName && sheetName.number > 0)
+        currentName = Excel1::numberedCandidate(base, sheetName.number);
+    nameSheet(sheetName.name, 164);
     writeTable(currentName);
     return true;
 }
 
-// Numbers the base until its cleaned form names no worksheet yet. Each
-// candidate keeps within 30 characters, so the name the sheet gets is the
-// candidate itself and two long names never end on one worksheet name.
-QString ExportRun::distinctCandidate(const QString &base, int firstNumber, int stepNumber)
+// A table without a worksheet of its own is not written: it would go over
+// the previous table's.
+bool ExportRun::takeSheet()
 {
-    QString candidate = firstNumber == 1 ? base : Excel1::numberedCandidate(base, firstNumber);
+    if (p.test(142, [&] { return firstSheet; })) {
+        const bool taken = sheetStep(144, [&] { sheet = workbook->ActiveSheet(); });
+        p.step(146, [&] { firstSheet = false; });
+        return taken;
+    }
+    return sheetStep(148, [&] { sheet = workbook->worksheets().Add(); });
+}
+
+// Numbers the cleaned base until it names no other worksheet. Each candidate
+// keeps within 30 characters and survives cleaning whole, so the name the
+// sheet gets is the candidate itself and two tables never end on one name.
+ExportRun::DistinctName ExportRun::distinctName(const QString &base, int firstNumber, int stepNumber)
+{
+    DistinctName result{firstNumber == 1 ? base : Excel1::numberedCandidate(base, firstNumber),
+                        firstNumber == 1 ? 0 : firstNumber};
     int n = firstNumber;
-    p.whileLoop(stepNumber, [&] { return SheetExists(Excel1::CleanSheetName(candidate), *workbook); }, [&] {
-        p.step(stepNumber + 2, [&] { candidate = Excel1::numberedCandidate(base, n); });
+    const auto taken = [&] {
+        return !spreadsheetStopped && watchSpreadsheet([&] { return takenByAnotherSheet(result.name); });
+    };
+    p.whileLoop(stepNumber, taken, [&] {
+        p.step(stepNumber + 2, [&] { result = {Excel1::numberedCandidate(base, n), n}; });
         p.step(stepNumber + 4, [&] { ++n; });
         return true;
     });
-    return candidate;
+    return result;
 }
 
-void ExportRun::nameSheet(const QString &candidate, int stepNumber)
+// The new worksheet's own name ("Sheet2") does not keep a table of that name
+// from it.
+bool ExportRun::takenByAnotherSheet(const QString &name)
 {
-    p.step(stepNumber, [&] { sheet->setName(Excel1::CleanSheetName(candidate)); });
+    return sheet->Name().compare(name, Qt::CaseInsensitive) != 0 && SheetExists(name, *workbook);
+}
+
+void ExportRun::nameSheet(const QString &name, int stepNumber)
+{
+    sheetStep(stepNumber, [&] { sheet->setName(name); });
 }
 
 bool ExportRun::startContinuationSheet(const QString &sheetCandidate, int part, int fields)
 {
-    if (!p.step(148, [&] { sheet = workbook->worksheets().Add(); }))
+    if (!finishWrites(198) || !sheetStep(148, [&] { sheet = workbook->worksheets().Add(); }))
         return false;
-    nameSheet(distinctCandidate(sheetCandidate.left(30), part, 158), 164);
+    nameSheet(distinctName(Excel1::CleanSheetName(sheetCandidate), part, 158).name, 164);
     for (int f = 0; f < fields; ++f) {
-        if (!p.step(178, [&] { sheet->setCells(1, f + 1, (*recordset)[f].Name()); }))
+        if (!sheetStep(178, [&] { sheet->setCells(1, f + 1, (*recordset)[f].Name()); }))
             return false;
     }
     return true;
+}
+
+// Cells go to the office in blocks: a block that failed is reported here, as
+// the write it was, and never by the next table's first call.
+bool ExportRun::finishWrites(int stepNumber)
+{
+    return sheetStep(stepNumber, [&] { sheet->finishWrites(); });
 }
 
 bool ExportRun::writeTable(const QString &sheetCandidate)
@@ -196,16 +266,16 @@ bool ExportRun::writeTable(const QString &sheetCandidate)
     const std::optional<int> F = p.value<int>(174, [&] { return recordset->fields().count(); });
     if (!F)
         return false;
-    for (int f = 0; f < *F; ++f) {
+    for (int f = 0; f < *F && !spreadsheetStopped; ++f) {
         p.step(176, [] { frame::DoEvents(); });
-        p.step(178, [&] { sheet->setCells(1, f + 1, (*recordset)[f].Name()); });
+        sheetStep(178, [&] { sheet->setCells(1, f + 1, (*recordset)[f].Name()); });
     }
     // A table with more records than a worksheet holds goes on over further
     // worksheets, each with its own header row, so no record is lost.
     const int recordsPerSheet = Excel1::worksheetRowLimit - 1;
     int sheetRow = 1;
     int part = 1;
-    for (int r = 1; r <= N; ++r) {
+    for (int r = 1; r <= N && !spreadsheetStopped; ++r) {
         p.step(184, [] { frame::DoEvents(); });
         p.step(186, [&] {
             window.ProgressBar1->setText([sheetCandidate, r, N] { return rowProgressText(sheetCandidate, r, N); });
@@ -231,9 +301,9 @@ bool ExportRun::writeTable(const QString &sheetCandidate)
                     field = &(*recordset)[f];
                     return field->Type() == ado::adLongVarBinary;
                 }))
-                p.step(196, [&] { sheet->setCells(sheetRow, f + 1, binaryPlaceholder); });
+                sheetStep(196, [&] { sheet->setCells(sheetRow, f + 1, binaryPlaceholder); });
             else
-                p.step(198, [&] { sheet->setCells(sheetRow, f + 1, Main::NullToDefault(field->value(), QString())); });
+                sheetStep(198, [&] { sheet->setCells(sheetRow, f + 1, Main::NullToDefault(field->value(), QString())); });
         }
         // A record set that cannot move on still holds the row it read
         // last: going on would write that row again into every later row
@@ -242,7 +312,7 @@ bool ExportRun::writeTable(const QString &sheetCandidate)
         if (!p.step(202, [&] { recordset->MoveNext(); }))
             return false;
     }
-    return true;
+    return finishWrites(N > 0 ? 198 : 178);
 }
 
 void ExportRun::finish()

@@ -37,7 +37,12 @@ void LiteralProgressBar::setText(const QString &text)
 void LiteralProgressBar::setText(std::function<QString()> makeText)
 {
     m_makeText = std::move(makeText);
-    update();
+    // A repaint already asked for shows the newest text when it comes;
+    // asking again, once a cell, costs Qt more than the cell costs us.
+    if (!m_repaintRequested) {
+        m_repaintRequested = true;
+        update();
+    }
 }
 
 void LiteralProgressBar::setPercent(double percent)
@@ -47,6 +52,7 @@ void LiteralProgressBar::setPercent(double percent)
 
 void LiteralProgressBar::paintEvent(QPaintEvent *)
 {
+    m_repaintRequested = false;
     QStylePainter painter(this);
     QStyleOptionProgressBar option;
     initStyleOption(&option);

@@ -27,6 +27,7 @@ protected:
 private:
     mutable QString m_text = QStringLiteral("Progress Bar");
     mutable std::function<QString()> m_makeText;
+    bool m_repaintRequested = false;
 };
 
 } // namespace frame

@@ -1,7 +1,7 @@
-// Worksheet names made from table names: CleanSheetName's promise (no
-// brackets, at most 30 characters, no character cut in half), numbered
-// candidates that stay distinct and survive cleaning whole, and the refusal
-// rules on any name.
+// Worksheet names made from table names: CleanSheetName's promise (a name
+// every worksheet can hold, at most 30 characters, no character cut in half,
+// names that need no cleaning kept), numbered candidates that stay distinct
+// and survive cleaning whole, and the refusal rules on any name.
 
 #include "excel1.h"
 #include "fuzz_input.h"
@@ -18,9 +18,15 @@ int numberFrom(const std::uint8_t *bytes)
     return 1 + int(raw % std::uint32_t(limits[bytes[0] % 5]));
 }
 
-bool hasBracket(const QString &text)
+// Characters a worksheet name cannot hold, or an apostrophe that a cut may
+// leave at an end.
+bool needsCleaning(const QString &text)
 {
-    return text.contains(u'[') || text.contains(u']');
+    for (const QChar c : text) {
+        if (QStringView(u"[]\\/?*:'").contains(c))
+            return true;
+    }
+    return text.isEmpty();
 }
 
 } // namespace
@@ -35,29 +41,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const QString &name = parts[0];
 
     const QString cleaned = Excel1::CleanSheetName(name);
-    if (hasBracket(cleaned) || cleaned.size() > 30)
-        fuzz::fail("CleanSheetName kept a bracket or more than 30 characters", name, cleaned);
+    if (!calc::sheetNameRefusal(cleaned, {}).isEmpty() || cleaned.size() > 30)
+        fuzz::fail("CleanSheetName gave a name a worksheet cannot hold", name, cleaned);
     if (fuzz::isValidUtf16(name) && !fuzz::isValidUtf16(cleaned))
         fuzz::fail("CleanSheetName cut a character in half", name, cleaned);
-    QString unbracketed = name;
-    unbracketed.remove(u'[').remove(u']');
-    if (!unbracketed.startsWith(cleaned) || cleaned.size() < qMin<qsizetype>(unbracketed.size(), 30) - 1)
-        fuzz::fail("CleanSheetName dropped more than the brackets and the tail", name, cleaned);
+    // A name of half a character alone leaves nothing but the fixed word.
+    if (!needsCleaning(name) && cleaned != Excel1::unnamedSheetWord
+        && (!name.startsWith(cleaned) || cleaned.size() < qMin<qsizetype>(name.size(), 30) - 1))
+        fuzz::fail("CleanSheetName changed a name that needed no cleaning beyond the tail", name, cleaned);
 
-    if (!hasBracket(name)) {
-        const QString first = Excel1::numberedCandidate(name, n1);
-        const QString second = Excel1::numberedCandidate(name, n2);
-        for (const auto &[candidate, n] : {std::pair{first, n1}, std::pair{second, n2}}) {
-            if (candidate.size() > 30 || Excel1::CleanSheetName(candidate) != candidate)
-                fuzz::fail("a numbered candidate does not survive cleaning whole", name, candidate);
-            if (!candidate.endsWith(QString::number(n)))
-                fuzz::fail("a numbered candidate lost its number", name, candidate);
-            if (fuzz::isValidUtf16(name) && !fuzz::isValidUtf16(candidate))
-                fuzz::fail("a numbered candidate cut a character in half", name, candidate);
-        }
-        if (n1 != n2 && first == second)
-            fuzz::fail("two numbers gave one worksheet name", name, first + u' ' + QString::number(n1) + u'/' + QString::number(n2));
+    const QString first = Excel1::numberedCandidate(cleaned, n1);
+    const QString second = Excel1::numberedCandidate(cleaned, n2);
+    for (const auto &[candidate, n] : {std::pair{first, n1}, std::pair{second, n2}}) {
+        if (candidate.size() > 30 || Excel1::CleanSheetName(candidate) != candidate)
+            fuzz::fail("a numbered candidate does not survive cleaning whole", name, candidate);
+        if (!candidate.endsWith(QString::number(n)))
+            fuzz::fail("a numbered candidate lost its number", name, candidate);
+        if (fuzz::isValidUtf16(name) && !fuzz::isValidUtf16(candidate))
+            fuzz::fail("a numbered candidate cut a character in half", name, candidate);
     }
+    if (n1 != n2 && first == second)
+        fuzz::fail("two numbers gave one worksheet name", name, first + u' ' + QString::number(n1) + u'/' + QString::number(n2));
 
     const QStringList others = parts.mid(1);
     for (const QString &candidate : {name, cleaned}) {

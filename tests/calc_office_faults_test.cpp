@@ -3,9 +3,12 @@
 
 #include "calc_test_office.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace {
 
@@ -88,6 +91,37 @@ TEST(CalcOfficeFaults, AnOfficeKilledWhileCellsAreWrittenFailsTheNextCallsAndNot
     workbook.reset();
     application.reset();
     EXPECT_LT(timer.elapsed(), 3000) << "releasing objects of a dead office";
+}
+
+// The program ends at once (a closed window, a termination signal) while its
+// office holds a workbook nobody has seen: the office ends with it.
+TEST(CalcOfficeFaults, AnOfficeWithAnUnshownWorkbookEndsWithTheProgram)
+{
+    // The program runs in a child process of the test, which tells the
+    // test its office through a file named after the test's process.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const auto record = [](pid_t test) { return QDir::temp().filePath(QStringLiteral("marrowbeck-office-of-%1").arg(test)); };
+    EXPECT_EXIT(
+        {
+            qunsetenv("DISPLAY");
+            auto application = calc_test::startApplication();
+            application->workbooks().Add()->ActiveSheet()->setCells(1, 1, QStringLiteral("never shown"));
+            QFile file(record(::getppid()));
+            file.open(QIODevice::WriteOnly);
+            file.write(QByteArray::number(calc_inspection::officeProcessId(*application)));
+            file.close();
+            std::quick_exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
+    QFile file(record(::getpid()));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const qint64 office = file.readAll().toLongLong();
+    file.remove();
+    ASSERT_GT(office, 0);
+    const bool ended = calc_test::waitUntilOfficeEnds(office, 5000);
+    if (!ended)
+        ::kill(-pid_t(office), SIGKILL);
+    EXPECT_TRUE(ended) << "the office outlived the program";
 }
 
 } // namespace

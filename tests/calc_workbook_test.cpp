@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QStringList>
+#include <functional>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -256,6 +257,50 @@ TEST_F(CalcWorkbook, AutoFitWidensTheActiveSheetsColumnsToTheirContents)
     EXPECT_GT(after[2], after[0]);
     EXPECT_EQ(calc_inspection::columnWidths(*application, "Other", 1, 1), before.mid(0, 1))
         << "other sheets keep their widths";
+}
+
+// AutoFit has Calc measure only the texts it ranks widest; the widths must
+// be those Calc gives when it measures every cell. Columns: short texts
+// where the longest in characters is not the widest, one long text, East
+// Asian characters among Latin ones, texts of several lines, texts like
+// numbers, ties, and columns left empty between written ones.
+TEST_F(CalcWorkbook, AutoFitGivesTheWidthsOfCalcsOwnOptimalWidth)
+{
+    const std::vector<std::function<QString(int)>> columns{
+        [](int r) { return r == 700 ? QStringLiteral("WWWWMM") : QString(8 + r % 5, u'i'); },
+        [](int r) { return r == 1500 ? QString(180, u'x') + QStringLiteral(" end") : QStringLiteral("row %1").arg(r); },
+        [](int r) { return r % 97 == 0 ? QStringLiteral("表計算の列幅%1").arg(r) : QStringLiteral("Latin text %1").arg(r); },
+        [](int r) {
+            return r % 50 == 0 ? QStringLiteral("first\nthe second line is the long one %1\nthird").arg(r)
+                               : QStringLiteral("one line %1").arg(r);
+        },
+        [](int) { return QString(); },
+        [](int r) { return QStringLiteral("%1").arg(r * 7919 % 100000, 8, 10, QLatin1Char('0')); },
+        [](int r) { return r % 2 ? QStringLiteral("same width A") : QStringLiteral("same width B"); },
+    };
+    const int rows = 2000;
+    auto &sheets = workbook->worksheets();
+    auto byCalc = sheets.item(1);
+    byCalc->setName("ByCalc");
+    auto ours = sheets.Add();
+    ours->setName("Ours");
+    for (auto *sheet : {byCalc.get(), ours.get()}) {
+        for (int r = 1; r <= rows; ++r) {
+            for (std::size_t c = 0; c < columns.size(); ++c)
+                sheet->setCells(r, int(c) + 2, columns[c](r));
+        }
+    }
+
+    workbook->ActiveSheet()->columns().AutoFit();
+
+    const int count = int(columns.size()) + 1;
+    const QList<int> expected = calc_inspection::fitColumnsByCalc(*application, "ByCalc", 1, count);
+    const QList<int> fitted = calc_inspection::columnWidths(*application, "Ours", 1, count);
+    // A character of the default font is about 200 (hundredths of a mm);
+    // Calc's own widths pass through a unit conversion or two.
+    for (int c = 0; c < count; ++c)
+        EXPECT_NEAR(fitted[c], expected[c], 10) << "column " << c + 1;
+    EXPECT_GT(expected[2], 4 * expected[1]) << "the long text counts";
 }
 
 TEST_F(CalcWorkbook, ShowingIsRefusedWithoutADisplay)

@@ -1,6 +1,7 @@
 #include "form1.h"
 #include "form2.h"
 #include "platform.h"
+#include "qstring_printer.h"
 #include "window_fixture.h"
 
 #include <QMouseEvent>
@@ -128,6 +129,26 @@ TEST_F(ExportFlowTest, LongAndBracketedNamesGetDistinctValidSheetNames)
     EXPECT_TRUE(database->calls.contains(QStringLiteral("query SELECT * FROM \"[LEGACY] ORDERS\"")));
 }
 
+TEST_F(ExportFlowTest, NamesASheetCannotHoldOrThatAreTakenBecomeDistinctNamesOfTheirTables)
+{
+    // Export order; the fake adds sheets named Sheet4, Sheet5, ..., so the
+    // last table meets its own new sheet's name.
+    const std::vector<std::pair<QString, QString>> tables{
+        {"'QUOTED'", "QUOTED"}, {"orders", "orders"}, {"ORDERS", "ORDERS1"}, {"Orders", "Orders2"},
+        {"A/B:C\\D?E*F", "A_B_C_D_E_F"}, {"''", "Table"}, {"[]", "Table1"}, {"Sheet10", "Sheet10"}};
+    QStringList ticked, expected;
+    for (const auto &[table, sheet] : tables) {
+        database->add(table, {{QStringLiteral("ID"), ado::adInteger}}, 1);
+        ticked << table;
+        expected.prepend(sheet);
+    }
+    listAndTick(ticked).PushButton5_Click();
+    EXPECT_TRUE(reports().empty()) << boxes->shown.front().prompt.toStdString();
+    EXPECT_EQ(book().names(), expected);
+    for (const auto &sheet : book().sheets)
+        EXPECT_EQ(sheet->cell(2, 1), QStringLiteral("1.1")) << sheet->name.toStdString();
+}
+
 TEST_F(ExportFlowTest, QuotesInsideANameSelectThatTableAndNoOther)
 {
     database->add(QStringLiteral("A\"B"), {{QStringLiteral("ID"), ado::adInteger}}, 2);
@@ -218,6 +239,38 @@ TEST_F(ExportFlowTest, DatabaseObjectsThatCannotBeCreatedFailTheStepsThatWantThe
         EXPECT_EQ(window.MousePointer().value(), 0);
         database->tables.clear();
     }
+}
+
+TEST_F(ExportFlowTest, AWriteThatFailsOnItsWayIsReportedAsTheWriteAndTheNextTableGetsItsOwnSheet)
+{
+    database->add(QStringLiteral("A"), {{QStringLiteral("ID"), ado::adInteger}}, 2);
+    database->add(QStringLiteral("B"), {{QStringLiteral("ID"), ado::adInteger}}, 2);
+    Form2 &window = listAndTick({"A", "B"});
+    spreadsheet->afterCellWrite = [this] { spreadsheet->pendingWriteFailure = spreadsheet->cellWrites == 3; };
+    window.PushButton5_Click();
+    EXPECT_EQ(reports(), std::vector<QString>{QStringLiteral("198")});
+    EXPECT_EQ(book().names(), QStringList({"B", "A"}));
+    EXPECT_EQ(book().sheets[1]->rows(), 3);
+    EXPECT_EQ(boxes->prompts().back(), QStringLiteral("Done."));
+}
+
+TEST_F(ExportFlowTest, ASpreadsheetThatStopsEndsTheExportAfterOneReportWithoutDone)
+{
+    for (const char *name : {"A", "B", "C"})
+        database->add(QString::fromLatin1(name), {{QStringLiteral("ID"), ado::adInteger}, {QStringLiteral("N"), ado::adInteger}}, 50);
+    Form2 &window = listAndTick({"A", "B", "C"});
+    spreadsheet->afterCellWrite = [this] { spreadsheet->stopped = spreadsheet->cellWrites >= 40; };
+    window.PushButton5_Click();
+    EXPECT_EQ(reports(), std::vector<QString>{QStringLiteral("198")});
+    EXPECT_EQ(boxes->shown.size(), 1u) << "no Done. for a workbook that is gone";
+    EXPECT_EQ(book().names(), QStringList({"A"}));
+    EXPECT_EQ(spreadsheet->cellWrites, 40);
+    EXPECT_FALSE(spreadsheet->visible);
+    EXPECT_EQ(window.ProgressBar1->value(), 0);
+    EXPECT_EQ(window.ProgressBar1->text(), QStringLiteral("Progress Bar"));
+    EXPECT_EQ(window.MousePointer().value(), 0);
+    EXPECT_FALSE(window.exportRunning);
+    EXPECT_EQ(database->openConnections, 0);
 }
 
 TEST_F(ExportFlowTest, ConnectionThatDoesNotOpenCostsOneReportPerTable)

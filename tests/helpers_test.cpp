@@ -39,12 +39,20 @@ TEST(ShortAppTitle, CutsWordByWordAtLeastOnceAndKeepsATitleWithoutBlanks)
     EXPECT_EQ(Main::shortAppTitle(QString(45, QLatin1Char('x')) + QStringLiteral(" y")), QString(45, QLatin1Char('x')));
 }
 
-TEST(CleanSheetName, RemovesBracketsAndKeepsThirtyCharacters)
+TEST(CleanSheetName, GivesANameEveryWorksheetCanHoldInThirtyCharacters)
 {
-    EXPECT_EQ(Excel1::CleanSheetName(QStringLiteral("[ORDERS] [2021]")), QStringLiteral("ORDERS 2021"));
-    EXPECT_EQ(Excel1::CleanSheetName(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ12345")), QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ1234"));
-    EXPECT_EQ(Excel1::CleanSheetName(QStringLiteral("a:b/c")), QStringLiteral("a:b/c"));
-    EXPECT_EQ(Excel1::CleanSheetName(QString()), QString());
+    const std::vector<std::pair<QString, QString>> cases{
+        {"[ORDERS] [2021]", "ORDERS 2021"},
+        {"ABCDEFGHIJKLMNOPQRSTUVWXYZ12345", "ABCDEFGHIJKLMNOPQRSTUVWXYZ1234"},
+        {"a:b/c\\d?e*f", "a_b_c_d_e_f"},
+        {"'QUOTED'", "QUOTED"},
+        {"''it's''", "it's"},
+        {QString(29, QLatin1Char('X')) + "'Y", QString(29, QLatin1Char('X'))},
+        {"'[]'", "Table"},
+        {"", "Table"},
+        {"Orders 2021", "Orders 2021"}};
+    for (const auto &[name, cleaned] : cases)
+        EXPECT_EQ(Excel1::CleanSheetName(name), cleaned) << name.toStdString();
 }
 
 TEST(NumberedCandidate, StaysWithinThirtyCharactersSoNumbersSurviveCleaning)

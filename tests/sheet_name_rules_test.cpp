@@ -27,6 +27,10 @@ TEST(SheetNameRules, TheReasonNamesTheOffendingName)
 {
     EXPECT_TRUE(calc::sheetNameRefusal("bad:name", {}).contains("bad:name"));
     EXPECT_TRUE(calc::sheetNameRefusal("orders", {"Orders"}).contains("already taken"));
+    // Placeholders inside a name are the name's own characters.
+    const QString longName = QStringLiteral("%1") + QString(31, 'x');
+    EXPECT_EQ(calc::sheetNameRefusal(longName, {}),
+              "The worksheet name \"" + longName + "\" is longer than 31 characters.");
 }
 
 } // namespace

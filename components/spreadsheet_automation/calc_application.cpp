@@ -1,6 +1,7 @@
 #include "calc_application.h"
 
 #include "calc_workbook.h"
+#include "spare_office.h"
 
 namespace calc {
 
@@ -10,8 +11,19 @@ std::shared_ptr<excel::Workbook> CalcWorkbooks::Add()
 }
 
 CalcApplication::CalcApplication()
-    : m_session(OfficeSession::start())
+    : m_session(SpareOffice::take())
 {
+    m_fromSpare = m_session != nullptr;
+    if (!m_session)
+        m_session = OfficeSession::start();
+}
+
+CalcApplication::~CalcApplication()
+{
+    // The start-up check only asks for an application: the spare it got is
+    // as good as new.
+    if (m_fromSpare && m_documents.empty())
+        SpareOffice::giveBack(std::move(m_session));
 }
 
 std::shared_ptr<CalcDocument> CalcApplication::addDocument()

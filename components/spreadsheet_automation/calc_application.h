@@ -21,12 +21,14 @@ private:
 };
 
 // "Excel.Application": an office of our own, started when the object is
-// created. The office ends with the last object handed out unless a workbook
+// created (or ahead of it, see SpareOffice). The office ends with the last object handed out unless a workbook
 // has been shown to the user (see OfficeSession).
 class CalcApplication : public excel::Application {
 public:
-    // Throws components::ComponentError when the office cannot be started.
+    // Takes the spare office when there is one; throws
+    // components::ComponentError when no office can be started.
     CalcApplication();
+    ~CalcApplication() override;
 
     excel::Workbooks &workbooks() override { return m_workbooks; }
     void setVisible(bool visible) override;
@@ -43,6 +45,7 @@ private:
     // so that showing the application still shows it.
     std::vector<std::shared_ptr<CalcDocument>> m_documents;
     bool m_visible = false;
+    bool m_fromSpare = false;
 };
 
 } // namespace calc

@@ -1,9 +1,11 @@
 #include "calc_document.h"
 
+#include "column_fitting.h"
 #include "uno_runtime.h"
 
 #include <com/sun/star/awt/XTopWindow.hpp>
 #include <com/sun/star/awt/XWindow2.hpp>
+#include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/container/XIndexAccess.hpp>
 #include <com/sun/star/container/XNamed.hpp>
@@ -23,6 +25,9 @@ namespace {
 // budget keeps the rate of a 10-column table sent 6,500 rows at a time, and
 // the buffer of any table to a few megabytes of typical cells.
 constexpr std::size_t cellBudget = 65536;
+
+// Candidates are kept for this many sheets, the ones written last.
+constexpr std::size_t sheetsWithWidthCandidates = 64;
 
 void writeBlock(const SheetRef &sheet, const CellBlock &block)
 {
@@ -46,6 +51,27 @@ void writeBlock(const SheetRef &sheet, const CellBlock &block)
     css::uno::Reference<css::sheet::XCellRangeData>(range, css::uno::UNO_QUERY_THROW)->setDataArray(rows);
 }
 
+// The font of a new document's cells, which the widths are estimated in.
+std::unique_ptr<TextWidthEstimate> cellFontEstimate(const css::uno::Reference<css::sheet::XSpreadsheets> &sheets)
+{
+    QString family = QStringLiteral("Liberation Sans");
+    double points = 10;
+    try {
+        const css::uno::Reference<css::container::XIndexAccess> byIndex(sheets, css::uno::UNO_QUERY_THROW);
+        const SheetRef first(byIndex->getByIndex(0), css::uno::UNO_QUERY_THROW);
+        const css::uno::Reference<css::beans::XPropertySet> cell(first->getCellByPosition(0, 0), css::uno::UNO_QUERY_THROW);
+        rtl::OUString name;
+        float height = 0;
+        if ((cell->getPropertyValue("CharFontName") >>= name) && !name.isEmpty())
+            family = toQString(name);
+        if ((cell->getPropertyValue("CharHeight") >>= height) && height > 0)
+            points = height;
+    } catch (const css::uno::Exception &) {
+        // Calc's usual default serves to rank texts just as well.
+    }
+    return std::make_unique<TextWidthEstimate>(family, points);
+}
+
 css::uno::Reference<css::awt::XWindow> documentWindow(const css::uno::Reference<css::sheet::XSpreadsheetView> &view)
 {
     const css::uno::Reference<css::frame::XController> controller(view, css::uno::UNO_QUERY_THROW);
@@ -61,6 +87,7 @@ CalcDocument::CalcDocument(std::shared_ptr<OfficeSession> session,
       m_buffer(cellBudget, [this](CellBlock &&block) { send(std::move(block)); })
 {
     m_sheets = m_document->getSheets();
+    m_widthEstimate = cellFontEstimate(m_sheets);
     const css::uno::Reference<css::frame::XModel> model(m_document, css::uno::UNO_QUERY_THROW);
     m_view.set(model->getCurrentController(), css::uno::UNO_QUERY_THROW);
 }
@@ -139,7 +166,9 @@ void CalcDocument::writeCell(const SheetRef &sheet, int row, int column, const Q
     if (sheet.get() != m_bufferedSheet.get()) {
         flush();
         m_bufferedSheet = sheet;
+        m_bufferedWidths = &widthCandidatesOf(sheet);
     }
+    m_bufferedWidths->note(row, column, text);
     callCalc(*m_session, QStringLiteral("write the cells"), [&] { m_buffer.write(row, column, text); });
 }
 
@@ -147,6 +176,65 @@ void CalcDocument::flush()
 {
     callCalc(*m_session, QStringLiteral("write the cells"), [&] { m_buffer.flush(); });
     m_sender.finish();
+}
+
+ColumnWidthCandidates &CalcDocument::widthCandidatesOf(const SheetRef &sheet)
+{
+    for (SheetWidths &known : m_sheetWidths) {
+        if (known.sheet.get() == sheet.get())
+            return known.candidates;
+    }
+    // Holding every sheet would keep as many objects alive in the office,
+    // each of which it notifies of every change.
+    if (m_sheetWidths.size() >= sheetsWithWidthCandidates) {
+        m_sheetWidths.pop_front();
+        m_droppedWidthCandidates = true;
+    }
+    m_sheetWidths.push_back({sheet, ColumnWidthCandidates(*m_widthEstimate), !m_droppedWidthCandidates});
+    return m_sheetWidths.back().candidates;
+}
+
+// Every object written through for this sheet counts; the same sheet can
+// come through several objects, and only its position tells.
+std::vector<std::optional<std::vector<QString>>> CalcDocument::widthCandidates(const SheetRef &sheet, int count) const
+{
+    std::vector<std::optional<std::vector<QString>>> result(static_cast<std::size_t>(count), std::vector<QString>{});
+    std::vector<bool> wholeColumn(std::size_t(count), false);
+    std::vector<bool> written(std::size_t(count), false);
+    const int position = indexOf(sheet);
+    for (const SheetWidths &known : m_sheetWidths) {
+        try {
+            if (indexOf(known.sheet) != position)
+                continue;
+        } catch (const components::ComponentError &) {
+            continue; // a sheet deleted since
+        }
+        for (int c = 1; c <= count; ++c) {
+            const ColumnWidthCandidates::Column *column = known.candidates.column(c);
+            if (!known.holdsEveryText)
+                wholeColumn[std::size_t(c - 1)] = true;
+            if (!column || column->lastRow == 0)
+                continue;
+            auto &texts = *result[std::size_t(c - 1)];
+            wholeColumn[std::size_t(c - 1)] = wholeColumn[std::size_t(c - 1)] || column->rewritten || written[std::size_t(c - 1)];
+            written[std::size_t(c - 1)] = true;
+            texts.insert(texts.end(), column->texts.begin(), column->texts.end());
+        }
+    }
+    // A column that may hold texts no longer kept, that was written twice,
+    // or through more than one object is measured whole.
+    for (std::size_t c = 0; c < result.size(); ++c) {
+        if (wholeColumn[c] || result[c]->empty())
+            result[c].reset();
+    }
+    return result;
+}
+
+void CalcDocument::fitColumns(const SheetRef &sheet, int count)
+{
+    flush();
+    const auto candidates = widthCandidates(sheet, count);
+    call(QStringLiteral("fit the column widths"), [&] { calc::fitColumns(m_session->desktop(), sheet, candidates); });
 }
 
 void CalcDocument::send(CellBlock &&block)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cell_block_buffer.h"
+#include "column_width_candidates.h"
 #include "office_session.h"
 #include "serial_worker.h"
 
@@ -10,7 +11,9 @@
 #include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
 #include <com/sun/star/sheet/XSpreadsheetView.hpp>
 #include <com/sun/star/sheet/XSpreadsheets.hpp>
+#include <deque>
 #include <memory>
+#include <optional>
 
 namespace calc {
 
@@ -52,6 +55,9 @@ public:
     // Row and column from 1, already checked against the sheet's limits.
     void writeCell(const SheetRef &sheet, int row, int column, const QString &text);
     void flush();
+    // Columns 1..count of the sheet as Calc's optimal width would set them,
+    // from the texts written into it (see fitColumns).
+    void fitColumns(const SheetRef &sheet, int count);
 
     void show();
     void hide();
@@ -64,6 +70,16 @@ private:
                  css::uno::Reference<css::sheet::XSpreadsheetDocument> document);
     void send(CellBlock &&block);
     void setWindowVisible(bool visible);
+    ColumnWidthCandidates &widthCandidatesOf(const SheetRef &sheet);
+    std::vector<std::optional<std::vector<QString>>> widthCandidates(const SheetRef &sheet, int count) const;
+
+    struct SheetWidths {
+        SheetRef sheet;
+        ColumnWidthCandidates candidates;
+        // False when the sheet may hold cells noted in candidates dropped
+        // since.
+        bool holdsEveryText = true;
+    };
 
     std::shared_ptr<OfficeSession> m_session;
     css::uno::Reference<css::sheet::XSpreadsheetDocument> m_document;
@@ -71,6 +87,11 @@ private:
     css::uno::Reference<css::sheet::XSpreadsheetView> m_view;
     SheetRef m_bufferedSheet;
     CellBlockBuffer m_buffer;
+    std::unique_ptr<TextWidthEstimate> m_widthEstimate;
+    // The sheets written last; an older one is measured whole when fitted.
+    std::deque<SheetWidths> m_sheetWidths;
+    bool m_droppedWidthCandidates = false;
+    ColumnWidthCandidates *m_bufferedWidths = nullptr;
     // Last, so it has ended before anything its jobs use goes.
     mutable SerialWorker m_sender;
 };

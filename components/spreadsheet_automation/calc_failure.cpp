@@ -11,29 +11,29 @@
 
 namespace calc {
 
-components::ComponentError calcFailure(const OfficeSession &session, const QString &action)
+void throwCalcFailure(const OfficeSession &session, const QString &action)
 {
     try {
         throw;
     } catch (const css::lang::DisposedException &) {
-        return components::ComponentError(session.stoppedDescription(action));
+        throw components::ComponentStopped(session.stoppedDescription(action));
     } catch (const css::lang::IndexOutOfBoundsException &) {
-        return components::ComponentError(
+        throw components::ComponentError(
             QStringLiteral("LibreOffice Calc could not %1: the position is outside the worksheet.").arg(action));
     } catch (const css::lang::IllegalArgumentException &) {
-        return components::ComponentError(
+        throw components::ComponentError(
             QStringLiteral("LibreOffice Calc could not %1: it refused the value given.").arg(action));
     } catch (const css::uno::Exception &) {
         // The office may have gone while the call was under way; say so
         // rather than blame the call.
         if (!session.isRunning())
-            return components::ComponentError(session.stoppedDescription(action));
-        return components::ComponentError(QStringLiteral("LibreOffice Calc could not %1.").arg(action));
+            throw components::ComponentStopped(session.stoppedDescription(action));
+        throw components::ComponentError(QStringLiteral("LibreOffice Calc could not %1.").arg(action));
     } catch (const std::exception &e) {
-        return components::ComponentError(
+        throw components::ComponentError(
             QStringLiteral("LibreOffice Calc could not %1: %2").arg(action, QString::fromLocal8Bit(e.what())));
     } catch (...) {
-        return components::ComponentError(QStringLiteral("LibreOffice Calc could not %1.").arg(action));
+        throw components::ComponentError(QStringLiteral("LibreOffice Calc could not %1.").arg(action));
     }
 }
 

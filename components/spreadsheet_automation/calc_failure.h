@@ -8,11 +8,12 @@ namespace calc {
 
 class OfficeSession;
 
-// Turns the exception in flight into a failure for the user. Calc's own
-// messages are source locations, useless to a user, so the mapping goes by
-// exception type; action says what was being done ("rename the worksheet").
-// Call only from inside a catch block.
-components::ComponentError calcFailure(const OfficeSession &session, const QString &action);
+// Throws the exception in flight again as a failure for the user,
+// components::ComponentStopped when the office has gone. Calc's own messages
+// are source locations, useless to a user, so the mapping goes by exception
+// type; action says what was being done ("rename the worksheet"). Call only
+// from inside a catch block.
+[[noreturn]] void throwCalcFailure(const OfficeSession &session, const QString &action);
 
 // Runs one piece of work against Calc, turning UNO failures into
 // components::ComponentError; a ComponentError passes through unchanged.
@@ -24,7 +25,7 @@ auto callCalc(const OfficeSession &session, const QString &action, Work &&work) 
     } catch (const components::ComponentError &) {
         throw;
     } catch (...) {
-        throw calcFailure(session, action);
+        throwCalcFailure(session, action);
     }
 }
 

@@ -108,6 +108,21 @@ QList<int> columnWidths(const excel::Application &application, const QString &sh
     });
 }
 
+QList<int> fitColumnsByCalc(const excel::Application &application, const QString &sheetName, int firstColumn,
+                            int columnCount)
+{
+    const auto document = lastDocument(application);
+    document->flush();
+    const calc::SheetRef sheet = sheetNamed(*document, sheetName);
+    document->call(QStringLiteral("fit the column widths"), [&] {
+        const css::uno::Reference<css::table::XColumnRowRange> range(
+            sheet->getCellRangeByPosition(firstColumn - 1, 0, firstColumn + columnCount - 2, 0), css::uno::UNO_QUERY_THROW);
+        css::uno::Reference<css::beans::XPropertySet>(range->getColumns(), css::uno::UNO_QUERY_THROW)
+            ->setPropertyValue("OptimalWidth", css::uno::Any(true));
+    });
+    return columnWidths(application, sheetName, firstColumn, columnCount);
+}
+
 bool windowVisible(const excel::Application &application)
 {
     return lastDocument(application)->isShown();

@@ -29,6 +29,12 @@ QList<QVariantList> cellValues(const excel::Application &application, const QStr
 QList<int> columnWidths(const excel::Application &application, const QString &sheetName, int firstColumn,
                         int columnCount);
 
+// Has Calc itself set the columns to their optimal width, measuring every
+// cell, and returns the widths as columnWidths does: the yardstick for the
+// widths the component's AutoFit sets.
+QList<int> fitColumnsByCalc(const excel::Application &application, const QString &sheetName, int firstColumn,
+                            int columnCount);
+
 bool windowVisible(const excel::Application &application);
 
 // The leader of the office's own process group: kill(-id, SIGKILL) ends the

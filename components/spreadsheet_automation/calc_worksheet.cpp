@@ -4,12 +4,10 @@
 #include "uno_runtime.h"
 
 #include <QLocale>
-#include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/container/XNamed.hpp>
 #include <com/sun/star/sheet/XCellRangeAddressable.hpp>
 #include <com/sun/star/sheet/XSheetCellCursor.hpp>
 #include <com/sun/star/sheet/XUsedAreaCursor.hpp>
-#include <com/sun/star/table/XColumnRowRange.hpp>
 
 namespace calc {
 
@@ -87,6 +85,12 @@ void CalcWorksheet::setCells(int row, int column, const QString &text)
     m_document->writeCell(target, row, column, text);
 }
 
+void CalcWorksheet::finishWrites()
+{
+    sheet();
+    m_document->flush();
+}
+
 void CalcWorksheet::Delete()
 {
     const SheetRef &target = sheet();
@@ -104,18 +108,16 @@ void CalcWorksheet::autoFitColumns()
 {
     const SheetRef &target = sheet();
     m_document->flush();
-    m_document->call(QStringLiteral("fit the column widths"), [&] {
-        // Only the columns in use: asking for all 16,384 costs time for
-        // nothing and widens nothing.
+    // Only the columns in use: asking for all 16,384 costs time for nothing
+    // and widens nothing.
+    const int lastColumn = m_document->call(QStringLiteral("fit the column widths"), [&] {
         const css::uno::Reference<css::sheet::XUsedAreaCursor> cursor(target->createCursor(), css::uno::UNO_QUERY_THROW);
         cursor->gotoEndOfUsedArea(false);
-        const auto lastColumn =
-            css::uno::Reference<css::sheet::XCellRangeAddressable>(cursor, css::uno::UNO_QUERY_THROW)->getRangeAddress().EndColumn;
-        const css::uno::Reference<css::table::XColumnRowRange> used(
-            target->getCellRangeByPosition(0, 0, lastColumn, 0), css::uno::UNO_QUERY_THROW);
-        const css::uno::Reference<css::beans::XPropertySet> columns(used->getColumns(), css::uno::UNO_QUERY_THROW);
-        columns->setPropertyValue("OptimalWidth", css::uno::Any(true));
+        return int(css::uno::Reference<css::sheet::XCellRangeAddressable>(cursor, css::uno::UNO_QUERY_THROW)
+                       ->getRangeAddress()
+                       .EndColumn);
     });
+    m_document->fitColumns(target, lastColumn + 1);
 }
 
 } // namespace calc

@@ -2,6 +2,7 @@
 
 #include "component_error.h"
 #include "office_profile.h"
+#include "unshown_offices.h"
 #include "uno_runtime.h"
 
 #include <QDir>
@@ -68,7 +69,11 @@ std::shared_ptr<OfficeSession> OfficeSession::start()
     if (!display)
         arguments.prepend(QStringLiteral("--headless"));
     const QString log = profile.folder() + QStringLiteral("/office.log");
-    auto process = OfficeProcess::start(officeProgram(), arguments, log);
+    std::unique_ptr<OfficeProcess> process;
+    startListedOffice([&] {
+        process = OfficeProcess::start(officeProgram(), arguments, log);
+        return process->processId();
+    });
     profile.recordOffice(process->processId());
 
     std::shared_ptr<OfficeSession> session(new OfficeSession(std::move(process), display));
@@ -113,8 +118,16 @@ void OfficeSession::connect(const QString &pipeName, const QString &log)
 
 OfficeSession::~OfficeSession()
 {
-    if (!m_handedOver)
+    if (!m_handedOver) {
         close();
+        forgetUnshownOffice(m_process->processId());
+    }
+}
+
+void OfficeSession::handOverToUser()
+{
+    m_handedOver = true;
+    forgetUnshownOffice(m_process->processId());
 }
 
 void OfficeSession::close()

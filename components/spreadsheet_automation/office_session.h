@@ -29,7 +29,7 @@ public:
 
     const css::uno::Reference<css::frame::XDesktop2> &desktop() const { return m_desktop; }
     bool canShowWindows() const { return m_hasDisplay; }
-    void handOverToUser() { m_handedOver = true; }
+    void handOverToUser();
     bool isRunning() const { return !m_process->hasEnded(); }
     qint64 processId() const { return m_process->processId(); }
     // For a failure that the office's end caused.

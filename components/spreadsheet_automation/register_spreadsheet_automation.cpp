@@ -2,10 +2,12 @@
 
 #include "calc_application.h"
 #include "registry.h"
+#include "spare_office.h"
 #include "spreadsheet_automation.h"
 
 void registerSpreadsheetAutomationComponents()
 {
     components::Registry::instance().registerFactory(
         excel::ApplicationClass, [] { return std::make_shared<calc::CalcApplication>(); });
+    components::Registry::instance().registerPreparation(excel::ApplicationClass, &calc::SpareOffice::prepare);
 }

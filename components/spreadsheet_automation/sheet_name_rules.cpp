@@ -8,7 +8,7 @@ QString sheetNameRefusal(const QString &name, const QStringList &otherNames)
         return QStringLiteral("A worksheet name cannot be empty.");
     if (name.size() > maximumSheetNameLength)
         return QStringLiteral("The worksheet name \"%1\" is longer than %2 characters.")
-            .arg(name).arg(maximumSheetNameLength);
+            .arg(name, QString::number(maximumSheetNameLength));
     for (const QChar c : name) {
         if (QStringLiteral("\\/?*:[]").contains(c))
             return QStringLiteral("The worksheet name \"%1\" contains the character %2, "

@@ -118,11 +118,19 @@ def main(program):
         print(f"window {window.name!r}: {len(controls)} controls named; message box {box_title!r} read; "
               f"{len(ticks)} table entries read with their ticks")
     finally:
-        try:
-            os.killpg(process.pid, signal.SIGKILL)
-        except ProcessLookupError:
-            pass
-        process.wait()
+        # SIGTERM first: the program then ends the office it started ahead
+        # of "Finish", which runs in a session of its own and would outlive
+        # a SIGKILL.
+        for sig, grace in ((signal.SIGTERM, 10), (signal.SIGKILL, None)):
+            try:
+                os.killpg(process.pid, sig)
+            except ProcessLookupError:
+                break
+            try:
+                process.wait(timeout=grace)
+                break
+            except subprocess.TimeoutExpired:
+                continue
 
 
 if __name__ == "__main__":

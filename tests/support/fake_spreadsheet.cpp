@@ -14,9 +14,14 @@ public:
     {
     }
 
-    QString Name() const override { return m_sheet->name; }
+    QString Name() const override
+    {
+        m_app->throwPendingWriteFailure();
+        return m_sheet->name;
+    }
     void setName(const QString &name) override
     {
+        m_app->throwPendingWriteFailure();
         if (m_app->fails(QStringLiteral("Name")))
             throw ComponentError(QStringLiteral("rename failed"));
         static const QString forbidden = QStringLiteral("\\/?*:[]");
@@ -32,14 +37,19 @@ public:
     }
     void setCells(int row, int column, const QString &text) override
     {
+        m_app->throwPendingWriteFailure();
         if (row < 1 || column < 1 || row > 1048576 || column > 16384)
             throw ComponentError(QStringLiteral("Cell (%1, %2) is outside the worksheet.").arg(row).arg(column));
         ++m_app->cellWrites;
         m_sheet->cells[{row, column}] = text;
+        if (m_app->afterCellWrite)
+            m_app->afterCellWrite();
     }
+    void finishWrites() override { m_app->throwPendingWriteFailure(); }
     excel::Columns &columns() override { return *this; }
     void AutoFit() override
     {
+        m_app->throwPendingWriteFailure();
         if (m_app->fails(QStringLiteral("AutoFit")))
             throw ComponentError(QStringLiteral("AutoFit failed"));
         m_sheet->autoFitted = true;
@@ -77,16 +87,26 @@ public:
     FakeWorkbook(std::shared_ptr<FakeSpreadsheet> app, std::shared_ptr<FakeBook> book) : m_app(std::move(app)), m_book(std::move(book)) {}
 
     excel::Worksheets &worksheets() override { return *this; }
-    std::shared_ptr<excel::Worksheet> ActiveSheet() override { return wrap(m_book->active); }
-    int count() const override { return int(m_book->sheets.size()); }
+    std::shared_ptr<excel::Worksheet> ActiveSheet() override
+    {
+        m_app->throwPendingWriteFailure();
+        return wrap(m_book->active);
+    }
+    int count() const override
+    {
+        m_app->throwPendingWriteFailure();
+        return int(m_book->sheets.size());
+    }
     std::shared_ptr<excel::Worksheet> item(int index) override
     {
+        m_app->throwPendingWriteFailure();
         if (index < 1 || index > count())
             throw ComponentError(QStringLiteral("Subscript out of range"));
         return wrap(m_book->sheets[size_t(index - 1)]);
     }
     std::shared_ptr<excel::Worksheet> Add() override
     {
+        m_app->throwPendingWriteFailure();
         if (m_app->fails(QStringLiteral("Add sheet")))
             throw ComponentError(QStringLiteral("Add sheet failed"));
         auto sheet = newSheet(*m_book);
@@ -112,6 +132,7 @@ public:
     excel::Workbooks &workbooks() override { return *this; }
     void setVisible(bool visible) override
     {
+        m_app->throwPendingWriteFailure();
         if (m_app->fails(QStringLiteral("Visible")))
             throw ComponentError(QStringLiteral("Visible failed"));
         m_app->visible = visible;
@@ -134,6 +155,14 @@ private:
 
 } // namespace
 
+void FakeSpreadsheet::throwPendingWriteFailure()
+{
+    if (stopped)
+        throw components::ComponentStopped(QStringLiteral("The spreadsheet application has stopped."));
+    if (std::exchange(pendingWriteFailure, false))
+        throw ComponentError(QStringLiteral("A block of cells could not be written."));
+}
+
 int FakeSheet::rows() const
 {
     int last = 0;
@@ -152,6 +181,7 @@ QStringList FakeBook::names() const
 
 void registerFakeSpreadsheet(const std::shared_ptr<FakeSpreadsheet> &spreadsheet)
 {
+    components::Registry::instance().registerPreparation(excel::ApplicationClass, {});
     components::Registry::instance().registerFactory(excel::ApplicationClass, [spreadsheet]() -> std::shared_ptr<components::Object> {
         if (spreadsheet->fails(QStringLiteral("create")))
             return nullptr;

@@ -7,6 +7,7 @@
 #include "spreadsheet_automation.h"
 
 #include <map>
+#include <functional>
 #include <memory>
 #include <set>
 #include <vector>
@@ -41,6 +42,13 @@ struct FakeSpreadsheet {
     // Operations that throw: "create", "Add workbook", "Delete", "Add sheet",
     // "AutoFit", "Visible", "Name".
     std::set<QString> failing;
+    // A write that was accepted but failed on its way, as cells sent in
+    // blocks do: the next call throws it.
+    bool pendingWriteFailure = false;
+    // Every call fails as an application that has stopped.
+    bool stopped = false;
+    // Runs after each cell written, with cellWrites counted.
+    std::function<void()> afterCellWrite;
     int applicationsCreated = 0;
     int cellWrites = 0;
     bool visible = false;
@@ -48,6 +56,7 @@ struct FakeSpreadsheet {
 
     FakeBook &lastBook() { return *books.back(); }
     void fail(const QString &operation) { failing.insert(operation); }
+    void throwPendingWriteFailure();
     bool fails(const QString &operation) const { return failing.count(operation) != 0; }
 };
 
