@@ -1,5 +1,5 @@
 marrowbeck_test(end_to_end_test
-  SOURCES end_to_end_test.cpp
+  SOURCES end_to_end_test.cpp database_snapshot.cpp database_snapshot.h
   LIBS marrowbeck_real_program_fixture
   LABELS e2e
   DISPLAY

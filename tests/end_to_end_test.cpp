@@ -4,6 +4,7 @@
 #include "calc_inspection.h"
 #include "connection_string.h"
 #include "database_access.h"
+#include "database_snapshot.h"
 #include "form1.h"
 #include "form2.h"
 #include "main_module.h"
@@ -12,7 +13,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -120,16 +120,6 @@ QByteArray fileBytes(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-QString legacyFile(const QString &name, const QString &folder)
-{
-    const QString target = folder + u'/' + name;
-    QProcess xz;
-    xz.setStandardOutputFile(target);
-    xz.start(QStringLiteral("xz"), {QStringLiteral("-dc"), QStringLiteral(MARROWBECK_SOURCE_DIR "/tests/data/legacy/") + name + QStringLiteral(".xz")});
-    xz.waitForFinished(60000);
-    return target;
-}
-
 // The sample through its button; files of other versions typed into the
 // connection window (an InterBase 6 dialect-1 file, a Firebird 5 file with
 // views and computed columns): "Test Connection", "Next >", "Select All",
@@ -144,8 +134,8 @@ TEST_F(EndToEndTest, DatabasesOfEveryVersionArriveInCalcCellForCellAsText)
     };
     const Case cases[] = {
         {"the sample", QString()},
-        {"an InterBase 6 dialect-1 file", legacyFile(QStringLiteral("ods10.0-dialect1-goods.fdb"), folder.path())},
-        {"a Firebird 5 file", legacyFile(QStringLiteral("ods13.1-employee.fdb"), folder.path())},
+        {"an InterBase 6 dialect-1 file", db_test::legacyFixture(QStringLiteral("ods10.0-dialect1-goods.fdb"), folder.path())},
+        {"a Firebird 5 file", db_test::legacyFixture(QStringLiteral("ods13.1-employee.fdb"), folder.path())},
     };
     bool sawBinary = false;
     for (const Case &c : cases) {

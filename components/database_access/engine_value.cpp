@@ -55,9 +55,9 @@ EngineColumn engineColumn(int dtype, int scale, int subType, int charset, unsign
     column.subType = subType;
     column.charset = charset;
     column.length = length;
-    if (dtype == dtypeText && bytesPerCharacter(charset) > 1)
+    if (dtype == ods::DtText && bytesPerCharacter(charset) > 1)
         column.characters = length / unsigned(bytesPerCharacter(charset));
-    column.binaryText = charset == charsetOctets && (dtype == dtypeText || dtype == dtypeVarying);
+    column.binaryText = charset == charsetOctets && (dtype == ods::DtText || dtype == ods::DtVarying);
     column.decoder = std::make_shared<TextDecoder>(charset);
     return column;
 }
@@ -66,26 +66,26 @@ int adoTypeOf(const EngineColumn &column)
 {
     const bool scaled = column.scale != 0;
     switch (column.dtype) {
-    case dtypeText: return ado::adChar;
-    case dtypeVarying: return ado::adVarChar;
-    case dtypeShort: return scaled ? ado::adNumeric : ado::adSmallInt;
-    case dtypeLong: return scaled ? ado::adNumeric : ado::adInteger;
-    case dtypeInt64: return scaled ? ado::adNumeric : ado::adBigInt;
-    case dtypeInt128:
-    case dtypeDec64:
-    case dtypeDec128: return ado::adNumeric;
-    case dtypeReal: return ado::adSingle;
-    case dtypeDouble:
-    case dtypeDFloat: return scaled ? ado::adNumeric : ado::adDouble;
-    case dtypeSqlDate: return ado::adDBDate;
-    case dtypeSqlTime:
-    case dtypeTimeTz:
-    case dtypeExTimeTz: return ado::adDBTime;
-    case dtypeTimestamp:
-    case dtypeTimestampTz:
-    case dtypeExTimestampTz: return ado::adDBTimeStamp;
-    case dtypeBoolean: return ado::adBoolean;
-    case dtypeBlob: return column.subType == 1 ? ado::adLongVarChar : ado::adLongVarBinary;
+    case ods::DtText: return ado::adChar;
+    case ods::DtVarying: return ado::adVarChar;
+    case ods::DtShort: return scaled ? ado::adNumeric : ado::adSmallInt;
+    case ods::DtLong: return scaled ? ado::adNumeric : ado::adInteger;
+    case ods::DtInt64: return scaled ? ado::adNumeric : ado::adBigInt;
+    case ods::DtInt128:
+    case ods::DtDec64:
+    case ods::DtDec128: return ado::adNumeric;
+    case ods::DtReal: return ado::adSingle;
+    case ods::DtDouble:
+    case ods::DtDFloat: return scaled ? ado::adNumeric : ado::adDouble;
+    case ods::DtDate: return ado::adDBDate;
+    case ods::DtTime:
+    case ods::DtTimeTz:
+    case ods::DtExTimeTz: return ado::adDBTime;
+    case ods::DtTimestamp:
+    case ods::DtTimestampTz:
+    case ods::DtExTimestampTz: return ado::adDBTimeStamp;
+    case ods::DtBoolean: return ado::adBoolean;
+    case ods::DtBlob: return column.subType == 1 ? ado::adLongVarChar : ado::adLongVarBinary;
     default: return ado::adLongVarBinary; // arrays and quads: not text
     }
 }
@@ -116,28 +116,28 @@ QString engineValueText(const EngineColumn &column, const unsigned char *at, con
 {
     const auto bytes = [at](qsizetype size) { return QByteArrayView(reinterpret_cast<const char *>(at), size); };
     switch (column.dtype) {
-    case dtypeText: return characterText(column, bytes(column.length));
-    case dtypeVarying:
+    case ods::DtText: return characterText(column, bytes(column.length));
+    case ods::DtVarying:
         return characterText(column, QByteArrayView(reinterpret_cast<const char *>(at + 2), read<std::uint16_t>(at)));
-    case dtypeShort: return text.exactNumber(read<std::int16_t>(at), column.scale);
-    case dtypeLong: return text.exactNumber(read<std::int32_t>(at), column.scale);
-    case dtypeInt64: return text.exactNumber(read<std::int64_t>(at), column.scale);
-    case dtypeInt128: return text.exactWideNumber(read<__int128>(at), column.scale);
-    case dtypeReal: return text.single(read<float>(at));
-    case dtypeDouble:
-    case dtypeDFloat: return text.floating(read<double>(at));
-    case dtypeDec64: return decimalFloatText(bytes(8), text.decimalSeparator());
-    case dtypeDec128: return decimalFloatText(bytes(16), text.decimalSeparator());
-    case dtypeBoolean: return ValueText::boolean(*at != 0);
-    case dtypeSqlDate: return dateText(text, read<std::int32_t>(at));
-    case dtypeSqlTime: return timeText(text, read<std::uint32_t>(at));
-    case dtypeTimestamp: return dateText(text, read<std::int32_t>(at)) + u' ' + timeText(text, read<std::uint32_t>(at + 4));
-    case dtypeTimeTz:
-    case dtypeExTimeTz: return zonedTimeText(text, read<std::uint32_t>(at), read<std::uint16_t>(at + 4));
-    case dtypeTimestampTz:
-    case dtypeExTimestampTz:
+    case ods::DtShort: return text.exactNumber(read<std::int16_t>(at), column.scale);
+    case ods::DtLong: return text.exactNumber(read<std::int32_t>(at), column.scale);
+    case ods::DtInt64: return text.exactNumber(read<std::int64_t>(at), column.scale);
+    case ods::DtInt128: return text.exactWideNumber(read<__int128>(at), column.scale);
+    case ods::DtReal: return text.single(read<float>(at));
+    case ods::DtDouble:
+    case ods::DtDFloat: return text.floating(read<double>(at));
+    case ods::DtDec64: return decimalFloatText(bytes(8), text.decimalSeparator());
+    case ods::DtDec128: return decimalFloatText(bytes(16), text.decimalSeparator());
+    case ods::DtBoolean: return ValueText::boolean(*at != 0);
+    case ods::DtDate: return dateText(text, read<std::int32_t>(at));
+    case ods::DtTime: return timeText(text, read<std::uint32_t>(at));
+    case ods::DtTimestamp: return dateText(text, read<std::int32_t>(at)) + u' ' + timeText(text, read<std::uint32_t>(at + 4));
+    case ods::DtTimeTz:
+    case ods::DtExTimeTz: return zonedTimeText(text, read<std::uint32_t>(at), read<std::uint16_t>(at + 4));
+    case ods::DtTimestampTz:
+    case ods::DtExTimestampTz:
         return zonedTimestampText(text, read<std::int32_t>(at), read<std::uint32_t>(at + 4), read<std::uint16_t>(at + 8));
-    case dtypeBlob: return blobText(column, blobContent(bytes(blobIdBytes)));
+    case ods::DtBlob: return blobText(column, blobContent(bytes(blobIdBytes)));
     default: return QStringLiteral("{ARRAY}");
     }
 }

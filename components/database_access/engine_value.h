@@ -6,6 +6,7 @@
 // Pure, no Firebird headers.
 
 #include "database_access.h"
+#include "ods/data_type.h"
 #include "text_decoder.h"
 #include "value_text.h"
 
@@ -15,32 +16,6 @@
 #include <memory>
 
 namespace dbaccess {
-
-// Firebird's internal data type numbers (RDB$FIELD_TYPE is a different set).
-enum EngineType {
-    dtypeText = 1,
-    dtypeVarying = 3,
-    dtypeShort = 8,
-    dtypeLong = 9,
-    dtypeQuad = 10,
-    dtypeReal = 11,
-    dtypeDouble = 12,
-    dtypeDFloat = 13,
-    dtypeSqlDate = 14,
-    dtypeSqlTime = 15,
-    dtypeTimestamp = 16,
-    dtypeBlob = 17,
-    dtypeArray = 18,
-    dtypeInt64 = 19,
-    dtypeBoolean = 21,
-    dtypeDec64 = 22,
-    dtypeDec128 = 23,
-    dtypeInt128 = 24,
-    dtypeTimeTz = 25,
-    dtypeTimestampTz = 26,
-    dtypeExTimeTz = 27,
-    dtypeExTimestampTz = 28,
-};
 
 struct EngineColumn {
     int dtype = 0;

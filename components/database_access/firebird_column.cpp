@@ -25,28 +25,28 @@ short nullIndicator(const unsigned char *at)
 int engineTypeOf(unsigned sqlType)
 {
     switch (sqlType) {
-    case SQL_TEXT: return dtypeText;
-    case SQL_VARYING: return dtypeVarying;
-    case SQL_SHORT: return dtypeShort;
-    case SQL_LONG: return dtypeLong;
-    case SQL_QUAD: return dtypeQuad;
-    case SQL_FLOAT: return dtypeReal;
-    case SQL_DOUBLE: return dtypeDouble;
-    case SQL_D_FLOAT: return dtypeDFloat;
-    case SQL_TYPE_DATE: return dtypeSqlDate;
-    case SQL_TYPE_TIME: return dtypeSqlTime;
-    case SQL_TIMESTAMP: return dtypeTimestamp;
-    case SQL_BLOB: return dtypeBlob;
-    case SQL_ARRAY: return dtypeArray;
-    case SQL_INT64: return dtypeInt64;
-    case SQL_BOOLEAN: return dtypeBoolean;
-    case sqlDec16: return dtypeDec64;
-    case sqlDec34: return dtypeDec128;
-    case sqlInt128: return dtypeInt128;
-    case sqlTimeTz: return dtypeTimeTz;
-    case sqlTimestampTz: return dtypeTimestampTz;
-    case sqlTimeTzEx: return dtypeExTimeTz;
-    case sqlTimestampTzEx: return dtypeExTimestampTz;
+    case SQL_TEXT: return ods::DtText;
+    case SQL_VARYING: return ods::DtVarying;
+    case SQL_SHORT: return ods::DtShort;
+    case SQL_LONG: return ods::DtLong;
+    case SQL_QUAD: return ods::DtQuad;
+    case SQL_FLOAT: return ods::DtReal;
+    case SQL_DOUBLE: return ods::DtDouble;
+    case SQL_D_FLOAT: return ods::DtDFloat;
+    case SQL_TYPE_DATE: return ods::DtDate;
+    case SQL_TYPE_TIME: return ods::DtTime;
+    case SQL_TIMESTAMP: return ods::DtTimestamp;
+    case SQL_BLOB: return ods::DtBlob;
+    case SQL_ARRAY: return ods::DtArray;
+    case SQL_INT64: return ods::DtInt64;
+    case SQL_BOOLEAN: return ods::DtBoolean;
+    case sqlDec16: return ods::DtDec64;
+    case sqlDec34: return ods::DtDec128;
+    case sqlInt128: return ods::DtInt128;
+    case sqlTimeTz: return ods::DtTimeTz;
+    case sqlTimestampTz: return ods::DtTimestampTz;
+    case sqlTimeTzEx: return ods::DtExTimeTz;
+    case sqlTimestampTzEx: return ods::DtExTimestampTz;
     default: return 0;
     }
 }

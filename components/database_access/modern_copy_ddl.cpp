@@ -21,7 +21,7 @@ int characters(const ods::Column &column)
 {
     if (column.characterLength > 0)
         return column.characterLength;
-    const int bytes = column.dtype == dtypeVarying ? column.length - 2 : column.length;
+    const int bytes = column.dtype == ods::DtVarying ? column.length - 2 : column.length;
     return qMax(1, bytes / bytesPerCharacter(column.charset));
 }
 
@@ -58,25 +58,25 @@ std::optional<QString> columnDeclaration(const ods::Column &column, int dialect,
     if (column.dimensions > 0)
         return std::nullopt;
     switch (column.dtype) {
-    case dtypeText:
+    case ods::DtText:
         return QStringLiteral("CHAR(%1)").arg(characters(column)) + charsetClause(column.charset, charsetNames);
-    case dtypeVarying:
+    case ods::DtVarying:
         return QStringLiteral("VARCHAR(%1)").arg(characters(column)) + charsetClause(column.charset, charsetNames);
-    case dtypeShort: return exactType("SMALLINT", 4, column);
-    case dtypeLong: return exactType("INTEGER", 9, column);
-    case dtypeInt64: return exactType("BIGINT", 18, column);
-    case dtypeReal: return QStringLiteral("FLOAT");
-    case dtypeDouble:
-    case dtypeDFloat:
+    case ods::DtShort: return exactType("SMALLINT", 4, column);
+    case ods::DtLong: return exactType("INTEGER", 9, column);
+    case ods::DtInt64: return exactType("BIGINT", 18, column);
+    case ods::DtReal: return QStringLiteral("FLOAT");
+    case ods::DtDouble:
+    case ods::DtDFloat:
         // Only dialect 1 keeps a scale on a double: its NUMERIC(15,2).
         if (column.scale < 0 && dialect == 1)
             return QStringLiteral("NUMERIC(15,%1)").arg(-column.scale);
         return QStringLiteral("DOUBLE PRECISION");
-    case dtypeSqlDate: return QStringLiteral("DATE");
-    case dtypeSqlTime: return QStringLiteral("TIME");
-    case dtypeTimestamp: return QStringLiteral("TIMESTAMP");
-    case dtypeBoolean: return QStringLiteral("BOOLEAN");
-    case dtypeBlob: {
+    case ods::DtDate: return QStringLiteral("DATE");
+    case ods::DtTime: return QStringLiteral("TIME");
+    case ods::DtTimestamp: return QStringLiteral("TIMESTAMP");
+    case ods::DtBoolean: return QStringLiteral("BOOLEAN");
+    case ods::DtBlob: {
         QString type = QStringLiteral("BLOB SUB_TYPE %1").arg(column.subType);
         if (column.segmentLength > 0)
             type += QStringLiteral(" SEGMENT SIZE %1").arg(column.segmentLength);

@@ -16,26 +16,26 @@ namespace {
 bool fitsLayout(const EngineColumn &column, QByteArrayView bytes)
 {
     switch (column.dtype) {
-    case dtypeText: return bytes.size() >= qsizetype(column.length);
-    case dtypeVarying: {
+    case ods::DtText: return bytes.size() >= qsizetype(column.length);
+    case ods::DtVarying: {
         if (bytes.size() < 2)
             return false;
         std::uint16_t length;
         std::memcpy(&length, bytes.data(), sizeof length);
         return bytes.size() >= 2 + qsizetype(length);
     }
-    case dtypeShort: return bytes.size() >= 2;
-    case dtypeBoolean: return bytes.size() >= 1;
-    case dtypeLong:
-    case dtypeReal:
-    case dtypeSqlDate:
-    case dtypeSqlTime: return bytes.size() >= 4;
-    case dtypeDec128:
-    case dtypeInt128: return bytes.size() >= 16;
-    case dtypeTimestampTz:
-    case dtypeExTimestampTz: return bytes.size() >= 12;
-    case dtypeTimeTz:
-    case dtypeExTimeTz: return bytes.size() >= 6;
+    case ods::DtShort: return bytes.size() >= 2;
+    case ods::DtBoolean: return bytes.size() >= 1;
+    case ods::DtLong:
+    case ods::DtReal:
+    case ods::DtDate:
+    case ods::DtTime: return bytes.size() >= 4;
+    case ods::DtDec128:
+    case ods::DtInt128: return bytes.size() >= 16;
+    case ods::DtTimestampTz:
+    case ods::DtExTimestampTz: return bytes.size() >= 12;
+    case ods::DtTimeTz:
+    case ods::DtExTimeTz: return bytes.size() >= 6;
     default: return bytes.size() >= 8;
     }
 }

@@ -4,37 +4,13 @@
 // theirs in RDB$FORMATS (a descriptor per field id, in a layout that changed
 // with ODS 12); system tables' formats follow from their field list.
 
+#include "data_type.h"
+
 #include <QByteArray>
 #include <cstdint>
 #include <vector>
 
 namespace ods {
-
-// Firebird's internal data types.
-enum Dtype : int {
-    DtText = 1,
-    DtCString = 2,
-    DtVarying = 3,
-    DtShort = 8,
-    DtLong = 9,
-    DtQuad = 10,
-    DtReal = 11,
-    DtDouble = 12,
-    DtDFloat = 13,
-    DtDate = 14,
-    DtTime = 15,
-    DtTimestamp = 16,
-    DtBlob = 17,
-    DtArray = 18,
-    DtInt64 = 19,
-    DtDbKey = 20,
-    DtBoolean = 21,
-    DtDec64 = 22,
-    DtDec128 = 23,
-    DtInt128 = 24,
-    DtTimeTz = 25,
-    DtTimestampTz = 26,
-};
 
 struct FieldLayout {
     int dtype = 0;
