@@ -22,7 +22,7 @@ int numberFrom(const std::uint8_t *bytes)
 bool needsCleaning(const QString &text)
 {
     for (const QChar c : text) {
-        if (QStringView(u"[]\\/?*:'").contains(c))
+        if (excel::isForbiddenInSheetName(c) || c == excel::sheetNameEdgeForbidden)
             return true;
     }
     return text.isEmpty();

@@ -36,35 +36,31 @@ public:
     bool entryTicked(int entry) const override { return entries.at(entry - 1).ticked; }
     QString entryText(int entry) const override { return entries.at(entry - 1).text; }
     void setProgressPercent(double percent) override { percents.push_back(percent); }
-    void setProgressText(const QString &newText) override
-    {
-        text = newText;
-        makeText = nullptr;
-    }
+    void setProgressText(const QString &newText) override { text = newText, makeText = nullptr; }
     void setProgressTextMaker(std::function<QString()> maker) override { makeText = std::move(maker); }
     void setPointer(int value) override { pointer = value; }
     bool busy() const override { return running; }
     void setBusy(bool busy) override { running = busy; }
     void restoreIfMinimized() override { ++restores; }
-    void yieldToEvents() override
-    {
-        if (onYield)
-            onYield();
-    }
+    void yieldToEvents() override { onYield ? onYield() : void(); }
 };
 
 class ExportFlowTest : public WindowFixture {
 protected:
     // The fake database's tables as the list's entries, the named ones ticked.
-    ListedWindow &listAndTick(const QStringList &ticked)
+    void listAndTick(const QStringList &ticked)
     {
         window.entries.clear();
         for (const auto &table : database->tables)
             window.entries.push_back({table.name, ticked.contains(table.name)});
         boxes->shown.clear();
-        return window;
     }
     void runExport() { ::runExport(window, connectionString); }
+    void exportTicked(const QStringList &ticked)
+    {
+        listAndTick(ticked);
+        runExport();
+    }
     std::vector<QString> reports() const
     {
         std::vector<QString> result;
@@ -85,8 +81,7 @@ TEST_F(ExportFlowTest, TickedTablesBecomeSheetsLastExportedLeftmostActiveAndAlon
     database->add(QStringLiteral("A"), {{QStringLiteral("ID"), ado::adInteger}, {QStringLiteral("NAME"), ado::adVarChar}}, 2);
     database->add(QStringLiteral("SKIPPED"), {{QStringLiteral("ID"), ado::adInteger}}, 1);
     database->add(QStringLiteral("B"), {{QStringLiteral("X"), ado::adInteger}}, 3);
-    listAndTick({"A", "B"});
-    runExport();
+    exportTicked({"A", "B"});
 
     EXPECT_EQ(boxes->prompts(), std::vector<QString>{QStringLiteral("Done.")});
     EXPECT_EQ(boxes->shown.back().title, QStringLiteral("Marrowbeck"));
@@ -120,16 +115,14 @@ TEST_F(ExportFlowTest, NewWorkbookIsCutToItsFirstSheetWhichTheFirstTableTakes)
 {
     spreadsheet->sheetsInNewWorkbook = 3;
     database->add(QStringLiteral("ONLY"), {{QStringLiteral("ID"), ado::adInteger}}, 1);
-    listAndTick({"ONLY"});
-    runExport();
+    exportTicked({"ONLY"});
     EXPECT_EQ(book().names(), QStringList({"ONLY"}));
 }
 
 TEST_F(ExportFlowTest, NothingTickedGivesOneEmptySheetAndDone)
 {
     database->add(QStringLiteral("A"));
-    listAndTick({});
-    runExport();
+    exportTicked({});
     EXPECT_EQ(book().names(), QStringList({"Sheet1"}));
     EXPECT_TRUE(book().sheets[0]->cells.empty());
     EXPECT_TRUE(spreadsheet->visible);
@@ -138,9 +131,8 @@ TEST_F(ExportFlowTest, NothingTickedGivesOneEmptySheetAndDone)
 
 TEST_F(ExportFlowTest, EmptyListStartsNoSpreadsheetAndShowsNothing)
 {
-    listAndTick({});
     const int before = spreadsheet->applicationsCreated;
-    runExport();
+    exportTicked({});
     EXPECT_EQ(spreadsheet->applicationsCreated, before);
     EXPECT_TRUE(boxes->shown.empty());
     EXPECT_FALSE(window.busy());
@@ -150,8 +142,7 @@ TEST_F(ExportFlowTest, NullsAreEmptyCellsAndBinaryColumnsArePlaceholdersEvenWhen
 {
     auto &table = database->add(QStringLiteral("T"), {{QStringLiteral("NOTE"), ado::adVarChar}, {QStringLiteral("PIC"), ado::adLongVarBinary}});
     table.rows = {{std::nullopt, std::nullopt}, {QStringLiteral("00123"), QStringLiteral("\x01\x02")}};
-    listAndTick({"T"});
-    runExport();
+    exportTicked({"T"});
     const auto &sheet = *book().sheets[0];
     EXPECT_EQ(sheet.cell(2, 1), QString());
     EXPECT_EQ(sheet.cell(2, 2), QStringLiteral("{BINARY DATA}"));
@@ -168,8 +159,7 @@ TEST_F(ExportFlowTest, LongAndBracketedNamesGetDistinctValidSheetNames)
     database->add(long40b, {{QStringLiteral("ID"), ado::adInteger}}, 1);
     database->add(exactly31, {{QStringLiteral("ID"), ado::adInteger}}, 1);
     database->add(QStringLiteral("[LEGACY] ORDERS"), {{QStringLiteral("ID"), ado::adInteger}}, 1);
-    listAndTick({long40, long40b, exactly31, "[LEGACY] ORDERS"});
-    runExport();
+    exportTicked({long40, long40b, exactly31, "[LEGACY] ORDERS"});
     EXPECT_TRUE(reports().empty()) << boxes->shown.front().prompt.toStdString();
     EXPECT_EQ(book().names(), QStringList({"LEGACY ORDERS", "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123", "CUSTOMER_ORDER_LINES_HISTORY_1",
                                            "CUSTOMER_ORDER_LINES_HISTORY_A"}));
@@ -189,8 +179,7 @@ TEST_F(ExportFlowTest, NamesASheetCannotHoldOrThatAreTakenBecomeDistinctNamesOfT
         ticked << table;
         expected.prepend(sheet);
     }
-    listAndTick(ticked);
-    runExport();
+    exportTicked(ticked);
     EXPECT_TRUE(reports().empty()) << boxes->shown.front().prompt.toStdString();
     EXPECT_EQ(book().names(), expected);
     for (const auto &sheet : book().sheets)
@@ -200,8 +189,7 @@ TEST_F(ExportFlowTest, NamesASheetCannotHoldOrThatAreTakenBecomeDistinctNamesOfT
 TEST_F(ExportFlowTest, QuotesInsideANameSelectThatTableAndNoOther)
 {
     database->add(QStringLiteral("A\"B"), {{QStringLiteral("ID"), ado::adInteger}}, 2);
-    listAndTick({"A\"B"});
-    runExport();
+    exportTicked({"A\"B"});
     EXPECT_TRUE(reports().empty());
     EXPECT_EQ(book().sheets[0]->rows(), 3);
 }
@@ -210,8 +198,7 @@ TEST_F(ExportFlowTest, ProgressShowsTheEntryPositionAndTheTextsOfTheRun)
 {
     for (const char *name : {"T1", "T2", "T3", "T4"})
         database->add(QString::fromLatin1(name), {{QStringLiteral("A"), ado::adInteger}, {QStringLiteral("B"), ado::adInteger}}, 2);
-    listAndTick({"T3"});
-    runExport();
+    exportTicked({"T3"});
     EXPECT_EQ(window.percents, std::vector<double>({75, 0}));
     EXPECT_EQ(window.progressText(), QStringLiteral("Progress Bar"));
 }
@@ -227,8 +214,7 @@ TEST_F(ExportFlowTest, FailingTableIsReportedOnceAndTheExportGoesOn)
     database->fail(QStringLiteral("RecordCount BAD_COUNT"));
     database->fail(QStringLiteral("count BAD_FIELDS"));
     database->fail(QStringLiteral("value BAD_VALUES"));
-    listAndTick({"BAD_QUERY", "BAD_COUNT", "BAD_FIELDS", "BAD_VALUES", "GOOD"});
-    runExport();
+    exportTicked({"BAD_QUERY", "BAD_COUNT", "BAD_FIELDS", "BAD_VALUES", "GOOD"});
     EXPECT_EQ(reports(), std::vector<QString>({"140", "172", "174", "198"}));
     const char *tables[] = {"BAD_QUERY", "BAD_COUNT", "BAD_FIELDS", "BAD_VALUES"};
     for (int i = 0; i < 4; ++i)
@@ -242,9 +228,8 @@ TEST_F(ExportFlowTest, FailingTableIsReportedOnceAndTheExportGoesOn)
 TEST_F(ExportFlowTest, MissingSpreadsheetEndsTheExportAfterOneReportAndResets)
 {
     database->add(QStringLiteral("A"), {{QStringLiteral("ID"), ado::adInteger}}, 1);
-    listAndTick({"A"});
     spreadsheet->fail(QStringLiteral("create"));
-    runExport();
+    exportTicked({"A"});
     EXPECT_EQ(reports(), std::vector<QString>{QStringLiteral("116")});
     EXPECT_EQ(boxes->shown.size(), 1u) << "no Done. for an export that wrote nothing";
     EXPECT_FALSE(window.busy());
@@ -264,16 +249,14 @@ TEST_F(ExportFlowTest, DatabaseObjectsThatCannotBeCreatedFailTheStepsThatWantThe
         std::vector<QString> reports;
         bool done;
     };
+    database->add(QStringLiteral("A"));
+    database->add(QStringLiteral("B"));
     for (const Case &c : {Case{"create Connection", {"100", "112"}, false},
                           Case{"create Recordset", {"102", "136", "136"}, true}}) {
         SCOPED_TRACE(c.missing);
-        database->failing.clear();
-        database->add(QStringLiteral("A"));
-        database->add(QStringLiteral("B"));
-        listAndTick({"A", "B"});
         const int officesBefore = spreadsheet->applicationsCreated;
-        database->fail(QString::fromLatin1(c.missing));
-        runExport();
+        database->failing = {QString::fromLatin1(c.missing)};
+        exportTicked({"A", "B"});
         EXPECT_EQ(reports(), c.reports);
         const auto lastReport = std::find_if(boxes->shown.rbegin(), boxes->shown.rend(), [](const auto &box) {
             return box.title == QStringLiteral("Application Error");
@@ -285,7 +268,6 @@ TEST_F(ExportFlowTest, DatabaseObjectsThatCannotBeCreatedFailTheStepsThatWantThe
         EXPECT_EQ(spreadsheet->applicationsCreated > officesBefore, c.done) << "no office for nothing to read";
         EXPECT_FALSE(window.busy());
         EXPECT_EQ(window.pointer, 0);
-        database->tables.clear();
     }
 }
 
@@ -293,9 +275,8 @@ TEST_F(ExportFlowTest, AWriteThatFailsOnItsWayIsReportedAsTheWriteAndTheNextTabl
 {
     database->add(QStringLiteral("A"), {{QStringLiteral("ID"), ado::adInteger}}, 2);
     database->add(QStringLiteral("B"), {{QStringLiteral("ID"), ado::adInteger}}, 2);
-    listAndTick({"A", "B"});
     spreadsheet->afterCellWrite = [this] { spreadsheet->pendingWriteFailure = spreadsheet->cellWrites == 3; };
-    runExport();
+    exportTicked({"A", "B"});
     EXPECT_EQ(reports(), std::vector<QString>{QStringLiteral("198")});
     EXPECT_EQ(book().names(), QStringList({"B", "A"}));
     EXPECT_EQ(book().sheets[1]->rows(), 3);
@@ -306,9 +287,8 @@ TEST_F(ExportFlowTest, ASpreadsheetThatStopsEndsTheExportAfterOneReportWithoutDo
 {
     for (const char *name : {"A", "B", "C"})
         database->add(QString::fromLatin1(name), {{QStringLiteral("ID"), ado::adInteger}, {QStringLiteral("N"), ado::adInteger}}, 50);
-    listAndTick({"A", "B", "C"});
     spreadsheet->afterCellWrite = [this] { spreadsheet->stopped = spreadsheet->cellWrites >= 40; };
-    runExport();
+    exportTicked({"A", "B", "C"});
     EXPECT_EQ(reports(), std::vector<QString>{QStringLiteral("198")});
     EXPECT_EQ(boxes->shown.size(), 1u) << "no Done. for a workbook that is gone";
     EXPECT_EQ(book().names(), QStringList({"A"}));
@@ -325,9 +305,8 @@ TEST_F(ExportFlowTest, ConnectionThatDoesNotOpenCostsOneReportPerTable)
 {
     database->add(QStringLiteral("A"));
     database->add(QStringLiteral("B"));
-    listAndTick({"A", "B"});
     database->fail(QStringLiteral("Open"));
-    runExport();
+    exportTicked({"A", "B"});
     EXPECT_EQ(reports(), std::vector<QString>({"114", "140", "140"}));
     EXPECT_EQ(boxes->shown.back().prompt, QStringLiteral("Done."));
 }
@@ -339,8 +318,7 @@ TEST_F(ExportFlowTest, TableLargerThanASheetContinuesOnFurtherSheetsWithTheHeade
     table.rows.reserve(records);
     for (int r = 1; r <= records; ++r)
         table.rows.push_back({QString::number(r)});
-    listAndTick({"BIG"});
-    runExport();
+    exportTicked({"BIG"});
     EXPECT_TRUE(reports().empty());
     ASSERT_EQ(book().names(), QStringList({"BIG2", "BIG"}));
     EXPECT_EQ(book().sheets[1]->cell(1048576, 1), QStringLiteral("1048575"));
@@ -349,71 +327,45 @@ TEST_F(ExportFlowTest, TableLargerThanASheetContinuesOnFurtherSheetsWithTheHeade
     EXPECT_EQ(book().sheets[0]->cell(6, 1), QStringLiteral("1048580"));
 }
 
-// The user's events during the export's yields.
-class ExportDuringYieldsTest : public ExportFlowTest {
-protected:
-    void SetUp() override
-    {
-        ExportFlowTest::SetUp();
-        for (const char *name : {"FIRST", "SECOND", "THIRD"})
-            database->add(QString::fromLatin1(name), {{QStringLiteral("ID"), ado::adInteger}}, 200);
-    }
-    // Runs `action` at the first yield once the export has written `afterCells` cells.
-    void duringExport(int afterCells, std::function<void()> action)
-    {
-        window.onYield = [this, afterCells, action] {
-            if (spreadsheet->cellWrites < afterCells)
+// The user's events during the export's yields: a second "Finish", ticks
+// changed for the entries not yet reached, a list filled again with fewer
+// entries.
+TEST_F(ExportFlowTest, EventsDuringTheYieldsDecideForTheEntriesNotYetReached)
+{
+    struct Case {
+        const char *what;
+        QStringList ticked;
+        std::function<void(ListedWindow &)> duringExport;
+        QStringList sheets;
+        std::vector<QString> reports;
+    };
+    const auto tickAll = [](bool tick) { return [tick](ListedWindow &w) { for (auto &e : w.entries) e.ticked = tick; }; };
+    const QStringList all{"FIRST", "SECOND", "THIRD"};
+    for (const QString &name : all)
+        database->add(name, {{QStringLiteral("ID"), ado::adInteger}}, 200);
+    for (const Case &c : {Case{"second Finish", {"FIRST"}, [this](ListedWindow &) { runExport(); }, {"FIRST"}, {}},
+                          Case{"select all", {"FIRST"}, tickAll(true), {"THIRD", "SECOND", "FIRST"}, {}},
+                          Case{"deselect all", all, tickAll(false), {"FIRST"}, {}},
+                          Case{"list refilled", all, [](ListedWindow &w) { w.entries.resize(1); }, {"FIRST"}, {"128"}}}) {
+        SCOPED_TRACE(c.what);
+        spreadsheet->books.clear();
+        spreadsheet->cellWrites = 0;
+        listAndTick(c.ticked);
+        window.onYield = [&] {
+            if (spreadsheet->cellWrites < 10)
                 return;
             window.onYield = nullptr;
-            action();
+            c.duringExport(window);
         };
+        runExport();
+        EXPECT_EQ(spreadsheet->books.size(), 1u);
+        EXPECT_EQ(book().names(), c.sheets);
+        EXPECT_EQ(reports(), c.reports);
+        if (!c.reports.empty()) {
+            EXPECT_TRUE(boxes->shown[0].prompt.startsWith(QStringLiteral("Entries 2 to 3 of the list were not exported")));
+        }
+        EXPECT_EQ(boxes->prompts().back(), QStringLiteral("Done."));
     }
-};
-
-TEST_F(ExportDuringYieldsTest, SecondFinishDoesNothing)
-{
-    listAndTick({"FIRST"});
-    duringExport(10, [&] { runExport(); });
-    runExport();
-    EXPECT_EQ(spreadsheet->books.size(), 1u);
-    EXPECT_EQ(boxes->prompts(), std::vector<QString>{QStringLiteral("Done.")});
 }
-
-TEST_F(ExportDuringYieldsTest, SelectAllDecidesForTheEntriesNotYetReached)
-{
-    listAndTick({"FIRST"});
-    duringExport(10, [&] {
-        for (auto &entry : window.entries)
-            entry.ticked = true;
-    });
-    runExport();
-    EXPECT_EQ(book().names(), QStringList({"THIRD", "SECOND", "FIRST"}));
-}
-
-TEST_F(ExportDuringYieldsTest, DeselectAllStopsTheEntriesNotYetReached)
-{
-    listAndTick({"FIRST", "SECOND", "THIRD"});
-    duringExport(10, [&] {
-        for (auto &entry : window.entries)
-            entry.ticked = false;
-    });
-    runExport();
-    EXPECT_EQ(book().names(), QStringList({"FIRST"}));
-}
-
-
-TEST_F(ExportDuringYieldsTest, EntriesGoneWithARefilledListAreReported)
-{
-    listAndTick({"FIRST", "SECOND", "THIRD"});
-    duringExport(10, [&] { window.entries.resize(1); });
-    runExport();
-    EXPECT_EQ(book().names(), QStringList({"FIRST"}));
-    ASSERT_EQ(reports(), std::vector<QString>{QStringLiteral("128")});
-    EXPECT_TRUE(boxes->shown[0].prompt.startsWith(QStringLiteral("Entries 2 to 3 of the list were not exported")));
-    EXPECT_EQ(boxes->prompts().back(), QStringLiteral("Done."));
-}
-
-
-
 
 } // namespace

@@ -1,5 +1,4 @@
-// The table selection window around an export: what the user's clicks
-// during the export's yields do to the window, and its list's buttons.
+// The table window during an export's yields, and its list's buttons.
 
 #include "form1.h"
 #include "form2.h"
@@ -21,20 +20,11 @@ namespace {
 
 class TableWindowExportTest : public WindowFixture {
 protected:
-    void SetUp() override
-    {
-        WindowFixture::SetUp();
-        for (const char *name : {"FIRST", "SECOND", "THIRD"})
-            database->add(QString::fromLatin1(name), {{QStringLiteral("ID"), ado::adInteger}}, 200);
-    }
-    void TearDown() override
-    {
-        frame::setDoEventsIntervalForTesting(-1);
-        WindowFixture::TearDown();
-    }
-    // Lists the fake database's tables and ticks the named ones.
+    // Lists three tables of 200 records and ticks the named ones.
     Form2 &listAndTick(const QStringList &ticked)
     {
+        for (const char *name : {"FIRST", "SECOND", "THIRD"})
+            database->add(QString::fromLatin1(name), {{QStringLiteral("ID"), ado::adInteger}}, 200);
         form1().PushButton2_Click();
         Form2 &window = form2();
         QTreeWidget &list = part<QTreeWidget>(window, "ListView1");
@@ -45,14 +35,13 @@ protected:
         boxes->shown.clear();
         return window;
     }
-    testing_support::FakeBook &book() { return spreadsheet->lastBook(); }
-    // Runs `action` from the event loop once the export has written `afterCells` cells.
-    void duringExport(int afterCells, std::function<void()> action)
+    // Runs `action` from the event loop once the export has written ten cells.
+    void duringExport(std::function<void()> action)
     {
         auto *timer = new QTimer;
         timer->setInterval(0);
-        QObject::connect(timer, &QTimer::timeout, [this, timer, afterCells, action] {
-            if (spreadsheet->cellWrites < afterCells)
+        QObject::connect(timer, &QTimer::timeout, [this, timer, action] {
+            if (spreadsheet->cellWrites < 10)
                 return;
             timer->stop();
             timer->deleteLater();
@@ -67,11 +56,11 @@ TEST_F(TableWindowExportTest, BackHidesTheWindowWhileTheExportGoesOn)
 {
     Form2 &window = listAndTick({"FIRST", "SECOND"});
     window.show();
-    duringExport(10, [&] { part<QPushButton>(window, "PushButton2").click(); });
+    duringExport([&] { part<QPushButton>(window, "PushButton2").click(); });
     window.PushButton5_Click();
     EXPECT_FALSE(window.isVisible());
     EXPECT_TRUE(form1().isVisible());
-    EXPECT_EQ(book().names(), QStringList({"SECOND", "FIRST"}));
+    EXPECT_EQ(spreadsheet->lastBook().names(), QStringList({"SECOND", "FIRST"}));
     EXPECT_EQ(boxes->prompts().back(), QStringLiteral("Done."));
 }
 
@@ -79,7 +68,7 @@ TEST_F(TableWindowExportTest, ClosingTheWindowEndsTheProgram)
 {
     Form2 &window = listAndTick({"FIRST"});
     window.show();
-    duringExport(10, [&] { window.close(); });
+    duringExport([&] { window.close(); });
     window.PushButton5_Click();
     EXPECT_EQ(terminator->calls, 1);
 }
@@ -89,7 +78,7 @@ TEST_F(TableWindowExportTest, HourglassStaysWhileTheMouseMovesAndAMinimizedWindo
     Form2 &window = listAndTick({"FIRST"});
     window.show();
     int pointerDuring = -1;
-    duringExport(10, [&] {
+    duringExport([&] {
         window.showMinimized();
         QMouseEvent move(QEvent::MouseMove, QPointF(2, 2), QPointF(2, 2), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
         QCoreApplication::sendEvent(&part<QPushButton>(window, "PushButton8"), &move);

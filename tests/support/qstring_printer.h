@@ -1,9 +1,8 @@
 #pragma once
 
-// Readable Qt values in GoogleTest's failure messages: every test program is
-// compiled with this header (see marrowbeck_test), so a failed check shows
-// texts, not bytes. QStringList and other containers print element by
-// element through these.
+// Readable Qt values in GoogleTest's failure messages. Every test program is
+// built with this header (see marrowbeck_test); QStringList and other
+// containers print element by element through these.
 
 #include <QByteArray>
 #include <QString>
@@ -11,21 +10,8 @@
 #include <ostream>
 
 QT_BEGIN_NAMESPACE
-inline void PrintTo(const QString &text, std::ostream *out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
-
-inline void PrintTo(QStringView text, std::ostream *out)
-{
-    PrintTo(text.toString(), out);
-}
-
-inline void PrintTo(const QByteArray &bytes, std::ostream *out)
-{
-    *out << "bytes " << bytes.toHex(' ').toStdString();
-}
-
+inline void PrintTo(const QString &text, std::ostream *out) { *out << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QByteArray &bytes, std::ostream *out) { *out << "bytes " << bytes.toHex(' ').toStdString(); }
 inline void PrintTo(const QVariant &value, std::ostream *out)
 {
     *out << value.typeName() << ' ';

@@ -16,7 +16,7 @@ void WindowFixture::SetUp()
     frame::setTerminator(terminator);
     frame::setDesktopServices(desktop);
     frame::setProgramFolder(programFolder.path());
-    frame::resetDoEventsThrottle();
+    frame::setDoEventsIntervalForTesting(-1);
     Main::setAppTitle(Main::productTitle);
     registerFakeDatabase(database);
     registerFakeSpreadsheet(spreadsheet);

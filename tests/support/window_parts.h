@@ -1,12 +1,10 @@
 #pragma once
 
-// The kinds of part the windows' layouts hold.
 #include <QGroupBox>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTreeWidget>
-#include <QWidget>
 #include <stdexcept>
 
 namespace testing_support {
@@ -16,10 +14,9 @@ namespace testing_support {
 template <class Part>
 Part &part(QWidget &window, const char *name)
 {
-    Part *found = window.findChild<Part *>(QString::fromLatin1(name));
-    if (!found)
-        throw std::logic_error(std::string("the window has no part ") + name);
-    return *found;
+    if (Part *found = window.findChild<Part *>(QString::fromLatin1(name)))
+        return *found;
+    throw std::logic_error(std::string("the window has no part ") + name);
 }
 
 } // namespace testing_support
