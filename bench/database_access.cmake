@@ -2,4 +2,4 @@
 # against the bare Firebird client API, embedded and over loopback.
 marrowbeck_bench(database_read_bench
   SOURCES database_read_bench.cpp
-  LIBS marrowbeck_database_access marrowbeck_connection_string fbclient Qt6::Core)
+  LIBS marrowbeck_database_access_internals marrowbeck_connection_string fbclient Qt6::Core)

@@ -173,9 +173,9 @@ int main(int argc, char **argv)
 
     // The window as a user leaves it: entries filled, the one table ticked.
     Form1 &connection = form1();
-    connection.Text1->setText(file);
-    connection.Text7->setText(QStringLiteral("SYSDBA"));
-    connection.Text2->setText(QString());
+    connection.databaseEntry().setText(file);
+    connection.userEntry().setText(QStringLiteral("SYSDBA"));
+    connection.passwordEntry().setText(QString());
     Form2 &window = form2();
     constexpr int userPauseMs = 3000;
     std::vector<double> ratios;
@@ -211,7 +211,7 @@ int main(int argc, char **argv)
 
         // Calc's own ingest of the same cells into new workbooks of a new office.
         if (texts.empty())
-            texts = tableTexts(FireBird::currentConnectionString());
+            texts = tableTexts(connection.connectionString());
         auto office = components::create<excel::Application>(excel::ApplicationClass);
         QStringList ingests;
         double ingestSeconds = 0;

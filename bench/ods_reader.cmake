@@ -2,4 +2,4 @@
 # against the embedded engine on the bare client API.
 marrowbeck_bench(ods_read_bench
   SOURCES ods_read_bench.cpp
-  LIBS marrowbeck_ods_reader marrowbeck_database_access fbclient Qt6::Core)
+  LIBS marrowbeck_ods_reader marrowbeck_database_access_internals fbclient Qt6::Core)

@@ -6,7 +6,7 @@ add_library(marrowbeck_spreadsheet_bench STATIC
   ${CMAKE_CURRENT_LIST_DIR}/calc_direct_write.cpp ${CMAKE_CURRENT_LIST_DIR}/calc_direct_write.h)
 target_include_directories(marrowbeck_spreadsheet_bench PUBLIC ${CMAKE_CURRENT_LIST_DIR})
 target_link_libraries(marrowbeck_spreadsheet_bench
-  PUBLIC marrowbeck_spreadsheet_automation
+  PUBLIC marrowbeck_spreadsheet_automation marrowbeck_calc_inspection
   PRIVATE marrowbeck_spreadsheet_automation_uno)
 
 marrowbeck_bench(spreadsheet_write_bench

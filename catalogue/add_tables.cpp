@@ -1,7 +1,6 @@
 #include "add_tables.h"
 
 #include "database_access.h"
-#include "fire_bird.h"
 #include "guarded_procedure.h"
 
 #include <QTreeWidget>
@@ -26,9 +25,9 @@ bool isSystemRelation(ado::Recordset &catalogue)
 
 } // namespace
 
-void AddTablesToFireBirdListbox(QTreeWidget &list)
+void AddTablesToFireBirdListbox(QTreeWidget &list, const QString &connectionString)
 {
-    frame::GuardedProcedure p(QStringLiteral("in Marrowbeck2021/08/31.FireBird.AddTablesToFireBirdListbox "));
+    frame::GuardedProcedure p(frame::procedureLocation(u"FireBird", u"AddTablesToFireBirdListbox"));
     std::shared_ptr<ado::Connection> connection;
     std::shared_ptr<ado::Recordset> recordset;
     p.step(100, [&] { connection = components::create<ado::Connection>(ado::ConnectionClass); });
@@ -38,7 +37,7 @@ void AddTablesToFireBirdListbox(QTreeWidget &list)
     const bool prepared = p.step(104, [&] {
         components::required(connection, ado::ConnectionClass).setCursorLocation(ado::adUseClient);
     });
-    const bool opened = prepared && p.step(106, [&] { connection->Open(currentConnectionString()); });
+    const bool opened = prepared && p.step(106, [&] { connection->Open(connectionString); });
     p.step(108, [&] { list.clear(); });
     // Without a connection or a catalogue every later step would fail in
     // turn: one report is enough, and the list stays empty.

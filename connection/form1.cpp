@@ -1,8 +1,10 @@
 #include "form1.h"
 
-#include "add_tables.h"
+#include "ui_form1.h"
+
 #include "appearance.h"
 #include "artwork.h"
+#include "connection_string.h"
 #include "database_access.h"
 #include "desktop_services.h"
 #include "fire_bird.h"
@@ -27,7 +29,7 @@ const QString userKey = QStringLiteral("FireBirdUser");
 
 QString location(const char *procedure)
 {
-    return QStringLiteral("in Marrowbeck2021/08/31.Form1.%1 ").arg(QLatin1String(procedure));
+    return frame::procedureLocation(u"Form1", QString::fromLatin1(procedure));
 }
 
 Form1 *&instance()
@@ -38,43 +40,55 @@ Form1 *&instance()
 
 } // namespace
 
-Form1::Form1() : m_pointer(*this)
+Form1::Form1() : m_ui(std::make_unique<Ui::Form1>()), m_pointer(*this)
 {
-    setupUi(this);
+    m_ui->setupUi(this);
     frame::styleWizardWindow(*this);
     // The password shows one '*' per character, not the platform's bullet.
-    Text2->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
+    m_ui->Text2->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
     // A screen reader names each box by its label; the buttons captioned with
     // a symbol would otherwise be read out as punctuation.
-    Label7->setBuddy(Text1);
-    Label6->setBuddy(Text7);
-    Label1->setBuddy(Text2);
-    PushButton5->setAccessibleName(QStringLiteral("Browse for database"));
-    PushButton4->setAccessibleName(QStringLiteral("Firebird server help"));
+    m_ui->Label7->setBuddy(m_ui->Text1);
+    m_ui->Label6->setBuddy(m_ui->Text7);
+    m_ui->Label1->setBuddy(m_ui->Text2);
+    m_ui->PushButton5->setAccessibleName(QStringLiteral("Browse for database"));
+    m_ui->PushButton4->setAccessibleName(QStringLiteral("Firebird server help"));
     connectHandlers();
     setUpPointerRules();
 }
 
+Form1::~Form1() = default;
+
+QLineEdit &Form1::databaseEntry() { return *m_ui->Text1; }
+QLineEdit &Form1::userEntry() { return *m_ui->Text7; }
+QLineEdit &Form1::passwordEntry() { return *m_ui->Text2; }
+
+QString Form1::connectionString() const
+{
+    return FireBird::connectionString(m_ui->Text1->text(), m_ui->Text7->text(), m_ui->Text2->text());
+}
+
 void Form1::connectHandlers()
 {
-    connect(Text1, &QLineEdit::textChanged, this, &Form1::Text1_Change);
-    connect(Text2, &QLineEdit::textChanged, this, &Form1::Text2_Change);
-    connect(Text7, &QLineEdit::textChanged, this, &Form1::Text7_Change);
-    for (QLineEdit *box : {Text1, Text2, Text7})
+    connect(m_ui->Text1, &QLineEdit::textChanged, this, &Form1::Text1_Change);
+    connect(m_ui->Text2, &QLineEdit::textChanged, this, &Form1::Text2_Change);
+    connect(m_ui->Text7, &QLineEdit::textChanged, this, &Form1::Text7_Change);
+    for (QLineEdit *box : {m_ui->Text1, m_ui->Text2, m_ui->Text7})
         box->installEventFilter(this);
-    connect(PushButton1, &QPushButton::clicked, this, &Form1::PushButton1_Click);
-    connect(PushButton2, &QPushButton::clicked, this, &Form1::PushButton2_Click);
-    connect(PushButton3, &QPushButton::clicked, this, &Form1::PushButton3_Click);
-    connect(PushButton4, &QPushButton::clicked, this, &Form1::PushButton4_Click);
-    connect(PushButton5, &QPushButton::clicked, this, &Form1::PushButton5_Click);
-    connect(PushButton7, &QPushButton::clicked, this, &Form1::PushButton7_Click);
+    connect(m_ui->PushButton1, &QPushButton::clicked, this, &Form1::PushButton1_Click);
+    connect(m_ui->PushButton2, &QPushButton::clicked, this, &Form1::PushButton2_Click);
+    connect(m_ui->PushButton3, &QPushButton::clicked, this, &Form1::PushButton3_Click);
+    connect(m_ui->PushButton4, &QPushButton::clicked, this, &Form1::PushButton4_Click);
+    connect(m_ui->PushButton5, &QPushButton::clicked, this, &Form1::PushButton5_Click);
+    connect(m_ui->PushButton7, &QPushButton::clicked, this, &Form1::PushButton7_Click);
 }
 
 void Form1::setUpPointerRules()
 {
-    for (QWidget *button : {PushButton1, PushButton2, PushButton3, PushButton4, PushButton5, PushButton7})
+    for (QWidget *button : {m_ui->PushButton1, m_ui->PushButton2, m_ui->PushButton3, m_ui->PushButton4,
+                            m_ui->PushButton5, m_ui->PushButton7})
         m_pointer.setHoverValue(*button, frame::vbCustom);
-    for (QWidget *surface : std::initializer_list<QWidget *>{this, Frame1, Text1, Text2})
+    for (QWidget *surface : std::initializer_list<QWidget *>{this, m_ui->Frame1, m_ui->Text1, m_ui->Text2})
         m_pointer.setHoverValue(*surface, frame::vbDefault);
 }
 
@@ -84,10 +98,10 @@ void Form1::Form_Load()
     p.step(104, [&] { Main::ApplySkin(*this); });
     if (p.test(122, [] { return Main::FileExists(Main::pointerFilePath()); }))
         p.step(124, [&] { m_pointer.setPicture(Main::loadCursorFile(Main::pointerFilePath())); });
-    p.step(126, [&] { Text1->setText(frame::GetSetting(appName, Main::productTitle, databaseKey, QString())); });
-    p.step(128, [&] { Text2->setText(frame::GetSetting(appName, Main::productTitle, passwordKey, QString())); });
-    p.step(130, [&] { Text7->setText(frame::GetSetting(appName, Main::productTitle, userKey, QStringLiteral("SYSDBA"))); });
-    if (p.test(132, [] { return FireBird::CanConnectToFireBird(); }))
+    p.step(126, [&] { m_ui->Text1->setText(frame::GetSetting(appName, Main::productTitle, databaseKey, QString())); });
+    p.step(128, [&] { m_ui->Text2->setText(frame::GetSetting(appName, Main::productTitle, passwordKey, QString())); });
+    p.step(130, [&] { m_ui->Text7->setText(frame::GetSetting(appName, Main::productTitle, userKey, QStringLiteral("SYSDBA"))); });
+    if (p.test(132, [&] { return FireBird::CanConnectToFireBird(connectionString()); }))
         p.step(134, [&] { PushButton2_Click(); });
     p.step(136, [&] { setWindowTitle(Main::productTitle); });
     p.step(136, [&] { setWindowIcon(Main::applicationIcon()); });
@@ -114,9 +128,9 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
     return QWidget::eventFilter(watched, event);
 }
 
-void Form1::Text1_Change() { frame::SaveSetting(appName, Main::productTitle, databaseKey, Text1->text()); }
-void Form1::Text2_Change() { frame::SaveSetting(appName, Main::productTitle, passwordKey, Text2->text()); }
-void Form1::Text7_Change() { frame::SaveSetting(appName, Main::productTitle, userKey, Text7->text()); }
+void Form1::Text1_Change() { frame::SaveSetting(appName, Main::productTitle, databaseKey, m_ui->Text1->text()); }
+void Form1::Text2_Change() { frame::SaveSetting(appName, Main::productTitle, passwordKey, m_ui->Text2->text()); }
+void Form1::Text7_Change() { frame::SaveSetting(appName, Main::productTitle, userKey, m_ui->Text7->text()); }
 
 void Form1::PushButton1_Click()
 {
@@ -128,8 +142,8 @@ void Form1::PushButton2_Click()
 {
     frame::GuardedProcedure p(location("PushButton2_Click"));
     QString reason;
-    if (p.test(100, [&] { return FireBird::CanConnectToFireBird(&reason); })) {
-        p.step(102, [] { FireBird::AddTablesToFireBirdListbox(*form2().ListView1); });
+    if (p.test(100, [&] { return FireBird::CanConnectToFireBird(connectionString(), &reason); })) {
+        p.step(102, [&] { form2().listTables(connectionString()); });
         p.step(104, [] {
             form2().show();
             // Shown during the start-up load, or while this window hides, it
@@ -152,7 +166,7 @@ void Form1::PushButton3_Click()
     try {
         m_pointer.setValue(frame::vbHourglass);
         components::required(connection, ado::ConnectionClass).setCursorLocation(ado::adUseServer);
-        connection->Open(FireBird::currentConnectionString());
+        connection->Open(connectionString());
         frame::MsgBox(QStringLiteral("Connection successful."), frame::vbOKOnly);
         m_pointer.setValue(frame::vbDefault);
     } catch (...) {
@@ -178,15 +192,15 @@ void Form1::PushButton5_Click()
     p.step(106, [&] { dialog.filter = guidance::databaseFileFilter; });
     p.step(108, [&] { dialog.fileName = frame::desktop().showOpen(dialog, this); });
     if (p.test(110, [&] { return !dialog.fileName.isEmpty(); }))
-        p.step(112, [&] { Text1->setText(dialog.fileName); });
+        p.step(112, [&] { m_ui->Text1->setText(dialog.fileName); });
 }
 
 void Form1::PushButton7_Click()
 {
     frame::GuardedProcedure p(location("PushButton7_Click"));
-    p.step(100, [&] { Text1->setText(frame::programFolder() + guidance::sampleDatabaseRelativePath); });
-    p.step(102, [&] { Text7->setText(guidance::sampleUser); });
-    p.step(104, [&] { Text2->setText(guidance::samplePassword); });
+    p.step(100, [&] { m_ui->Text1->setText(frame::programFolder() + guidance::sampleDatabaseRelativePath); });
+    p.step(102, [&] { m_ui->Text7->setText(guidance::sampleUser); });
+    p.step(104, [&] { m_ui->Text2->setText(guidance::samplePassword); });
 }
 
 Form1 &form1()

@@ -1,16 +1,28 @@
 #pragma once
 
-#include "ui_form1.h"
 #include "desktop_services.h"
 #include "window_pointer.h"
 
+#include <QLineEdit>
 #include <QWidget>
+#include <memory>
+
+namespace Ui {
+class Form1;
+}
 
 // The connection window: database file, user name and password.
-class Form1 : public QWidget, public Ui::Form1 {
+class Form1 : public QWidget {
     Q_OBJECT
 public:
     Form1();
+    ~Form1() override;
+
+    QLineEdit &databaseEntry();
+    QLineEdit &userEntry();
+    QLineEdit &passwordEntry();
+    // Built afresh from the three entries.
+    QString connectionString() const;
 
     frame::WindowPointer &MousePointer() { return m_pointer; }
 
@@ -35,6 +47,7 @@ private:
     void connectHandlers();
     void setUpPointerRules();
 
+    std::unique_ptr<Ui::Form1> m_ui;
     frame::WindowPointer m_pointer;
     frame::FileDialogSettings m_commonDialog;
 };

@@ -29,14 +29,13 @@ QString CleanSheetName(const QString &name)
         if (c == u'[' || c == u']')
             continue;
         // Separators become "_", so "SALES/2021" keeps its two parts apart.
-        cleaned += QStringView(u"\\/?*:").contains(c) ? QChar(u'_') : c;
+        cleaned += excel::isForbiddenInSheetName(c) ? QChar(u'_') : c;
     }
-    // Calc and the saved formats refuse a name that begins or ends with an
-    // apostrophe; the cut to 30 can leave one at the end, so trim after it.
-    cleaned = leftWhole(cleaned, 30);
-    while (cleaned.startsWith(u'\''))
+    // The cut can leave a forbidden apostrophe at the end, so trim after it.
+    cleaned = leftWhole(cleaned, cleanSheetNameLength);
+    while (cleaned.startsWith(excel::sheetNameEdgeForbidden))
         cleaned.remove(0, 1);
-    while (cleaned.endsWith(u'\''))
+    while (cleaned.endsWith(excel::sheetNameEdgeForbidden))
         cleaned.chop(1);
     return cleaned.isEmpty() ? unnamedSheetWord : cleaned;
 }
@@ -44,13 +43,13 @@ QString CleanSheetName(const QString &name)
 QString numberedCandidate(const QString &base, int n)
 {
     const QString number = QString::number(n);
-    QString kept = leftWhole(base, 30 - number.size());
+    QString kept = leftWhole(base, cleanSheetNameLength - number.size());
     // At the limit, a digit just before the number reads as part of it and
     // two numbers share a name: a 29-character base "...1" gives "...11"
     // with 1, as its cut "..." does with 11. A "_" keeps the number apart.
     // Shorter names keep the whole base, so their numbers tell them apart.
-    if (base.size() + number.size() >= 30 && endsWithDigit(kept))
-        kept = leftWhole(base, 29 - number.size()) + u'_';
+    if (base.size() + number.size() >= cleanSheetNameLength && endsWithDigit(kept))
+        kept = leftWhole(base, cleanSheetNameLength - 1 - number.size()) + u'_';
     return kept + number;
 }
 

@@ -1,5 +1,7 @@
 #include "form2.h"
 
+#include "ui_form2.h"
+
 #include "add_tables.h"
 #include "appearance.h"
 #include "artwork.h"
@@ -18,7 +20,7 @@ namespace {
 
 QString location(const char *procedure)
 {
-    return QStringLiteral("in Marrowbeck2021/08/31.Form2.%1 ").arg(QLatin1String(procedure));
+    return frame::procedureLocation(u"Form2", QString::fromLatin1(procedure));
 }
 
 Form2 *&instance()
@@ -34,19 +36,19 @@ const QString listHeading = QStringLiteral("Select Tables To Import");
 
 } // namespace
 
-Form2::Form2() : m_pointer(*this)
+Form2::Form2() : m_ui(std::make_unique<Ui::Form2>()), m_pointer(*this)
 {
-    setupUi(this);
+    m_ui->setupUi(this);
     frame::styleWizardWindow(*this);
     // A screen reader names the list by its column's heading.
-    ListView1->setAccessibleName(listHeading);
-    connect(PushButton2, &QPushButton::clicked, this, &Form2::PushButton2_Click);
-    connect(PushButton5, &QPushButton::clicked, this, &Form2::PushButton5_Click);
-    connect(PushButton8, &QPushButton::clicked, this, &Form2::PushButton8_Click);
-    connect(PushButton9, &QPushButton::clicked, this, &Form2::PushButton9_Click);
-    for (QWidget *button : {PushButton2, PushButton5, PushButton8, PushButton9})
+    m_ui->ListView1->setAccessibleName(listHeading);
+    connect(m_ui->PushButton2, &QPushButton::clicked, this, &Form2::PushButton2_Click);
+    connect(m_ui->PushButton5, &QPushButton::clicked, this, &Form2::PushButton5_Click);
+    connect(m_ui->PushButton8, &QPushButton::clicked, this, &Form2::PushButton8_Click);
+    connect(m_ui->PushButton9, &QPushButton::clicked, this, &Form2::PushButton9_Click);
+    for (QWidget *button : {m_ui->PushButton2, m_ui->PushButton5, m_ui->PushButton8, m_ui->PushButton9})
         m_pointer.setHoverValue(*button, frame::vbCustom);
-    for (QWidget *surface : std::initializer_list<QWidget *>{this, ListView1, ListView1->viewport()})
+    for (QWidget *surface : std::initializer_list<QWidget *>{this, m_ui->ListView1, m_ui->ListView1->viewport()})
         m_pointer.setHoverValue(*surface, frame::vbDefault);
 }
 
@@ -58,12 +60,12 @@ void Form2::Form_Load()
     if (p.test(104, [] { return Main::FileExists(Main::pointerFilePath()); }))
         p.step(106, [&] { m_pointer.setPicture(Main::loadCursorFile(Main::pointerFilePath())); });
     p.step(108, [&] { setWindowTitle(Main::productTitle); });
-    p.step(108, [&] { ListView1->setHeaderLabels({listHeading}); });
+    p.step(108, [&] { m_ui->ListView1->setHeaderLabels({listHeading}); });
     p.step(108, [&] {
-        ListView1->header()->setStretchLastSection(false);
-        ListView1->setColumnWidth(0, listColumnWidth);
+        m_ui->ListView1->header()->setStretchLastSection(false);
+        m_ui->ListView1->setColumnWidth(0, listColumnWidth);
     });
-    p.step(110, [&] { FireBird::AddTablesToFireBirdListbox(*ListView1); });
+    p.step(110, [&] { listTables(form1().connectionString()); });
     p.step(112, [&] { setEnabled(true); });
     p.step(114, [&] { m_pointer.setValue(frame::vbDefault); });
 }
@@ -74,9 +76,9 @@ void Form2::setAllTicks(const char *procedure, Qt::CheckState state)
     p.reportEachStepOnce();
     // The count is held in a full int: lists of more than 32767 tables are
     // ticked like any other.
-    const std::optional<int> count = p.value<int>(100, [&] { return ListView1->topLevelItemCount(); });
+    const std::optional<int> count = p.value<int>(100, [&] { return m_ui->ListView1->topLevelItemCount(); });
     for (int k = 0; count && k < *count; ++k)
-        p.step(102, [&] { ListView1->topLevelItem(k)->setCheckState(0, state); });
+        p.step(102, [&] { m_ui->ListView1->topLevelItem(k)->setCheckState(0, state); });
 }
 
 void Form2::PushButton8_Click() { setAllTicks("PushButton8_Click", Qt::Checked); }
@@ -90,7 +92,37 @@ void Form2::PushButton2_Click()
     p.step(102, [&] { hide(); });
 }
 
-void Form2::PushButton5_Click() { runExport(*this); }
+void Form2::PushButton5_Click() { runExport(*this, form1().connectionString()); }
+
+void Form2::listTables(const QString &connectionString)
+{
+    FireBird::AddTablesToFireBirdListbox(*m_ui->ListView1, connectionString);
+}
+
+int Form2::entryCount() const { return m_ui->ListView1->topLevelItemCount(); }
+
+bool Form2::entryTicked(int entry) const
+{
+    return m_ui->ListView1->topLevelItem(entry - 1)->checkState(0) == Qt::Checked;
+}
+
+QString Form2::entryText(int entry) const { return m_ui->ListView1->topLevelItem(entry - 1)->text(0); }
+
+void Form2::setProgressPercent(double percent) { m_ui->ProgressBar1->setPercent(percent); }
+
+void Form2::setProgressText(const QString &text) { m_ui->ProgressBar1->setText(text); }
+
+void Form2::setProgressTextMaker(std::function<QString()> makeText) { m_ui->ProgressBar1->setText(std::move(makeText)); }
+
+void Form2::setPointer(int value) { m_pointer.setValue(value); }
+
+void Form2::restoreIfMinimized()
+{
+    if (isMinimized())
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+}
+
+void Form2::yieldToEvents() { frame::DoEvents(); }
 
 void Form2::closeEvent(QCloseEvent *event)
 {
@@ -106,6 +138,8 @@ void Form2::showEvent(QShowEvent *event)
     components::Registry::instance().prepare(excel::ApplicationClass);
     QWidget::showEvent(event);
 }
+
+Form2::~Form2() = default;
 
 Form2 &form2()
 {

@@ -1,27 +1,44 @@
 #pragma once
 
-#include "ui_form2.h"
+#include "export_window.h"
 #include "window_pointer.h"
 
 #include <QWidget>
+#include <memory>
+
+namespace Ui {
+class Form2;
+}
 
 // The table selection window: the list of tables to tick, and the export.
-class Form2 : public QWidget, public Ui::Form2 {
+class Form2 : public QWidget, public ExportWindow {
     Q_OBJECT
 public:
     Form2();
+    ~Form2() override;
 
     frame::WindowPointer &MousePointer() { return m_pointer; }
 
-    // Set from the start of an export to its end; a second "Finish" during
-    // an export does nothing.
-    bool exportRunning = false;
+    // Fills the list with the tables of the database the string names.
+    void listTables(const QString &connectionString);
 
     void Form_Load();
     void PushButton2_Click();
     void PushButton5_Click();
     void PushButton8_Click();
     void PushButton9_Click();
+
+    int entryCount() const override;
+    bool entryTicked(int entry) const override;
+    QString entryText(int entry) const override;
+    void setProgressPercent(double percent) override;
+    void setProgressText(const QString &text) override;
+    void setProgressTextMaker(std::function<QString()> makeText) override;
+    void setPointer(int value) override;
+    bool busy() const override { return m_busy; }
+    void setBusy(bool busy) override { m_busy = busy; }
+    void restoreIfMinimized() override;
+    void yieldToEvents() override;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -30,7 +47,9 @@ protected:
 private:
     void setAllTicks(const char *procedure, Qt::CheckState state);
 
+    std::unique_ptr<Ui::Form2> m_ui;
     frame::WindowPointer m_pointer;
+    bool m_busy = false;
 };
 
 // The one table selection window, created and loaded on first reference.

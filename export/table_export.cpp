@@ -1,15 +1,12 @@
 #include "table_export.h"
 
-#include "database_access.h"
-#include "excel1.h"
-#include "fire_bird.h"
-#include "form2.h"
-#include "guarded_procedure.h"
+#include "export_run.h"
 #include "main_module.h"
 #include "platform.h"
-#include "sheet_exists.h"
-#include "spreadsheet_automation.h"
+#include "window_pointer.h"
+#include "worksheet_rules.h"
 
+namespace exporting {
 namespace {
 
 const QString binaryPlaceholder = QStringLiteral("{BINARY DATA}");
@@ -23,81 +20,27 @@ QString goneEntriesText(int first, int last)
                           "export, and these entries are gone.").arg(first).arg(last);
 }
 
-// Everything one run of the export holds; dropped when the run ends.
-struct ExportRun {
-    Form2 &window;
-    frame::GuardedProcedure p{QStringLiteral("in Marrowbeck2021/08/31.Form2.PushButton5_Click ")};
-    std::shared_ptr<ado::Connection> connection;
-    std::shared_ptr<ado::Recordset> recordset;
-    std::shared_ptr<excel::Application> application;
-    std::shared_ptr<excel::Workbook> workbook;
-    std::shared_ptr<excel::Worksheet> sheet;
-    bool firstSheet = false;
-    // Once the spreadsheet application has stopped nothing more can be
-    // written: its steps are skipped without further reports.
-    bool spreadsheetStopped = false;
-
-    template <class Work>
-    auto watchSpreadsheet(Work &&work) -> decltype(work());
-    template <class Action>
-    bool sheetStep(int number, Action &&action);
-
-    void run();
-    bool prepareWorkbook();
-    bool exportEntry(int i, int entries);
-    bool writeTable(const QString &sheetCandidate);
-    // A worksheet name and the number it took (0: none).
-    struct DistinctName {
-        QString name;
-        int number = 0;
-    };
-    void nameSheet(const QString &name, int stepNumber);
-    DistinctName distinctName(const QString &base, int firstNumber, int stepNumber);
-    bool takenByAnotherSheet(const QString &name);
-    bool takeSheet();
-    bool startContinuationSheet(const QString &sheetCandidate, int part, int fields);
-    bool finishWrites(int stepNumber);
-    void finish();
-};
-
-template <class Work>
-auto ExportRun::watchSpreadsheet(Work &&work) -> decltype(work())
-{
-    try {
-        return work();
-    } catch (const components::ComponentStopped &) {
-        spreadsheetStopped = true;
-        throw;
-    }
-}
-
-template <class Action>
-bool ExportRun::sheetStep(int number, Action &&action)
-{
-    if (spreadsheetStopped)
-        return false;
-    return p.step(number, [&] { watchSpreadsheet(action); });
-}
+} // namespace
 
 void ExportRun::run()
 {
     p.step(100, [&] { connection = components::create<ado::Connection>(ado::ConnectionClass); });
     p.step(102, [&] { recordset = components::create<ado::Recordset>(ado::RecordsetClass); });
-    if (window.exportRunning)
+    if (window.busy())
         return;
-    p.step(106, [&] { window.exportRunning = true; });
-    if (!p.test(108, [&] { return window.ListView1->topLevelItemCount() == 0; })) {
-        p.step(110, [&] { window.MousePointer().setValue(frame::vbHourglass); });
+    p.step(106, [&] { window.setBusy(true); });
+    if (!p.test(108, [&] { return window.entryCount() == 0; })) {
+        p.step(110, [&] { window.setPointer(frame::vbHourglass); });
         // Without a connection object nothing can be read: the export ends
         // after the one report, before an office is started for nothing.
         const bool hasConnection = p.step(112, [&] {
             components::required(connection, ado::ConnectionClass).setMode(ado::adModeReadWrite);
         });
         if (hasConnection)
-            p.step(114, [&] { connection->Open(FireBird::currentConnectionString()); });
+            p.step(114, [&] { connection->Open(connectionString); });
         if (hasConnection && prepareWorkbook()) {
             p.step(124, [&] { firstSheet = true; });
-            const std::optional<int> entries = p.value<int>(126, [&] { return window.ListView1->topLevelItemCount(); });
+            const std::optional<int> entries = p.value<int>(126, [&] { return window.entryCount(); });
             for (int i = 1; entries && i <= *entries; ++i) {
                 if (!exportEntry(i, *entries) || spreadsheetStopped)
                     break;
@@ -118,7 +61,7 @@ void ExportRun::run()
                 connection->Close();
         });
     }
-    p.step(228, [&] { window.exportRunning = false; });
+    p.step(228, [&] { window.setBusy(false); });
 }
 
 // Without an application or a workbook there is nothing to write into: the
@@ -145,26 +88,25 @@ bool ExportRun::exportEntry(int i, int entries)
     p.forgetReports();
     p.reportEachStepOnce();
     p.setSubject(QString());
-    QTreeWidgetItem *entry = window.ListView1->topLevelItem(i - 1);
     // "Next >" during a yield may have refilled the list with fewer entries.
     // No yield comes between here and the end of the run, so all entries from
     // this one on are gone: one report names them, not one box each.
-    if (!entry) {
+    if (i > window.entryCount()) {
         p.step(128, [&] { throw components::ComponentError(goneEntriesText(i, entries)); });
         return false;
     }
-    if (!p.test(128, [&] { return entry->checkState(0) == Qt::Checked; }))
+    if (!p.test(128, [&] { return window.entryTicked(i); }))
         return true;
     QString currentName;
-    p.step(130, [&] { currentName = entry->text(0); });
+    p.step(130, [&] { currentName = window.entryText(i); });
     // A database's description of a failure names the database, not the
     // table it was reading.
     p.setSubject(QStringLiteral("While exporting the table \"%1\": ").arg(currentName));
     p.step(132, [&] {
-        const int entriesNow = window.ListView1->topLevelItemCount();
-        window.ProgressBar1->setPercent(double(i) / double(entriesNow) * 100.0);
+        const int entriesNow = window.entryCount();
+        window.setProgressPercent(double(i) / double(entriesNow) * 100.0);
     });
-    p.step(134, [&] { window.ProgressBar1->setText(tableProgressText(currentName)); });
+    p.step(134, [&] { window.setProgressText(tableProgressText(currentName)); });
     // Without a recordset object no table can be read: one report each.
     if (!p.step(136, [&] {
             if (components::required(recordset, ado::RecordsetClass).state() != ado::adStateClosed)
@@ -177,84 +119,9 @@ bool ExportRun::exportEntry(int i, int entries)
         return true;
     if (!takeSheet())
         return true;
-    // Every table gets a worksheet name of its own that shows which table
-    // it is: the cleaned name, numbered while another worksheet has it.
-    // Only a long name's shortened (and numbered) form replaces the name the
-    // progress texts show.
-    const bool longName = p.test(150, [&] { return currentName.size() > 31; });
-    QString base;
-    if (longName) {
-        p.step(152, [&] { currentName = currentName.left(30); });
-        p.step(154, [&] { base = currentName.left(30); });
-    }
-    const DistinctName sheetName = distinctName(Excel1::CleanSheetName(longName ? base : currentName), 1, 158);
-    if (longName && sheetName.number > 0)
-        currentName = Excel1::numberedCandidate(base, sheetName.number);
-    nameSheet(sheetName.name, 164);
+    nameTableSheet(currentName);
     writeTable(currentName);
     return true;
-}
-
-// A table without a worksheet of its own is not written: it would go over
-// the previous table's.
-bool ExportRun::takeSheet()
-{
-    if (p.test(142, [&] { return firstSheet; })) {
-        const bool taken = sheetStep(144, [&] { sheet = workbook->ActiveSheet(); });
-        p.step(146, [&] { firstSheet = false; });
-        return taken;
-    }
-    return sheetStep(148, [&] { sheet = workbook->worksheets().Add(); });
-}
-
-// Numbers the cleaned base until it names no other worksheet. Each candidate
-// keeps within 30 characters and survives cleaning whole, so the name the
-// sheet gets is the candidate itself and two tables never end on one name.
-ExportRun::DistinctName ExportRun::distinctName(const QString &base, int firstNumber, int stepNumber)
-{
-    DistinctName result{firstNumber == 1 ? base : Excel1::numberedCandidate(base, firstNumber),
-                        firstNumber == 1 ? 0 : firstNumber};
-    int n = firstNumber;
-    const auto taken = [&] {
-        return !spreadsheetStopped && watchSpreadsheet([&] { return takenByAnotherSheet(result.name); });
-    };
-    p.whileLoop(stepNumber, taken, [&] {
-        p.step(stepNumber + 2, [&] { result = {Excel1::numberedCandidate(base, n), n}; });
-        p.step(stepNumber + 4, [&] { ++n; });
-        return true;
-    });
-    return result;
-}
-
-// The new worksheet's own name ("Sheet2") does not keep a table of that name
-// from it.
-bool ExportRun::takenByAnotherSheet(const QString &name)
-{
-    return sheet->Name().compare(name, Qt::CaseInsensitive) != 0 && SheetExists(name, *workbook);
-}
-
-void ExportRun::nameSheet(const QString &name, int stepNumber)
-{
-    sheetStep(stepNumber, [&] { sheet->setName(name); });
-}
-
-bool ExportRun::startContinuationSheet(const QString &sheetCandidate, int part, int fields)
-{
-    if (!finishWrites(198) || !sheetStep(148, [&] { sheet = workbook->worksheets().Add(); }))
-        return false;
-    nameSheet(distinctName(Excel1::CleanSheetName(sheetCandidate), part, 158).name, 164);
-    for (int f = 0; f < fields; ++f) {
-        if (!sheetStep(178, [&] { sheet->setCells(1, f + 1, (*recordset)[f].Name()); }))
-            return false;
-    }
-    return true;
-}
-
-// Cells go to the office in blocks: a block that failed is reported here, as
-// the write it was, and never by the next table's first call.
-bool ExportRun::finishWrites(int stepNumber)
-{
-    return sheetStep(stepNumber, [&] { sheet->finishWrites(); });
 }
 
 bool ExportRun::writeTable(const QString &sheetCandidate)
@@ -267,18 +134,18 @@ bool ExportRun::writeTable(const QString &sheetCandidate)
     if (!F)
         return false;
     for (int f = 0; f < *F && !spreadsheetStopped; ++f) {
-        p.step(176, [] { frame::DoEvents(); });
+        p.step(176, [&] { window.yieldToEvents(); });
         sheetStep(178, [&] { sheet->setCells(1, f + 1, (*recordset)[f].Name()); });
     }
     // A table with more records than a worksheet holds goes on over further
     // worksheets, each with its own header row, so no record is lost.
-    const int recordsPerSheet = Excel1::worksheetRowLimit - 1;
+    const int recordsPerSheet = excel::worksheetRowLimit - 1;
     int sheetRow = 1;
     int part = 1;
     for (int r = 1; r <= N && !spreadsheetStopped; ++r) {
-        p.step(184, [] { frame::DoEvents(); });
+        p.step(184, [&] { window.yieldToEvents(); });
         p.step(186, [&] {
-            window.ProgressBar1->setText([sheetCandidate, r, N] { return rowProgressText(sheetCandidate, r, N); });
+            window.setProgressTextMaker([sheetCandidate, r, N] { return rowProgressText(sheetCandidate, r, N); });
         });
         const std::optional<int> fieldsNow = p.value<int>(188, [&] { return recordset->fields().count(); });
         if (!fieldsNow)
@@ -290,10 +157,10 @@ bool ExportRun::writeTable(const QString &sheetCandidate)
         }
         ++sheetRow;
         for (int f = 0; f < *fieldsNow; ++f) {
-            p.step(190, [] { frame::DoEvents(); });
+            p.step(190, [&] { window.yieldToEvents(); });
             p.step(192, [&] {
                 const int fields = recordset->fields().count();
-                window.ProgressBar1->setText(
+                window.setProgressTextMaker(
                     [sheetCandidate, r, N, f, fields] { return cellProgressText(sheetCandidate, r, N, f + 1, fields); });
             });
             ado::Field *field = nullptr;
@@ -317,20 +184,17 @@ bool ExportRun::writeTable(const QString &sheetCandidate)
 
 void ExportRun::finish()
 {
-    p.step(212, [&] { window.ProgressBar1->setPercent(0); });
-    p.step(214, [&] { window.ProgressBar1->setText(QStringLiteral("Progress Bar")); });
-    p.step(216, [&] { window.MousePointer().setValue(frame::vbDefault); });
-    p.step(218, [&] {
-        if (window.isMinimized())
-            window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
-    });
+    p.step(212, [&] { window.setProgressPercent(0); });
+    p.step(214, [&] { window.setProgressText(QStringLiteral("Progress Bar")); });
+    p.step(216, [&] { window.setPointer(frame::vbDefault); });
+    p.step(218, [&] { window.restoreIfMinimized(); });
 }
 
-} // namespace
+} // namespace exporting
 
-void runExport(Form2 &window)
+void runExport(ExportWindow &window, const QString &connectionString)
 {
-    ExportRun run{window};
+    exporting::ExportRun run(window, connectionString);
     run.run();
 }
 

@@ -2,11 +2,12 @@
 
 #include <QString>
 
-class Form2;
+class ExportWindow;
 
-// "Finish": copies every ticked table of the window's list into a worksheet of
-// its own in a new workbook, then shows the workbook.
-void runExport(Form2 &window);
+// "Finish": copies every ticked entry's table of the database the connection
+// string names into a worksheet of its own in a new workbook, then shows the
+// workbook.
+void runExport(ExportWindow &window, const QString &connectionString);
 
 // The query that selects exactly the named table, whatever characters the
 // name holds.

@@ -7,6 +7,11 @@
 
 namespace frame {
 
+QString procedureLocation(QStringView module, QStringView procedure)
+{
+    return QStringLiteral("in Marrowbeck2021/08/31.%1.%2 ").arg(module, procedure);
+}
+
 GuardedProcedure::GuardedProcedure(QString location) : m_location(std::move(location)) {}
 
 QString describeCurrentException()

@@ -7,6 +7,10 @@
 
 namespace frame {
 
+// The location text a failure report gives for a procedure of a module
+// ("Form2", "PushButton5_Click"): the one way it is written.
+QString procedureLocation(QStringView module, QStringView procedure);
+
 // Runs the numbered steps of one handler. A step that throws is shown in the
 // failure report with the procedure's location text and its number, and the
 // procedure goes on with the next step.

@@ -5,7 +5,6 @@
 
 #include "excel1.h"
 #include "fuzz_input.h"
-#include "sheet_name_rules.h"
 
 namespace {
 
@@ -23,7 +22,7 @@ int numberFrom(const std::uint8_t *bytes)
 bool needsCleaning(const QString &text)
 {
     for (const QChar c : text) {
-        if (QStringView(u"[]\\/?*:'").contains(c))
+        if (excel::isForbiddenInSheetName(c) || c == excel::sheetNameEdgeForbidden)
             return true;
     }
     return text.isEmpty();
@@ -41,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const QString &name = parts[0];
 
     const QString cleaned = Excel1::CleanSheetName(name);
-    if (!calc::sheetNameRefusal(cleaned, {}).isEmpty() || cleaned.size() > 30)
+    if (!excel::sheetNameRefusal(cleaned, {}).isEmpty() || cleaned.size() > 30)
         fuzz::fail("CleanSheetName gave a name a worksheet cannot hold", name, cleaned);
     if (fuzz::isValidUtf16(name) && !fuzz::isValidUtf16(cleaned))
         fuzz::fail("CleanSheetName cut a character in half", name, cleaned);
@@ -65,10 +64,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     const QStringList others = parts.mid(1);
     for (const QString &candidate : {name, cleaned}) {
-        const QString refusal = calc::sheetNameRefusal(candidate, others);
-        if (refusal.isEmpty() && (candidate.isEmpty() || candidate.size() > calc::maximumSheetNameLength))
+        const QString refusal = excel::sheetNameRefusal(candidate, others);
+        if (refusal.isEmpty() && (candidate.isEmpty() || candidate.size() > excel::sheetNameLengthLimit))
             fuzz::fail("an empty or over-long name was accepted", candidate);
-        if (!candidate.isEmpty() && calc::sheetNameRefusal(candidate, {candidate.toUpper()}).isEmpty()
+        if (!candidate.isEmpty() && excel::sheetNameRefusal(candidate, {candidate.toUpper()}).isEmpty()
             && candidate.compare(candidate.toUpper(), Qt::CaseInsensitive) == 0)
             fuzz::fail("a name taken in another case was accepted", candidate);
     }

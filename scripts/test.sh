@@ -7,7 +7,8 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 build=${MARROWBECK_BUILD_DIR:-$top/build}
 
 "$top/scripts/install-deps.sh"
-cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+# Warnings are errors here: this is the build CI runs.
+cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMARROWBECK_WERROR=ON >/dev/null
 cmake --build "$build" -j"$(nproc)"
 
 services_dir=$(mktemp -d)

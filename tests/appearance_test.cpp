@@ -3,12 +3,15 @@
 #include "form1.h"
 #include "form2.h"
 #include "window_fixture.h"
+#include "window_parts.h"
 
 #include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
 
 using testing_support::WindowFixture;
+
+using testing_support::part;
 
 namespace {
 
@@ -59,7 +62,7 @@ TEST_F(AppearanceTest, WithoutSkinOrPointerFileTheWindowsKeepTheirDesignAndNothi
 {
     Form1 &window = form1();
     EXPECT_TRUE(window.styleSheet().isEmpty());
-    EXPECT_FALSE(window.Label7->autoFillBackground());
+    EXPECT_FALSE(part<QLabel>(window, "Label7").autoFillBackground());
     EXPECT_FALSE(window.MousePointer().hasPicture());
     EXPECT_FALSE(form2().MousePointer().hasPicture());
     EXPECT_TRUE(boxes->shown.empty());
@@ -73,8 +76,8 @@ TEST_F(AppearanceTest, SkinFileStylesAndRecoloursTheConnectionWindowOnly)
     writeFile(QStringLiteral("x/o.cjs"), "QPushButton { color: #123456; }");
     Form1 &window = form1();
     EXPECT_EQ(window.styleSheet(), QStringLiteral("QPushButton { color: #123456; }"));
-    EXPECT_EQ(window.Label7->palette().color(QPalette::Window), Main::buttonFaceColor());
-    EXPECT_EQ(window.Frame1->palette().color(QPalette::Window), Main::buttonFaceColor());
+    EXPECT_EQ(part<QLabel>(window, "Label7").palette().color(QPalette::Window), Main::buttonFaceColor());
+    EXPECT_EQ(part<QGroupBox>(window, "Frame1").palette().color(QPalette::Window), Main::buttonFaceColor());
     EXPECT_TRUE(form2().styleSheet().isEmpty());
 }
 

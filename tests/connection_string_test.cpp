@@ -2,7 +2,6 @@
 
 #include "connection_string.h"
 #include "connection_string_parser.h"
-#include "qstring_printer.h"
 
 #include <QStringList>
 #include <gtest/gtest.h>

@@ -8,6 +8,7 @@
 #include "platform.h"
 #include "settings_store.h"
 #include "window_fixture.h"
+#include "window_parts.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,6 +18,8 @@
 #include <gtest/gtest.h>
 
 using testing_support::WindowFixture;
+
+using testing_support::part;
 
 namespace {
 
@@ -30,7 +33,7 @@ protected:
     QStringList listed()
     {
         QStringList names;
-        QTreeWidget &list = *form2().ListView1;
+        QTreeWidget &list = part<QTreeWidget>(form2(), "ListView1");
         for (int i = 0; i < list.topLevelItemCount(); ++i)
             names << list.topLevelItem(i)->text(0);
         return names;
@@ -43,9 +46,9 @@ TEST_F(ConnectionWindowTest, FirstRunStoresTheDefaultUserAndStaysOnTheConnection
     showStartWindow();
     Form1 &window = form1();
     EXPECT_TRUE(window.isVisible());
-    EXPECT_EQ(window.Text1->text(), QString());
-    EXPECT_EQ(window.Text2->text(), QString());
-    EXPECT_EQ(window.Text7->text(), QStringLiteral("SYSDBA"));
+    EXPECT_EQ(window.databaseEntry().text(), QString());
+    EXPECT_EQ(window.passwordEntry().text(), QString());
+    EXPECT_EQ(window.userEntry().text(), QStringLiteral("SYSDBA"));
     EXPECT_EQ(stored(QStringLiteral("FireBirdUser")), QStringLiteral("SYSDBA"));
     EXPECT_EQ(stored(QStringLiteral("FireBirdDatabase")), QStringLiteral("<absent>"));
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Marrowbeck"));
@@ -75,29 +78,29 @@ TEST_F(ConnectionWindowTest, TypingSavesTheWholeTextOnEveryKeystrokeAndAnEmptied
 {
     Form1 &window = form1();
     QStringList writes;
-    QObject::connect(window.Text1, &QLineEdit::textChanged, [&](const QString &) { writes << stored(QStringLiteral("FireBirdDatabase")); });
-    window.Text1->setFocus();
+    QObject::connect(&window.databaseEntry(), &QLineEdit::textChanged, [&](const QString &) { writes << stored(QStringLiteral("FireBirdDatabase")); });
+    window.databaseEntry().setFocus();
     for (const char *text : {"a", "ab", "abc"})
-        window.Text1->setText(QString::fromLatin1(text));
+        window.databaseEntry().setText(QString::fromLatin1(text));
     EXPECT_EQ(writes, QStringList({"a", "ab", "abc"}));
-    window.Text7->clear();
+    window.userEntry().clear();
     EXPECT_EQ(stored(QStringLiteral("FireBirdUser")), QString());
 
     unloadWindowsForTesting();
-    EXPECT_EQ(form1().Text7->text(), QString()) << "a stored empty user is no absent one";
+    EXPECT_EQ(form1().userEntry().text(), QString()) << "a stored empty user is no absent one";
 }
 
 TEST_F(ConnectionWindowTest, PathsWithBlanksAndNonAsciiCharactersComeBackUnchanged)
 {
     const QString path = QStringLiteral("  /home/jürgen/Bücher und Daten/Läden 2021.fdb  ");
-    form1().Text1->setText(path);
+    form1().databaseEntry().setText(path);
     unloadWindowsForTesting();
-    EXPECT_EQ(form1().Text1->text(), path);
+    EXPECT_EQ(form1().databaseEntry().text(), path);
 }
 
 TEST_F(ConnectionWindowTest, TheSettingsFileIsReadableByItsOwnerOnly)
 {
-    form1().Text2->setText(QStringLiteral("secret"));
+    form1().passwordEntry().setText(QStringLiteral("secret"));
     const auto permissions = QFile::permissions(frame::settingsFileName(QStringLiteral("Tenvara")));
     EXPECT_EQ(permissions & ~(QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ReadOwner | QFileDevice::WriteOwner), 0);
 }
@@ -110,12 +113,12 @@ TEST_F(ConnectionWindowTest, ASettingsFileThatCannotBeWrittenIsToldOnceAtTheFirs
     // A folder in its place: not even root can write it.
     ASSERT_TRUE(QDir().mkdir(file));
     for (const char *text : {"/a", "/ab", "/abc"})
-        window.Text1->setText(QString::fromLatin1(text));
-    window.Text2->setText(QStringLiteral("pw"));
+        window.databaseEntry().setText(QString::fromLatin1(text));
+    window.passwordEntry().setText(QStringLiteral("pw"));
     QDir(file).removeRecursively();
     ASSERT_EQ(boxes->prompts().size(), 1u);
     EXPECT_TRUE(boxes->shown[0].prompt.startsWith(QStringLiteral("The entries cannot be saved: the settings file \"")));
-    EXPECT_EQ(window.Text1->text(), QStringLiteral("/abc"));
+    EXPECT_EQ(window.databaseEntry().text(), QStringLiteral("/abc"));
 }
 
 TEST_F(ConnectionWindowTest, TestConnectionShowsExactlyOneOfItsTwoMessages)
@@ -133,7 +136,7 @@ TEST_F(ConnectionWindowTest, TestConnectionShowsExactlyOneOfItsTwoMessages)
     EXPECT_TRUE(database->calls.contains(QStringLiteral("Connection.CursorLocation 2")));
 
     boxes->shown.clear();
-    window.Text2->setText(QStringLiteral("wrong"));
+    window.passwordEntry().setText(QStringLiteral("wrong"));
     window.PushButton3_Click();
     EXPECT_EQ(boxes->prompts(),
               std::vector<QString>{QStringLiteral("Could not connect.\r\nYour user name and password are not defined.")})
@@ -178,8 +181,8 @@ TEST_F(ConnectionWindowTest, NextListsEveryUserTableAndViewButNoSystemRelationWh
     EXPECT_EQ(listed(), QStringList({"ABC$ORDERS", "TAX$RATES", "ORDERS$", "A$B", "AB", "X", "Blank name", "ABC"}));
     EXPECT_TRUE(form2().isVisible());
     EXPECT_FALSE(window.isVisible());
-    for (int i = 0; i < form2().ListView1->topLevelItemCount(); ++i)
-        EXPECT_EQ(form2().ListView1->topLevelItem(i)->checkState(0), Qt::Unchecked);
+    for (int i = 0; i < part<QTreeWidget>(form2(), "ListView1").topLevelItemCount(); ++i)
+        EXPECT_EQ(part<QTreeWidget>(form2(), "ListView1").topLevelItem(i)->checkState(0), Qt::Unchecked);
     EXPECT_EQ(database->openConnections, 0) << "no connection outlives its operation";
 }
 
@@ -188,17 +191,17 @@ TEST_F(ConnectionWindowTest, ListingThatCannotOpenItsConnectionReportsOnceAndEnd
     database->add(QStringLiteral("CUSTOMERS"));
     Form1 &window = form1();
     window.PushButton2_Click();
-    ASSERT_EQ(form2().ListView1->topLevelItemCount(), 1);
+    ASSERT_EQ(part<QTreeWidget>(form2(), "ListView1").topLevelItemCount(), 1);
     boxes->shown.clear();
     database->fail(QStringLiteral("Open"));
-    FireBird::AddTablesToFireBirdListbox(*form2().ListView1);
+    FireBird::AddTablesToFireBirdListbox(part<QTreeWidget>(form2(), "ListView1"), form1().connectionString());
     ASSERT_EQ(boxes->shown.size(), 1u);
     EXPECT_TRUE(boxes->shown[0].prompt.contains(QStringLiteral("FireBird.AddTablesToFireBirdListbox at line 106")));
-    EXPECT_EQ(form2().ListView1->topLevelItemCount(), 0);
+    EXPECT_EQ(part<QTreeWidget>(form2(), "ListView1").topLevelItemCount(), 0);
 
     boxes->shown.clear();
     database->fail(QStringLiteral("create Connection"));
-    FireBird::AddTablesToFireBirdListbox(*form2().ListView1);
+    FireBird::AddTablesToFireBirdListbox(part<QTreeWidget>(form2(), "ListView1"), form1().connectionString());
     ASSERT_EQ(boxes->shown.size(), 2u);
     EXPECT_TRUE(boxes->shown[0].prompt.contains(QStringLiteral("FireBird.AddTablesToFireBirdListbox at line 100")));
     EXPECT_TRUE(boxes->shown[1].prompt.startsWith(QStringLiteral("This step needs the \"ADODB.Connection\" object")));
@@ -212,11 +215,11 @@ TEST_F(ConnectionWindowTest, ListingWhoseRowsCannotBeReadEndsWithoutAStormOfRepo
     form1().PushButton2_Click();
     boxes->shown.clear();
     database->fail(QStringLiteral("TABLE_NAME"));
-    FireBird::AddTablesToFireBirdListbox(*form2().ListView1);
+    FireBird::AddTablesToFireBirdListbox(part<QTreeWidget>(form2(), "ListView1"), form1().connectionString());
     EXPECT_EQ(boxes->shown.size(), 2u) << "one for the unreadable name, one for the item it could not add";
     database->fail(QStringLiteral("Eof"));
     boxes->shown.clear();
-    FireBird::AddTablesToFireBirdListbox(*form2().ListView1);
+    FireBird::AddTablesToFireBirdListbox(part<QTreeWidget>(form2(), "ListView1"), form1().connectionString());
     EXPECT_EQ(boxes->shown.size(), 1u);
 }
 
@@ -225,17 +228,17 @@ TEST_F(ConnectionWindowTest, SampleButtonFillsAllThreeEntriesAndSavesThem)
     Form1 &window = form1();
     putEntries(QStringLiteral("/typed.fdb"), QStringLiteral("ME"), QStringLiteral("x"));
     window.PushButton7_Click();
-    EXPECT_EQ(window.Text1->text(), programFolder.path() + QStringLiteral("/Samples/sample.fdb"));
-    EXPECT_EQ(window.Text7->text(), QStringLiteral("SYSDBA"));
-    EXPECT_EQ(window.Text2->text(), QStringLiteral("lanternox"));
-    EXPECT_EQ(stored(QStringLiteral("FireBirdDatabase")), window.Text1->text());
+    EXPECT_EQ(window.databaseEntry().text(), programFolder.path() + QStringLiteral("/Samples/sample.fdb"));
+    EXPECT_EQ(window.userEntry().text(), QStringLiteral("SYSDBA"));
+    EXPECT_EQ(window.passwordEntry().text(), QStringLiteral("lanternox"));
+    EXPECT_EQ(stored(QStringLiteral("FireBirdDatabase")), window.databaseEntry().text());
     EXPECT_EQ(stored(QStringLiteral("FireBirdPassword")), QStringLiteral("lanternox"));
 }
 
 TEST_F(ConnectionWindowTest, FileChoiceUsesTheDialogSettingsAndCancellingChangesNothing)
 {
     Form1 &window = form1();
-    window.Text1->setText(QStringLiteral("/before.fdb"));
+    window.databaseEntry().setText(QStringLiteral("/before.fdb"));
     desktop->chosenFile = QString();
     window.PushButton5_Click();
     ASSERT_EQ(desktop->dialogs.size(), 1u);
@@ -243,12 +246,12 @@ TEST_F(ConnectionWindowTest, FileChoiceUsesTheDialogSettingsAndCancellingChanges
     EXPECT_EQ(desktop->dialogs[0].flags, 2621441);
     EXPECT_EQ(desktop->dialogs[0].dialogTitle, QStringLiteral("Select Firebird Database"));
     EXPECT_EQ(desktop->dialogs[0].filter, QStringLiteral("Firebird Interbase Database (*.fdb;*.gdb)|*.fdb;*.gdb|"));
-    EXPECT_EQ(window.Text1->text(), QStringLiteral("/before.fdb"));
+    EXPECT_EQ(window.databaseEntry().text(), QStringLiteral("/before.fdb"));
     EXPECT_EQ(stored(QStringLiteral("FireBirdDatabase")), QStringLiteral("/before.fdb"));
 
     desktop->chosenFile = QStringLiteral("/home/ann/shop.fdb");
     window.PushButton5_Click();
-    EXPECT_EQ(window.Text1->text(), QStringLiteral("/home/ann/shop.fdb"));
+    EXPECT_EQ(window.databaseEntry().text(), QStringLiteral("/home/ann/shop.fdb"));
     EXPECT_EQ(stored(QStringLiteral("FireBirdDatabase")), QStringLiteral("/home/ann/shop.fdb"));
 }
 
@@ -320,7 +323,7 @@ TEST_F(ConnectionWindowTest, TabOrderFollowsTheDesign)
 {
     Form1 &window = form1();
     QStringList order;
-    QWidget *w = window.Text1;
+    QWidget *w = &window.databaseEntry();
     for (int i = 0; i < 9; ++i) {
         order << w->objectName();
         w = w->nextInFocusChain();
@@ -341,20 +344,20 @@ TEST_F(ConnectionWindowTest, PointerFollowsTheHoverRulesAndNeverReplacesTheHourg
 {
     Form1 &window = form1();
     frame::WindowPointer &pointer = window.MousePointer();
-    moveOver(window.PushButton3);
+    moveOver(&part<QPushButton>(window, "PushButton3"));
     EXPECT_EQ(pointer.value(), 99);
-    moveOver(window.Text7);
+    moveOver(&window.userEntry());
     EXPECT_EQ(pointer.value(), 99) << "the user box has no rule of its own";
-    moveOver(window.Label1);
+    moveOver(&part<QLabel>(window, "Label1"));
     EXPECT_EQ(pointer.value(), 99) << "nor have the labels";
-    moveOver(window.Text2);
+    moveOver(&window.passwordEntry());
     EXPECT_EQ(pointer.value(), 0);
-    moveOver(window.PushButton1);
-    moveOver(window.Frame1);
+    moveOver(&part<QPushButton>(window, "PushButton1"));
+    moveOver(&part<QGroupBox>(window, "Frame1"));
     EXPECT_EQ(pointer.value(), 0);
     pointer.setValue(11);
-    moveOver(window.PushButton2);
-    moveOver(window.Text1);
+    moveOver(&part<QPushButton>(window, "PushButton2"));
+    moveOver(&window.databaseEntry());
     EXPECT_EQ(pointer.value(), 11);
     pointer.setValue(0);
 }
@@ -365,12 +368,12 @@ TEST_F(ConnectionWindowTest, WindowsHaveTheirDesignedClientSizesAndCaptions)
     EXPECT_EQ(window.size(), QSize(536, 235));
     EXPECT_EQ(form2().size(), QSize(536, 313));
     EXPECT_EQ(form2().windowTitle(), QStringLiteral("Marrowbeck"));
-    EXPECT_EQ(window.PushButton2->geometry(), QRect(8, 200, 520, 27));
-    EXPECT_EQ(window.Text2->echoMode(), QLineEdit::Password);
-    EXPECT_DOUBLE_EQ(window.PushButton3->font().pointSizeF(), 11.25);
-    EXPECT_EQ(form2().ListView1->headerItem()->text(0), QStringLiteral("Select Tables To Import"));
-    EXPECT_EQ(form2().ListView1->columnWidth(0), 433);
-    EXPECT_EQ(form2().ProgressBar1->text(), QStringLiteral("Progress Bar"));
+    EXPECT_EQ(part<QPushButton>(window, "PushButton2").geometry(), QRect(8, 200, 520, 27));
+    EXPECT_EQ(window.passwordEntry().echoMode(), QLineEdit::Password);
+    EXPECT_DOUBLE_EQ(part<QPushButton>(window, "PushButton3").font().pointSizeF(), 11.25);
+    EXPECT_EQ(part<QTreeWidget>(form2(), "ListView1").headerItem()->text(0), QStringLiteral("Select Tables To Import"));
+    EXPECT_EQ(part<QTreeWidget>(form2(), "ListView1").columnWidth(0), 433);
+    EXPECT_EQ(part<QProgressBar>(form2(), "ProgressBar1").text(), QStringLiteral("Progress Bar"));
 }
 
 } // namespace

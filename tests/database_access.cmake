@@ -2,12 +2,12 @@
 # the component against the embedded engine and a server on 127.0.0.1.
 marrowbeck_test(database_pure_test
   SOURCES connection_string_test.cpp value_text_test.cpp
-  LIBS marrowbeck_database_access marrowbeck_connection_string
+  LIBS marrowbeck_database_access_internals marrowbeck_connection_string
   LABELS database unit
   TIMEOUT 60)
 marrowbeck_test(database_access_test
   SOURCES database_access_test.cpp firebird_scratch_database.cpp firebird_scratch_database.h
-  LIBS marrowbeck_database_access marrowbeck_connection_string
+  LIBS marrowbeck_database_access_internals marrowbeck_connection_string
   LABELS database firebird
   TIMEOUT 300)
 add_dependencies(database_access_test marrowbeck_sample_database)
@@ -19,7 +19,7 @@ marrowbeck_test(database_server_test
 marrowbeck_test(database_files_test
   SOURCES database_files_test.cpp database_snapshot.cpp database_snapshot.h random_database.cpp random_database.h
     firebird_scratch_database.cpp firebird_scratch_database.h
-  LIBS marrowbeck_database_access marrowbeck_connection_string
+  LIBS marrowbeck_database_access_internals marrowbeck_connection_string
   LABELS database firebird
   TIMEOUT 600)
 add_dependencies(database_files_test marrowbeck_sample_database)

@@ -5,7 +5,6 @@
 #include "database_access.h"
 #include "firebird_scratch_database.h"
 #include "local_file.h"
-#include "qstring_printer.h"
 #include "register_database_access.h"
 #include "value_text.h"
 

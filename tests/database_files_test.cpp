@@ -9,7 +9,6 @@
 #include "modern_copy.h"
 #include "ods_connection.h"
 #include "random_database.h"
-#include "qstring_printer.h"
 #include "register_database_access.h"
 
 #include <QElapsedTimer>

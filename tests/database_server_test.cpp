@@ -4,7 +4,6 @@
 #include "connection_string.h"
 #include "database_access.h"
 #include "firebird_scratch_database.h"
-#include "qstring_printer.h"
 #include "register_database_access.h"
 
 #include <QElapsedTimer>

@@ -10,7 +10,9 @@
 #include "main_module.h"
 #include "real_program_fixture.h"
 #include "table_export.h"
+#include "window_parts.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -38,8 +40,8 @@ protected:
 QStringList listed(Form2 &window)
 {
     QStringList names;
-    for (int i = 0; i < window.ListView1->topLevelItemCount(); ++i)
-        names << window.ListView1->topLevelItem(i)->text(0);
+    for (int i = 0; i < part<QTreeWidget>(window, "ListView1").topLevelItemCount(); ++i)
+        names << part<QTreeWidget>(window, "ListView1").topLevelItem(i)->text(0);
     return names;
 }
 
@@ -48,7 +50,7 @@ TEST_F(EndToEndTest, FirstRunThenSampleThenRestartOpensStraightOnTheTableList)
     Form1 &first = form1();
     first.show();
     EXPECT_EQ(first.geometry().size(), QSize(536, 235)) << "the client area on a real display";
-    EXPECT_EQ(first.Text7->text(), QStringLiteral("SYSDBA"));
+    EXPECT_EQ(first.userEntry().text(), QStringLiteral("SYSDBA"));
     EXPECT_FALSE(form2Loaded());
     EXPECT_TRUE(boxes->shown.empty());
     EXPECT_EQ(applications.size(), 1u) << "the host check started an office";
@@ -66,7 +68,7 @@ TEST_F(EndToEndTest, FirstRunThenSampleThenRestartOpensStraightOnTheTableList)
         EXPECT_TRUE(names.contains(QString::fromLatin1(name))) << name;
     for (const QString &name : names)
         EXPECT_FALSE(name.startsWith(QStringLiteral("RDB$")) || name.startsWith(QStringLiteral("MON$"))) << name.toStdString();
-    tables.ListView1->topLevelItem(0)->setCheckState(0, Qt::Checked);
+    part<QTreeWidget>(tables, "ListView1").topLevelItem(0)->setCheckState(0, Qt::Checked);
     saveScreenshot(tables, QStringLiteral("table-window.png"));
 
     unloadWindowsForTesting();
@@ -145,11 +147,11 @@ TEST_F(EndToEndTest, DatabasesOfEveryVersionArriveInCalcCellForCellAsText)
         if (c.typedPath.isEmpty()) {
             first.PushButton7_Click();
         } else {
-            first.Text1->setText(c.typedPath);
-            first.Text7->setText(QStringLiteral("SYSDBA"));
-            first.Text2->setText(QStringLiteral("masterkey"));
+            first.databaseEntry().setText(c.typedPath);
+            first.userEntry().setText(QStringLiteral("SYSDBA"));
+            first.passwordEntry().setText(QStringLiteral("masterkey"));
         }
-        const QString path = first.Text1->text();
+        const QString path = first.databaseEntry().text();
         const QByteArray before = fileBytes(path);
         boxes->shown.clear();
         first.PushButton3_Click();
@@ -175,7 +177,7 @@ TEST_F(EndToEndTest, DatabasesOfEveryVersionArriveInCalcCellForCellAsText)
         EXPECT_TRUE(calc_inspection::windowVisible(calc));
 
         auto connection = components::create<ado::Connection>(ado::ConnectionClass);
-        connection->Open(FireBird::connectionString(path, first.Text7->text(), first.Text2->text()));
+        connection->Open(FireBird::connectionString(path, first.userEntry().text(), first.passwordEntry().text()));
         bool sawEmpty = false;
         long cellsCompared = 0;
         for (const QString &name : names) {

@@ -1,31 +1,65 @@
-#include "form1.h"
-#include "form2.h"
+// The export run against a window of the test's own: the list's entries and
+// ticks, the progress, the pointer and the busy flag, and the user's events
+// during its yields.
+
+#include "export_window.h"
 #include "platform.h"
-#include "qstring_printer.h"
+#include "table_export.h"
 #include "window_fixture.h"
 
-#include <QMouseEvent>
-#include <QTimer>
 #include <gtest/gtest.h>
 
-using testing_support::FakeColumn;
 using testing_support::WindowFixture;
 
 namespace {
 
+// The export's window as a test holds it.
+class ListedWindow : public ExportWindow {
+public:
+    struct Entry {
+        QString text;
+        bool ticked = false;
+    };
+    std::vector<Entry> entries;
+    std::vector<double> percents;
+    QString text = QStringLiteral("Progress Bar");
+    std::function<QString()> makeText;
+    int pointer = 0;
+    bool running = false;
+    int restores = 0;
+    // Runs at every yield, as the user's clicks would.
+    std::function<void()> onYield;
+
+    QString progressText() const { return makeText ? makeText() : text; }
+
+    int entryCount() const override { return int(entries.size()); }
+    bool entryTicked(int entry) const override { return entries.at(entry - 1).ticked; }
+    QString entryText(int entry) const override { return entries.at(entry - 1).text; }
+    void setProgressPercent(double percent) override { percents.push_back(percent); }
+    void setProgressText(const QString &newText) override { text = newText, makeText = nullptr; }
+    void setProgressTextMaker(std::function<QString()> maker) override { makeText = std::move(maker); }
+    void setPointer(int value) override { pointer = value; }
+    bool busy() const override { return running; }
+    void setBusy(bool busy) override { running = busy; }
+    void restoreIfMinimized() override { ++restores; }
+    void yieldToEvents() override { onYield ? onYield() : void(); }
+};
+
 class ExportFlowTest : public WindowFixture {
 protected:
-    // Lists the fake database's tables and ticks the named ones.
-    Form2 &listAndTick(const QStringList &ticked)
+    // The fake database's tables as the list's entries, the named ones ticked.
+    void listAndTick(const QStringList &ticked)
     {
-        form1().PushButton2_Click();
-        Form2 &window = form2();
-        for (int i = 0; i < window.ListView1->topLevelItemCount(); ++i) {
-            QTreeWidgetItem *item = window.ListView1->topLevelItem(i);
-            item->setCheckState(0, ticked.contains(item->text(0)) ? Qt::Checked : Qt::Unchecked);
-        }
+        window.entries.clear();
+        for (const auto &table : database->tables)
+            window.entries.push_back({table.name, ticked.contains(table.name)});
         boxes->shown.clear();
-        return window;
+    }
+    void runExport() { ::runExport(window, connectionString); }
+    void exportTicked(const QStringList &ticked)
+    {
+        listAndTick(ticked);
+        runExport();
     }
     std::vector<QString> reports() const
     {
@@ -37,6 +71,9 @@ protected:
         return result;
     }
     testing_support::FakeBook &book() { return spreadsheet->lastBook(); }
+
+    ListedWindow window;
+    const QString connectionString = QStringLiteral("Provider=test;Data Source=db.fdb");
 };
 
 TEST_F(ExportFlowTest, TickedTablesBecomeSheetsLastExportedLeftmostActiveAndAloneAutoFitted)
@@ -44,8 +81,7 @@ TEST_F(ExportFlowTest, TickedTablesBecomeSheetsLastExportedLeftmostActiveAndAlon
     database->add(QStringLiteral("A"), {{QStringLiteral("ID"), ado::adInteger}, {QStringLiteral("NAME"), ado::adVarChar}}, 2);
     database->add(QStringLiteral("SKIPPED"), {{QStringLiteral("ID"), ado::adInteger}}, 1);
     database->add(QStringLiteral("B"), {{QStringLiteral("X"), ado::adInteger}}, 3);
-    Form2 &window = listAndTick({"A", "B"});
-    window.PushButton5_Click();
+    exportTicked({"A", "B"});
 
     EXPECT_EQ(boxes->prompts(), std::vector<QString>{QStringLiteral("Done.")});
     EXPECT_EQ(boxes->shown.back().title, QStringLiteral("Marrowbeck"));
@@ -64,11 +100,13 @@ TEST_F(ExportFlowTest, TickedTablesBecomeSheetsLastExportedLeftmostActiveAndAlon
     EXPECT_EQ(a.rows(), 3);
     EXPECT_EQ(book().sheets[0]->rows(), 4);
 
-    EXPECT_EQ(window.ProgressBar1->value(), 0);
-    EXPECT_EQ(window.ProgressBar1->text(), QStringLiteral("Progress Bar"));
-    EXPECT_EQ(window.MousePointer().value(), 0);
-    EXPECT_FALSE(window.exportRunning);
+    EXPECT_EQ(window.percents.back(), 0);
+    EXPECT_EQ(window.progressText(), QStringLiteral("Progress Bar"));
+    EXPECT_EQ(window.pointer, 0);
+    EXPECT_EQ(window.restores, 1);
+    EXPECT_FALSE(window.busy());
     EXPECT_EQ(database->openConnections, 0);
+    EXPECT_TRUE(database->calls.contains(QStringLiteral("Open ") + connectionString));
     EXPECT_TRUE(database->calls.contains(QStringLiteral("query SELECT * FROM \"A\"")));
     EXPECT_TRUE(database->calls.contains(QStringLiteral("Connection.Mode 3")));
 }
@@ -77,14 +115,14 @@ TEST_F(ExportFlowTest, NewWorkbookIsCutToItsFirstSheetWhichTheFirstTableTakes)
 {
     spreadsheet->sheetsInNewWorkbook = 3;
     database->add(QStringLiteral("ONLY"), {{QStringLiteral("ID"), ado::adInteger}}, 1);
-    listAndTick({"ONLY"}).PushButton5_Click();
+    exportTicked({"ONLY"});
     EXPECT_EQ(book().names(), QStringList({"ONLY"}));
 }
 
 TEST_F(ExportFlowTest, NothingTickedGivesOneEmptySheetAndDone)
 {
     database->add(QStringLiteral("A"));
-    listAndTick({}).PushButton5_Click();
+    exportTicked({});
     EXPECT_EQ(book().names(), QStringList({"Sheet1"}));
     EXPECT_TRUE(book().sheets[0]->cells.empty());
     EXPECT_TRUE(spreadsheet->visible);
@@ -93,19 +131,18 @@ TEST_F(ExportFlowTest, NothingTickedGivesOneEmptySheetAndDone)
 
 TEST_F(ExportFlowTest, EmptyListStartsNoSpreadsheetAndShowsNothing)
 {
-    Form2 &window = listAndTick({});
     const int before = spreadsheet->applicationsCreated;
-    window.PushButton5_Click();
+    exportTicked({});
     EXPECT_EQ(spreadsheet->applicationsCreated, before);
     EXPECT_TRUE(boxes->shown.empty());
-    EXPECT_FALSE(window.exportRunning);
+    EXPECT_FALSE(window.busy());
 }
 
 TEST_F(ExportFlowTest, NullsAreEmptyCellsAndBinaryColumnsArePlaceholdersEvenWhenNull)
 {
     auto &table = database->add(QStringLiteral("T"), {{QStringLiteral("NOTE"), ado::adVarChar}, {QStringLiteral("PIC"), ado::adLongVarBinary}});
     table.rows = {{std::nullopt, std::nullopt}, {QStringLiteral("00123"), QStringLiteral("\x01\x02")}};
-    listAndTick({"T"}).PushButton5_Click();
+    exportTicked({"T"});
     const auto &sheet = *book().sheets[0];
     EXPECT_EQ(sheet.cell(2, 1), QString());
     EXPECT_EQ(sheet.cell(2, 2), QStringLiteral("{BINARY DATA}"));
@@ -122,7 +159,7 @@ TEST_F(ExportFlowTest, LongAndBracketedNamesGetDistinctValidSheetNames)
     database->add(long40b, {{QStringLiteral("ID"), ado::adInteger}}, 1);
     database->add(exactly31, {{QStringLiteral("ID"), ado::adInteger}}, 1);
     database->add(QStringLiteral("[LEGACY] ORDERS"), {{QStringLiteral("ID"), ado::adInteger}}, 1);
-    listAndTick({long40, long40b, exactly31, "[LEGACY] ORDERS"}).PushButton5_Click();
+    exportTicked({long40, long40b, exactly31, "[LEGACY] ORDERS"});
     EXPECT_TRUE(reports().empty()) << boxes->shown.front().prompt.toStdString();
     EXPECT_EQ(book().names(), QStringList({"LEGACY ORDERS", "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123", "CUSTOMER_ORDER_LINES_HISTORY_1",
                                            "CUSTOMER_ORDER_LINES_HISTORY_A"}));
@@ -142,7 +179,7 @@ TEST_F(ExportFlowTest, NamesASheetCannotHoldOrThatAreTakenBecomeDistinctNamesOfT
         ticked << table;
         expected.prepend(sheet);
     }
-    listAndTick(ticked).PushButton5_Click();
+    exportTicked(ticked);
     EXPECT_TRUE(reports().empty()) << boxes->shown.front().prompt.toStdString();
     EXPECT_EQ(book().names(), expected);
     for (const auto &sheet : book().sheets)
@@ -152,7 +189,7 @@ TEST_F(ExportFlowTest, NamesASheetCannotHoldOrThatAreTakenBecomeDistinctNamesOfT
 TEST_F(ExportFlowTest, QuotesInsideANameSelectThatTableAndNoOther)
 {
     database->add(QStringLiteral("A\"B"), {{QStringLiteral("ID"), ado::adInteger}}, 2);
-    listAndTick({"A\"B"}).PushButton5_Click();
+    exportTicked({"A\"B"});
     EXPECT_TRUE(reports().empty());
     EXPECT_EQ(book().sheets[0]->rows(), 3);
 }
@@ -161,12 +198,9 @@ TEST_F(ExportFlowTest, ProgressShowsTheEntryPositionAndTheTextsOfTheRun)
 {
     for (const char *name : {"T1", "T2", "T3", "T4"})
         database->add(QString::fromLatin1(name), {{QStringLiteral("A"), ado::adInteger}, {QStringLiteral("B"), ado::adInteger}}, 2);
-    Form2 &window = listAndTick({"T3"});
-    std::vector<int> values;
-    QObject::connect(window.ProgressBar1, &QProgressBar::valueChanged, [&](int v) { values.push_back(v); });
-    window.PushButton5_Click();
-    EXPECT_EQ(values, std::vector<int>({75, 0}));
-    EXPECT_EQ(window.ProgressBar1->text(), QStringLiteral("Progress Bar"));
+    exportTicked({"T3"});
+    EXPECT_EQ(window.percents, std::vector<double>({75, 0}));
+    EXPECT_EQ(window.progressText(), QStringLiteral("Progress Bar"));
 }
 
 TEST_F(ExportFlowTest, FailingTableIsReportedOnceAndTheExportGoesOn)
@@ -180,7 +214,7 @@ TEST_F(ExportFlowTest, FailingTableIsReportedOnceAndTheExportGoesOn)
     database->fail(QStringLiteral("RecordCount BAD_COUNT"));
     database->fail(QStringLiteral("count BAD_FIELDS"));
     database->fail(QStringLiteral("value BAD_VALUES"));
-    listAndTick({"BAD_QUERY", "BAD_COUNT", "BAD_FIELDS", "BAD_VALUES", "GOOD"}).PushButton5_Click();
+    exportTicked({"BAD_QUERY", "BAD_COUNT", "BAD_FIELDS", "BAD_VALUES", "GOOD"});
     EXPECT_EQ(reports(), std::vector<QString>({"140", "172", "174", "198"}));
     const char *tables[] = {"BAD_QUERY", "BAD_COUNT", "BAD_FIELDS", "BAD_VALUES"};
     for (int i = 0; i < 4; ++i)
@@ -194,18 +228,17 @@ TEST_F(ExportFlowTest, FailingTableIsReportedOnceAndTheExportGoesOn)
 TEST_F(ExportFlowTest, MissingSpreadsheetEndsTheExportAfterOneReportAndResets)
 {
     database->add(QStringLiteral("A"), {{QStringLiteral("ID"), ado::adInteger}}, 1);
-    Form2 &window = listAndTick({"A"});
     spreadsheet->fail(QStringLiteral("create"));
-    window.PushButton5_Click();
+    exportTicked({"A"});
     EXPECT_EQ(reports(), std::vector<QString>{QStringLiteral("116")});
     EXPECT_EQ(boxes->shown.size(), 1u) << "no Done. for an export that wrote nothing";
-    EXPECT_FALSE(window.exportRunning);
-    EXPECT_EQ(window.MousePointer().value(), 0);
+    EXPECT_FALSE(window.busy());
+    EXPECT_EQ(window.pointer, 0);
     EXPECT_EQ(database->openConnections, 0);
 
     boxes->shown.clear();
     spreadsheet->failing = {QStringLiteral("Add workbook")};
-    window.PushButton5_Click();
+    runExport();
     EXPECT_EQ(reports(), std::vector<QString>{QStringLiteral("118")});
 }
 
@@ -216,16 +249,14 @@ TEST_F(ExportFlowTest, DatabaseObjectsThatCannotBeCreatedFailTheStepsThatWantThe
         std::vector<QString> reports;
         bool done;
     };
+    database->add(QStringLiteral("A"));
+    database->add(QStringLiteral("B"));
     for (const Case &c : {Case{"create Connection", {"100", "112"}, false},
                           Case{"create Recordset", {"102", "136", "136"}, true}}) {
         SCOPED_TRACE(c.missing);
-        database->failing.clear();
-        database->add(QStringLiteral("A"));
-        database->add(QStringLiteral("B"));
-        Form2 &window = listAndTick({"A", "B"});
         const int officesBefore = spreadsheet->applicationsCreated;
-        database->fail(QString::fromLatin1(c.missing));
-        window.PushButton5_Click();
+        database->failing = {QString::fromLatin1(c.missing)};
+        exportTicked({"A", "B"});
         EXPECT_EQ(reports(), c.reports);
         const auto lastReport = std::find_if(boxes->shown.rbegin(), boxes->shown.rend(), [](const auto &box) {
             return box.title == QStringLiteral("Application Error");
@@ -235,9 +266,8 @@ TEST_F(ExportFlowTest, DatabaseObjectsThatCannotBeCreatedFailTheStepsThatWantThe
             << "the steps after the creation fail for want of the object";
         EXPECT_EQ(boxes->prompts().back() == QStringLiteral("Done."), c.done);
         EXPECT_EQ(spreadsheet->applicationsCreated > officesBefore, c.done) << "no office for nothing to read";
-        EXPECT_FALSE(window.exportRunning);
-        EXPECT_EQ(window.MousePointer().value(), 0);
-        database->tables.clear();
+        EXPECT_FALSE(window.busy());
+        EXPECT_EQ(window.pointer, 0);
     }
 }
 
@@ -245,9 +275,8 @@ TEST_F(ExportFlowTest, AWriteThatFailsOnItsWayIsReportedAsTheWriteAndTheNextTabl
 {
     database->add(QStringLiteral("A"), {{QStringLiteral("ID"), ado::adInteger}}, 2);
     database->add(QStringLiteral("B"), {{QStringLiteral("ID"), ado::adInteger}}, 2);
-    Form2 &window = listAndTick({"A", "B"});
     spreadsheet->afterCellWrite = [this] { spreadsheet->pendingWriteFailure = spreadsheet->cellWrites == 3; };
-    window.PushButton5_Click();
+    exportTicked({"A", "B"});
     EXPECT_EQ(reports(), std::vector<QString>{QStringLiteral("198")});
     EXPECT_EQ(book().names(), QStringList({"B", "A"}));
     EXPECT_EQ(book().sheets[1]->rows(), 3);
@@ -258,18 +287,17 @@ TEST_F(ExportFlowTest, ASpreadsheetThatStopsEndsTheExportAfterOneReportWithoutDo
 {
     for (const char *name : {"A", "B", "C"})
         database->add(QString::fromLatin1(name), {{QStringLiteral("ID"), ado::adInteger}, {QStringLiteral("N"), ado::adInteger}}, 50);
-    Form2 &window = listAndTick({"A", "B", "C"});
     spreadsheet->afterCellWrite = [this] { spreadsheet->stopped = spreadsheet->cellWrites >= 40; };
-    window.PushButton5_Click();
+    exportTicked({"A", "B", "C"});
     EXPECT_EQ(reports(), std::vector<QString>{QStringLiteral("198")});
     EXPECT_EQ(boxes->shown.size(), 1u) << "no Done. for a workbook that is gone";
     EXPECT_EQ(book().names(), QStringList({"A"}));
     EXPECT_EQ(spreadsheet->cellWrites, 40);
     EXPECT_FALSE(spreadsheet->visible);
-    EXPECT_EQ(window.ProgressBar1->value(), 0);
-    EXPECT_EQ(window.ProgressBar1->text(), QStringLiteral("Progress Bar"));
-    EXPECT_EQ(window.MousePointer().value(), 0);
-    EXPECT_FALSE(window.exportRunning);
+    EXPECT_EQ(window.percents.back(), 0);
+    EXPECT_EQ(window.progressText(), QStringLiteral("Progress Bar"));
+    EXPECT_EQ(window.pointer, 0);
+    EXPECT_FALSE(window.busy());
     EXPECT_EQ(database->openConnections, 0);
 }
 
@@ -277,9 +305,8 @@ TEST_F(ExportFlowTest, ConnectionThatDoesNotOpenCostsOneReportPerTable)
 {
     database->add(QStringLiteral("A"));
     database->add(QStringLiteral("B"));
-    Form2 &window = listAndTick({"A", "B"});
     database->fail(QStringLiteral("Open"));
-    window.PushButton5_Click();
+    exportTicked({"A", "B"});
     EXPECT_EQ(reports(), std::vector<QString>({"114", "140", "140"}));
     EXPECT_EQ(boxes->shown.back().prompt, QStringLiteral("Done."));
 }
@@ -291,7 +318,7 @@ TEST_F(ExportFlowTest, TableLargerThanASheetContinuesOnFurtherSheetsWithTheHeade
     table.rows.reserve(records);
     for (int r = 1; r <= records; ++r)
         table.rows.push_back({QString::number(r)});
-    listAndTick({"BIG"}).PushButton5_Click();
+    exportTicked({"BIG"});
     EXPECT_TRUE(reports().empty());
     ASSERT_EQ(book().names(), QStringList({"BIG2", "BIG"}));
     EXPECT_EQ(book().sheets[1]->cell(1048576, 1), QStringLiteral("1048575"));
@@ -300,129 +327,45 @@ TEST_F(ExportFlowTest, TableLargerThanASheetContinuesOnFurtherSheetsWithTheHeade
     EXPECT_EQ(book().sheets[0]->cell(6, 1), QStringLiteral("1048580"));
 }
 
-// Handlers that run during the export's yields, as a user's clicks would.
-class ExportDuringYieldsTest : public ExportFlowTest {
-protected:
-    void SetUp() override
-    {
-        ExportFlowTest::SetUp();
-        for (const char *name : {"FIRST", "SECOND", "THIRD"})
-            database->add(QString::fromLatin1(name), {{QStringLiteral("ID"), ado::adInteger}}, 200);
-    }
-    // Runs `action` from the event loop once the export has written `afterCells` cells.
-    void duringExport(int afterCells, std::function<void()> action)
-    {
-        auto *timer = new QTimer;
-        timer->setInterval(0);
-        QObject::connect(timer, &QTimer::timeout, [this, timer, afterCells, action] {
-            if (spreadsheet->cellWrites < afterCells)
+// The user's events during the export's yields: a second "Finish", ticks
+// changed for the entries not yet reached, a list filled again with fewer
+// entries.
+TEST_F(ExportFlowTest, EventsDuringTheYieldsDecideForTheEntriesNotYetReached)
+{
+    struct Case {
+        const char *what;
+        QStringList ticked;
+        std::function<void(ListedWindow &)> duringExport;
+        QStringList sheets;
+        std::vector<QString> reports;
+    };
+    const auto tickAll = [](bool tick) { return [tick](ListedWindow &w) { for (auto &e : w.entries) e.ticked = tick; }; };
+    const QStringList all{"FIRST", "SECOND", "THIRD"};
+    for (const QString &name : all)
+        database->add(name, {{QStringLiteral("ID"), ado::adInteger}}, 200);
+    for (const Case &c : {Case{"second Finish", {"FIRST"}, [this](ListedWindow &) { runExport(); }, {"FIRST"}, {}},
+                          Case{"select all", {"FIRST"}, tickAll(true), {"THIRD", "SECOND", "FIRST"}, {}},
+                          Case{"deselect all", all, tickAll(false), {"FIRST"}, {}},
+                          Case{"list refilled", all, [](ListedWindow &w) { w.entries.resize(1); }, {"FIRST"}, {"128"}}}) {
+        SCOPED_TRACE(c.what);
+        spreadsheet->books.clear();
+        spreadsheet->cellWrites = 0;
+        listAndTick(c.ticked);
+        window.onYield = [&] {
+            if (spreadsheet->cellWrites < 10)
                 return;
-            timer->stop();
-            timer->deleteLater();
-            action();
-        });
-        timer->start();
-        frame::setDoEventsIntervalForTesting(0);
+            window.onYield = nullptr;
+            c.duringExport(window);
+        };
+        runExport();
+        EXPECT_EQ(spreadsheet->books.size(), 1u);
+        EXPECT_EQ(book().names(), c.sheets);
+        EXPECT_EQ(reports(), c.reports);
+        if (!c.reports.empty()) {
+            EXPECT_TRUE(boxes->shown[0].prompt.startsWith(QStringLiteral("Entries 2 to 3 of the list were not exported")));
+        }
+        EXPECT_EQ(boxes->prompts().back(), QStringLiteral("Done."));
     }
-    void TearDown() override
-    {
-        frame::setDoEventsIntervalForTesting(-1);
-        ExportFlowTest::TearDown();
-    }
-};
-
-TEST_F(ExportDuringYieldsTest, SecondFinishDoesNothing)
-{
-    Form2 &window = listAndTick({"FIRST"});
-    duringExport(10, [&] { window.PushButton5->click(); });
-    window.PushButton5_Click();
-    EXPECT_EQ(spreadsheet->books.size(), 1u);
-    EXPECT_EQ(boxes->prompts(), std::vector<QString>{QStringLiteral("Done.")});
-}
-
-TEST_F(ExportDuringYieldsTest, SelectAllDecidesForTheEntriesNotYetReached)
-{
-    Form2 &window = listAndTick({"FIRST"});
-    duringExport(10, [&] { window.PushButton8->click(); });
-    window.PushButton5_Click();
-    EXPECT_EQ(book().names(), QStringList({"THIRD", "SECOND", "FIRST"}));
-}
-
-TEST_F(ExportDuringYieldsTest, DeselectAllStopsTheEntriesNotYetReached)
-{
-    Form2 &window = listAndTick({"FIRST", "SECOND", "THIRD"});
-    duringExport(10, [&] { window.PushButton9->click(); });
-    window.PushButton5_Click();
-    EXPECT_EQ(book().names(), QStringList({"FIRST"}));
-}
-
-TEST_F(ExportDuringYieldsTest, BackHidesTheWindowWhileTheExportGoesOn)
-{
-    Form2 &window = listAndTick({"FIRST", "SECOND"});
-    window.show();
-    duringExport(10, [&] { window.PushButton2->click(); });
-    window.PushButton5_Click();
-    EXPECT_FALSE(window.isVisible());
-    EXPECT_TRUE(form1().isVisible());
-    EXPECT_EQ(book().names(), QStringList({"SECOND", "FIRST"}));
-    EXPECT_EQ(boxes->prompts().back(), QStringLiteral("Done."));
-}
-
-TEST_F(ExportDuringYieldsTest, EntriesGoneWithARefilledListAreReported)
-{
-    Form2 &window = listAndTick({"FIRST", "SECOND", "THIRD"});
-    window.show();
-    duringExport(10, [&] {
-        database->tables.resize(1);
-        window.PushButton2->click();
-        form1().PushButton2->click();
-    });
-    window.PushButton5_Click();
-    EXPECT_EQ(book().names(), QStringList({"FIRST"}));
-    ASSERT_EQ(reports(), std::vector<QString>{QStringLiteral("128")});
-    EXPECT_TRUE(boxes->shown[0].prompt.startsWith(QStringLiteral("Entries 2 to 3 of the list were not exported")));
-    EXPECT_EQ(boxes->prompts().back(), QStringLiteral("Done."));
-}
-
-TEST_F(ExportDuringYieldsTest, ClosingTheWindowEndsTheProgram)
-{
-    Form2 &window = listAndTick({"FIRST"});
-    window.show();
-    duringExport(10, [&] { window.close(); });
-    window.PushButton5_Click();
-    EXPECT_EQ(terminator->calls, 1);
-}
-
-TEST_F(ExportDuringYieldsTest, HourglassStaysWhileTheMouseMovesAndAMinimizedWindowIsRestored)
-{
-    Form2 &window = listAndTick({"FIRST"});
-    window.show();
-    int pointerDuring = -1;
-    duringExport(10, [&] {
-        window.showMinimized();
-        QMouseEvent move(QEvent::MouseMove, QPointF(2, 2), QPointF(2, 2), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(window.PushButton8, &move);
-        pointerDuring = window.MousePointer().value();
-    });
-    window.PushButton5_Click();
-    EXPECT_EQ(pointerDuring, 11);
-    EXPECT_FALSE(window.isMinimized());
-}
-
-TEST_F(ExportFlowTest, SelectAllAndDeselectAllCoverListsBeyondThirtyTwoThousandEntries)
-{
-    Form2 &window = listAndTick({});
-    for (int i = 0; i < 40000; ++i) {
-        auto *item = new QTreeWidgetItem(QStringList{QStringLiteral("T%1").arg(i)});
-        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-        item->setCheckState(0, Qt::Unchecked);
-        window.ListView1->addTopLevelItem(item);
-    }
-    window.PushButton8_Click();
-    EXPECT_EQ(window.ListView1->topLevelItem(39999)->checkState(0), Qt::Checked);
-    window.PushButton9_Click();
-    EXPECT_EQ(window.ListView1->topLevelItem(39999)->checkState(0), Qt::Unchecked);
-    EXPECT_TRUE(boxes->shown.empty());
 }
 
 } // namespace

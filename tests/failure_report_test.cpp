@@ -19,7 +19,7 @@ protected:
     std::shared_ptr<RecordingMessageBoxes> boxes = std::make_shared<RecordingMessageBoxes>();
 };
 
-const QString loc = QStringLiteral("in Marrowbeck2021/08/31.Form1.PushButton3_Click ");
+const QString loc = frame::procedureLocation(u"Form1", u"PushButton3_Click");
 
 void fail(const char *why) { throw std::runtime_error(why); }
 

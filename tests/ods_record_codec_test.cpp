@@ -43,8 +43,9 @@ TEST(OdsRecordCodec, ExpandsEachPackingAndRefusesOverruns)
             refused = true;
         }
         EXPECT_EQ(refused, each.refused);
-        if (!each.refused)
+        if (!each.refused) {
             EXPECT_EQ(out, each.expanded);
+        }
     }
 }
 

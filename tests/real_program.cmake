@@ -3,5 +3,6 @@ add_library(marrowbeck_real_program_fixture STATIC
   real_program/real_program_fixture.cpp real_program/real_program_fixture.h)
 target_include_directories(marrowbeck_real_program_fixture PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/real_program)
 target_link_libraries(marrowbeck_real_program_fixture
-  PUBLIC marrowbeck_test_support marrowbeck_windows marrowbeck_database_access marrowbeck_spreadsheet_automation)
+  PUBLIC marrowbeck_test_support marrowbeck_windows marrowbeck_database_access marrowbeck_spreadsheet_automation
+  marrowbeck_calc_inspection)
 target_compile_definitions(marrowbeck_real_program_fixture PRIVATE MARROWBECK_PROGRAM_DIR="${MARROWBECK_PROGRAM_DIR}")

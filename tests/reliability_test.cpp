@@ -9,11 +9,11 @@
 #include "form1.h"
 #include "form2.h"
 #include "platform.h"
-#include "qstring_printer.h"
 #include "recording_platform.h"
 #include "real_program_fixture.h"
 #include "reliability_support.h"
 #include "settings_store.h"
+#include "window_parts.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -141,9 +141,9 @@ protected:
     {
         Form1 &window = form1();
         window.show();
-        window.Text1->setText(database);
-        window.Text7->setText(user);
-        window.Text2->setText(password);
+        window.databaseEntry().setText(database);
+        window.userEntry().setText(user);
+        window.passwordEntry().setText(password);
         boxes->shown.clear();
         Watchdog dog("Next >", 60s);
         window.PushButton2_Click();
@@ -158,8 +158,8 @@ protected:
 
     void tickOnly(Form2 &window, const QStringList &names)
     {
-        for (int i = 0; i < window.ListView1->topLevelItemCount(); ++i) {
-            QTreeWidgetItem *item = window.ListView1->topLevelItem(i);
+        for (int i = 0; i < part<QTreeWidget>(window, "ListView1").topLevelItemCount(); ++i) {
+            QTreeWidgetItem *item = part<QTreeWidget>(window, "ListView1").topLevelItem(i);
             item->setCheckState(0, names.contains(item->text(0)) ? Qt::Checked : Qt::Unchecked);
         }
     }
@@ -205,7 +205,7 @@ protected:
         poll->setInterval(0);
         QObject::connect(poll, &QTimer::timeout, poll, [=, &window] {
             static const QRegularExpression progress(QStringLiteral("^Processing: ROWS_A, row (\\d+) "));
-            const auto match = progress.match(window.ProgressBar1->text());
+            const auto match = progress.match(part<QProgressBar>(window, "ProgressBar1").text());
             if (match.hasMatch() && match.captured(1).toInt() >= row) {
                 poll->stop();
                 poll->deleteLater();
@@ -273,7 +273,7 @@ TEST_F(ReliabilityTest, ServerKilledDuringAnExport)
     const int present = checkRowsSheet(QStringLiteral("ROWS_A"), manyRows);
     EXPECT_GE(present, 2000);
     EXPECT_LT(present, manyRows);
-    EXPECT_FALSE(window.exportRunning);
+    EXPECT_FALSE(window.busy());
 
     ASSERT_TRUE(server.start(&error)) << error.toStdString();
     const std::size_t before = applications.size();
@@ -309,8 +309,8 @@ TEST_F(ReliabilityTest, OfficeKilledDuringAnExport)
     EXPECT_TRUE(boxes->shown.front().prompt.contains(QStringLiteral("stopped unexpectedly")))
         << boxes->shown.front().prompt.toStdString();
     EXPECT_LT(probe.longestMs(), 3000);
-    EXPECT_FALSE(window.exportRunning);
-    EXPECT_EQ(window.ProgressBar1->text(), QStringLiteral("Progress Bar"));
+    EXPECT_FALSE(window.busy());
+    EXPECT_EQ(part<QProgressBar>(window, "ProgressBar1").text(), QStringLiteral("Progress Bar"));
 
     const std::size_t before = applications.size();
     EXPECT_EQ(finish(window), std::vector<QString>{QStringLiteral("Done.")});
@@ -453,10 +453,11 @@ TEST_F(ReliabilityTest, DatabaseFileChangedBetweenNextAndFinish)
                     static_cast<long long>(clock.elapsed()),
                     qPrintable(boxes->shown.empty() ? QString() : boxes->shown.front().prompt.section(u'\r', 0, 0)));
         EXPECT_EQ(seen, (std::vector<QString>{QStringLiteral("step 114"), QStringLiteral("step 140"), QStringLiteral("Done.")}));
-        if (!boxes->shown.empty())
+        if (!boxes->shown.empty()) {
             EXPECT_TRUE(boxes->shown.front().prompt.contains(QLatin1String(c.says))) << boxes->shown.front().prompt.toStdString();
+        }
         EXPECT_EQ(fileBytes(database->file()), before) << "the file changed";
-        EXPECT_FALSE(window.exportRunning);
+        EXPECT_FALSE(window.busy());
         other.reset();
         unloadWindowsForTesting();
         releaseApplications();
@@ -581,7 +582,7 @@ TEST_F(ReliabilityTest, ThirtyThousandTablesInTheList)
     clock.start();
     Form2 &window = tablesFor(copy, QStringLiteral("SYSDBA"), QStringLiteral("masterkey"));
     const qint64 listed = clock.restart();
-    EXPECT_EQ(window.ListView1->topLevelItemCount(), entries);
+    EXPECT_EQ(part<QTreeWidget>(window, "ListView1").topLevelItemCount(), entries);
     window.PushButton8_Click();
     const qint64 ticked = clock.restart();
     window.PushButton9_Click();

@@ -2,7 +2,6 @@
 
 #include "engine_value.h"
 #include "time_zone_text.h"
-#include "qstring_printer.h"
 #include "text_decoder.h"
 #include "value_text.h"
 

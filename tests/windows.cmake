@@ -1,3 +1,4 @@
 marrowbeck_test(connection_window_test SOURCES connection_window_test.cpp LIBS marrowbeck_windows)
-marrowbeck_test(export_flow_test SOURCES export_flow_test.cpp LIBS marrowbeck_windows)
+marrowbeck_test(export_flow_test SOURCES export_flow_test.cpp LIBS marrowbeck_export)
 marrowbeck_test(appearance_test SOURCES appearance_test.cpp LIBS marrowbeck_windows)
+marrowbeck_test(table_window_test SOURCES table_window_test.cpp LIBS marrowbeck_windows)

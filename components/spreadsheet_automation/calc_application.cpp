@@ -37,11 +37,6 @@ std::shared_ptr<CalcDocument> CalcApplication::addDocument()
     return document;
 }
 
-std::shared_ptr<CalcDocument> CalcApplication::lastDocument() const
-{
-    return m_documents.empty() ? nullptr : m_documents.back();
-}
-
 void CalcApplication::setVisible(bool visible)
 {
     if (visible && !m_session->canShowWindows())

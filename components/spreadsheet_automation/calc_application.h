@@ -34,7 +34,8 @@ public:
     void setVisible(bool visible) override;
 
     std::shared_ptr<CalcDocument> addDocument();
-    // The workbook added last, or null.
+    // The workbook added last, or null. For the read-back only: defined in
+    // inspection/, which only tests and benchmarks link.
     std::shared_ptr<CalcDocument> lastDocument() const;
     const OfficeSession &session() const { return *m_session; }
 

@@ -4,7 +4,6 @@
 #include "uno_runtime.h"
 
 #include <com/sun/star/awt/XTopWindow.hpp>
-#include <com/sun/star/awt/XWindow2.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/container/XIndexAccess.hpp>
@@ -265,14 +264,6 @@ void CalcDocument::setWindowVisible(bool visible)
             if (topWindow.is())
                 topWindow->toFront();
         }
-    });
-}
-
-bool CalcDocument::isShown() const
-{
-    return call(QStringLiteral("look at the workbook's window"), [&] {
-        const css::uno::Reference<css::awt::XWindow2> window(documentWindow(m_view), css::uno::UNO_QUERY_THROW);
-        return bool(window->isVisible());
     });
 }
 

@@ -61,6 +61,8 @@ public:
 
     void show();
     void hide();
+    // For the read-back only: defined in inspection/, which only tests and
+    // benchmarks link.
     bool isShown() const;
 
     OfficeSession &session() const { return *m_session; }

@@ -1,7 +1,7 @@
 #include "calc_worksheet.h"
 
-#include "sheet_name_rules.h"
 #include "uno_runtime.h"
+#include "worksheet_rules.h"
 
 #include <QLocale>
 #include <com/sun/star/container/XNamed.hpp>
@@ -12,11 +12,6 @@
 namespace calc {
 
 namespace {
-
-// The limits of the .xlsx format; Calc's own are the same since 7.4, but
-// the workbook is meant to be saved where these hold.
-constexpr int maximumRow = 1048576;
-constexpr int maximumColumn = 16384;
 
 QString number(int n)
 {
@@ -56,7 +51,7 @@ void CalcWorksheet::setName(const QString &name)
     m_document->flush();
     QStringList otherNames = m_document->sheetNames();
     otherNames.removeAt(m_document->indexOf(target));
-    const QString refusal = sheetNameRefusal(name, otherNames);
+    const QString refusal = excel::sheetNameRefusal(name, otherNames);
     if (!refusal.isEmpty())
         throw components::ComponentError(refusal);
 
@@ -75,13 +70,13 @@ void CalcWorksheet::setName(const QString &name)
 void CalcWorksheet::setCells(int row, int column, const QString &text)
 {
     const SheetRef &target = sheet();
-    if (row < 1 || row > maximumRow)
+    if (row < 1 || row > excel::worksheetRowLimit)
         throw components::ComponentError(
-            QStringLiteral("Row %1 cannot be written: a worksheet has rows 1 to %2 only.").arg(number(row), number(maximumRow)));
-    if (column < 1 || column > maximumColumn)
+            QStringLiteral("Row %1 cannot be written: a worksheet has rows 1 to %2 only.").arg(number(row), number(excel::worksheetRowLimit)));
+    if (column < 1 || column > excel::worksheetColumnLimit)
         throw components::ComponentError(
             QStringLiteral("Column %1 cannot be written: a worksheet has columns 1 to %2 only.")
-                .arg(number(column), number(maximumColumn)));
+                .arg(number(column), number(excel::worksheetColumnLimit)));
     m_document->writeCell(target, row, column, text);
 }
 
@@ -93,7 +88,7 @@ void CalcWorksheet::finishWrites()
 
 void CalcWorksheet::Delete()
 {
-    const SheetRef &target = sheet();
+    sheet();
     m_document->flush();
     if (m_document->sheetCount() <= 1)
         throw components::ComponentError(

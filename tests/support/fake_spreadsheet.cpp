@@ -1,5 +1,7 @@
 #include "fake_spreadsheet.h"
 
+#include "worksheet_rules.h"
+
 #include <QStringList>
 
 namespace testing_support {
@@ -24,21 +26,20 @@ public:
         m_app->throwPendingWriteFailure();
         if (m_app->fails(QStringLiteral("Name")))
             throw ComponentError(QStringLiteral("rename failed"));
-        static const QString forbidden = QStringLiteral("\\/?*:[]");
-        bool bad = name.isEmpty() || name.size() > 31 || name.startsWith(QLatin1Char('\''))
-            || name.endsWith(QLatin1Char('\''));
-        for (QChar c : name)
-            bad = bad || forbidden.contains(c);
-        for (const auto &other : m_book->sheets)
-            bad = bad || (other != m_sheet && other->name.compare(name, Qt::CaseInsensitive) == 0);
-        if (bad)
-            throw ComponentError(QStringLiteral("The sheet name \"%1\" is not allowed.").arg(name));
+        QStringList otherNames;
+        for (const auto &other : m_book->sheets) {
+            if (other != m_sheet)
+                otherNames << other->name;
+        }
+        const QString refusal = excel::sheetNameRefusal(name, otherNames);
+        if (!refusal.isEmpty())
+            throw ComponentError(refusal);
         m_sheet->name = name;
     }
     void setCells(int row, int column, const QString &text) override
     {
         m_app->throwPendingWriteFailure();
-        if (row < 1 || column < 1 || row > 1048576 || column > 16384)
+        if (row < 1 || column < 1 || row > excel::worksheetRowLimit || column > excel::worksheetColumnLimit)
             throw ComponentError(QStringLiteral("Cell (%1, %2) is outside the worksheet.").arg(row).arg(column));
         ++m_app->cellWrites;
         m_sheet->cells[{row, column}] = text;

@@ -16,7 +16,7 @@ void WindowFixture::SetUp()
     frame::setTerminator(terminator);
     frame::setDesktopServices(desktop);
     frame::setProgramFolder(programFolder.path());
-    frame::resetDoEventsThrottle();
+    frame::setDoEventsIntervalForTesting(-1);
     Main::setAppTitle(Main::productTitle);
     registerFakeDatabase(database);
     registerFakeSpreadsheet(spreadsheet);
@@ -36,9 +36,9 @@ void WindowFixture::acceptOnly(const QString &path, const QString &user, const Q
 void WindowFixture::putEntries(const QString &path, const QString &user, const QString &password)
 {
     Form1 &window = form1();
-    window.Text1->setText(path);
-    window.Text7->setText(user);
-    window.Text2->setText(password);
+    window.databaseEntry().setText(path);
+    window.userEntry().setText(user);
+    window.passwordEntry().setText(password);
 }
 
 } // namespace testing_support

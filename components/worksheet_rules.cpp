@@ -1,21 +1,26 @@
-#include "sheet_name_rules.h"
+#include "worksheet_rules.h"
 
-namespace calc {
+namespace excel {
+
+bool isForbiddenInSheetName(QChar c)
+{
+    return QStringView(u"\\/?*:[]").contains(c);
+}
 
 QString sheetNameRefusal(const QString &name, const QStringList &otherNames)
 {
     if (name.isEmpty())
         return QStringLiteral("A worksheet name cannot be empty.");
-    if (name.size() > maximumSheetNameLength)
+    if (name.size() > sheetNameLengthLimit)
         return QStringLiteral("The worksheet name \"%1\" is longer than %2 characters.")
-            .arg(name, QString::number(maximumSheetNameLength));
+            .arg(name, QString::number(sheetNameLengthLimit));
     for (const QChar c : name) {
-        if (QStringLiteral("\\/?*:[]").contains(c))
+        if (isForbiddenInSheetName(c))
             return QStringLiteral("The worksheet name \"%1\" contains the character %2, "
                                   "which worksheet names cannot contain (\\ / ? * : [ ]).")
                 .arg(name, QString(c));
     }
-    if (name.startsWith(QLatin1Char('\'')) || name.endsWith(QLatin1Char('\'')))
+    if (name.startsWith(sheetNameEdgeForbidden) || name.endsWith(sheetNameEdgeForbidden))
         return QStringLiteral("The worksheet name \"%1\" begins or ends with an apostrophe, "
                               "which worksheet names cannot do.").arg(name);
     if (otherNames.contains(name, Qt::CaseInsensitive))
@@ -24,4 +29,4 @@ QString sheetNameRefusal(const QString &name, const QStringList &otherNames)
     return {};
 }
 
-} // namespace calc
+} // namespace excel

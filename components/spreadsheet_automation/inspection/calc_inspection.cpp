@@ -1,13 +1,38 @@
 #include "calc_inspection.h"
 
 #include "calc_application.h"
+#include "calc_document.h"
 #include "uno_runtime.h"
 
+#include <com/sun/star/awt/XWindow2.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/container/XIndexAccess.hpp>
 #include <com/sun/star/container/XNamed.hpp>
+#include <com/sun/star/frame/XController.hpp>
+#include <com/sun/star/frame/XFrame.hpp>
 #include <com/sun/star/sheet/XCellRangeData.hpp>
 #include <com/sun/star/table/XColumnRowRange.hpp>
+
+// The component's members that only the read-back uses live here, so the
+// program does not carry them.
+namespace calc {
+
+std::shared_ptr<CalcDocument> CalcApplication::lastDocument() const
+{
+    return m_documents.empty() ? nullptr : m_documents.back();
+}
+
+bool CalcDocument::isShown() const
+{
+    return call(QStringLiteral("look at the workbook's window"), [&] {
+        const css::uno::Reference<css::frame::XController> controller(m_view, css::uno::UNO_QUERY_THROW);
+        const css::uno::Reference<css::awt::XWindow2> window(controller->getFrame()->getContainerWindow(),
+                                                              css::uno::UNO_QUERY_THROW);
+        return bool(window->isVisible());
+    });
+}
+
+} // namespace calc
 
 namespace calc_inspection {
 

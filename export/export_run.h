@@ -1,0 +1,80 @@
+#pragma once
+
+// One run of the export, shared by the files that carry it out: the table
+// loop (table_export.cpp) and the worksheets' taking and naming
+// (export_sheets.cpp).
+
+#include "component_error.h"
+#include "database_access.h"
+#include "export_window.h"
+#include "guarded_procedure.h"
+#include "spreadsheet_automation.h"
+
+#include <memory>
+
+namespace exporting {
+
+// Everything one run of the export holds; dropped when the run ends.
+struct ExportRun {
+    ExportRun(ExportWindow &window, QString connectionString)
+        : window(window), connectionString(std::move(connectionString))
+    {
+    }
+
+    ExportWindow &window;
+    const QString connectionString;
+    frame::GuardedProcedure p{frame::procedureLocation(u"Form2", u"PushButton5_Click")};
+    std::shared_ptr<ado::Connection> connection;
+    std::shared_ptr<ado::Recordset> recordset;
+    std::shared_ptr<excel::Application> application;
+    std::shared_ptr<excel::Workbook> workbook;
+    std::shared_ptr<excel::Worksheet> sheet;
+    bool firstSheet = false;
+    // Once the spreadsheet application has stopped nothing more can be
+    // written: its steps are skipped without further reports.
+    bool spreadsheetStopped = false;
+
+    template <class Work>
+    auto watchSpreadsheet(Work &&work) -> decltype(work());
+    template <class Action>
+    bool sheetStep(int number, Action &&action);
+
+    void run();
+    bool prepareWorkbook();
+    bool exportEntry(int i, int entries);
+    bool writeTable(const QString &sheetCandidate);
+    // A worksheet name and the number it took (0: none).
+    struct DistinctName {
+        QString name;
+        int number = 0;
+    };
+    void nameSheet(const QString &name, int stepNumber);
+    void nameTableSheet(QString &currentName);
+    DistinctName distinctName(const QString &base, int firstNumber, int stepNumber);
+    bool takenByAnotherSheet(const QString &name);
+    bool takeSheet();
+    bool startContinuationSheet(const QString &sheetCandidate, int part, int fields);
+    bool finishWrites(int stepNumber);
+    void finish();
+};
+
+template <class Work>
+auto ExportRun::watchSpreadsheet(Work &&work) -> decltype(work())
+{
+    try {
+        return work();
+    } catch (const components::ComponentStopped &) {
+        spreadsheetStopped = true;
+        throw;
+    }
+}
+
+template <class Action>
+bool ExportRun::sheetStep(int number, Action &&action)
+{
+    if (spreadsheetStopped)
+        return false;
+    return p.step(number, [&] { watchSpreadsheet(action); });
+}
+
+} // namespace exporting
