@@ -1,7 +1,6 @@
 #include "database_snapshot.h"
 
 #include <QFile>
-#include <QProcess>
 #include <QStringList>
 #include <algorithm>
 
@@ -108,11 +107,8 @@ QStringList differences(const DatabaseSnapshot &expected, const DatabaseSnapshot
 QString legacyFixture(const QString &name, const QString &folder)
 {
     const QString target = folder + u'/' + name;
-    QProcess xz;
-    xz.setStandardOutputFile(target);
-    xz.start(QStringLiteral("xz"), {QStringLiteral("-dc"), QStringLiteral(MARROWBECK_SOURCE_DIR "/tests/data/legacy/") + name + QStringLiteral(".xz")});
-    xz.waitForFinished(60000);
-    return xz.exitStatus() == QProcess::NormalExit && xz.exitCode() == 0 ? target : QString();
+    QFile::remove(target);
+    return QFile::copy(QStringLiteral(LEGACY_DATABASES "/") + name, target) ? target : QString();
 }
 
 } // namespace db_test

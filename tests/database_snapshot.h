@@ -37,7 +37,7 @@ DatabaseSnapshot snapshot(ado::Connection &connection, const TableFilter &readCe
 // differences of the catalogue; empty when they are equal.
 QStringList differences(const DatabaseSnapshot &expected, const DatabaseSnapshot &actual);
 
-// A legacy fixture from tests/data/legacy, uncompressed into `folder`.
+// A copy in `folder` of a legacy fixture the build unpacked from tests/data/legacy.
 QString legacyFixture(const QString &name, const QString &folder);
 
 } // namespace db_test

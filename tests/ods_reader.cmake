@@ -25,5 +25,9 @@ marrowbeck_test(ods_reader_legacy_test
   LIBS marrowbeck_ods_reader marrowbeck_database_access marrowbeck_connection_string fbclient
   LABELS database ods
   TIMEOUT 300)
-target_compile_definitions(ods_reader_legacy_test PRIVATE LEGACY_DATABASES="${CMAKE_CURRENT_BINARY_DIR}/legacy")
-add_dependencies(ods_reader_legacy_test marrowbeck_legacy_databases)
+# Every test program that reads them finds them there (the other two are
+# defined by files read before this one).
+foreach(reader ods_reader_legacy_test database_files_test end_to_end_test)
+  target_compile_definitions(${reader} PRIVATE LEGACY_DATABASES="${CMAKE_CURRENT_BINARY_DIR}/legacy")
+  add_dependencies(${reader} marrowbeck_legacy_databases)
+endforeach()
