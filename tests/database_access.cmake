@@ -23,3 +23,8 @@ marrowbeck_test(database_files_test
   LABELS database firebird
   TIMEOUT 600)
 add_dependencies(database_files_test marrowbeck_sample_database)
+marrowbeck_test(copies_cache_test
+  SOURCES copies_cache_test.cpp firebird_scratch_database.cpp firebird_scratch_database.h
+  LIBS marrowbeck_database_access_internals marrowbeck_connection_string
+  LABELS database firebird
+  TIMEOUT 300)

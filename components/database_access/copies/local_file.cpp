@@ -1,5 +1,6 @@
 #include "local_file.h"
 
+#include "cache_folder.h"
 #include "component_error.h"
 #include "firebird_error.h"
 
@@ -8,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMutex>
 #include <QSet>
 #include <QStandardPaths>
 #include <cerrno>
@@ -15,6 +17,7 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace dbaccess {
 
@@ -35,6 +38,7 @@ public:
     Descriptor(const Descriptor &) = delete;
     Descriptor &operator=(const Descriptor &) = delete;
     int get() const { return m_fd; }
+    int release() { return std::exchange(m_fd, -1); }
 
 private:
     int m_fd;
@@ -66,16 +70,30 @@ bool privateFolder(const QString &path)
         && ::access(local.constData(), W_OK) == 0;
 }
 
+bool writeAll(int fd, const char *data, qsizetype size)
+{
+    while (size > 0) {
+        const ssize_t put = ::write(fd, data, size_t(size));
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put < 0)
+            return false;
+        data += put;
+        size -= put;
+    }
+    return true;
+}
+
 // Copies in large blocks; false when the source changed while it was read.
 bool copyOnce(const FileVersion &version, const QString &target)
 {
     const Descriptor source(::open(QFile::encodeName(version.path).constData(), O_RDONLY | O_CLOEXEC));
     if (source.get() < 0)
         fail(describeFileProblem(errno, version.path));
-    QFile out(target);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly, QFile::ReadOwner | QFile::WriteOwner))
-        fail(QStringLiteral("A private copy of \"%1\" cannot be made in \"%2\": %3")
-                 .arg(version.path, QFileInfo(target).path(), out.errorString()));
+    const QString folder = QFileInfo(target).path();
+    Descriptor out(::open(QFile::encodeName(target).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    if (out.get() < 0)
+        fail(copyWriteProblem(version.path, folder, errno));
     QByteArray buffer(4 << 20, Qt::Uninitialized);
     for (;;) {
         const ssize_t got = ::read(source.get(), buffer.data(), size_t(buffer.size()));
@@ -85,30 +103,14 @@ bool copyOnce(const FileVersion &version, const QString &target)
             fail(describeFileProblem(errno, version.path));
         if (got == 0)
             break;
-        if (out.write(buffer.constData(), got) != got)
-            fail(QStringLiteral("A private copy of \"%1\" cannot be made in \"%2\": %3")
-                     .arg(version.path, QFileInfo(target).path(), out.errorString()));
+        if (!writeAll(out.get(), buffer.constData(), got))
+            fail(copyWriteProblem(version.path, folder, errno));
     }
-    out.close();
+    // Some filesystems report a full disk only when the file is closed.
+    if (::close(out.release()) != 0)
+        fail(copyWriteProblem(version.path, folder, errno));
     struct stat after {};
     return ::fstat(source.get(), &after) == 0 && after.st_size == version.size && modifiedNs(after) == version.modifiedNs;
-}
-
-// Another process's embedded engine holds a copy it reads with flock, as it
-// holds any database file; a second engine on it would be refused.
-bool heldByAnotherEngine(const QString &path)
-{
-    const Descriptor file(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC));
-    if (file.get() < 0 || ::flock(file.get(), LOCK_SH | LOCK_NB) == 0)
-        return false;
-    return errno == EWOULDBLOCK;
-}
-
-// Copies this process has handed out: its own engine may hold them.
-QSet<QString> &copiesInUse()
-{
-    static QSet<QString> copies;
-    return copies;
 }
 
 } // namespace
@@ -181,6 +183,13 @@ QString copiesFolder()
     if (folder.isEmpty())
         fail(QStringLiteral("No folder for the program's private copies of database files can be made: the cache "
                             "folder and the temporary folder cannot be written."));
+    static QMutex sweptMutex;
+    static QSet<QString> swept;
+    QMutexLocker lock(&sweptMutex);
+    if (!swept.contains(folder)) {
+        sweepAbandonedCopies(folder);
+        swept.insert(folder);
+    }
     return folder;
 }
 
@@ -193,15 +202,16 @@ void dropOtherVersions(const FileVersion &version)
 {
     const QString current = version.pathKey() + u'-' + version.versionKey() + u'-';
     QDir folder(copiesFolder());
+    // Partial copies are left to the sweep: another instance may be writing one.
     for (const QString &name : folder.entryList({version.pathKey() + QStringLiteral("-*")}, QDir::Files))
-        if (!name.startsWith(current))
+        if (!name.startsWith(current) && !name.contains(QStringLiteral(".part")))
             folder.remove(name);
     // An engine writes into a copy it attaches: a copy untouched for a week
     // belongs to a file nobody opened since, and only takes room.
     const QDateTime weekAgo = QDateTime::currentDateTime().addDays(-7);
-    for (const QFileInfo &old : folder.entryInfoList(QDir::Files))
-        if (old.lastModified() < weekAgo && !heldByAnotherEngine(old.filePath()))
-            folder.remove(old.fileName());
+    for (const QFileInfo &old : folder.entryInfoList({QStringLiteral("*.fdb")}, QDir::Files))
+        if (old.lastModified() < weekAgo && !heldByAnotherEngine(old.filePath()) && folder.remove(old.fileName()))
+            folder.remove(old.fileName() + QStringLiteral(".failures.json"));
 }
 
 QString byteCopy(const FileVersion &version)
@@ -210,21 +220,33 @@ QString byteCopy(const FileVersion &version)
     // attached to one may have written to it since, without changing what
     // it holds.
     QString target = copyFileName(version, QStringLiteral("copy"));
-    if (!copiesInUse().contains(target) && QFileInfo::exists(target) && heldByAnotherEngine(target))
+    if (!inUseHere(target) && QFileInfo::exists(target) && heldByAnotherEngine(target))
         target = copyFileName(version, QStringLiteral("copy%1").arg(::getpid()));
-    copiesInUse().insert(target);
-    if (QFileInfo::exists(target))
+    if (QFileInfo::exists(target)) {
+        markInUse(target);
         return target;
+    }
     dropOtherVersions(version);
+    makeRoomFor(QFileInfo(target).path(), version.size, version.path);
     for (int attempt = 0; attempt < 3; ++attempt) {
-        const QString partial = target + QStringLiteral(".part%1").arg(::getpid());
+        const QString partial = partialName(target);
         QFile::remove(partial);
-        const bool steady = copyOnce(version, partial);
-        if (steady && QFile::rename(partial, target))
+        bool steady = false;
+        try {
+            steady = copyOnce(version, partial);
+        } catch (const components::ComponentError &) {
+            QFile::remove(partial);
+            throw;
+        }
+        if (steady && QFile::rename(partial, target)) {
+            markInUse(target);
             return target;
+        }
         QFile::remove(partial);
-        if (steady && QFileInfo::exists(target))
-            return target; // another instance finished first
+        if (steady && QFileInfo::exists(target)) {
+            markInUse(target); // another instance finished first
+            return target;
+        }
     }
     fail(QStringLiteral("The database file \"%1\" kept changing while it was being read. Try again when the program "
                         "that writes it is done.").arg(version.path));

@@ -1,5 +1,6 @@
 #include "modern_copy.h"
 
+#include "cache_folder.h"
 #include "component_error.h"
 #include "modern_copy_builder.h"
 #include "modern_copy_ddl.h"
@@ -9,7 +10,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <algorithm>
-#include <unistd.h>
 #include <vector>
 
 namespace dbaccess {
@@ -124,11 +124,18 @@ ModernCopy rebuiltCopy(const FileVersion &version, const ods::Database &database
 {
     const QString target = copyFileName(version, QStringLiteral("modern"));
     ModernCopy copy{target, true, {}};
+    markInUse(target);
     if (!QFileInfo::exists(target)) {
         dropOtherVersions(version);
-        const QString partial = target + QStringLiteral(".part%1").arg(::getpid());
+        makeRoomFor(QFileInfo(target).path(), version.size, version.path);
+        const QString partial = partialName(target);
         QFile::remove(partial);
-        copy.failures = build(partial, version, database);
+        try {
+            copy.failures = build(partial, version, database);
+        } catch (...) {
+            QFile::remove(partial);
+            throw;
+        }
         QJsonObject saved;
         for (const auto &[name, reason] : copy.failures)
             saved.insert(name, reason);

@@ -41,8 +41,21 @@ const ods::Relation &OdsSession::relation(const QString &name) const
 std::shared_ptr<Session> OdsSession::engineCopyFor(const ods::Relation &relation)
 {
     ensureOpen();
+    // A copy that cannot be made (a full disk) is not tried again for each
+    // view: the reason is told once, then each relation that needed it.
+    if (!m_copyProblem.isEmpty())
+        throw components::ComponentError(
+            QStringLiteral("The %1 \"%2\" of \"%3\" cannot be read: the private copy it needs could not be made, as "
+                           "reported before.").arg(relation.view ? QStringLiteral("view") : QStringLiteral("table"),
+                                                    relation.name, m_settings.database));
     if (!m_engineCopy) {
-        const ModernCopy copy = modernCopy(m_version, *m_database);
+        ModernCopy copy;
+        try {
+            copy = modernCopy(m_version, *m_database);
+        } catch (const components::ComponentError &error) {
+            m_copyProblem = error.description();
+            throw;
+        }
         AttachmentSettings settings = m_settings;
         // A rebuilt copy is owned by SYSDBA; the reader checks no grants either.
         if (copy.rebuilt)

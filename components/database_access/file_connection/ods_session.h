@@ -38,6 +38,7 @@ private:
     std::unique_ptr<ods::Database> m_database;
     std::shared_ptr<Session> m_engineCopy;
     std::map<QString, QString> m_copyFailures;
+    QString m_copyProblem;
     bool m_open = false;
 };
 
