@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <unistd.h>
 
 namespace {
@@ -91,6 +92,39 @@ TEST(CalcOfficeFaults, AnOfficeKilledWhileCellsAreWrittenFailsTheNextCallsAndNot
     workbook.reset();
     application.reset();
     EXPECT_LT(timer.elapsed(), 3000) << "releasing objects of a dead office";
+}
+
+// The office keeps its settings in the cache folder; where that cannot be
+// written, or its disk is full, it starts on a private temporary folder.
+TEST(CalcOfficeFaults, AnUnwritableOrFullCacheFolderDoesNotKeepTheOfficeFromStarting)
+{
+    qunsetenv("DISPLAY");
+    const QByteArray cacheBefore = qgetenv("XDG_CACHE_HOME");
+    QTemporaryDir folder;
+    QFile(folder.filePath("a-file")).open(QIODevice::WriteOnly);
+    const QString full = folder.filePath("full");
+    QDir().mkpath(full);
+    const bool mounted = ::getuid() == 0
+        && ::mount("tmpfs", QFile::encodeName(full).constData(), "tmpfs", 0, "size=1m") == 0;
+    for (const QString &cache : {folder.filePath("a-file/cache"), full}) {
+        if (cache == full && !mounted)
+            continue; // needs root to mount a small filesystem
+        qputenv("XDG_CACHE_HOME", QFile::encodeName(cache));
+        auto application = calc_test::startApplication();
+        calc_test::OfficeGuard guard(*application);
+        auto sheet = application->workbooks().Add()->ActiveSheet();
+        sheet->setCells(1, 1, QStringLiteral("written"));
+        sheet->columns().AutoFit();
+        EXPECT_EQ(calc_inspection::cellValues(*application, sheet->Name(), 1, 1, 1, 1),
+                  (QList<QVariantList>{{QStringLiteral("written")}})) << qPrintable(cache);
+        QFile commandLine(QStringLiteral("/proc/%1/cmdline").arg(guard.processGroup()));
+        commandLine.open(QIODevice::ReadOnly);
+        EXPECT_TRUE(commandLine.readAll().contains(QFile::encodeName(QDir::tempPath()) + "/marrowbeck-office-profiles-"))
+            << qPrintable(cache);
+    }
+    if (mounted)
+        ::umount2(QFile::encodeName(full).constData(), MNT_DETACH);
+    qputenv("XDG_CACHE_HOME", cacheBefore);
 }
 
 // The program ends at once (a closed window, a termination signal) while its

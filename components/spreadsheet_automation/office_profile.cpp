@@ -6,6 +6,9 @@
 #include <QFile>
 #include <QStandardPaths>
 #include <QUrl>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
 
 namespace calc {
 
@@ -13,10 +16,60 @@ namespace {
 
 constexpr int maximumProfiles = 200;
 
-QString profilesFolder()
+// A fresh profile takes a few megabytes, and the office writes its settings
+// as it runs.
+constexpr qint64 profileRoom = 32 * 1024 * 1024;
+
+// A folder only this user can reach: the temporary folder is shared with
+// everyone, who could otherwise plant a profile for our office.
+bool privateFolder(const QString &path)
+{
+    if (!QDir().mkpath(path))
+        return false;
+    const QByteArray local = QFile::encodeName(path);
+    struct stat info {};
+    return ::lstat(local.constData(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::getuid()
+        && ::chmod(local.constData(), 0700) == 0 && ::access(local.constData(), W_OK) == 0;
+}
+
+bool hasRoom(const QString &folder)
+{
+    struct statvfs info {};
+    return ::statvfs(QFile::encodeName(folder).constData(), &info) != 0
+        || qint64(info.f_bavail) * qint64(info.f_frsize) >= profileRoom;
+}
+
+QString cacheProfilesFolder()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)
         + QStringLiteral("/marrowbeck/office-profiles");
+}
+
+// The cache folder, or, where it cannot be written or its disk is full, a
+// private folder under the temporary folder: a cache the office cannot use
+// must not keep it from starting.
+QString profilesFolder()
+{
+    const QString cache = cacheProfilesFolder();
+    const QString temporary = QDir::tempPath() + QStringLiteral("/marrowbeck-office-profiles-%1").arg(::getuid());
+    QString usable;
+    for (const QString &folder : {cache, temporary}) {
+        if (!privateFolder(folder))
+            continue;
+        if (hasRoom(folder))
+            return folder;
+        if (usable.isEmpty())
+            usable = folder; // a profile used before may still serve
+    }
+    if (!usable.isEmpty())
+        return usable;
+    QByteArray fresh = QFile::encodeName(QDir::tempPath()) + "/marrowbeck-office-profiles-XXXXXX";
+    if (::mkdtemp(fresh.data()))
+        return QFile::decodeName(fresh);
+    throw components::ComponentError(
+        QStringLiteral("The program's cache folder %1 cannot be written, nor the temporary folder %2: the office "
+                       "the program starts keeps its settings in one of them.")
+            .arg(QDir::toNativeSeparators(cache), QDir::toNativeSeparators(QDir::tempPath())));
 }
 
 QString officeRecordFile(const QString &folder)
@@ -71,10 +124,6 @@ OfficeProfile::OfficeProfile(QString folder, std::unique_ptr<QLockFile> claim)
 OfficeProfile OfficeProfile::claim()
 {
     const QString base = profilesFolder();
-    if (!QDir().mkpath(base))
-        throw components::ComponentError(
-            QStringLiteral("LibreOffice Calc could not be started: the folder %1 cannot be created.")
-                .arg(QDir::toNativeSeparators(base)));
     for (int n = 1; n <= maximumProfiles; ++n) {
         const QString folder = QStringLiteral("%1/%2").arg(base).arg(n);
         auto lock = std::make_unique<QLockFile>(folder + QStringLiteral(".claim"));
