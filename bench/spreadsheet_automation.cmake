@@ -12,3 +12,8 @@ target_link_libraries(marrowbeck_spreadsheet_bench
 marrowbeck_bench(spreadsheet_write_bench
   SOURCES spreadsheet_write_bench.cpp
   LIBS marrowbeck_spreadsheet_bench)
+
+# Starting the office as the program does, idle or with both cores busy.
+marrowbeck_bench(office_start_bench
+  SOURCES office_start_bench.cpp
+  LIBS marrowbeck_spreadsheet_automation marrowbeck_calc_inspection)
