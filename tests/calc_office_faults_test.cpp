@@ -6,7 +6,10 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <unistd.h>
@@ -125,6 +128,43 @@ TEST(CalcOfficeFaults, AnUnwritableOrFullCacheFolderDoesNotKeepTheOfficeFromStar
     if (mounted)
         ::umount2(QFile::encodeName(full).constData(), MNT_DETACH);
     qputenv("XDG_CACHE_HOME", cacheBefore);
+}
+
+// An office that runs on one of our profiles without our knowing it (its
+// start was never recorded: the disk was full) is seen from its command
+// line. LibreOffice would hand a second start on that profile to it: the
+// program would work in an office that is not its own.
+TEST(CalcOfficeFaults, AProfileAnOfficeRunsOnIsNotClaimedAgain)
+{
+    qunsetenv("DISPLAY");
+    const QString profile = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)
+        + QStringLiteral("/marrowbeck/office-profiles/1");
+    const QString pipe = QStringLiteral("marrowbeck-test-%1").arg(::getpid());
+    QProcess other;
+    other.setChildProcessModifier([] { ::setsid(); });
+    other.start(QStringLiteral(LIBREOFFICE_SOFFICE),
+                {QStringLiteral("--headless"), QStringLiteral("--invisible"), QStringLiteral("--norestore"),
+                 QStringLiteral("--nolockcheck"), QStringLiteral("--accept=pipe,name=%1;urp;").arg(pipe),
+                 QStringLiteral("-env:UserInstallation=%1").arg(QString::fromLatin1(QUrl::fromLocalFile(profile).toEncoded()))});
+    ASSERT_TRUE(other.waitForStarted());
+    const qint64 otherGroup = other.processId();
+    QElapsedTimer clock;
+    clock.start();
+    while (!QFile::exists(QStringLiteral("/tmp/OSL_PIPE_%1_%2").arg(::getuid()).arg(pipe)) && clock.elapsed() < 60000)
+        QThread::msleep(50);
+
+    {
+        auto application = calc_test::startApplication();
+        calc_test::OfficeGuard guard(*application);
+        QFile commandLine(QStringLiteral("/proc/%1/cmdline").arg(guard.processGroup()));
+        ASSERT_TRUE(commandLine.open(QIODevice::ReadOnly)) << "our office handed its start to the other";
+        const QByteArray arguments = commandLine.readAll();
+        EXPECT_TRUE(arguments.contains("-env:UserInstallation=file://")) << arguments.constData();
+        EXPECT_FALSE(arguments.contains(QUrl::fromLocalFile(profile).toEncoded() + '\0'));
+    }
+    EXPECT_TRUE(calc_test::officeRuns(otherGroup)) << "the other office was left alone";
+    ::kill(-pid_t(otherGroup), SIGKILL);
+    other.waitForFinished();
 }
 
 // The program ends at once (a closed window, a termination signal) while its

@@ -24,3 +24,5 @@ marrowbeck_test(calc_visible_test
   TIMEOUT 300)
 target_compile_definitions(calc_workbook_test PRIVATE
   LIBREOFFICE_SOFFICE="${LIBREOFFICE_PROGRAM_DIR}/soffice")
+target_compile_definitions(calc_office_faults_test PRIVATE
+  LIBREOFFICE_SOFFICE="${LIBREOFFICE_PROGRAM_DIR}/soffice")

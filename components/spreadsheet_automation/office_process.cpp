@@ -148,6 +148,26 @@ bool OfficeProcess::waitForEnd(std::chrono::milliseconds timeout) const
     return m_watch->ended.wait_for(lock, timeout, [this] { return m_watch->hasEnded; });
 }
 
+qint64 OfficeProcess::processorTicks() const
+{
+    qint64 ticks = 0;
+    for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        if (!entry.front().isDigit())
+            continue;
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        // The command name may hold spaces and parentheses: fields are
+        // counted from the last ')'. Then state, ppid, pgrp, session, ...,
+        // utime and stime as the 12th and 13th.
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 12 && fields[3].toLongLong() == m_processId)
+            ticks += fields[11].toLongLong() + fields[12].toLongLong();
+    }
+    return ticks;
+}
+
 void OfficeProcess::kill()
 {
     ::kill(-pid_t(m_processId), SIGKILL);

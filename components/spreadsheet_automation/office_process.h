@@ -27,6 +27,10 @@ public:
     // How it ended, for the user ("it was killed by signal 9").
     QString endDescription() const;
     bool waitForEnd(std::chrono::milliseconds timeout) const;
+    // Processor time used so far by the processes of the office's session
+    // that still run, in clock ticks: while it grows, a slow start is a
+    // start, not a hang.
+    qint64 processorTicks() const;
     // The whole process group, so no soffice.bin is left behind.
     void kill();
 

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSet>
 #include <QStandardPaths>
 #include <QUrl>
 #include <sys/stat.h>
@@ -72,27 +73,25 @@ QString profilesFolder()
             .arg(QDir::toNativeSeparators(cache), QDir::toNativeSeparators(QDir::tempPath())));
 }
 
-QString officeRecordFile(const QString &folder)
+// The profiles that running offices use, whoever started them. A record of
+// the office written into the profile would not do: on a full disk it is
+// not written, and a second office on the profile hands its start to the
+// first and ends, which reads as a failed start.
+QSet<QByteArray> profilesInUse()
 {
-    return folder + QStringLiteral("/office.pid");
-}
-
-// The recorded process still runs this profile (and is not some later
-// process that happens to have the same number).
-bool officeStillRuns(const QString &folder)
-{
-    QFile record(officeRecordFile(folder));
-    if (!record.open(QIODevice::ReadOnly))
-        return false;
-    bool ok = false;
-    const qint64 pid = record.readAll().trimmed().toLongLong(&ok);
-    if (!ok || pid <= 0)
-        return false;
-    QFile commandLine(QStringLiteral("/proc/%1/cmdline").arg(pid));
-    if (!commandLine.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray profileUrl = QUrl::fromLocalFile(folder).toEncoded();
-    return commandLine.readAll().contains("UserInstallation=" + profileUrl);
+    static const QByteArray option = "-env:UserInstallation=";
+    QSet<QByteArray> profiles;
+    for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        if (!entry.front().isDigit())
+            continue;
+        QFile commandLine(QStringLiteral("/proc/%1/cmdline").arg(entry));
+        if (!commandLine.open(QIODevice::ReadOnly))
+            continue;
+        for (const QByteArray &argument : commandLine.readAll().split('\0'))
+            if (argument.startsWith(option))
+                profiles.insert(argument.mid(option.size()));
+    }
+    return profiles;
 }
 
 // A first start would otherwise greet the user with the tip of the day when
@@ -124,12 +123,19 @@ OfficeProfile::OfficeProfile(QString folder, std::unique_ptr<QLockFile> claim)
 OfficeProfile OfficeProfile::claim()
 {
     const QString base = profilesFolder();
+    QSet<QByteArray> inUse = profilesInUse();
     for (int n = 1; n <= maximumProfiles; ++n) {
         const QString folder = QStringLiteral("%1/%2").arg(base).arg(n);
+        const QByteArray url = QUrl::fromLocalFile(folder).toEncoded();
+        if (inUse.contains(url))
+            continue;
         auto lock = std::make_unique<QLockFile>(folder + QStringLiteral(".claim"));
         if (!lock->tryLock(0))
             continue;
-        if (officeStillRuns(folder))
+        // An office may have started on it since that look, and released
+        // its claim.
+        inUse = profilesInUse();
+        if (inUse.contains(url))
             continue;
         presetFreshProfile(folder);
         return OfficeProfile(folder, std::move(lock));
@@ -144,12 +150,8 @@ QString OfficeProfile::url() const
     return QString::fromLatin1(QUrl::fromLocalFile(m_folder).toEncoded());
 }
 
-void OfficeProfile::recordOffice(qint64 processId)
+void OfficeProfile::officeStarted()
 {
-    QFile record(officeRecordFile(m_folder));
-    if (record.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        record.write(QByteArray::number(processId) + '\n');
-    record.close();
     m_claim.reset();
 }
 

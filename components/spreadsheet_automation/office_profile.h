@@ -18,9 +18,9 @@ public:
 
     QString url() const;
     QString folder() const { return m_folder; }
-    // Marks the profile as taken for as long as that office process runs,
-    // and lets other claims look at it again.
-    void recordOffice(qint64 processId);
+    // The office runs on the profile now: from its command line, other
+    // claims see the profile taken for as long as it runs.
+    void officeStarted();
 
 private:
     OfficeProfile(QString folder, std::unique_ptr<QLockFile> claim);

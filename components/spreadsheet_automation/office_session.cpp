@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QRandomGenerator>
 #include <atomic>
+#include <cstdlib>
 #include <chrono>
 #include <com/sun/star/bridge/UnoUrlResolver.hpp>
 #include <com/sun/star/container/XEnumeration.hpp>
@@ -22,7 +23,13 @@ namespace calc {
 
 namespace {
 
-constexpr auto startDeadline = 60s;
+// A start that makes no progress for a minute has failed; one that keeps
+// working (a loaded machine, a fresh profile's first start) is given up to
+// three. An office waiting on a window of its own uses next to no processor
+// time; one that starts uses far more than a twentieth of a processor.
+constexpr auto stallDeadline = 60s;
+constexpr auto startDeadline = 180s;
+constexpr auto progressLook = 1s;
 constexpr auto closeDeadline = 10s;
 
 QString officeProgram()
@@ -74,7 +81,7 @@ std::shared_ptr<OfficeSession> OfficeSession::start()
         process = OfficeProcess::start(officeProgram(), arguments, log);
         return process->processId();
     });
-    profile.recordOffice(process->processId());
+    profile.officeStarted();
 
     std::shared_ptr<OfficeSession> session(new OfficeSession(std::move(process), display));
     session->connect(pipeName, log);
@@ -85,7 +92,11 @@ void OfficeSession::connect(const QString &pipeName, const QString &log)
 {
     const auto resolver = css::bridge::UnoUrlResolver::create(localUnoContext());
     const rtl::OUString url = toOUString(QStringLiteral("uno:pipe,name=%1;urp;StarOffice.ComponentContext").arg(pipeName));
-    const auto deadline = std::chrono::steady_clock::now() + startDeadline;
+    const auto started = std::chrono::steady_clock::now();
+    auto lastProgress = started;
+    auto lastLook = started;
+    qint64 ticks = m_process->processorTicks();
+    static const qint64 ticksPerSecond = ::sysconf(_SC_CLK_TCK);
     css::uno::Reference<css::uno::XInterface> remote;
     for (;;) {
         try {
@@ -100,10 +111,18 @@ void OfficeSession::connect(const QString &pipeName, const QString &log)
                                "Please make sure LibreOffice Calc is installed and opens normally; "
                                "its messages are in %2.")
                     .arg(m_process->endDescription(), QDir::toNativeSeparators(log)));
-        if (std::chrono::steady_clock::now() > deadline)
+        const auto now = std::chrono::steady_clock::now();
+        if (now - lastLook >= progressLook) {
+            lastLook = now;
+            const qint64 ticksNow = m_process->processorTicks();
+            if (std::abs(ticksNow - ticks) >= ticksPerSecond / 20)
+                lastProgress = now;
+            ticks = ticksNow;
+        }
+        if (now - lastProgress > stallDeadline || now - started > startDeadline)
             throw components::ComponentError(
                 QStringLiteral("LibreOffice Calc was started but did not answer within %1 seconds.")
-                    .arg(std::chrono::seconds(startDeadline).count()));
+                    .arg(std::chrono::duration_cast<std::chrono::seconds>(now - started).count()));
         // Wakes early when the office ends, so a failed start is reported at once.
         m_process->waitForEnd(50ms);
     }
