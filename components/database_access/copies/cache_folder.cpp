@@ -167,7 +167,6 @@ QString partialName(const QString &target)
 void sweepAbandonedCopies(const QString &folder)
 {
     static const QRegularExpression partial(QStringLiteral("\\.part(\\d+)$"));
-    static const QRegularExpression liveLock(QStringLiteral("^live-\\d+\\.lock$"));
     QDir dir(folder);
     for (const QString &name : dir.entryList(QDir::Files | QDir::Hidden)) {
         const QRegularExpressionMatch match = partial.match(name);
@@ -175,8 +174,7 @@ void sweepAbandonedCopies(const QString &folder)
             dir.remove(name);
     }
     for (const QString &name : dir.entryList({QStringLiteral("live-*.lock")}, QDir::Files | QDir::Hidden))
-        if (liveLock.match(name).hasMatch())
-            removeLockOfEndedProcess(dir.filePath(name));
+        removeLockOfEndedProcess(dir.filePath(name));
 }
 
 void sweepCopiesFolder()
