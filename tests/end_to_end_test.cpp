@@ -15,8 +15,12 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QSet>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <unistd.h>
 
 using namespace testing_support;
 
@@ -206,6 +210,55 @@ TEST_F(EndToEndTest, DatabasesOfEveryVersionArriveInCalcCellForCellAsText)
         unloadWindowsForTesting();
     }
     EXPECT_TRUE(sawBinary);
+}
+
+// A cache too small for the copy that views and computed columns need: the
+// tables still arrive, one message says why the rest cannot, each of the
+// rest is named once, and nothing is left in the cache.
+TEST_F(EndToEndTest, AFileTheCacheHasNoRoomForStillExportsItsTables)
+{
+    if (::getuid() != 0)
+        GTEST_SKIP() << "needs root to mount a small filesystem over the copies folder";
+    QTemporaryDir folder;
+    const QString path = db_test::legacyFixture(QStringLiteral("ods13.1-employee.fdb"), folder.path());
+    const QString copies = QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/databases");
+    QDir().mkpath(copies);
+    ASSERT_EQ(::mount("tmpfs", QFile::encodeName(copies).constData(), "tmpfs", 0, "size=4m"), 0);
+    Form1 &first = form1();
+    first.show();
+    first.databaseEntry().setText(path);
+    first.userEntry().setText(QStringLiteral("SYSDBA"));
+    first.passwordEntry().setText(QStringLiteral("masterkey"));
+    first.PushButton2_Click();
+    ASSERT_TRUE(form2Loaded());
+    Form2 &window = form2();
+    window.show();
+    window.PushButton8_Click();
+    const QStringList names = listed(window);
+    boxes->shown.clear();
+    window.PushButton5_Click();
+    const std::vector<QString> prompts = boxes->prompts();
+    const QStringList sheets = calc_inspection::sheetNames(*applications.back());
+    const QStringList left = QDir(copies).entryList({QStringLiteral("*.fdb*")}, QDir::Files);
+    ::umount2(QFile::encodeName(copies).constData(), MNT_DETACH);
+
+    ASSERT_FALSE(prompts.empty());
+    EXPECT_EQ(prompts.back(), QStringLiteral("Done."));
+    int spaceMessages = 0;
+    QStringList skipped;
+    for (const QString &prompt : prompts) {
+        spaceMessages += prompt.contains(QStringLiteral("There is not enough free space in the program's cache"));
+        for (const QString &name : names)
+            if (prompt.contains(QStringLiteral("\"%1\"").arg(name)) && !sheets.contains(name))
+                skipped << name;
+    }
+    EXPECT_EQ(spaceMessages, 1);
+    EXPECT_EQ(int(prompts.size()), skipped.size() + 1) << "one message for each table that needed the copy, then Done.";
+    EXPECT_EQ(skipped.size(), QSet<QString>(skipped.begin(), skipped.end()).size()) << "each named once";
+    EXPECT_EQ(sheets.size() + skipped.size(), names.size());
+    EXPECT_TRUE(sheets.contains(QStringLiteral("EMPLOYEE_PROJECT")));
+    EXPECT_EQ(left, QStringList());
+    unloadWindowsForTesting();
 }
 
 } // namespace
