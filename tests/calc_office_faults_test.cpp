@@ -2,6 +2,7 @@
 // description: never a hang, never a crash of our program.
 
 #include "calc_test_office.h"
+#include "office_process.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -128,6 +129,25 @@ TEST(CalcOfficeFaults, AnUnwritableOrFullCacheFolderDoesNotKeepTheOfficeFromStar
     if (mounted)
         ::umount2(QFile::encodeName(full).constData(), MNT_DETACH);
     qputenv("XDG_CACHE_HOME", cacheBefore);
+}
+
+// A slow start is waited for while the office works: the processor time of
+// its session (the launcher and whatever it starts) tells it from a hang.
+TEST(CalcOfficeFaults, AnOfficesProcessorTimeCountsItsWholeSessionAndOnlyWhileItWorks)
+{
+    const auto busy = calc::OfficeProcess::start(QStringLiteral("/bin/sh"),
+                                                 {QStringLiteral("-c"), QStringLiteral("(while :; do :; done) & wait")},
+                                                 QStringLiteral("/dev/null"));
+    const auto idle = calc::OfficeProcess::start(QStringLiteral("/bin/sleep"), {QStringLiteral("30")},
+                                                 QStringLiteral("/dev/null"));
+    QThread::msleep(1500);
+    const qint64 busyTicks = busy->processorTicks();
+    const qint64 idleTicks = idle->processorTicks();
+    busy->kill();
+    idle->kill();
+    EXPECT_GE(busyTicks, ::sysconf(_SC_CLK_TCK) / 10);
+    EXPECT_LE(idleTicks, 1);
+    EXPECT_TRUE(busy->waitForEnd(std::chrono::seconds(5)));
 }
 
 // An office that runs on one of our profiles without our knowing it (its

@@ -13,7 +13,7 @@ marrowbeck_test(calc_workbook_test
   TIMEOUT 300)
 marrowbeck_test(calc_office_faults_test
   SOURCES calc_office_faults_test.cpp calc_test_office.h
-  LIBS marrowbeck_calc_inspection
+  LIBS marrowbeck_calc_inspection marrowbeck_spreadsheet_automation_internals
   LABELS spreadsheet calc
   TIMEOUT 300)
 marrowbeck_test(calc_visible_test

@@ -8,13 +8,13 @@
 #include <QDir>
 #include <QRandomGenerator>
 #include <atomic>
-#include <cstdlib>
 #include <chrono>
 #include <com/sun/star/bridge/UnoUrlResolver.hpp>
 #include <com/sun/star/container/XEnumeration.hpp>
 #include <com/sun/star/container/XEnumerationAccess.hpp>
 #include <com/sun/star/frame/Desktop.hpp>
 #include <com/sun/star/util/XModifiable.hpp>
+#include <cstdlib>
 #include <unistd.h>
 
 using namespace std::chrono_literals;
