@@ -19,6 +19,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <memory>
 #include <sys/mount.h>
 #include <unistd.h>
 
@@ -224,6 +225,8 @@ TEST_F(EndToEndTest, AFileTheCacheHasNoRoomForStillExportsItsTables)
     const QString copies = QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/databases");
     QDir().mkpath(copies);
     ASSERT_EQ(::mount("tmpfs", QFile::encodeName(copies).constData(), "tmpfs", 0, "size=4m"), 0);
+    const std::unique_ptr<const QString, void (*)(const QString *)> unmount(
+        &copies, [](const QString *folder) { ::umount2(QFile::encodeName(*folder).constData(), MNT_DETACH); });
     Form1 &first = form1();
     first.show();
     first.databaseEntry().setText(path);
@@ -240,7 +243,6 @@ TEST_F(EndToEndTest, AFileTheCacheHasNoRoomForStillExportsItsTables)
     const std::vector<QString> prompts = boxes->prompts();
     const QStringList sheets = calc_inspection::sheetNames(*applications.back());
     const QStringList left = QDir(copies).entryList({QStringLiteral("*.fdb*")}, QDir::Files);
-    ::umount2(QFile::encodeName(copies).constData(), MNT_DETACH);
 
     ASSERT_FALSE(prompts.empty());
     EXPECT_EQ(prompts.back(), QStringLiteral("Done."));
