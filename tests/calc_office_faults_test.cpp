@@ -168,6 +168,8 @@ TEST(CalcOfficeFaults, AProfileAnOfficeRunsOnIsNotClaimedAgain)
                  QStringLiteral("-env:UserInstallation=%1").arg(QString::fromLatin1(QUrl::fromLocalFile(profile).toEncoded()))});
     ASSERT_TRUE(other.waitForStarted());
     const qint64 otherGroup = other.processId();
+    const std::unique_ptr<const qint64, void (*)(const qint64 *)> endOther(
+        &otherGroup, [](const qint64 *group) { ::kill(-pid_t(*group), SIGKILL); });
     QElapsedTimer clock;
     clock.start();
     while (!QFile::exists(QStringLiteral("/tmp/OSL_PIPE_%1_%2").arg(::getuid()).arg(pipe)) && clock.elapsed() < 60000)
@@ -183,8 +185,6 @@ TEST(CalcOfficeFaults, AProfileAnOfficeRunsOnIsNotClaimedAgain)
         EXPECT_FALSE(arguments.contains(QUrl::fromLocalFile(profile).toEncoded() + '\0'));
     }
     EXPECT_TRUE(calc_test::officeRuns(otherGroup)) << "the other office was left alone";
-    ::kill(-pid_t(otherGroup), SIGKILL);
-    other.waitForFinished();
 }
 
 // The program ends at once (a closed window, a termination signal) while its
