@@ -4,6 +4,7 @@
 #include "firebird_error.h"
 
 #include <QLocale>
+#include <cstdint>
 #include <cstring>
 #include <ibase.h>
 
@@ -36,6 +37,31 @@ QByteArray sqlText(const QString &query)
     return query.toUtf8();
 }
 
+// "To the end" for ROWS ... TO, far below where the engine's arithmetic on
+// it could overflow.
+constexpr std::int64_t lastRow = 1'000'000'000'000'000;
+
+void setInteger(ThrowStatusWrapper &status, IMessageMetadata *metadata, unsigned char *message, unsigned index,
+                std::int64_t value)
+{
+    unsigned char *at = message + metadata->getOffset(&status, index);
+    switch (metadata->getType(&status, index) & ~1u) {
+    case SQL_SHORT: {
+        const auto narrow = std::int16_t(value);
+        std::memcpy(at, &narrow, sizeof narrow);
+        break;
+    }
+    case SQL_LONG: {
+        const auto narrow = std::int32_t(value);
+        std::memcpy(at, &narrow, sizeof narrow);
+        break;
+    }
+    default: std::memcpy(at, &value, sizeof value); break;
+    }
+    const std::int16_t notNull = 0;
+    std::memcpy(message + metadata->getNullOffset(&status, index), &notNull, sizeof notNull);
+}
+
 } // namespace
 
 FirebirdQuery::FirebirdQuery(std::shared_ptr<Session> session, const QString &query)
@@ -55,20 +81,33 @@ FirebirdQuery::FirebirdQuery(std::shared_ptr<Session> session, const QString &qu
 
 FirebirdQuery::~FirebirdQuery()
 {
+    dropCursor();
     CheckStatusWrapper status(firebirdMaster()->getStatus());
-    if (m_cursor) {
-        if (m_session->isOpen())
-            m_cursor->close(&status);
-        if (!m_session->isOpen() || (status.getState() & IStatus::STATE_ERRORS))
-            m_cursor->release();
-    }
-    if (m_statement) {
+    for (IStatement *statement : {m_statement, m_guarded}) {
+        if (!statement)
+            continue;
         status.init();
         if (m_session->isOpen())
-            m_statement->free(&status);
+            statement->free(&status);
         if (!m_session->isOpen() || (status.getState() & IStatus::STATE_ERRORS))
-            m_statement->release();
+            statement->release();
     }
+    for (IMessageMetadata *metadata : {m_output, m_guardedInput})
+        if (metadata)
+            metadata->release();
+    status.dispose();
+}
+
+void FirebirdQuery::dropCursor()
+{
+    if (!m_cursor)
+        return;
+    CheckStatusWrapper status(firebirdMaster()->getStatus());
+    if (m_session->isOpen())
+        m_cursor->close(&status);
+    if (!m_session->isOpen() || (status.getState() & IStatus::STATE_ERRORS))
+        m_cursor->release();
+    m_cursor = nullptr;
     status.dispose();
 }
 
@@ -82,6 +121,7 @@ void FirebirdQuery::prepare(ThrowStatusWrapper &status)
     m_columns = describeColumns(status, metadata);
     metadata->release();
 
+    m_statementText = m_query;
     const QString inlined = inlinedQuery();
     if (!inlined.isEmpty()) {
         // The original stays the fallback: a query the wrapper cannot hold
@@ -92,6 +132,7 @@ void FirebirdQuery::prepare(ThrowStatusWrapper &status)
         if (!(check.getState() & IStatus::STATE_ERRORS)) {
             m_statement->free(&status);
             m_statement = wrapped;
+            m_statementText = inlined;
             IMessageMetadata *wrappedMetadata = m_statement->getOutputMetadata(&status);
             auto described = describeColumns(status, wrappedMetadata);
             wrappedMetadata->release();
@@ -110,10 +151,9 @@ void FirebirdQuery::prepare(ThrowStatusWrapper &status)
     }
     for (const auto &column : m_columns)
         m_fields.push_back({column.name, column.adoType});
-    IMessageMetadata *output = m_statement->getOutputMetadata(&status);
-    m_row.assign(output->getMessageLength(&status), 0);
-    m_cursor = m_statement->openCursor(&status, transaction, nullptr, nullptr, output, 0);
-    output->release();
+    m_output = m_statement->getOutputMetadata(&status);
+    m_row.assign(m_output->getMessageLength(&status), 0);
+    m_cursor = m_statement->openCursor(&status, transaction, nullptr, nullptr, m_output, 0);
 }
 
 // SELECT q.c1, ..., <short text BLOBs as VARCHAR> FROM (<query>) q (c1, ...)
@@ -139,11 +179,109 @@ QString FirebirdQuery::inlinedQuery() const
 bool FirebirdQuery::next()
 {
     m_session->ensureOpen();
+    if (!m_cursor)
+        return false;
     StatusGuard guard;
     try {
-        return m_cursor->fetchNext(&guard.status, m_row.data()) == IStatus::RESULT_OK;
+        if (m_cursor->fetchNext(&guard.status, m_row.data()) != IStatus::RESULT_OK)
+            return false;
     } catch (const FbException &error) {
-        fail(error);
+        // The failed fetch has ended the cursor. Only a row whose values
+        // fail is read again; a failure of the query or of the connection
+        // ends the rows with its own report.
+        dropCursor();
+        if (!readFailedRow())
+            fail(error);
+    }
+    ++m_position;
+    return true;
+}
+
+// The failing row with each value that can be computed, the others null;
+// then a cursor on the rows after it. False when the row itself cannot be
+// reached.
+bool FirebirdQuery::readFailedRow()
+{
+    const long row = m_position + 1;
+    StatusGuard guard;
+    try {
+        if (!m_guarded)
+            prepareGuarded(guard.status);
+        std::vector<bool> readable(m_columns.size(), false);
+        std::vector<unsigned char> scratch(m_row.size());
+        for (std::size_t i = 0; i < m_columns.size(); ++i) {
+            std::vector<bool> only(m_columns.size(), false);
+            only[i] = true;
+            QString failure;
+            readable[i] = fetchGuarded(only, row, scratch.data(), &failure);
+            if (!readable[i] && m_warning.isEmpty() && !failure.isEmpty())
+                m_warning = QStringLiteral("The value of the column \"%1\" in record %2 could not be computed and was "
+                                           "left empty, as was any later value that could not be computed: %3")
+                                .arg(m_columns[i].name, QString::number(row), failure);
+        }
+        if (!fetchGuarded(readable, row, m_row.data(), nullptr))
+            return false;
+        m_cursor = openGuarded(guard.status, std::vector<bool>(m_columns.size(), true), row + 1, lastRow);
+        return true;
+    } catch (const FbException &) {
+        return false;
+    }
+}
+
+// SELECT CASE WHEN <flag 1> = 1 THEN X.C1 END, ... FROM (<statement>) X (C1, ...) ROWS <first> TO <last>:
+// a value whose flag is off is never computed, and the rows before <first>
+// are passed over without computing any.
+void FirebirdQuery::prepareGuarded(ThrowStatusWrapper &status)
+{
+    const unsigned outputs = m_output->getCount(&status);
+    QStringList values;
+    QStringList names;
+    for (unsigned i = 1; i <= outputs; ++i) {
+        names << QStringLiteral("C%1").arg(i);
+        values << QStringLiteral("CASE WHEN CAST(? AS INTEGER) = 1 THEN X.C%1 END").arg(i);
+    }
+    const QString text = QStringLiteral("SELECT %1 FROM (%2\n) X (%3) ROWS ? TO ?")
+                             .arg(values.join(u','), m_statementText, names.join(u','));
+    m_guarded = m_session->attachment()->prepare(&status, m_session->transaction(), 0, sqlText(text).constData(),
+                                                 queryDialect, IStatement::PREPARE_PREFETCH_METADATA);
+    m_guardedInput = m_guarded->getInputMetadata(&status);
+    m_guardedParameters.assign(m_guardedInput->getMessageLength(&status), 0);
+}
+
+// Columns are the table's; a text BLOB read inline has a second output that
+// goes with it.
+IResultSet *FirebirdQuery::openGuarded(ThrowStatusWrapper &status, const std::vector<bool> &columns, long first,
+                                       long last)
+{
+    unsigned char *parameters = m_guardedParameters.data();
+    unsigned extra = unsigned(m_columns.size());
+    for (std::size_t i = 0; i < m_columns.size(); ++i) {
+        setInteger(status, m_guardedInput, parameters, unsigned(i), columns[i] ? 1 : 0);
+        if (m_columns[i].inlineOffset >= 0)
+            setInteger(status, m_guardedInput, parameters, extra++, columns[i] ? 1 : 0);
+    }
+    setInteger(status, m_guardedInput, parameters, extra, first);
+    setInteger(status, m_guardedInput, parameters, extra + 1, last);
+    return m_guarded->openCursor(&status, m_session->transaction(), m_guardedInput, parameters, m_output, 0);
+}
+
+// One row of the guarded statement into `into`; false, with the engine's
+// description in `failure` when it gave one, when it cannot be had.
+bool FirebirdQuery::fetchGuarded(const std::vector<bool> &columns, long row, unsigned char *into, QString *failure)
+{
+    StatusGuard guard;
+    IResultSet *cursor = nullptr;
+    try {
+        cursor = openGuarded(guard.status, columns, row, row);
+        const bool fetched = cursor->fetchNext(&guard.status, into) == IStatus::RESULT_OK;
+        cursor->close(&guard.status);
+        return fetched;
+    } catch (const FbException &error) {
+        if (cursor)
+            cursor->release();
+        if (failure)
+            *failure = describeFirebirdStatus(error.getStatus(), m_session->database());
+        return false;
     }
 }
 
