@@ -146,8 +146,8 @@ TEST_F(DatabaseServer, AnAttachmentEndedUnderTheReadingFailsAsAConnectionLost)
         }
         return std::string("(no failure)");
     };
-    EXPECT_EQ(kindOf([&] { query(*connection, QStringLiteral("SELECT * FROM \"MISSING\"")); }).substr(0, 23),
-              "The table does not exist");
+    EXPECT_TRUE(kindOf([&] { query(*connection, QStringLiteral("SELECT * FROM \"MISSING\"")); })
+                    .starts_with("The table does not exist"));
     database->run("DELETE FROM MON$ATTACHMENTS WHERE MON$ATTACHMENT_ID <> CURRENT_CONNECTION;\n");
     EXPECT_EQ(kindOf([&] { query(*connection, QStringLiteral("SELECT * FROM T")); }), "connection lost");
     EXPECT_NO_THROW(connection->Close());
