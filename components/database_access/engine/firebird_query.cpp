@@ -4,6 +4,7 @@
 #include "firebird_error.h"
 
 #include <QLocale>
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <ibase.h>
@@ -36,6 +37,20 @@ QByteArray sqlText(const QString &query)
 {
     return query.toUtf8();
 }
+
+std::vector<bool> readable(const std::vector<bool> &failing)
+{
+    std::vector<bool> result(failing.size());
+    std::transform(failing.begin(), failing.end(), result.begin(), [](bool failed) { return !failed; });
+    return result;
+}
+
+// Every read of a failing row, and every cursor that reads on after one,
+// passes over all rows before it again: a column that fails on row after
+// row would make that grow with the square of the rows. Past this many rows
+// passed over (some tens of seconds) the columns that keep failing are no
+// longer computed, so the reading stays bounded.
+constexpr long long passedRowsBudget = 50'000'000;
 
 // "To the end" for ROWS ... TO, far below where the engine's arithmetic on
 // it could overflow.
@@ -207,24 +222,53 @@ bool FirebirdQuery::readFailedRow()
     try {
         if (!m_guarded)
             prepareGuarded(guard.status);
-        std::vector<bool> readable(m_columns.size(), false);
-        std::vector<unsigned char> scratch(m_row.size());
-        for (std::size_t i = 0; i < m_columns.size(); ++i) {
-            std::vector<bool> only(m_columns.size(), false);
-            only[i] = true;
-            QString failure;
-            readable[i] = fetchGuarded(only, row, scratch.data(), &failure);
-            if (!readable[i] && m_warning.isEmpty() && !failure.isEmpty())
-                m_warning = QStringLiteral("The value of the column \"%1\" in record %2 could not be computed and was "
-                                           "left empty, as was any later value that could not be computed: %3")
-                                .arg(m_columns[i].name, QString::number(row), failure);
+        // Each try passes over every row before this one: mostly the one
+        // column that failed last fails again, and when the row reads
+        // without it, it is that column that fails here.
+        const bool oneFailedLast = std::count(m_failing.begin(), m_failing.end(), true) == 1;
+        if (!oneFailedLast || !fetchGuarded(readable(m_failing), row, m_row.data(), nullptr)) {
+            m_failing = failingColumns(row);
+            if (!fetchGuarded(readable(m_failing), row, m_row.data(), nullptr))
+                return false;
         }
-        if (!fetchGuarded(readable, row, m_row.data(), nullptr))
-            return false;
-        m_cursor = openGuarded(guard.status, std::vector<bool>(m_columns.size(), true), row + 1, lastRow);
+        if (m_passedRows > passedRowsBudget)
+            abandon(m_failing, row + 1);
+        m_cursor = openGuarded(guard.status, readable(m_abandoned), row + 1, lastRow);
         return true;
     } catch (const FbException &) {
         return false;
+    }
+}
+
+// Each column of the row tried on its own; the first failure met is the
+// warning.
+std::vector<bool> FirebirdQuery::failingColumns(long row)
+{
+    std::vector<bool> failing = m_abandoned;
+    std::vector<unsigned char> scratch(m_row.size());
+    for (std::size_t i = 0; i < m_columns.size(); ++i) {
+        if (m_abandoned[i])
+            continue;
+        std::vector<bool> only(m_columns.size(), false);
+        only[i] = true;
+        QString failure;
+        failing[i] = !fetchGuarded(only, row, scratch.data(), &failure);
+        if (failing[i] && m_warning.isEmpty() && !failure.isEmpty())
+            m_warning = QStringLiteral("The value of the column \"%1\" in record %2 could not be computed and was "
+                                       "left empty, as was any later value that could not be computed: %3")
+                            .arg(m_columns[i].name, QString::number(row), failure);
+    }
+    return failing;
+}
+
+void FirebirdQuery::abandon(const std::vector<bool> &columns, long fromRow)
+{
+    for (std::size_t i = 0; i < m_columns.size(); ++i) {
+        if (!columns[i] || m_abandoned[i])
+            continue;
+        m_abandoned[i] = true;
+        m_warning += QStringLiteral(" From record %1 on, the column \"%2\" was left empty: too many of its values "
+                                    "could not be computed.").arg(QString::number(fromRow), m_columns[i].name);
     }
 }
 
@@ -246,6 +290,7 @@ void FirebirdQuery::prepareGuarded(ThrowStatusWrapper &status)
                                                  queryDialect, IStatement::PREPARE_PREFETCH_METADATA);
     m_guardedInput = m_guarded->getInputMetadata(&status);
     m_guardedParameters.assign(m_guardedInput->getMessageLength(&status), 0);
+    m_abandoned.assign(m_columns.size(), false);
 }
 
 // Columns are the table's; a text BLOB read inline has a second output that
@@ -262,6 +307,7 @@ IResultSet *FirebirdQuery::openGuarded(ThrowStatusWrapper &status, const std::ve
     }
     setInteger(status, m_guardedInput, parameters, extra, first);
     setInteger(status, m_guardedInput, parameters, extra + 1, last);
+    m_passedRows += first - 1;
     return m_guarded->openCursor(&status, m_session->transaction(), m_guardedInput, parameters, m_output, 0);
 }
 

@@ -35,6 +35,8 @@ private:
     void prepare(Firebird::ThrowStatusWrapper &status);
     QString inlinedQuery() const;
     bool readFailedRow();
+    std::vector<bool> failingColumns(long row);
+    void abandon(const std::vector<bool> &columns, long fromRow);
     void prepareGuarded(Firebird::ThrowStatusWrapper &status);
     Firebird::IResultSet *openGuarded(Firebird::ThrowStatusWrapper &status, const std::vector<bool> &columns,
                                       long first, long last);
@@ -58,6 +60,11 @@ private:
     Firebird::IStatement *m_guarded = nullptr;
     Firebird::IMessageMetadata *m_guardedInput = nullptr;
     std::vector<unsigned char> m_guardedParameters;
+    // The columns whose values failed in the last row that failed, and
+    // those no longer computed at all.
+    std::vector<bool> m_failing;
+    std::vector<bool> m_abandoned;
+    long long m_passedRows = 0;
     QString m_warning;
     std::vector<unsigned char> m_row;
     ValueText m_text;
