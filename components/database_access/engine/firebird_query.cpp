@@ -2,10 +2,9 @@
 
 #include "firebird_client.h"
 #include "firebird_error.h"
+#include "guarded_rows.h"
 
 #include <QLocale>
-#include <algorithm>
-#include <cstdint>
 #include <cstring>
 #include <ibase.h>
 
@@ -38,45 +37,6 @@ QByteArray sqlText(const QString &query)
     return query.toUtf8();
 }
 
-std::vector<bool> readable(const std::vector<bool> &failing)
-{
-    std::vector<bool> result(failing.size());
-    std::transform(failing.begin(), failing.end(), result.begin(), [](bool failed) { return !failed; });
-    return result;
-}
-
-// Every read of a failing row, and every cursor that reads on after one,
-// passes over all rows before it again: a column that fails on row after
-// row would make that grow with the square of the rows. Past this many rows
-// passed over (some tens of seconds) the columns that keep failing are no
-// longer computed, so the reading stays bounded.
-constexpr long long passedRowsBudget = 50'000'000;
-
-// "To the end" for ROWS ... TO, far below where the engine's arithmetic on
-// it could overflow.
-constexpr std::int64_t lastRow = 1'000'000'000'000'000;
-
-void setInteger(ThrowStatusWrapper &status, IMessageMetadata *metadata, unsigned char *message, unsigned index,
-                std::int64_t value)
-{
-    unsigned char *at = message + metadata->getOffset(&status, index);
-    switch (metadata->getType(&status, index) & ~1u) {
-    case SQL_SHORT: {
-        const auto narrow = std::int16_t(value);
-        std::memcpy(at, &narrow, sizeof narrow);
-        break;
-    }
-    case SQL_LONG: {
-        const auto narrow = std::int32_t(value);
-        std::memcpy(at, &narrow, sizeof narrow);
-        break;
-    }
-    default: std::memcpy(at, &value, sizeof value); break;
-    }
-    const std::int16_t notNull = 0;
-    std::memcpy(message + metadata->getNullOffset(&status, index), &notNull, sizeof notNull);
-}
-
 } // namespace
 
 FirebirdQuery::FirebirdQuery(std::shared_ptr<Session> session, const QString &query)
@@ -97,19 +57,16 @@ FirebirdQuery::FirebirdQuery(std::shared_ptr<Session> session, const QString &qu
 FirebirdQuery::~FirebirdQuery()
 {
     dropCursor();
+    m_guarded.reset();
     CheckStatusWrapper status(firebirdMaster()->getStatus());
-    for (IStatement *statement : {m_statement, m_guarded}) {
-        if (!statement)
-            continue;
-        status.init();
+    if (m_statement) {
         if (m_session->isOpen())
-            statement->free(&status);
+            m_statement->free(&status);
         if (!m_session->isOpen() || (status.getState() & IStatus::STATE_ERRORS))
-            statement->release();
+            m_statement->release();
     }
-    for (IMessageMetadata *metadata : {m_output, m_guardedInput})
-        if (metadata)
-            metadata->release();
+    if (m_output)
+        m_output->release();
     status.dispose();
 }
 
@@ -212,123 +169,23 @@ bool FirebirdQuery::next()
     return true;
 }
 
-// The failing row with each value that can be computed, the others null;
-// then a cursor on the rows after it. False when the row itself cannot be
-// reached.
+// A row whose values fail is read again, value by value; false when that
+// is not what failed.
 bool FirebirdQuery::readFailedRow()
 {
-    const long row = m_position + 1;
-    StatusGuard guard;
     try {
         if (!m_guarded)
-            prepareGuarded(guard.status);
-        // Each try passes over every row before this one: mostly the one
-        // column that failed last fails again, and when the row reads
-        // without it, it is that column that fails here.
-        const bool oneFailedLast = std::count(m_failing.begin(), m_failing.end(), true) == 1;
-        if (!oneFailedLast || !fetchGuarded(readable(m_failing), row, m_row.data(), nullptr)) {
-            m_failing = failingColumns(row);
-            if (!fetchGuarded(readable(m_failing), row, m_row.data(), nullptr))
-                return false;
-        }
-        if (m_passedRows > passedRowsBudget)
-            abandon(m_failing, row + 1);
-        m_cursor = openGuarded(guard.status, readable(m_abandoned), row + 1, lastRow);
-        return true;
+            m_guarded = std::make_unique<GuardedRows>(m_session, m_statementText, m_output, m_columns);
     } catch (const FbException &) {
         return false;
     }
+    m_cursor = m_guarded->readFailedRow(m_position + 1, m_row.data());
+    return m_cursor != nullptr;
 }
 
-// Each column of the row tried on its own; the first failure met is the
-// warning.
-std::vector<bool> FirebirdQuery::failingColumns(long row)
+QString FirebirdQuery::warning() const
 {
-    std::vector<bool> failing = m_abandoned;
-    std::vector<unsigned char> scratch(m_row.size());
-    for (std::size_t i = 0; i < m_columns.size(); ++i) {
-        if (m_abandoned[i])
-            continue;
-        std::vector<bool> only(m_columns.size(), false);
-        only[i] = true;
-        QString failure;
-        failing[i] = !fetchGuarded(only, row, scratch.data(), &failure);
-        if (failing[i] && m_warning.isEmpty() && !failure.isEmpty())
-            m_warning = QStringLiteral("The value of the column \"%1\" in record %2 could not be computed and was "
-                                       "left empty, as was any later value that could not be computed: %3")
-                            .arg(m_columns[i].name, QString::number(row), failure);
-    }
-    return failing;
-}
-
-void FirebirdQuery::abandon(const std::vector<bool> &columns, long fromRow)
-{
-    for (std::size_t i = 0; i < m_columns.size(); ++i) {
-        if (!columns[i] || m_abandoned[i])
-            continue;
-        m_abandoned[i] = true;
-        m_warning += QStringLiteral(" From record %1 on, the column \"%2\" was left empty: too many of its values "
-                                    "could not be computed.").arg(QString::number(fromRow), m_columns[i].name);
-    }
-}
-
-// SELECT CASE WHEN <flag 1> = 1 THEN X.C1 END, ... FROM (<statement>) X (C1, ...) ROWS <first> TO <last>:
-// a value whose flag is off is never computed, and the rows before <first>
-// are passed over without computing any.
-void FirebirdQuery::prepareGuarded(ThrowStatusWrapper &status)
-{
-    const unsigned outputs = m_output->getCount(&status);
-    QStringList values;
-    QStringList names;
-    for (unsigned i = 1; i <= outputs; ++i) {
-        names << QStringLiteral("C%1").arg(i);
-        values << QStringLiteral("CASE WHEN CAST(? AS INTEGER) = 1 THEN X.C%1 END").arg(i);
-    }
-    const QString text = QStringLiteral("SELECT %1 FROM (%2\n) X (%3) ROWS ? TO ?")
-                             .arg(values.join(u','), m_statementText, names.join(u','));
-    m_guarded = m_session->attachment()->prepare(&status, m_session->transaction(), 0, sqlText(text).constData(),
-                                                 queryDialect, IStatement::PREPARE_PREFETCH_METADATA);
-    m_guardedInput = m_guarded->getInputMetadata(&status);
-    m_guardedParameters.assign(m_guardedInput->getMessageLength(&status), 0);
-    m_abandoned.assign(m_columns.size(), false);
-}
-
-// Columns are the table's; a text BLOB read inline has a second output that
-// goes with it.
-IResultSet *FirebirdQuery::openGuarded(ThrowStatusWrapper &status, const std::vector<bool> &columns, long first,
-                                       long last)
-{
-    unsigned char *parameters = m_guardedParameters.data();
-    unsigned extra = unsigned(m_columns.size());
-    for (std::size_t i = 0; i < m_columns.size(); ++i) {
-        setInteger(status, m_guardedInput, parameters, unsigned(i), columns[i] ? 1 : 0);
-        if (m_columns[i].inlineOffset >= 0)
-            setInteger(status, m_guardedInput, parameters, extra++, columns[i] ? 1 : 0);
-    }
-    setInteger(status, m_guardedInput, parameters, extra, first);
-    setInteger(status, m_guardedInput, parameters, extra + 1, last);
-    m_passedRows += first - 1;
-    return m_guarded->openCursor(&status, m_session->transaction(), m_guardedInput, parameters, m_output, 0);
-}
-
-// One row of the guarded statement into `into`; false, with the engine's
-// description in `failure` when it gave one, when it cannot be had.
-bool FirebirdQuery::fetchGuarded(const std::vector<bool> &columns, long row, unsigned char *into, QString *failure)
-{
-    StatusGuard guard;
-    IResultSet *cursor = nullptr;
-    try {
-        cursor = openGuarded(guard.status, columns, row, row);
-        const bool fetched = cursor->fetchNext(&guard.status, into) == IStatus::RESULT_OK;
-        cursor->close(&guard.status);
-        return fetched;
-    } catch (const FbException &error) {
-        if (cursor)
-            cursor->release();
-        if (failure)
-            *failure = describeFirebirdStatus(error.getStatus(), m_session->database());
-        return false;
-    }
+    return m_guarded ? m_guarded->warning() : QString();
 }
 
 ado::Value FirebirdQuery::value(int column) const

@@ -10,6 +10,8 @@
 
 namespace dbaccess {
 
+class GuardedRows;
+
 // One SELECT streamed row by row inside the session's transaction: only the
 // current row is held, whatever the size of the table. A row with a value
 // the engine cannot compute (a division by zero in a computed column or a
@@ -29,18 +31,12 @@ public:
     // Counted by the server in the same snapshot the rows come from,
     // without fetching them.
     long count() override;
-    QString warning() const override { return m_warning; }
+    QString warning() const override;
 
 private:
     void prepare(Firebird::ThrowStatusWrapper &status);
     QString inlinedQuery() const;
     bool readFailedRow();
-    std::vector<bool> failingColumns(long row);
-    void abandon(const std::vector<bool> &columns, long fromRow);
-    void prepareGuarded(Firebird::ThrowStatusWrapper &status);
-    Firebird::IResultSet *openGuarded(Firebird::ThrowStatusWrapper &status, const std::vector<bool> &columns,
-                                      long first, long last);
-    bool fetchGuarded(const std::vector<bool> &columns, long row, unsigned char *into, QString *failure);
     void dropCursor();
     QByteArray readBlob(const ISC_QUAD &blobId) const;
     [[noreturn]] void fail(const Firebird::FbException &error) const;
@@ -55,17 +51,8 @@ private:
     Firebird::IResultSet *m_cursor = nullptr;
     // Rows fetched so far: the number of the current row.
     long m_position = 0;
-    // The same rows, each value computed only where its flag asks, from one
-    // row number to another: what reads on after a row that failed.
-    Firebird::IStatement *m_guarded = nullptr;
-    Firebird::IMessageMetadata *m_guardedInput = nullptr;
-    std::vector<unsigned char> m_guardedParameters;
-    // The columns whose values failed in the last row that failed, and
-    // those no longer computed at all.
-    std::vector<bool> m_failing;
-    std::vector<bool> m_abandoned;
-    long long m_passedRows = 0;
-    QString m_warning;
+    // Made when a row first fails.
+    std::unique_ptr<GuardedRows> m_guarded;
     std::vector<unsigned char> m_row;
     ValueText m_text;
     BlobReader m_blobReader;
