@@ -175,7 +175,7 @@ bool FirebirdQuery::readFailedRow()
 {
     try {
         if (!m_guarded)
-            m_guarded = std::make_unique<GuardedRows>(m_session, m_statementText, m_output, m_columns);
+            m_guarded = std::make_unique<GuardedRows>(m_session, m_statementText, queryDialect, m_output, m_columns);
     } catch (const FbException &) {
         return false;
     }

@@ -15,9 +15,6 @@ using namespace Firebird;
 
 namespace {
 
-// The dialect the failed statement was prepared in.
-constexpr unsigned queryDialect = 3;
-
 // Every read of a failed row, and every cursor that reads on after one,
 // passes over all rows before it again: a column that fails on row after
 // row would make that grow with the square of the rows. Past this many rows
@@ -67,8 +64,8 @@ void setInteger(ThrowStatusWrapper &status, IMessageMetadata *metadata, unsigned
 // SELECT CASE WHEN <flag 1> = 1 THEN X.C1 END, ... FROM (<statement>) X (C1, ...) ROWS <first> TO <last>:
 // a value whose flag is off is never computed, and the rows before <first>
 // are passed over without computing any.
-GuardedRows::GuardedRows(std::shared_ptr<Session> session, const QString &statement, IMessageMetadata *output,
-                         const std::vector<FirebirdColumn> &columns)
+GuardedRows::GuardedRows(std::shared_ptr<Session> session, const QString &statement, unsigned dialect,
+                         IMessageMetadata *output, const std::vector<FirebirdColumn> &columns)
     : m_session(std::move(session))
     , m_output(output)
     , m_columns(columns)
@@ -87,10 +84,17 @@ GuardedRows::GuardedRows(std::shared_ptr<Session> session, const QString &statem
     const QString text = QStringLiteral("SELECT %1 FROM (%2\n) X (%3) ROWS ? TO ?")
                              .arg(values.join(u','), statement, names.join(u','));
     m_statement = m_session->attachment()->prepare(&guard.status, m_session->transaction(), 0,
-                                                   text.toUtf8().constData(), queryDialect,
+                                                   text.toUtf8().constData(), dialect,
                                                    IStatement::PREPARE_PREFETCH_METADATA);
-    m_input = m_statement->getInputMetadata(&guard.status);
-    m_parameters.assign(m_input->getMessageLength(&guard.status), 0);
+    try {
+        m_input = m_statement->getInputMetadata(&guard.status);
+        m_parameters.assign(m_input->getMessageLength(&guard.status), 0);
+    } catch (...) {
+        if (m_input)
+            m_input->release();
+        m_statement->release();
+        throw;
+    }
 }
 
 GuardedRows::~GuardedRows()

@@ -17,11 +17,11 @@ namespace dbaccess {
 // in the same order.
 class GuardedRows {
 public:
-    // `statement` is the text whose cursor failed; `output` its output
-    // message, which every row read here fills the same way. Throws
-    // Firebird::FbException when the statement cannot be prepared.
-    GuardedRows(std::shared_ptr<Session> session, const QString &statement, Firebird::IMessageMetadata *output,
-                const std::vector<FirebirdColumn> &columns);
+    // `statement` is the text whose cursor failed, in `dialect`; `output`
+    // its output message, which every row read here fills the same way.
+    // Throws Firebird::FbException when the statement cannot be prepared.
+    GuardedRows(std::shared_ptr<Session> session, const QString &statement, unsigned dialect,
+                Firebird::IMessageMetadata *output, const std::vector<FirebirdColumn> &columns);
     ~GuardedRows();
     GuardedRows(const GuardedRows &) = delete;
     GuardedRows &operator=(const GuardedRows &) = delete;
