@@ -266,7 +266,7 @@ TEST_F(ReliabilityTest, ServerKilledDuringAnExport)
     });
     const std::vector<QString> seen = finish(window);
     ASSERT_TRUE(sinceKill.isValid()) << "the server was never killed";
-    std::printf("[ measured ] server killed: %lld ms from the kill to \"Done.\", longest freeze %lld ms; boxes: %s\n",
+    std::printf("[ measured ] server killed: %lld ms from the kill to the end of the export, longest freeze %lld ms; boxes: %s\n",
                 static_cast<long long>(sinceKill.elapsed()), static_cast<long long>(probe.longestMs()), qPrintable(joined(seen)));
     EXPECT_EQ(seen, std::vector<QString>{QStringLiteral("step 202")});
     EXPECT_LT(probe.longestMs(), 3000) << "the window froze after the server died";
