@@ -3,3 +3,9 @@
 marrowbeck_bench(database_read_bench
   SOURCES database_read_bench.cpp
   LIBS marrowbeck_database_access_internals marrowbeck_connection_string fbclient Qt6::Core)
+
+# Reading on past values that cannot be computed, against a table where none
+# fails.
+marrowbeck_bench(failing_values_bench
+  SOURCES failing_values_bench.cpp
+  LIBS marrowbeck_database_access_internals marrowbeck_connection_string fbclient Qt6::Core)

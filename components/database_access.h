@@ -72,6 +72,10 @@ public:
     virtual Fields &fields() = 0;
     Field &operator[](int index) { return fields().item(index); }
     virtual void Close() = 0;
+    // A fault met on the way that cost no record (a value that could not be
+    // computed, read as null), with the column and the first record it hit;
+    // empty when there was none.
+    virtual QString warning() const { return {}; }
 };
 
 class Connection : public components::Object {

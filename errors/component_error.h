@@ -25,4 +25,12 @@ public:
     using ComponentError::ComponentError;
 };
 
+// The database a connection was reading is gone (the server stopped, the
+// link broke, the attachment was shut down, the connection was closed): no
+// later read through that connection can succeed, whichever table it is for.
+class ConnectionLost : public ComponentError {
+public:
+    using ComponentError::ComponentError;
+};
+
 } // namespace components

@@ -31,18 +31,28 @@ struct ExportRun {
     std::shared_ptr<excel::Worksheet> sheet;
     bool firstSheet = false;
     // Once the spreadsheet application has stopped nothing more can be
-    // written: its steps are skipped without further reports.
+    // written, and once the database is gone nothing more can be read: the
+    // steps of that side are skipped without further reports and the export
+    // ends.
     bool spreadsheetStopped = false;
+    bool databaseGone = false;
 
+    bool stopped() const { return spreadsheetStopped || databaseGone; }
     template <class Work>
-    auto watchSpreadsheet(Work &&work) -> decltype(work());
+    auto watch(Work &&work) -> decltype(work());
     template <class Action>
     bool sheetStep(int number, Action &&action);
+    template <class Action>
+    bool readStep(int number, Action &&action);
+    template <class T, class Compute>
+    std::optional<T> readValue(int number, Compute &&compute);
+    template <class Condition>
+    bool readTest(int number, Condition &&condition);
 
     void run();
     bool prepareWorkbook();
     bool exportEntry(int i, int entries);
-    bool writeTable(const QString &sheetCandidate);
+    void writeTable(const QString &sheetCandidate);
     // A worksheet name and the number it took (0: none).
     struct DistinctName {
         QString name;
@@ -58,13 +68,22 @@ struct ExportRun {
     void finish();
 };
 
+// The components say by the kind of their failure when they are gone as a
+// whole, so one report ends the export instead of one for every step left.
 template <class Work>
-auto ExportRun::watchSpreadsheet(Work &&work) -> decltype(work())
+auto ExportRun::watch(Work &&work) -> decltype(work())
 {
     try {
         return work();
     } catch (const components::ComponentStopped &) {
         spreadsheetStopped = true;
+        // Said even after an earlier failure of the same table: it ends the
+        // export.
+        p.forgetReports();
+        throw;
+    } catch (const components::ConnectionLost &) {
+        databaseGone = true;
+        p.forgetReports();
         throw;
     }
 }
@@ -74,7 +93,30 @@ bool ExportRun::sheetStep(int number, Action &&action)
 {
     if (spreadsheetStopped)
         return false;
-    return p.step(number, [&] { watchSpreadsheet(action); });
+    return p.step(number, [&] { watch(action); });
+}
+
+template <class Action>
+bool ExportRun::readStep(int number, Action &&action)
+{
+    if (databaseGone)
+        return false;
+    return p.step(number, [&] { watch(action); });
+}
+
+template <class T, class Compute>
+std::optional<T> ExportRun::readValue(int number, Compute &&compute)
+{
+    if (databaseGone)
+        return std::nullopt;
+    return p.value<T>(number, [&] { return watch(compute); });
+}
+
+// As a guarded test: one that cannot be evaluated takes its branch.
+template <class Condition>
+bool ExportRun::readTest(int number, Condition &&condition)
+{
+    return databaseGone || p.test(number, [&] { return watch(condition); });
 }
 
 } // namespace exporting

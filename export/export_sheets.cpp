@@ -46,7 +46,7 @@ ExportRun::DistinctName ExportRun::distinctName(const QString &base, int firstNu
                         firstNumber == 1 ? 0 : firstNumber};
     int n = firstNumber;
     const auto taken = [&] {
-        return !spreadsheetStopped && watchSpreadsheet([&] { return takenByAnotherSheet(result.name); });
+        return !spreadsheetStopped && watch([&] { return takenByAnotherSheet(result.name); });
     };
     p.whileLoop(stepNumber, taken, [&] {
         p.step(stepNumber + 2, [&] { result = {Excel1::numberedCandidate(base, n), n}; });

@@ -36,22 +36,28 @@ void ExportRun::run()
         const bool hasConnection = p.step(112, [&] {
             components::required(connection, ado::ConnectionClass).setMode(ado::adModeReadWrite);
         });
-        if (hasConnection)
-            p.step(114, [&] { connection->Open(connectionString); });
-        if (hasConnection && prepareWorkbook()) {
+        // A database that does not open (gone since the list was filled,
+        // refused, unreachable) has no table to give: its one report ends the
+        // export, as a missing connection object does.
+        const bool opened = hasConnection && p.step(114, [&] { connection->Open(connectionString); });
+        if (opened && prepareWorkbook()) {
             p.step(124, [&] { firstSheet = true; });
             const std::optional<int> entries = p.value<int>(126, [&] { return window.entryCount(); });
+            p.reportFirstFailureOnly();
             for (int i = 1; entries && i <= *entries; ++i) {
-                if (!exportEntry(i, *entries) || spreadsheetStopped)
+                if (!exportEntry(i, *entries) || stopped())
                     break;
             }
             p.forgetReports();
             p.setSubject(QString());
+            // The tables copied before the database went are shown all the
+            // same; an office left invisible would stay behind unseen.
             sheetStep(208, [&] { workbook->ActiveSheet()->columns().AutoFit(); });
             sheetStep(210, [&] { application->setVisible(true); });
             finish();
-            // The workbook went with the application: nothing was done.
-            if (!spreadsheetStopped)
+            // The workbook went with the application, or the tables left went
+            // with the database: the export was not done.
+            if (!stopped())
                 p.step(224, [] { frame::MsgBox(QStringLiteral("Done."), frame::vbOKOnly); });
         } else {
             finish();
@@ -72,7 +78,7 @@ bool ExportRun::prepareWorkbook()
         return false;
     if (!p.step(118, [&] { workbook = application->workbooks().Add(); }))
         return false;
-    p.whileLoop(120, [&] { return watchSpreadsheet([&] { return workbook->worksheets().count() > 1; }); }, [&] {
+    p.whileLoop(120, [&] { return watch([&] { return workbook->worksheets().count() > 1; }); }, [&] {
         // A sheet that cannot be deleted would be tried for ever.
         return sheetStep(122, [&] {
             excel::Worksheets &sheets = workbook->worksheets();
@@ -82,11 +88,12 @@ bool ExportRun::prepareWorkbook()
     return true;
 }
 
-// False when the entry is gone, and with it every later one.
+// False when the entry is gone, and with it every later one. Whatever fails
+// in one table is reported once, with the first failure: later steps of the
+// table fail for the same reason.
 bool ExportRun::exportEntry(int i, int entries)
 {
     p.forgetReports();
-    p.reportEachStepOnce();
     p.setSubject(QString());
     // "Next >" during a yield may have refilled the list with fewer entries.
     // No yield comes between here and the end of the run, so all entries from
@@ -108,32 +115,39 @@ bool ExportRun::exportEntry(int i, int entries)
     });
     p.step(134, [&] { window.setProgressText(tableProgressText(currentName)); });
     // Without a recordset object no table can be read: one report each.
-    if (!p.step(136, [&] {
+    if (!readStep(136, [&] {
             if (components::required(recordset, ado::RecordsetClass).state() != ado::adStateClosed)
                 recordset->Close();
         }))
         return true;
-    p.step(138, [&] { recordset->setCursorLocation(ado::adUseClient); });
+    readStep(138, [&] { recordset->setCursorLocation(ado::adUseClient); });
     // A table whose query fails has nothing to write: one report, next table.
-    if (!p.step(140, [&] { recordset->Open(selectAllQuery(currentName), *connection); }))
+    if (!readStep(140, [&] { recordset->Open(selectAllQuery(currentName), *connection); }))
         return true;
     if (!takeSheet())
         return true;
     nameTableSheet(currentName);
     writeTable(currentName);
+    // Values the database could not compute were left empty on the way;
+    // the recordset tells of them once, for the whole table.
+    readStep(198, [&] {
+        const QString warning = recordset->warning();
+        if (!warning.isEmpty())
+            throw components::ComponentError(warning);
+    });
     return true;
 }
 
-bool ExportRun::writeTable(const QString &sheetCandidate)
+void ExportRun::writeTable(const QString &sheetCandidate)
 {
-    const std::optional<long> records = p.value<long>(172, [&] { return recordset->RecordCount(); });
+    const std::optional<long> records = readValue<long>(172, [&] { return recordset->RecordCount(); });
     if (!records)
-        return false;
+        return;
     const int N = int(*records);
-    const std::optional<int> F = p.value<int>(174, [&] { return recordset->fields().count(); });
+    const std::optional<int> F = readValue<int>(174, [&] { return recordset->fields().count(); });
     if (!F)
-        return false;
-    for (int f = 0; f < *F && !spreadsheetStopped; ++f) {
+        return;
+    for (int f = 0; f < *F && !stopped(); ++f) {
         p.step(176, [&] { window.yieldToEvents(); });
         sheetStep(178, [&] { sheet->setCells(1, f + 1, (*recordset)[f].Name()); });
     }
@@ -142,32 +156,39 @@ bool ExportRun::writeTable(const QString &sheetCandidate)
     const int recordsPerSheet = excel::worksheetRowLimit - 1;
     int sheetRow = 1;
     int part = 1;
-    for (int r = 1; r <= N && !spreadsheetStopped; ++r) {
+    for (int r = 1; r <= N && !stopped(); ++r) {
+        // Records that end before their count would otherwise be read past
+        // the last one, each read failing in turn.
+        if (readTest(182, [&] { return recordset->Eof(); }))
+            break;
         p.step(184, [&] { window.yieldToEvents(); });
         p.step(186, [&] {
             window.setProgressTextMaker([sheetCandidate, r, N] { return rowProgressText(sheetCandidate, r, N); });
         });
-        const std::optional<int> fieldsNow = p.value<int>(188, [&] { return recordset->fields().count(); });
+        const std::optional<int> fieldsNow = readValue<int>(188, [&] { return recordset->fields().count(); });
         if (!fieldsNow)
-            return false;
+            break;
         if (sheetRow > recordsPerSheet) {
             if (!startContinuationSheet(sheetCandidate, ++part, *fieldsNow))
-                return false;
+                break;
             sheetRow = 1;
         }
         ++sheetRow;
-        for (int f = 0; f < *fieldsNow; ++f) {
+        for (int f = 0; f < *fieldsNow && !stopped(); ++f) {
             p.step(190, [&] { window.yieldToEvents(); });
-            p.step(192, [&] {
+            readStep(192, [&] {
                 const int fields = recordset->fields().count();
                 window.setProgressTextMaker(
                     [sheetCandidate, r, N, f, fields] { return cellProgressText(sheetCandidate, r, N, f + 1, fields); });
             });
             ado::Field *field = nullptr;
-            if (p.test(194, [&] {
-                    field = &(*recordset)[f];
-                    return field->Type() == ado::adLongVarBinary;
-                }))
+            const bool binary = readTest(194, [&] {
+                field = &(*recordset)[f];
+                return field->Type() == ado::adLongVarBinary;
+            });
+            if (databaseGone)
+                break;
+            if (binary)
                 sheetStep(196, [&] { sheet->setCells(sheetRow, f + 1, binaryPlaceholder); });
             else
                 sheetStep(198, [&] { sheet->setCells(sheetRow, f + 1, Main::NullToDefault(field->value(), QString())); });
@@ -176,10 +197,10 @@ bool ExportRun::writeTable(const QString &sheetCandidate)
         // last: going on would write that row again into every later row
         // of the sheet, records the database never held. The table ends
         // after the one report.
-        if (!p.step(202, [&] { recordset->MoveNext(); }))
-            return false;
+        if (!readStep(202, [&] { recordset->MoveNext(); }))
+            break;
     }
-    return finishWrites(N > 0 ? 198 : 178);
+    finishWrites(N > 0 ? 198 : 178);
 }
 
 void ExportRun::finish()

@@ -61,8 +61,11 @@ void GuardedProcedure::whileLoop(int number, const std::function<bool()> &condit
 
 void GuardedProcedure::report(const QString &description)
 {
+    if (m_reportFirstFailureOnly && m_reportedThisRound)
+        return;
     if (m_reportEachStepOnce && !m_reportedSteps.insert(m_step).second)
         return;
+    m_reportedThisRound = true;
     reportFailure(m_subject + description, m_location, m_step);
 }
 

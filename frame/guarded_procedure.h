@@ -50,7 +50,14 @@ public:
     // a step inside a loop cannot raise a storm of boxes. forgetReports()
     // starts a new round (the export's next table).
     void reportEachStepOnce() { m_reportEachStepOnce = true; }
-    void forgetReports() { m_reportedSteps.clear(); }
+    // Stricter: from now on only the first failure of a round is reported;
+    // whatever else fails in that round follows from the same fault.
+    void reportFirstFailureOnly() { m_reportFirstFailureOnly = true; }
+    void forgetReports()
+    {
+        m_reportedSteps.clear();
+        m_reportedThisRound = false;
+    }
 
     // Put before every description reported from now on, to say what the
     // procedure was working on (the export: which table); empty for none.
@@ -60,6 +67,8 @@ private:
     QString m_location;
     int m_step = 0;
     bool m_reportEachStepOnce = false;
+    bool m_reportFirstFailureOnly = false;
+    bool m_reportedThisRound = false;
     std::set<int> m_reportedSteps;
     QString m_subject;
 };

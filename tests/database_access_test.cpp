@@ -5,6 +5,7 @@
 #include "database_access.h"
 #include "firebird_scratch_database.h"
 #include "local_file.h"
+#include "ods_connection.h"
 #include "register_database_access.h"
 #include "value_text.h"
 
@@ -228,6 +229,70 @@ TEST_F(DatabaseAccess, RecordsetFollowsTheAdoLifecycle)
     connection->Close();
     EXPECT_EQ(connection->state(), ado::adStateClosed);
     EXPECT_EQ(failureOf([&] { recordset->MoveNext(); }), "The connection to the database is closed.");
+    EXPECT_THROW(recordset->MoveNext(), components::ConnectionLost) << "a closed connection is a database gone";
+    EXPECT_THROW(query(*connection, QStringLiteral("SELECT * FROM T")), components::ConnectionLost);
+}
+
+// A value the engine cannot compute costs its cell, not the rows after it:
+// it reads as null, the recordset's warning names its column and record,
+// and every other value reads as it would have, in a table's computed
+// column and in a view alike, through the engine and through the file reader
+// (which hands both to the engine on a private copy).
+TEST_F(DatabaseAccess, AValueThatCannotBeComputedReadsAsNullAndTheRowsGoOn)
+{
+    auto database = ScratchDatabase::embedded(R"(
+CREATE TABLE NUMS (A INTEGER, B INTEGER, NOTE BLOB SUB_TYPE TEXT, Q COMPUTED BY (A / B));
+INSERT INTO NUMS (A, B, NOTE) VALUES (1, 1, 'one');
+INSERT INTO NUMS (A, B, NOTE) VALUES (1, 0, 'zero');
+INSERT INTO NUMS (A, B, NOTE) VALUES (6, 3, 'six');
+INSERT INTO NUMS (A, B, NOTE) VALUES (2, 0, 'two');
+INSERT INTO NUMS (A, B, NOTE) VALUES (8, 4, 'eight');
+CREATE VIEW V (A, R, B) AS SELECT A, 10 / B, B FROM NUMS;
+CREATE TABLE FINE (A INTEGER, D COMPUTED BY (A * 2));
+INSERT INTO FINE (A) VALUES (3);
+)");
+    using Rows = std::vector<std::vector<ado::Value>>;
+    const auto none = ado::Value();
+    struct Case {
+        const char *table;
+        Rows rows;
+        const char *warningColumn;
+    };
+    const Case cases[] = {
+        {"NUMS",
+         {{"1", "1", "one", "1"}, {"1", "0", "zero", none}, {"6", "3", "six", "2"}, {"2", "0", "two", none},
+          {"8", "4", "eight", "2"}},
+         "\"Q\""},
+        {"V", {{"1", "10", "1"}, {"1", none, "0"}, {"6", "3", "3"}, {"2", none, "0"}, {"8", "2", "4"}}, "\"R\""},
+        {"FINE", {{"3", "6"}}, nullptr},
+    };
+    auto engine = open(database->connectionString());
+    dbaccess::OdsConnection reader;
+    reader.Open(database->connectionString());
+    const std::pair<const char *, ado::Connection *> paths[] = {{"engine", engine.get()}, {"reader", &reader}};
+    for (const auto &[path, connection] : paths) {
+        for (const Case &c : cases) {
+            SCOPED_TRACE(std::string(path) + " " + c.table);
+            const QString sql = QStringLiteral("SELECT * FROM \"%1\"").arg(QLatin1String(c.table));
+            auto recordset = query(*connection, sql);
+            Rows read;
+            for (long r = recordset->RecordCount(); r > 0; --r) {
+                read.emplace_back();
+                for (int f = 0; f < recordset->fields().count(); ++f)
+                    read.back().push_back((*recordset)[f].value());
+                recordset->MoveNext();
+            }
+            EXPECT_TRUE(recordset->Eof());
+            EXPECT_EQ(read, c.rows);
+            const QString warning = recordset->warning();
+            if (c.warningColumn) {
+                EXPECT_TRUE(warning.contains(QLatin1String(c.warningColumn)) && warning.contains(QLatin1String("record 2")))
+                    << warning.toStdString();
+            } else {
+                EXPECT_EQ(warning, QString());
+            }
+        }
+    }
 }
 
 // In dialect 1 a quoted name is a string, and the program quotes every name.

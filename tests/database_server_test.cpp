@@ -128,6 +128,32 @@ TEST_F(DatabaseServer, CountMatchesTheRowsWhileAnotherConnectionInserts)
     EXPECT_EQ(lastCount, 1001);
 }
 
+// An attachment the server ends under a reading (as when it stops, or an
+// administrator cuts it off) is told apart from a table that fails: by the
+// kind of the failure, so the export can stop at once.
+TEST_F(DatabaseServer, AnAttachmentEndedUnderTheReadingFailsAsAConnectionLost)
+{
+    auto database = ScratchDatabase::onServer(server, "CREATE TABLE T (ID INTEGER);\nINSERT INTO T VALUES (1);\n");
+    auto connection = open(database->connectionString());
+    ASSERT_EQ(query(*connection, QStringLiteral("SELECT * FROM T"))->RecordCount(), 1);
+    const auto kindOf = [](const std::function<void()> &action) {
+        try {
+            action();
+        } catch (const components::ConnectionLost &) {
+            return std::string("connection lost");
+        } catch (const components::ComponentError &error) {
+            return error.description().toStdString();
+        }
+        return std::string("(no failure)");
+    };
+    EXPECT_TRUE(kindOf([&] { query(*connection, QStringLiteral("SELECT * FROM \"MISSING\"")); })
+                    .starts_with("The table does not exist"));
+    database->run("DELETE FROM MON$ATTACHMENTS WHERE MON$ATTACHMENT_ID <> CURRENT_CONNECTION;\n");
+    EXPECT_EQ(kindOf([&] { query(*connection, QStringLiteral("SELECT * FROM T")); }), "connection lost");
+    EXPECT_NO_THROW(connection->Close());
+    EXPECT_EQ(kindOf([&] { query(*connection, QStringLiteral("SELECT * FROM T")); }), "connection lost");
+}
+
 TEST_F(DatabaseServer, TextBlobsOfEverySizeReadWholeOverTheServer)
 {
     auto database = ScratchDatabase::onServer(server, R"(

@@ -5,6 +5,7 @@
 #include "connection_string.h"
 #include "database_access.h"
 #include "database_snapshot.h"
+#include "firebird_scratch_database.h"
 #include "form1.h"
 #include "form2.h"
 #include "main_module.h"
@@ -260,6 +261,58 @@ TEST_F(EndToEndTest, AFileTheCacheHasNoRoomForStillExportsItsTables)
     EXPECT_EQ(sheets.size() + skipped.size(), names.size());
     EXPECT_TRUE(sheets.contains(QStringLiteral("EMPLOYEE_PROJECT")));
     EXPECT_EQ(left, QStringList());
+    unloadWindowsForTesting();
+}
+
+// A value the engine cannot compute, in a computed column and in a view:
+// every row arrives with only that cell empty, each table gives one report
+// that names the column and the record, and the export ends with "Done.".
+TEST_F(EndToEndTest, ValuesThatCannotBeComputedCostTheirCellsAndOneReportPerTable)
+{
+    const auto database = ScratchDatabase::embedded("CREATE TABLE NUMS (A INTEGER, B INTEGER, Q COMPUTED BY (A / B));\n"
+                                                    "INSERT INTO NUMS (A, B) VALUES (1, 1);\n"
+                                                    "INSERT INTO NUMS (A, B) VALUES (1, 0);\n"
+                                                    "INSERT INTO NUMS (A, B) VALUES (4, 2);\n"
+                                                    "CREATE VIEW V (A, R) AS SELECT A, 10 / B FROM NUMS;\n");
+    Form1 &first = form1();
+    first.show();
+    first.databaseEntry().setText(database->dbname());
+    first.userEntry().setText(QStringLiteral("SYSDBA"));
+    first.passwordEntry().setText(QStringLiteral("masterkey"));
+    first.PushButton2_Click();
+    ASSERT_TRUE(form2Loaded());
+    Form2 &window = form2();
+    window.show();
+    for (int i = 0; i < part<QTreeWidget>(window, "ListView1").topLevelItemCount(); ++i) {
+        QTreeWidgetItem *item = part<QTreeWidget>(window, "ListView1").topLevelItem(i);
+        item->setCheckState(0, item->text(0) == QStringLiteral("NUMS") || item->text(0) == QStringLiteral("V")
+                                   ? Qt::Checked : Qt::Unchecked);
+    }
+    boxes->shown.clear();
+    window.PushButton5_Click();
+
+    const std::vector<QString> prompts = boxes->prompts();
+    ASSERT_EQ(prompts.size(), 3u);
+    EXPECT_TRUE(prompts[0].startsWith(QStringLiteral("While exporting the table \"NUMS\": The value of the column \"Q\" in record 2")))
+        << prompts[0].toStdString();
+    EXPECT_TRUE(prompts[1].startsWith(QStringLiteral("While exporting the table \"V\": The value of the column \"R\" in record 2")))
+        << prompts[1].toStdString();
+    EXPECT_EQ(prompts[2], QStringLiteral("Done."));
+    excel::Application &calc = *applications.back();
+    const auto text = [](const QList<QVariantList> &cells) {
+        QStringList rows;
+        for (const QVariantList &row : cells) {
+            QStringList values;
+            for (const QVariant &cell : row)
+                values << cell.toString();
+            rows << values.join(u',');
+        }
+        return rows;
+    };
+    EXPECT_EQ(text(calc_inspection::cellValues(calc, QStringLiteral("NUMS"), 1, 1, 5, 3)),
+              QStringList({"A,B,Q", "1,1,1", "1,0,", "4,2,2", ",,"}));
+    EXPECT_EQ(text(calc_inspection::cellValues(calc, QStringLiteral("V"), 1, 1, 5, 2)),
+              QStringList({"A,R", "1,10", "1,", "4,5", ","}));
     unloadWindowsForTesting();
 }
 

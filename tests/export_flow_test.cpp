@@ -203,26 +203,63 @@ TEST_F(ExportFlowTest, ProgressShowsTheEntryPositionAndTheTextsOfTheRun)
     EXPECT_EQ(window.progressText(), QStringLiteral("Progress Bar"));
 }
 
-TEST_F(ExportFlowTest, FailingTableIsReportedOnceAndTheExportGoesOn)
+// Wherever a table fails, before its records or on one of them, it costs
+// exactly one report that names it, and every other ticked table is
+// exported whole. Of the failing table, a value that cannot be read costs
+// its cell; a record that cannot be passed or tested ends it there, rather
+// than write it again in the rows of the records it hides.
+TEST_F(ExportFlowTest, EachFailurePointOfATableCostsOneReportAndTheOtherTablesAreExportedWhole)
 {
-    database->add(QStringLiteral("BAD_QUERY"), {{QStringLiteral("ID"), ado::adInteger}}, 3);
-    database->add(QStringLiteral("BAD_COUNT"), {{QStringLiteral("ID"), ado::adInteger}}, 3);
-    database->add(QStringLiteral("BAD_FIELDS"), {{QStringLiteral("ID"), ado::adInteger}}, 3);
-    database->add(QStringLiteral("BAD_VALUES"), {{QStringLiteral("ID"), ado::adInteger}, {QStringLiteral("N"), ado::adInteger}}, 500);
-    database->add(QStringLiteral("GOOD"), {{QStringLiteral("ID"), ado::adInteger}}, 3);
-    database->fail(QStringLiteral("query BAD_QUERY"));
-    database->fail(QStringLiteral("RecordCount BAD_COUNT"));
-    database->fail(QStringLiteral("count BAD_FIELDS"));
-    database->fail(QStringLiteral("value BAD_VALUES"));
-    exportTicked({"BAD_QUERY", "BAD_COUNT", "BAD_FIELDS", "BAD_VALUES", "GOOD"});
-    EXPECT_EQ(reports(), std::vector<QString>({"140", "172", "174", "198"}));
-    const char *tables[] = {"BAD_QUERY", "BAD_COUNT", "BAD_FIELDS", "BAD_VALUES"};
-    for (int i = 0; i < 4; ++i)
-        EXPECT_TRUE(boxes->shown[i].prompt.startsWith(QStringLiteral("While exporting the table \"%1\": ").arg(tables[i])))
-            << "the report names the table";
-    EXPECT_EQ(boxes->shown.back().prompt, QStringLiteral("Done."));
-    EXPECT_EQ(book().sheets[0]->name, QStringLiteral("GOOD"));
-    EXPECT_EQ(book().sheets[0]->rows(), 4);
+    struct Case {
+        const char *failing; // the operation, for the table BAD only
+        int record;          // the one record it fails on; 0: every call
+        const char *step;
+        int badRows; // of its sheet, the header row included; -1: no sheet
+    };
+    const Case cases[] = {
+        {"query", 0, "140", -1}, {"RecordCount", 0, "172", 0}, {"count", 0, "174", 0}, {"Name", 0, "178", 41},
+        {"Type", 0, "194", 41},  {"value", 2, "198", 41},      {"value", 0, "198", 1}, {"BLOB", 3, "198", 41},
+        {"BLOB", 0, "198", 41},  {"MoveNext", 2, "202", 3},    {"Eof", 3, "182", 3},    {"warning", 0, "198", 41},
+    };
+    const std::vector<testing_support::FakeColumn> columns{
+        {QStringLiteral("ID"), ado::adInteger}, {QStringLiteral("NOTE"), ado::adLongVarChar}, {QStringLiteral("N"), ado::adInteger}};
+    const QStringList tables{"BEFORE", "BAD", "AFTER"};
+    for (const QString &name : tables)
+        database->add(name, columns, 40);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.failing) + " on record " + std::to_string(c.record));
+        database->failing.clear();
+        database->tables[1].warning.clear();
+        if (QLatin1String(c.failing) == QLatin1String("warning"))
+            database->tables[1].warning = QStringLiteral("Row 2: the column \"NOTE\" could not be computed.");
+        else
+            database->fail(QString::fromLatin1(c.failing) + QStringLiteral(" BAD"));
+        database->failingRecord = c.record;
+        exportTicked(tables);
+
+        EXPECT_EQ(reports(), std::vector<QString>{QString::fromLatin1(c.step)});
+        EXPECT_TRUE(boxes->shown.front().prompt.startsWith(QStringLiteral("While exporting the table \"BAD\": ")));
+        EXPECT_EQ(boxes->shown.back().prompt, QStringLiteral("Done."));
+        const auto sheetOf = [&](const QString &table) {
+            const auto sheet = std::find_if(book().sheets.begin(), book().sheets.end(),
+                                            [&](const auto &s) { return s->name == table; });
+            return sheet == book().sheets.end() ? nullptr : sheet->get();
+        };
+        for (const QString &whole : {QStringLiteral("BEFORE"), QStringLiteral("AFTER")}) {
+            ASSERT_NE(sheetOf(whole), nullptr) << whole.toStdString();
+            EXPECT_EQ(sheetOf(whole)->rows(), 41);
+            EXPECT_EQ(sheetOf(whole)->cell(1, 2), QStringLiteral("NOTE"));
+            EXPECT_EQ(sheetOf(whole)->cell(41, 3), QStringLiteral("40.3"));
+        }
+        EXPECT_EQ(sheetOf(QStringLiteral("BAD")) ? sheetOf(QStringLiteral("BAD"))->rows() : -1, c.badRows);
+        if (c.badRows == 3) {
+            EXPECT_EQ(sheetOf(QStringLiteral("BAD"))->cell(3, 1), QStringLiteral("2.1")) << "the last row read, once";
+        }
+        if (c.record == 2 && c.badRows == 41) {
+            EXPECT_EQ(sheetOf(QStringLiteral("BAD"))->cell(3, 1), QString());
+            EXPECT_EQ(sheetOf(QStringLiteral("BAD"))->cell(4, 1), QStringLiteral("3.1"));
+        }
+    }
 }
 
 TEST_F(ExportFlowTest, MissingSpreadsheetEndsTheExportAfterOneReportAndResets)
@@ -301,14 +338,53 @@ TEST_F(ExportFlowTest, ASpreadsheetThatStopsEndsTheExportAfterOneReportWithoutDo
     EXPECT_EQ(database->openConnections, 0);
 }
 
-TEST_F(ExportFlowTest, ConnectionThatDoesNotOpenCostsOneReportPerTable)
+// A database that is gone (it does not open, or it goes away during the
+// export) is said once and ends the export without "Done.": the tables
+// read before it went stay in the workbook, which is shown.
+TEST_F(ExportFlowTest, ADatabaseThatIsGoneIsSaidOnceAndEndsTheExport)
 {
-    database->add(QStringLiteral("A"));
-    database->add(QStringLiteral("B"));
-    database->fail(QStringLiteral("Open"));
-    exportTicked({"A", "B"});
-    EXPECT_EQ(reports(), std::vector<QString>({"114", "140", "140"}));
-    EXPECT_EQ(boxes->shown.back().prompt, QStringLiteral("Done."));
+    struct Case {
+        const char *what;
+        std::function<void()> breakIt; // before the run
+        int goneAtCellWrite;           // 0: not during the run
+        std::vector<QString> reports;
+        QStringList sheets;
+    };
+    for (const char *name : {"A", "B", "C"})
+        database->add(QString::fromLatin1(name), {{QStringLiteral("ID"), ado::adInteger}, {QStringLiteral("N"), ado::adInteger}}, 10);
+    const Case cases[] = {
+        {"does not open", [this] { database->fail(QStringLiteral("Open")); }, 0, {"114"}, {}},
+        {"gone in the middle of a record", [] {}, 29, {"192"}, {"B", "A"}},
+        {"gone after a failure of the same table", [this] { database->fail(QStringLiteral("Name B")); }, 30, {"178", "202"},
+         {"B", "A"}},
+        {"gone after the last record of a table", [] {}, 22, {"202"}, {"A"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        database->failing.clear();
+        database->gone = false;
+        spreadsheet->books.clear();
+        spreadsheet->cellWrites = 0;
+        spreadsheet->visible = false;
+        c.breakIt();
+        spreadsheet->afterCellWrite = [&] { database->gone = database->gone || spreadsheet->cellWrites == c.goneAtCellWrite; };
+        exportTicked({"A", "B", "C"});
+
+        EXPECT_EQ(reports(), c.reports);
+        EXPECT_EQ(boxes->shown.size(), c.reports.size()) << "no Done. for an export that could not read its tables";
+        if (c.sheets.isEmpty()) {
+            EXPECT_TRUE(spreadsheet->books.empty()) << "no office for nothing to read";
+        } else {
+            ASSERT_EQ(spreadsheet->books.size(), 1u);
+            EXPECT_EQ(book().names(), c.sheets);
+            EXPECT_EQ(book().sheets.back()->rows(), 11);
+            EXPECT_TRUE(spreadsheet->visible);
+        }
+        EXPECT_EQ(window.progressText(), QStringLiteral("Progress Bar"));
+        EXPECT_EQ(window.pointer, 0);
+        EXPECT_FALSE(window.busy());
+        EXPECT_EQ(database->openConnections, 0);
+    }
 }
 
 TEST_F(ExportFlowTest, TableLargerThanASheetContinuesOnFurtherSheetsWithTheHeaderRepeated)

@@ -106,18 +106,25 @@ TEST_F(FailureReportTest, LoopEndsWhenItsTestTurnsFalseOrItsBodyGivesUp)
     EXPECT_TRUE(boxes->shown.empty());
 }
 
-TEST_F(FailureReportTest, EachStepReportsOnceWhenAskedUntilReportsAreForgotten)
+// Asked to, a procedure reports each step once, or only its first failure,
+// until the reports are forgotten (the export's next table).
+TEST_F(FailureReportTest, ReportsAreLimitedWhenAskedUntilTheyAreForgotten)
 {
-    frame::GuardedProcedure p(loc);
-    p.reportEachStepOnce();
-    for (int i = 0; i < 1000; ++i) {
-        p.step(198, [] { fail("cell"); });
+    for (const bool firstOnly : {false, true}) {
+        SCOPED_TRACE(firstOnly ? "first failure only" : "each step once");
+        boxes->shown.clear();
+        frame::GuardedProcedure p(loc);
+        firstOnly ? p.reportFirstFailureOnly() : p.reportEachStepOnce();
+        for (int i = 0; i < 1000; ++i) {
+            p.step(198, [] { fail("cell"); });
+            p.step(202, [] { fail("move"); });
+        }
+        EXPECT_EQ(boxes->shown.size(), firstOnly ? 1u : 2u);
+        p.forgetReports();
         p.step(202, [] { fail("move"); });
+        EXPECT_EQ(boxes->shown.size(), firstOnly ? 2u : 3u);
+        EXPECT_TRUE(boxes->shown.back().prompt.startsWith(QStringLiteral("move")));
     }
-    EXPECT_EQ(boxes->shown.size(), 2u);
-    p.forgetReports();
-    p.step(198, [] { fail("cell"); });
-    EXPECT_EQ(boxes->shown.size(), 3u);
 }
 
 TEST_F(FailureReportTest, ValueIsEmptyAfterAReportedFailure)

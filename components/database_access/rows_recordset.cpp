@@ -39,6 +39,8 @@ void RowsRecordset::Open(const QString &source, ado::Connection &activeConnectio
 {
     if (state() == ado::adStateOpen)
         throw components::ComponentError(QStringLiteral("The recordset is already open; close it first."));
+    if (activeConnection.state() == ado::adStateClosed)
+        throw components::ConnectionLost(QStringLiteral("The connection to the database is not open."));
     openOn(openRows(source, activeConnection));
 }
 
@@ -91,6 +93,11 @@ void RowsRecordset::Close()
     m_eof = true;
 }
 
+QString RowsRecordset::warning() const
+{
+    return m_rows ? m_rows->warning() : QString();
+}
+
 int RowsRecordset::count() const
 {
     ensureOpen();
@@ -124,7 +131,7 @@ void RowsRecordset::ensureOpen() const
     if (!m_rows)
         throw components::ComponentError(QStringLiteral("The recordset is closed."));
     if (!m_rows->connectionOpen())
-        throw components::ComponentError(QStringLiteral("The connection to the database is closed."));
+        throw components::ConnectionLost(QStringLiteral("The connection to the database is closed."));
 }
 
 ado::Value RowsRecordset::currentValue(int column) const

@@ -23,6 +23,7 @@ public:
     void MoveNext() override;
     ado::Fields &fields() override;
     void Close() override;
+    QString warning() const override;
 
     // For the connections' OpenSchema.
     void openOn(std::unique_ptr<TableRows> rows);

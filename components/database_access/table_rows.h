@@ -25,6 +25,8 @@ public:
     virtual long count() = 0;
     // False once the connection the rows came through has been closed.
     virtual bool connectionOpen() const = 0;
+    // What went wrong without ending the rows, for the recordset's warning.
+    virtual QString warning() const { return {}; }
 };
 
 } // namespace dbaccess

@@ -5,6 +5,12 @@ namespace {
 
 using components::ComponentError;
 
+void throwIfGone(const FakeDatabase &database)
+{
+    if (database.gone)
+        throw components::ConnectionLost(QStringLiteral("The connection to the database was lost."));
+}
+
 class FakeField : public ado::Field {
 public:
     QString name;
@@ -12,18 +18,32 @@ public:
     ado::Value current;
     std::shared_ptr<FakeDatabase> database;
     QString table;
+    // The record the recordset is on, from 1.
+    const std::size_t *record = nullptr;
 
-    QString Name() const override { return name; }
+    QString Name() const override
+    {
+        throwIfGone(*database);
+        if (database->fails(QStringLiteral("Name ") + table))
+            throw ComponentError(QStringLiteral("name unavailable"));
+        return name;
+    }
     int Type() const override
     {
+        throwIfGone(*database);
         if (database->fails(QStringLiteral("Type ") + table))
             throw ComponentError(QStringLiteral("type unavailable"));
         return type;
     }
     ado::Value value() const override
     {
-        if (database->fails(QStringLiteral("value ") + table))
+        throwIfGone(*database);
+        const bool onThisRecord = database->failingRecord == 0 || std::size_t(database->failingRecord) == *record;
+        if (onThisRecord && database->fails(QStringLiteral("value ") + table))
             throw ComponentError(QStringLiteral("value unavailable"));
+        const bool longColumn = type == ado::adLongVarChar || type == ado::adLongVarBinary;
+        if (onThisRecord && longColumn && database->fails(QStringLiteral("BLOB ") + table))
+            throw ComponentError(QStringLiteral("BLOB unreadable"));
         return current;
     }
 };
@@ -32,9 +52,11 @@ class FakeRecordset : public ado::Recordset, public ado::Fields {
 public:
     explicit FakeRecordset(std::shared_ptr<FakeDatabase> database) : m_database(std::move(database)) {}
 
-    void load(const QString &table, std::vector<FakeColumn> columns, std::vector<std::vector<ado::Value>> rows)
+    void load(const QString &table, std::vector<FakeColumn> columns, std::vector<std::vector<ado::Value>> rows,
+              QString warning = {})
     {
         m_table = table;
+        m_warning = std::move(warning);
         m_fields.clear();
         for (const auto &column : columns) {
             auto field = std::make_unique<FakeField>();
@@ -42,6 +64,7 @@ public:
             field->type = column.type;
             field->database = m_database;
             field->table = table;
+            field->record = &m_record;
             m_fields.push_back(std::move(field));
         }
         m_rows = std::move(rows);
@@ -56,8 +79,9 @@ public:
     void Open(const QString &source, ado::Connection &connection) override
     {
         m_database->calls << QStringLiteral("query ") + source;
+        throwIfGone(*m_database);
         if (connection.state() == ado::adStateClosed)
-            throw ComponentError(QStringLiteral("Operation is not allowed when the object is closed."));
+            throw components::ConnectionLost(QStringLiteral("The connection to the database is not open."));
         const QString prefix = QStringLiteral("SELECT * FROM \"");
         if (!source.startsWith(prefix) || !source.endsWith(QLatin1Char('"')))
             throw ComponentError(QStringLiteral("Dynamic SQL Error"));
@@ -71,7 +95,7 @@ public:
             throw ComponentError(QStringLiteral("Table unknown ") + name);
         for (const auto &table : m_database->tables) {
             if (table.name == name) {
-                load(name, table.columns, table.rows);
+                load(name, table.columns, table.rows, table.warning);
                 return;
             }
         }
@@ -80,19 +104,22 @@ public:
 
     long RecordCount() override
     {
+        throwIfGone(*m_database);
         if (m_database->fails(QStringLiteral("RecordCount ") + m_table))
             throw ComponentError(QStringLiteral("count unavailable"));
         return long(m_rows.size());
     }
     bool Eof() override
     {
-        if (m_database->fails(QStringLiteral("Eof")))
+        throwIfGone(*m_database);
+        if (m_database->fails(QStringLiteral("Eof")) || failsOnThisRecord(QStringLiteral("Eof ")))
             throw ComponentError(QStringLiteral("Eof unavailable"));
         return m_position >= m_rows.size();
     }
     void MoveNext() override
     {
-        if (m_database->fails(QStringLiteral("MoveNext")))
+        throwIfGone(*m_database);
+        if (m_database->fails(QStringLiteral("MoveNext")) || failsOnThisRecord(QStringLiteral("MoveNext ")))
             throw ComponentError(QStringLiteral("MoveNext failed"));
         if (m_position >= m_rows.size())
             throw ComponentError(QStringLiteral("Either BOF or EOF is True"));
@@ -101,15 +128,18 @@ public:
     }
     ado::Fields &fields() override { return *this; }
     void Close() override { m_open = false; }
+    QString warning() const override { return m_warning; }
 
     int count() const override
     {
+        throwIfGone(*m_database);
         if (m_database->fails(QStringLiteral("count ") + m_table))
             throw ComponentError(QStringLiteral("field count unavailable"));
         return int(m_fields.size());
     }
     ado::Field &item(int index) override
     {
+        throwIfGone(*m_database);
         if (index < 0 || index >= int(m_fields.size()))
             throw ComponentError(QStringLiteral("Item cannot be found"));
         return *m_fields[index];
@@ -126,8 +156,15 @@ public:
     }
 
 private:
+    bool failsOnThisRecord(const QString &operation) const
+    {
+        return m_database->fails(operation + m_table)
+            && (m_database->failingRecord == 0 || std::size_t(m_database->failingRecord) == m_record);
+    }
+
     void refresh()
     {
+        m_record = m_position + 1;
         for (size_t f = 0; f < m_fields.size(); ++f)
             m_fields[f]->current = m_position < m_rows.size() ? m_rows[m_position][f] : ado::Value();
     }
@@ -137,6 +174,8 @@ private:
     std::vector<std::unique_ptr<FakeField>> m_fields;
     std::vector<std::vector<ado::Value>> m_rows;
     size_t m_position = 0;
+    std::size_t m_record = 1;
+    QString m_warning;
     bool m_open = false;
 };
 
@@ -163,6 +202,7 @@ public:
     std::shared_ptr<ado::Recordset> OpenSchema(int schema) override
     {
         m_database->calls << QStringLiteral("OpenSchema %1").arg(schema);
+        throwIfGone(*m_database);
         if (!m_open || m_database->fails(QStringLiteral("OpenSchema")))
             throw ComponentError(QStringLiteral("catalogue unavailable"));
         std::vector<std::vector<ado::Value>> rows;

@@ -22,15 +22,23 @@ struct FakeTable {
     QString type = QStringLiteral("TABLE");
     std::vector<FakeColumn> columns;
     std::vector<std::vector<ado::Value>> rows;
+    // What its recordset tells of values it could not compute.
+    QString warning;
 };
 
 struct FakeDatabase {
     std::vector<FakeTable> tables;
     // Operations that throw: "create Connection", "create Recordset",
     // "Open", "OpenSchema", "Eof", "MoveNext", "TABLE_NAME", and per table
-    // "query <name>", "RecordCount <name>", "count <name>", "Type <name>",
-    // "value <name>".
+    // "query <name>", "RecordCount <name>", "count <name>", "Name <name>",
+    // "Type <name>", "value <name>", "BLOB <name>" (the value of a long
+    // column), "MoveNext <name>", "Eof <name>".
     std::set<QString> failing;
+    // When set, the per-table record operations ("value", "BLOB", "MoveNext",
+    // "Eof") fail only on this record (from 1).
+    int failingRecord = 0;
+    // The database has gone away: every call fails as a lost connection.
+    bool gone = false;
     // Every call made, in order ("Open <connection string>", "query <sql>", ...).
     QStringList calls;
     // When set, Open accepts only this connection string.

@@ -38,6 +38,13 @@ StatusCodes readStatusVector(const std::intptr_t *errors)
     return result;
 }
 
+// Codes that say the attachment itself is gone, not that one request failed.
+bool meansConnectionLost(const StatusCodes &status)
+{
+    return status.has(isc_net_read_err) || status.has(isc_net_write_err) || status.has(isc_conn_lost)
+        || status.has(isc_lost_db_connection) || status.has(isc_att_shutdown);
+}
+
 } // namespace
 
 QString describeFileInUse(const QString &database)
@@ -84,6 +91,9 @@ QString describeFirebirdError(const std::intptr_t *errors, const QString &databa
         return QStringLiteral("The user name or the password is not correct for the database \"%1\".").arg(database);
     if (status.has(isc_already_opened) || status.has(isc_lock_conflict))
         return describeFileInUse(database);
+    if (meansConnectionLost(status))
+        return QStringLiteral("The connection to the database \"%1\" was lost: the server stopped, the link to it "
+                              "broke, or the database was shut down.").arg(database);
     if (status.has(isc_network_error) || status.has(isc_net_connect_err))
         return QStringLiteral("The Firebird server for \"%1\" cannot be reached: it is not running, or it does not "
                               "accept connections on that host and port.").arg(database);
@@ -111,12 +121,21 @@ QString describeFirebirdError(const std::intptr_t *errors, const QString &databa
     return QStringLiteral("Firebird could not complete the request on \"%1\": %2").arg(database, firebirdText);
 }
 
-void throwFirebirdError(const Firebird::IStatus *status, const QString &database)
+QString describeFirebirdStatus(const Firebird::IStatus *status, const QString &database)
 {
     char text[2048] = {};
     firebirdMaster()->getUtilInterface()->formatStatus(text, sizeof text - 1, const_cast<Firebird::IStatus *>(status));
     const QString firebirdText = QString::fromLocal8Bit(text).simplified();
-    throw components::ComponentError(describeFirebirdError(status->getErrors(), database, firebirdText));
+    return describeFirebirdError(status->getErrors(), database, firebirdText);
+}
+
+void throwFirebirdError(const Firebird::IStatus *status, const QString &database)
+{
+    const QString description = describeFirebirdStatus(status, database);
+    const StatusCodes codes = readStatusVector(status->getErrors());
+    if (meansConnectionLost(codes) || codes.has(isc_shutdown) || codes.has(isc_network_error))
+        throw components::ConnectionLost(description);
+    throw components::ComponentError(description);
 }
 
 } // namespace dbaccess

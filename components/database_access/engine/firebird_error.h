@@ -19,7 +19,11 @@ QString describeFileProblem(int osError, const QString &database);
 QString describeFileInUse(const QString &database);
 QString describeNotADatabase(const QString &database);
 
-// Throws components::ComponentError for a failed Firebird call.
+// The user's text for a failed Firebird call.
+QString describeFirebirdStatus(const Firebird::IStatus *status, const QString &database);
+
+// Throws components::ComponentError for a failed Firebird call, or
+// components::ConnectionLost when the attachment itself is gone.
 [[noreturn]] void throwFirebirdError(const Firebird::IStatus *status, const QString &database);
 
 } // namespace dbaccess

@@ -2,6 +2,7 @@
 
 #include "firebird_client.h"
 #include "firebird_error.h"
+#include "guarded_rows.h"
 
 #include <QLocale>
 #include <cstring>
@@ -55,20 +56,30 @@ FirebirdQuery::FirebirdQuery(std::shared_ptr<Session> session, const QString &qu
 
 FirebirdQuery::~FirebirdQuery()
 {
+    dropCursor();
+    m_guarded.reset();
     CheckStatusWrapper status(firebirdMaster()->getStatus());
-    if (m_cursor) {
-        if (m_session->isOpen())
-            m_cursor->close(&status);
-        if (!m_session->isOpen() || (status.getState() & IStatus::STATE_ERRORS))
-            m_cursor->release();
-    }
     if (m_statement) {
-        status.init();
         if (m_session->isOpen())
             m_statement->free(&status);
         if (!m_session->isOpen() || (status.getState() & IStatus::STATE_ERRORS))
             m_statement->release();
     }
+    if (m_output)
+        m_output->release();
+    status.dispose();
+}
+
+void FirebirdQuery::dropCursor()
+{
+    if (!m_cursor)
+        return;
+    CheckStatusWrapper status(firebirdMaster()->getStatus());
+    if (m_session->isOpen())
+        m_cursor->close(&status);
+    if (!m_session->isOpen() || (status.getState() & IStatus::STATE_ERRORS))
+        m_cursor->release();
+    m_cursor = nullptr;
     status.dispose();
 }
 
@@ -82,6 +93,7 @@ void FirebirdQuery::prepare(ThrowStatusWrapper &status)
     m_columns = describeColumns(status, metadata);
     metadata->release();
 
+    m_statementText = m_query;
     const QString inlined = inlinedQuery();
     if (!inlined.isEmpty()) {
         // The original stays the fallback: a query the wrapper cannot hold
@@ -92,6 +104,7 @@ void FirebirdQuery::prepare(ThrowStatusWrapper &status)
         if (!(check.getState() & IStatus::STATE_ERRORS)) {
             m_statement->free(&status);
             m_statement = wrapped;
+            m_statementText = inlined;
             IMessageMetadata *wrappedMetadata = m_statement->getOutputMetadata(&status);
             auto described = describeColumns(status, wrappedMetadata);
             wrappedMetadata->release();
@@ -110,10 +123,9 @@ void FirebirdQuery::prepare(ThrowStatusWrapper &status)
     }
     for (const auto &column : m_columns)
         m_fields.push_back({column.name, column.adoType});
-    IMessageMetadata *output = m_statement->getOutputMetadata(&status);
-    m_row.assign(output->getMessageLength(&status), 0);
-    m_cursor = m_statement->openCursor(&status, transaction, nullptr, nullptr, output, 0);
-    output->release();
+    m_output = m_statement->getOutputMetadata(&status);
+    m_row.assign(m_output->getMessageLength(&status), 0);
+    m_cursor = m_statement->openCursor(&status, transaction, nullptr, nullptr, m_output, 0);
 }
 
 // SELECT q.c1, ..., <short text BLOBs as VARCHAR> FROM (<query>) q (c1, ...)
@@ -139,12 +151,41 @@ QString FirebirdQuery::inlinedQuery() const
 bool FirebirdQuery::next()
 {
     m_session->ensureOpen();
+    if (!m_cursor)
+        return false;
     StatusGuard guard;
     try {
-        return m_cursor->fetchNext(&guard.status, m_row.data()) == IStatus::RESULT_OK;
+        if (m_cursor->fetchNext(&guard.status, m_row.data()) != IStatus::RESULT_OK)
+            return false;
     } catch (const FbException &error) {
-        fail(error);
+        // The failed fetch has ended the cursor. Only a row whose values
+        // fail is read again; a failure of the query or of the connection
+        // ends the rows with its own report.
+        dropCursor();
+        if (!readFailedRow())
+            fail(error);
     }
+    ++m_position;
+    return true;
+}
+
+// A row whose values fail is read again, value by value; false when that
+// is not what failed.
+bool FirebirdQuery::readFailedRow()
+{
+    try {
+        if (!m_guarded)
+            m_guarded = std::make_unique<GuardedRows>(m_session, m_statementText, queryDialect, m_output, m_columns);
+    } catch (const FbException &) {
+        return false;
+    }
+    m_cursor = m_guarded->readFailedRow(m_position + 1, m_row.data());
+    return m_cursor != nullptr;
+}
+
+QString FirebirdQuery::warning() const
+{
+    return m_guarded ? m_guarded->warning() : QString();
 }
 
 ado::Value FirebirdQuery::value(int column) const

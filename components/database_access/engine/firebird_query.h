@@ -10,8 +10,13 @@
 
 namespace dbaccess {
 
+class GuardedRows;
+
 // One SELECT streamed row by row inside the session's transaction: only the
-// current row is held, whatever the size of the table.
+// current row is held, whatever the size of the table. A row with a value
+// the engine cannot compute (a division by zero in a computed column or a
+// view) does not end the rows: that value reads as null, the warning names
+// it, and the rows go on.
 class FirebirdQuery : public TableRows {
 public:
     FirebirdQuery(std::shared_ptr<Session> session, const QString &query);
@@ -26,10 +31,13 @@ public:
     // Counted by the server in the same snapshot the rows come from,
     // without fetching them.
     long count() override;
+    QString warning() const override;
 
 private:
     void prepare(Firebird::ThrowStatusWrapper &status);
     QString inlinedQuery() const;
+    bool readFailedRow();
+    void dropCursor();
     QByteArray readBlob(const ISC_QUAD &blobId) const;
     [[noreturn]] void fail(const Firebird::FbException &error) const;
 
@@ -38,7 +46,13 @@ private:
     std::vector<FirebirdColumn> m_columns;
     std::vector<FieldDescription> m_fields;
     Firebird::IStatement *m_statement = nullptr;
+    QString m_statementText;
+    Firebird::IMessageMetadata *m_output = nullptr;
     Firebird::IResultSet *m_cursor = nullptr;
+    // Rows fetched so far: the number of the current row.
+    long m_position = 0;
+    // Made when a row first fails.
+    std::unique_ptr<GuardedRows> m_guarded;
     std::vector<unsigned char> m_row;
     ValueText m_text;
     BlobReader m_blobReader;

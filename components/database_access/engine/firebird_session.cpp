@@ -95,7 +95,7 @@ void Session::close()
 void Session::ensureOpen() const
 {
     if (!isOpen())
-        throw components::ComponentError(QStringLiteral("The connection to the database is closed."));
+        throw components::ConnectionLost(QStringLiteral("The connection to the database is closed."));
 }
 
 } // namespace dbaccess

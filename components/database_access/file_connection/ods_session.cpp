@@ -18,7 +18,7 @@ std::shared_ptr<OdsSession> OdsSession::open(const AttachmentSettings &settings,
 void OdsSession::ensureOpen() const
 {
     if (!m_open)
-        throw components::ComponentError(QStringLiteral("The connection to the database is closed."));
+        throw components::ConnectionLost(QStringLiteral("The connection to the database is closed."));
 }
 
 void OdsSession::close()
