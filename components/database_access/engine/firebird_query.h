@@ -31,6 +31,7 @@ private:
     void prepare(Firebird::ThrowStatusWrapper &status);
     QString inlinedQuery() const;
     QByteArray readBlob(const ISC_QUAD &blobId) const;
+    void readCodePageSample(const std::vector<int> &columns, CodePageSample &sample) const;
     [[noreturn]] void fail(const Firebird::FbException &error) const;
 
     std::shared_ptr<Session> m_session;

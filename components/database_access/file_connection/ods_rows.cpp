@@ -1,5 +1,6 @@
 #include "ods_rows.h"
 
+#include "code_page_detection.h"
 #include "component_error.h"
 #include "engine_value.h"
 
@@ -56,6 +57,12 @@ public:
         }
         m_rows = m_session->database().rows(relation);
         m_blob = [this](QByteArrayView id) { return m_session->database().blob(m_relation, id); };
+        std::vector<EngineColumn *> columns;
+        for (EngineColumn &column : m_columns)
+            columns.push_back(&column);
+        shareCodePages(
+            columns, [this](const std::vector<int> &which, CodePageSample &sample) { readSample(which, sample); },
+            windowsCodePage(QLocale::system()));
     }
 
     const std::vector<FieldDescription> &fields() const override { return m_fields; }
@@ -90,6 +97,23 @@ public:
     }
 
 private:
+    void readSample(const std::vector<int> &which, CodePageSample &sample) const
+    {
+        const std::unique_ptr<ods::Rows> rows = m_session->database().rows(m_relation);
+        while (!sample.complete() && rows->next()) {
+            for (std::size_t i = 0; i < which.size(); ++i) {
+                const int field = which[i];
+                if (!sample.wants(int(i)) || rows->isNull(field))
+                    continue;
+                const EngineColumn &column = m_columns[std::size_t(field)];
+                const QByteArrayView bytes = rows->value(field);
+                // A damaged value says so when its own cell is read.
+                if (fitsLayout(column, bytes))
+                    sample.add(int(i), textBytes(column, reinterpret_cast<const unsigned char *>(bytes.data()), m_blob));
+            }
+        }
+    }
+
     std::shared_ptr<OdsSession> m_session;
     const ods::Relation &m_relation;
     ValueText m_text;
