@@ -37,7 +37,10 @@ void ExportRun::run()
             components::required(connection, ado::ConnectionClass).setMode(ado::adModeReadWrite);
         });
         if (hasConnection)
-            p.step(114, [&] { connection->Open(connectionString); });
+            p.step(114, [&] {
+                connection->setPreparationProgress(preparation);
+                connection->Open(connectionString);
+            });
         if (hasConnection && prepareWorkbook()) {
             p.step(124, [&] { firstSheet = true; });
             const std::optional<int> entries = p.value<int>(126, [&] { return window.entryCount(); });
@@ -102,11 +105,14 @@ bool ExportRun::exportEntry(int i, int entries)
     // A database's description of a failure names the database, not the
     // table it was reading.
     p.setSubject(QStringLiteral("While exporting the table \"%1\": ").arg(currentName));
+    double percent = 0;
     p.step(132, [&] {
         const int entriesNow = window.entryCount();
-        window.setProgressPercent(double(i) / double(entriesNow) * 100.0);
+        percent = double(i) / double(entriesNow) * 100.0;
+        window.setProgressPercent(percent);
     });
     p.step(134, [&] { window.setProgressText(tableProgressText(currentName)); });
+    preparation->showingTable(percent, tableProgressText(currentName));
     // Without a recordset object no table can be read: one report each.
     if (!p.step(136, [&] {
             if (components::required(recordset, ado::RecordsetClass).state() != ado::adStateClosed)

@@ -42,7 +42,7 @@ std::shared_ptr<Session> OdsSession::engineCopyFor(const ods::Relation &relation
 {
     ensureOpen();
     if (!m_engineCopy) {
-        const ModernCopy copy = modernCopy(m_version, *m_database);
+        const ModernCopy copy = modernCopy(m_version, *m_database, m_progress.get());
         AttachmentSettings settings = m_settings;
         // A rebuilt copy is owned by SYSDBA; the reader checks no grants either.
         if (copy.rebuilt)
