@@ -13,11 +13,19 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QThread>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <algorithm>
+#include <atomic>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <iconv.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -244,6 +252,84 @@ TEST_F(DatabaseFiles, TextInNoDeclaredCharsetReadsInTheCodePageItsBytesShow)
     }
     engine.Close();
     reader.Close();
+}
+
+// Programs that open the same file at once share one rebuilt copy: one makes
+// it, the others wait for it and show the maker's progress; the lock of a
+// maker that died blocks nobody. Threads with a lock descriptor each stand
+// in for the programs: flock tells descriptors apart, not processes.
+TEST_F(DatabaseFiles, ProgramsOpeningTheSameFileMakeItsRebuiltCopyOnce)
+{
+    struct Recorder : ado::PreparationProgress {
+        std::atomic<int> first{-1};
+        std::atomic<int> last{-1};
+        std::atomic<int> ends{0};
+        void preparing(const QString &, int percent) override
+        {
+            int none = -1;
+            first.compare_exchange_strong(none, percent);
+            last = percent;
+        }
+        void prepared() override { ++ends; }
+    };
+    const auto inode = [](const QString &path) {
+        struct stat info {};
+        return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_ino : ino_t(0);
+    };
+    QTemporaryDir folder;
+    const QString file = db_test::legacyFixture(QStringLiteral("ods11.2-employee.fdb"), folder.path());
+    const dbaccess::FileVersion version = dbaccess::inspectLocalFile(file);
+    const QString target = dbaccess::copyFileName(version, QStringLiteral("modern"));
+    QFile::remove(target);
+    // The copy's path, or why there is none.
+    const auto copyFor = [&](Recorder &recorder) {
+        QString path;
+        const QString failure = db_test::failureOf([&] {
+            const auto database = ods::Database::open(file);
+            path = dbaccess::rebuiltCopy(version, *database, &recorder).path;
+        });
+        return path.isEmpty() ? failure : path;
+    };
+
+    {
+        SCOPED_TRACE("a maker that died at 40 %");
+        const int maker = ::open(QFile::encodeName(target + QStringLiteral(".lock")).constData(), O_RDWR | O_CREAT, 0600);
+        ASSERT_EQ(::flock(maker, LOCK_EX), 0);
+        ASSERT_EQ(::pwrite(maker, "40 \n", 4, 0), 4);
+        Recorder waiting;
+        QString made;
+        std::thread program([&] { made = copyFor(waiting); });
+        for (int i = 0; i < 200 && waiting.first < 0; ++i)
+            QThread::msleep(50);
+        EXPECT_EQ(waiting.first, 40);
+        EXPECT_FALSE(QFileInfo::exists(target));
+        ::close(maker); // what the kernel does for a killed process
+        program.join();
+        EXPECT_EQ(made, target);
+        EXPECT_EQ(waiting.last, 100);
+        EXPECT_EQ(waiting.ends, 1);
+    }
+
+    QFile::remove(target);
+    Recorder progress[2];
+    QString made[2];
+    ino_t madeInode[2] = {};
+    std::vector<std::thread> programs;
+    for (int i = 0; i < 2; ++i)
+        programs.emplace_back([&, i] {
+            made[i] = copyFor(progress[i]);
+            madeInode[i] = inode(made[i]);
+        });
+    for (auto &program : programs)
+        program.join();
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(made[i], target);
+        EXPECT_EQ(progress[i].last, 100);
+        EXPECT_EQ(progress[i].ends, 1);
+    }
+    // A second making would have put a new file in place of the first.
+    EXPECT_EQ(madeInode[0], madeInode[1]);
+    EXPECT_EQ(madeInode[0], inode(target));
 }
 
 // The sample database as kept by other versions: the engine reads the ODS 12

@@ -62,6 +62,8 @@ public:
         show(0);
     }
 
+    void finish() { show(100); }
+
     void advance()
     {
         ++m_done;
@@ -201,6 +203,7 @@ ModernCopy made(const QString &target, const FileVersion &version, const ods::Da
     QFile::remove(partial);
     BuildProgress building(reporter, lock, version.path, copyUnits(database));
     ModernCopy copy{target, true, build(partial, version, database, building)};
+    building.finish();
     QJsonObject saved;
     for (const auto &[name, reason] : copy.failures)
         saved.insert(name, reason);
@@ -230,9 +233,10 @@ ModernCopy rebuiltCopy(const FileVersion &version, const ods::Database &database
     Reporter reporter(progress);
     if (!QFileInfo::exists(target)) {
         CopyLock lock(target + QStringLiteral(".lock"), progress ? &reporter : nullptr, version.path);
-        // Made by another program while this one waited.
         if (!QFileInfo::exists(target))
             return made(target, version, database, reporter, lock);
+        // Made by another program while this one waited.
+        reporter.preparing(version.path, 100);
     }
     ModernCopy copy{attachableCopy(target), true, {}};
     QFile list(failuresFile(target));
