@@ -330,6 +330,22 @@ TEST_F(DatabaseFiles, ProgramsOpeningTheSameFileMakeItsRebuiltCopyOnce)
     // A second making would have put a new file in place of the first.
     EXPECT_EQ(madeInode[0], madeInode[1]);
     EXPECT_EQ(madeInode[0], inode(target));
+
+    // An engine holds its file alone: while another program's engine holds
+    // a finished copy, this one attaches a byte copy of its own.
+    const QString held = folder.filePath(QStringLiteral("held.fdb"));
+    {
+        QFile file(held);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("pages");
+    }
+    const int engine = ::open(QFile::encodeName(held).constData(), O_RDONLY);
+    ASSERT_EQ(::flock(engine, LOCK_EX), 0);
+    const QString own = dbaccess::attachableCopy(held);
+    EXPECT_NE(own, held);
+    EXPECT_EQ(bytesOf(own), QByteArray("pages"));
+    ::close(engine);
+    EXPECT_EQ(dbaccess::attachableCopy(held), held); // once free, the shared copy serves again
 }
 
 // The sample database as kept by other versions: the engine reads the ODS 12
