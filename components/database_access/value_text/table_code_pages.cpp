@@ -23,7 +23,18 @@ void CodePageSample::add(int column, QByteArrayView bytes)
     if (!wants(column) || isAscii(bytes) || isUtf8(bytes))
         return;
     QByteArray &sample = m_bytes[std::size_t(column)];
-    sample.append(bytes.first(std::min(bytes.size(), sampleBytes - sample.size())));
+    QByteArrayView taken = bytes.first(std::min(bytes.size(), sampleBytes - sample.size()));
+    // A value cut short is cut after a byte below 0x40 (digits, blanks,
+    // punctuation), which no multi-byte code page uses inside a character:
+    // a cut character would make the right page fail the sample.
+    if (taken.size() < bytes.size()) {
+        qsizetype end = taken.size();
+        while (end > 0 && static_cast<unsigned char>(taken[end - 1]) >= 0x40)
+            --end;
+        if (end > 0)
+            taken = taken.first(end);
+    }
+    sample.append(taken);
     sample.append('\n');
     if (!wants(column))
         --m_wanting;
