@@ -1,6 +1,7 @@
 #include "firebird_query.h"
 
 #include "code_page_detection.h"
+#include "component_error.h"
 #include "firebird_client.h"
 #include "firebird_error.h"
 
@@ -186,13 +187,21 @@ long FirebirdQuery::count()
 }
 
 // The columns' values from the first row on, by a second cursor in the same
-// transaction: the snapshot the cells come from.
+// transaction: the snapshot the cells come from. A failure ends the sample
+// only: the cells still read, and report it themselves where they meet it.
 void FirebirdQuery::readCodePageSample(const std::vector<int> &columns, CodePageSample &sample) const
 {
-    m_session->ensureOpen();
+    if (!m_session->isOpen())
+        return;
     StatusGuard guard;
     IStatement *statement = nullptr;
     IResultSet *cursor = nullptr;
+    const auto drop = [&] {
+        if (cursor)
+            cursor->release();
+        if (statement)
+            statement->release();
+    };
     try {
         QStringList names;
         for (std::size_t i = 0; i < m_columns.size(); ++i)
@@ -224,12 +233,10 @@ void FirebirdQuery::readCodePageSample(const std::vector<int> &columns, CodePage
         cursor->close(&guard.status);
         cursor = nullptr;
         statement->free(&guard.status);
-    } catch (const FbException &error) {
-        if (cursor)
-            cursor->release();
-        if (statement)
-            statement->release();
-        fail(error);
+    } catch (const FbException &) {
+        drop();
+    } catch (const components::ComponentError &) { // from a BLOB
+        drop();
     }
 }
 

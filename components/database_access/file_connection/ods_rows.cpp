@@ -97,20 +97,24 @@ public:
     }
 
 private:
+    // Damage met here ends the sample only: the rows before it are still
+    // exported, and the damage is reported where the cells reach it.
     void readSample(const std::vector<int> &which, CodePageSample &sample) const
     {
-        const std::unique_ptr<ods::Rows> rows = m_session->database().rows(m_relation);
-        while (!sample.complete() && rows->next()) {
-            for (std::size_t i = 0; i < which.size(); ++i) {
-                const int field = which[i];
-                if (!sample.wants(int(i)) || rows->isNull(field))
-                    continue;
-                const EngineColumn &column = m_columns[std::size_t(field)];
-                const QByteArrayView bytes = rows->value(field);
-                // A damaged value says so when its own cell is read.
-                if (fitsLayout(column, bytes))
-                    sample.add(int(i), textBytes(column, reinterpret_cast<const unsigned char *>(bytes.data()), m_blob));
+        try {
+            const std::unique_ptr<ods::Rows> rows = m_session->database().rows(m_relation);
+            while (!sample.complete() && rows->next()) {
+                for (std::size_t i = 0; i < which.size(); ++i) {
+                    const int field = which[i];
+                    if (!sample.wants(int(i)) || rows->isNull(field))
+                        continue;
+                    const EngineColumn &column = m_columns[std::size_t(field)];
+                    const QByteArrayView bytes = rows->value(field);
+                    if (fitsLayout(column, bytes))
+                        sample.add(int(i), textBytes(column, reinterpret_cast<const unsigned char *>(bytes.data()), m_blob));
+                }
             }
+        } catch (const components::ComponentError &) {
         }
     }
 
