@@ -41,10 +41,15 @@ QByteArray detectedCodePage(QByteArrayView sample)
         return {};
     uchardet_data_end(detector.get());
     QByteArray name = uchardet_get_charset(detector.get());
-    // Windows programs wrote Western text in Windows-1252, which only adds
-    // characters where ISO-8859-1 has control codes nobody typed.
+    // Windows programs wrote in Windows' own supersets of these pages: 1252
+    // only adds characters where ISO-8859-1 has control codes nobody typed,
+    // 932 and 949 the vendor characters Shift-JIS and EUC-KR lack.
     if (name == "ISO-8859-1")
         name = "WINDOWS-1252";
+    else if (name == "SHIFT_JIS")
+        name = "CP932";
+    else if (name == "EUC-KR")
+        name = "CP949";
     // The detector tells Central European text from other scripts well but
     // mixes up its two pages. Windows-1250 puts š, ž, ť, ś and ź (and their
     // capitals) at 0x8A to 0x9F, where ISO-8859-2 has control codes nobody
