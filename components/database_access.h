@@ -60,6 +60,19 @@ public:
 
 class Connection;
 
+// Told how a long preparation of a database goes (the private copy that a
+// file's views and computed columns are read from), so that a window can
+// show it and stay responsive. Called on the thread that reads, from within
+// the call that needs the preparation.
+class PreparationProgress {
+public:
+    virtual ~PreparationProgress() = default;
+    // percent: 0 to 100. A good moment to let the user's events run.
+    virtual void preparing(const QString &database, int percent) = 0;
+    // The preparation is over, made or not.
+    virtual void prepared() = 0;
+};
+
 class Recordset : public components::Object {
 public:
     virtual int state() const = 0;
@@ -86,6 +99,9 @@ public:
     virtual std::shared_ptr<Recordset> OpenSchema(int schema) = 0;
     virtual int state() const = 0;
     virtual void Close() = 0;
+    // Where long preparations report; a connection that prepares nothing
+    // long ignores it.
+    virtual void setPreparationProgress(std::shared_ptr<PreparationProgress> progress) { (void)progress; }
 };
 
 inline const QString ConnectionClass = QStringLiteral("ADODB.Connection");

@@ -8,6 +8,7 @@
 #include "database_access.h"
 #include "export_window.h"
 #include "guarded_procedure.h"
+#include "preparation_display.h"
 #include "spreadsheet_automation.h"
 
 #include <memory>
@@ -25,6 +26,7 @@ struct ExportRun {
     const QString connectionString;
     frame::GuardedProcedure p{frame::procedureLocation(u"Form2", u"PushButton5_Click")};
     std::shared_ptr<ado::Connection> connection;
+    const std::shared_ptr<PreparationDisplay> preparation = std::make_shared<PreparationDisplay>(window);
     std::shared_ptr<ado::Recordset> recordset;
     std::shared_ptr<excel::Application> application;
     std::shared_ptr<excel::Workbook> workbook;

@@ -39,7 +39,10 @@ void ExportRun::run()
         // A database that does not open (gone since the list was filled,
         // refused, unreachable) has no table to give: its one report ends the
         // export, as a missing connection object does.
-        const bool opened = hasConnection && p.step(114, [&] { connection->Open(connectionString); });
+        const bool opened = hasConnection && p.step(114, [&] {
+            connection->setPreparationProgress(preparation);
+            connection->Open(connectionString);
+        });
         if (opened && prepareWorkbook()) {
             p.step(124, [&] { firstSheet = true; });
             const std::optional<int> entries = p.value<int>(126, [&] { return window.entryCount(); });
@@ -109,11 +112,14 @@ bool ExportRun::exportEntry(int i, int entries)
     // A database's description of a failure names the database, not the
     // table it was reading.
     p.setSubject(QStringLiteral("While exporting the table \"%1\": ").arg(currentName));
+    double percent = 0;
     p.step(132, [&] {
         const int entriesNow = window.entryCount();
-        window.setProgressPercent(double(i) / double(entriesNow) * 100.0);
+        percent = double(i) / double(entriesNow) * 100.0;
+        window.setProgressPercent(percent);
     });
     p.step(134, [&] { window.setProgressText(tableProgressText(currentName)); });
+    preparation->showingTable(percent, tableProgressText(currentName));
     // Without a recordset object no table can be read: one report each.
     if (!readStep(136, [&] {
             if (components::required(recordset, ado::RecordsetClass).state() != ado::adStateClosed)

@@ -13,10 +13,19 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QThread>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <algorithm>
+#include <atomic>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <iconv.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -36,6 +45,24 @@ QString connectionStringFor(const QString &file)
     return QStringLiteral("Provider=MSDASQL.1;Password=masterkey;Persist Security Info=True;User ID=SYSDBA;"
                           "Extended Properties=\"DRIVER={Firebird/InterBase(r) driver};UID=SYSDBA;Dbname=%1 ;CHARSET=NONE;\"")
         .arg(file);
+}
+
+// Text as a legacy client wrote it, as a hexadecimal SQL literal so nothing
+// between the test and the engine can touch the bytes.
+QByteArray encodedLiteral(const QString &text, const char *codePage)
+{
+    const QByteArray utf8 = text.toUtf8();
+    const iconv_t handle = iconv_open(codePage, "UTF-8");
+    QByteArray out(utf8.size() * 4, '\0');
+    char *in = const_cast<char *>(utf8.constData());
+    size_t inLeft = size_t(utf8.size());
+    char *at = out.data();
+    size_t outLeft = size_t(out.size());
+    const bool converted = iconv(handle, &in, &inLeft, &at, &outLeft) != size_t(-1);
+    iconv_close(handle);
+    EXPECT_TRUE(converted) << codePage;
+    out.truncate(out.size() - qsizetype(outLeft));
+    return "x'" + out.toHex() + "'";
 }
 
 QByteArray bytesOf(const QString &path)
@@ -60,7 +87,8 @@ db_test::DatabaseSnapshot userPart(db_test::DatabaseSnapshot all)
 // and its bytes are the same afterwards. A computed column written for
 // InterBase's own tools ("|" joins strings there) cannot be evaluated: one
 // report for its table, the others read. The damaged file is refused with a
-// message that says so.
+// message that says so. Text a file's own program wrote in its code page
+// reads as typed.
 TEST_F(DatabaseFiles, EveryLegacyFileOpensListsAndExportsUnchanged)
 {
     struct Case {
@@ -69,15 +97,16 @@ TEST_F(DatabaseFiles, EveryLegacyFileOpensListsAndExportsUnchanged)
         long userRows;
         QStringList failing;
         const char *refusal;
+        const char *someCell = nullptr;
     };
     const Case cases[] = {
-        {"ods10.0-dialect1-goods.fdb", 14, 3736, {}, nullptr},
-        {"ods10.0-dialect1-msg.gdb", 8, 10882, {"SYSTEM_ERRORS"}, nullptr},
+        {"ods10.0-dialect1-goods.fdb", 14, 3736, {}, nullptr, "Вода и Соки"},
+        {"ods10.0-dialect1-msg.gdb", 8, 10882, {"SYSTEM_ERRORS"}, nullptr, "Type de blob non valide pour l'opération"},
         {"ods10.0-dialect3-yachts.gdb", 0, 0, {}, nullptr},
         {"ods10.1-damaged.gdb", 0, 0, {}, "damaged"},
         {"ods11.0-core1331.fdb", 1, 2, {}, nullptr},
         {"ods11.1-employee.fdb", 11, 307, {}, nullptr},
-        {"ods11.1-gbk.fdb", 1, 12, {}, nullptr},
+        {"ods11.1-gbk.fdb", 1, 12, {}, nullptr, "上海"},
         {"ods11.2-employee.fdb", 11, 305, {}, nullptr},
         {"ods11.2-schule.fdb", 39, 1, {}, nullptr},
         {"ods12.0-employee.fdb", 11, 307, {}, nullptr},
@@ -118,6 +147,13 @@ TEST_F(DatabaseFiles, EveryLegacyFileOpensListsAndExportsUnchanged)
         EXPECT_EQ(int(read.tables.size()), c.userTables);
         EXPECT_EQ(rows, c.userRows);
         EXPECT_EQ(failing, c.failing);
+        if (c.someCell) {
+            EXPECT_TRUE(std::any_of(read.tables.begin(), read.tables.end(), [&](const db_test::TableSnapshot &table) {
+                return std::any_of(table.rows.begin(), table.rows.end(), [&](const std::vector<ado::Value> &row) {
+                    return std::find(row.begin(), row.end(), ado::Value(QString::fromUtf8(c.someCell))) != row.end();
+                });
+            })) << c.someCell;
+        }
         EXPECT_TRUE(bytesOf(file) == before) << "the file was changed";
     }
 
@@ -133,6 +169,183 @@ TEST_F(DatabaseFiles, EveryLegacyFileOpensListsAndExportsUnchanged)
     EXPECT_TRUE(failureOf(QStringLiteral("SELECT * FROM \"COUNTRY\" WHERE 1 = 1")).contains("reads whole tables only"));
     EXPECT_TRUE(failureOf(QStringLiteral("SELECT * FROM \"NO \"\"SUCH\"\" TABLE\"")).startsWith("The table does not exist"));
     EXPECT_EQ(failureOf(QStringLiteral("SELECT * FROM \"COUNTRY\"")), QStringLiteral("(no failure)"));
+}
+
+// Text columns that declare no character set hold whatever the client's code
+// page made of the text; each column is read in the code page its bytes show,
+// the same through the engine and through the reader. A column of a few
+// short words takes its table's verdict; one too short with a table too
+// short takes the user's Windows code page (the test's C locale: 1252).
+TEST_F(DatabaseFiles, TextInNoDeclaredCharsetReadsInTheCodePageItsBytesShow)
+{
+    struct Column {
+        const char *name;
+        const char *type;
+        const char *codePage;
+        QStringList rows;
+    };
+    struct Table {
+        const char *name;
+        std::vector<Column> columns;
+    };
+    const std::vector<Table> tables{
+        {"GOODS", {
+            {"RU", "VARCHAR(60)", "WINDOWS-1251", {QStringLiteral("100 г продукта"), QStringLiteral("Вода и Соки"),
+                                                   QStringLiteral("Молочные продукты"), QStringLiteral("Хлеб и выпечка")}},
+            {"PT", "VARCHAR(60)", "WINDOWS-1252", {QStringLiteral("Promoção de verão"), QStringLiteral("Maçã e pão de queijo"),
+                                                   QStringLiteral("Café com açúcar"), QStringLiteral("Conceição – São Paulo")}},
+            {"CS", "CHAR(30)", "ISO-8859-2", {QStringLiteral("Příliš žluťoučký kůň"), QStringLiteral("úpěl ďábelské ódy"),
+                                              QStringLiteral("Městská část Praha 5"), QStringLiteral("Šťastný Žižkov")}},
+            {"JP", "VARCHAR(60)", "SHIFT_JIS", {QStringLiteral("日本語のテキスト"), QStringLiteral("東京都千代田区"),
+                                                QStringLiteral("株式会社山田商事"), QStringLiteral("お問い合わせ")}},
+            {"U8", "VARCHAR(60)", "UTF-8", {QStringLiteral("Grüße aus Köln"), QStringLiteral("Ελληνικά"),
+                                            QStringLiteral("日本"), QStringLiteral("Łódź")}},
+            {"ASC", "VARCHAR(60)", "ASCII", {QStringLiteral("plain"), QStringLiteral("text"), QString(), QStringLiteral("only")}},
+        }},
+        {"MEASURES", {
+            {"UNIT", "VARCHAR(10)", "WINDOWS-1251", {QStringLiteral("Шт"), QStringLiteral("Кг"), QString(), QString()}},
+            {"NOTE", "BLOB SUB_TYPE TEXT", "WINDOWS-1251", {QStringLiteral("Штука, отдельный предмет"), QString(),
+                                                            QStringLiteral("Килограмм, единица массы"), QString()}},
+        }},
+        {"SHORT", {{"S", "VARCHAR(10)", "WINDOWS-1252", {QStringLiteral("Øre"), QString(), QString(), QString()}}}},
+    };
+    QByteArray script;
+    for (const Table &table : tables) {
+        QByteArrayList definitions;
+        for (const Column &column : table.columns)
+            definitions << QByteArray(column.name) + ' ' + column.type;
+        script += QByteArray("CREATE TABLE ") + table.name + " (" + definitions.join(", ") + ");\n";
+        for (int row = 0; row < 4; ++row) {
+            QByteArrayList values;
+            for (const Column &column : table.columns)
+                values << (column.rows[row].isNull() ? QByteArray("NULL") : encodedLiteral(column.rows[row], column.codePage));
+            script += QByteArray("INSERT INTO ") + table.name + " VALUES (" + values.join(", ") + ");\n";
+        }
+    }
+    auto database = ScratchDatabase::embedded(script, "NONE");
+    QTemporaryDir folder;
+    const QString engineFile = folder.filePath(QStringLiteral("engine.fdb"));
+    ASSERT_TRUE(QFile::copy(database->file(), engineFile));
+    QFile::setPermissions(engineFile, QFile::ReadOwner | QFile::WriteOwner);
+    dbaccess::FirebirdConnection engine;
+    engine.openFile(dbaccess::attachmentSettings(connectionStringFor(database->file())), engineFile);
+    dbaccess::OdsConnection reader;
+    reader.Open(connectionStringFor(database->file()));
+    const auto isUser = [](const QString &, const QString &type) { return type == QStringLiteral("TABLE"); };
+    for (ado::Connection *connection : {static_cast<ado::Connection *>(&engine), static_cast<ado::Connection *>(&reader)}) {
+        SCOPED_TRACE(connection == &engine ? "engine" : "reader");
+        const db_test::DatabaseSnapshot read = userPart(snapshot(*connection, isUser));
+        ASSERT_EQ(read.tables.size(), tables.size());
+        for (const Table &table : tables) {
+            const auto found = std::find_if(read.tables.begin(), read.tables.end(),
+                                            [&](const db_test::TableSnapshot &t) { return t.name == QLatin1String(table.name); });
+            ASSERT_NE(found, read.tables.end()) << table.name;
+            ASSERT_EQ(found->rows.size(), 4u) << found->failure.toStdString();
+            for (std::size_t c = 0; c < table.columns.size(); ++c)
+                for (int row = 0; row < 4; ++row) {
+                    const QString written = table.columns[c].rows[row];
+                    const ado::Value cell = found->rows[std::size_t(row)][c];
+                    // CHAR keeps its padding.
+                    EXPECT_EQ(cell ? cell->trimmed() : QString(), written) << table.columns[c].name << " row " << row;
+                }
+        }
+    }
+    engine.Close();
+    reader.Close();
+}
+
+// Programs that open the same file at once share one rebuilt copy: one makes
+// it, the others wait for it and show the maker's progress; the lock of a
+// maker that died blocks nobody. Threads with a lock descriptor each stand
+// in for the programs: flock tells descriptors apart, not processes.
+TEST_F(DatabaseFiles, ProgramsOpeningTheSameFileMakeItsRebuiltCopyOnce)
+{
+    struct Recorder : ado::PreparationProgress {
+        std::atomic<int> first{-1};
+        std::atomic<int> last{-1};
+        std::atomic<int> ends{0};
+        void preparing(const QString &, int percent) override
+        {
+            int none = -1;
+            first.compare_exchange_strong(none, percent);
+            last = percent;
+        }
+        void prepared() override { ++ends; }
+    };
+    const auto inode = [](const QString &path) {
+        struct stat info {};
+        return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_ino : ino_t(0);
+    };
+    QTemporaryDir folder;
+    const QString file = db_test::legacyFixture(QStringLiteral("ods11.2-employee.fdb"), folder.path());
+    const dbaccess::FileVersion version = dbaccess::inspectLocalFile(file);
+    const QString target = dbaccess::copyFileName(version, QStringLiteral("modern"));
+    QFile::remove(target);
+    // The copy's path, or why there is none.
+    const auto copyFor = [&](Recorder &recorder) {
+        QString path;
+        const QString failure = db_test::failureOf([&] {
+            const auto database = ods::Database::open(file);
+            path = dbaccess::rebuiltCopy(version, *database, &recorder).path;
+        });
+        return path.isEmpty() ? failure : path;
+    };
+
+    {
+        SCOPED_TRACE("a maker that died at 40 %");
+        const int maker = ::open(QFile::encodeName(target + QStringLiteral(".lock")).constData(), O_RDWR | O_CREAT, 0600);
+        ASSERT_EQ(::flock(maker, LOCK_EX), 0);
+        ASSERT_EQ(::pwrite(maker, "40 \n", 4, 0), 4);
+        Recorder waiting;
+        QString made;
+        std::thread program([&] { made = copyFor(waiting); });
+        for (int i = 0; i < 200 && waiting.first < 0; ++i)
+            QThread::msleep(50);
+        EXPECT_EQ(waiting.first, 40);
+        EXPECT_FALSE(QFileInfo::exists(target));
+        ::close(maker); // what the kernel does for a killed process
+        program.join();
+        EXPECT_EQ(made, target);
+        EXPECT_EQ(waiting.last, 100);
+        EXPECT_EQ(waiting.ends, 1);
+    }
+
+    QFile::remove(target);
+    Recorder progress[2];
+    QString made[2];
+    ino_t madeInode[2] = {};
+    std::vector<std::thread> programs;
+    for (int i = 0; i < 2; ++i)
+        programs.emplace_back([&, i] {
+            made[i] = copyFor(progress[i]);
+            madeInode[i] = inode(made[i]);
+        });
+    for (auto &program : programs)
+        program.join();
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(made[i], target);
+        EXPECT_EQ(progress[i].last, 100);
+        EXPECT_EQ(progress[i].ends, 1);
+    }
+    // A second making would have put a new file in place of the first.
+    EXPECT_EQ(madeInode[0], madeInode[1]);
+    EXPECT_EQ(madeInode[0], inode(target));
+
+    // An engine holds its file alone: while another program's engine holds
+    // a finished copy, this one attaches a byte copy of its own.
+    const QString held = folder.filePath(QStringLiteral("held.fdb"));
+    {
+        QFile file(held);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("pages");
+    }
+    const int engine = ::open(QFile::encodeName(held).constData(), O_RDONLY);
+    ASSERT_EQ(::flock(engine, LOCK_EX), 0);
+    const QString own = dbaccess::attachableCopy(held);
+    EXPECT_NE(own, held);
+    EXPECT_EQ(bytesOf(own), QByteArray("pages"));
+    ::close(engine);
+    EXPECT_EQ(dbaccess::attachableCopy(held), held); // once free, the shared copy serves again
 }
 
 // The sample database as kept by other versions: the engine reads the ODS 12

@@ -203,6 +203,23 @@ TEST_F(ExportFlowTest, ProgressShowsTheEntryPositionAndTheTextsOfTheRun)
     EXPECT_EQ(window.progressText(), QStringLiteral("Progress Bar"));
 }
 
+// The private copy a view needs is made when the view is opened: the bar
+// shows how it goes, the user's events run, then the bar shows the view's
+// entry again.
+TEST_F(ExportFlowTest, MakingTheCopyForViewsShowsOnTheBarThenTheEntryAgain)
+{
+    database->add(QStringLiteral("T1"));
+    database->add(QStringLiteral("V1")).type = QStringLiteral("VIEW");
+    database->viewPreparation = {0, 40, 100};
+    QStringList shownAtYields;
+    window.onYield = [&] { shownAtYields << window.progressText(); };
+    exportTicked({"V1"});
+    EXPECT_EQ(window.percents, std::vector<double>({100, 0, 40, 100, 100, 0}));
+    EXPECT_EQ(shownAtYields.mid(0, 3), QStringList({"Preparing views of db.fdb: 0 %", "Preparing views of db.fdb: 40 %",
+                                                    "Preparing views of db.fdb: 100 %"}));
+    EXPECT_EQ(shownAtYields.value(3), QStringLiteral("Processing: V1"));
+}
+
 // Wherever a table fails, before its records or on one of them, it costs
 // exactly one report that names it, and every other ticked table is
 // exported whole. Of the failing table, a value that cannot be read costs

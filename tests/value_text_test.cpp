@@ -1,6 +1,7 @@
 // Values to cell text, and column bytes to characters: pure, no database.
 
 #include "engine_value.h"
+#include "table_code_pages.h"
 #include "time_zone_text.h"
 #include "text_decoder.h"
 #include "value_text.h"
@@ -144,6 +145,17 @@ TEST(TextDecoding, PrefersUtf8ThenTheDeclaredCharsetThenLatin1)
 
     const TextDecoder win1251(52);
     EXPECT_EQ(win1251.decode("\xCF\xF0\xE8"), QStringLiteral(u"При"));
+}
+
+TEST(TextDecoding, ALongMultiByteValueCutForTheSampleStillTellsItsPage)
+{
+    const QByteArray tokyo = QByteArray::fromHex("938c8b9e9373"); // Shift-JIS
+    QByteArray value;
+    while (value.size() < 10000)
+        value += tokyo + ' ';
+    auto table = std::make_shared<dbaccess::TableCodePages>(
+        1, [&](dbaccess::CodePageSample &sample) { sample.add(0, value); }, "WINDOWS-1252");
+    EXPECT_EQ(TextDecoder(table, 0).decode(tokyo), QStringLiteral("東京都"));
 }
 
 TEST(TextDecoding, NeverLosesAByte)

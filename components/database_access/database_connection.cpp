@@ -43,6 +43,7 @@ void DatabaseConnection::Open(const QString &connectionString)
     } else {
         auto connection = std::make_shared<OdsConnection>();
         connection->openFile(settings, version);
+        connection->setPreparationProgress(m_progress);
         m_backend = connection;
     }
 }
@@ -63,6 +64,13 @@ void DatabaseConnection::Close()
         throw components::ComponentError(QStringLiteral("The connection is already closed."));
     m_backend->Close();
     m_backend.reset();
+}
+
+void DatabaseConnection::setPreparationProgress(std::shared_ptr<ado::PreparationProgress> progress)
+{
+    m_progress = std::move(progress);
+    if (m_backend)
+        m_backend->setPreparationProgress(m_progress);
 }
 
 ado::Connection &DatabaseConnection::backend() const

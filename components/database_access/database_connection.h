@@ -19,12 +19,14 @@ public:
     std::shared_ptr<ado::Recordset> OpenSchema(int schema) override;
     int state() const override;
     void Close() override;
+    void setPreparationProgress(std::shared_ptr<ado::PreparationProgress> progress) override;
 
     // The connection that serves the open database; throws when not open.
     ado::Connection &backend() const;
 
 private:
     std::shared_ptr<ado::Connection> m_backend;
+    std::shared_ptr<ado::PreparationProgress> m_progress;
 };
 
 } // namespace dbaccess

@@ -1,5 +1,7 @@
 #include "fake_database.h"
 
+#include <utility>
+
 namespace testing_support {
 namespace {
 
@@ -95,6 +97,11 @@ public:
             throw ComponentError(QStringLiteral("Table unknown ") + name);
         for (const auto &table : m_database->tables) {
             if (table.name == name) {
+                if (table.type == QStringLiteral("VIEW") && m_database->preparationProgress) {
+                    for (const int percent : std::exchange(m_database->viewPreparation, {}))
+                        m_database->preparationProgress->preparing(QStringLiteral("db.fdb"), percent);
+                    m_database->preparationProgress->prepared();
+                }
                 load(name, table.columns, table.rows, table.warning);
                 return;
             }
@@ -215,6 +222,10 @@ public:
         return schemaRows;
     }
     int state() const override { return m_open ? ado::adStateOpen : ado::adStateClosed; }
+    void setPreparationProgress(std::shared_ptr<ado::PreparationProgress> progress) override
+    {
+        m_database->preparationProgress = std::move(progress);
+    }
     void Close() override
     {
         m_database->calls << QStringLiteral("Connection.Close");

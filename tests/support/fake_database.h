@@ -44,6 +44,10 @@ struct FakeDatabase {
     // When set, Open accepts only this connection string.
     QString acceptedConnectionString;
     int openConnections = 0;
+    // Reported through the connection's preparation progress when a view is
+    // first opened, as a file's private copy would be made.
+    std::vector<int> viewPreparation;
+    std::shared_ptr<ado::PreparationProgress> preparationProgress;
 
     FakeTable &add(const QString &name, std::vector<FakeColumn> columns = {{QStringLiteral("ID"), ado::adInteger}},
                    int rows = 0);

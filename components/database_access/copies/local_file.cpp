@@ -252,4 +252,25 @@ QString byteCopy(const FileVersion &version)
                         "that writes it is done.").arg(version.path));
 }
 
+QString attachableCopy(const QString &copy)
+{
+    if (copiesInUse().contains(copy) || !heldByAnotherEngine(copy)) {
+        copiesInUse().insert(copy);
+        return copy;
+    }
+    QString own = copy;
+    own.insert(own.lastIndexOf(u'.'), QString::number(::getpid()));
+    if (!copiesInUse().contains(own)) {
+        const QString partial = own + QStringLiteral(".part");
+        QFile::remove(partial);
+        QFile::remove(own);
+        if (!QFile::copy(copy, partial) || !QFile::rename(partial, own)) {
+            QFile::remove(partial);
+            fail(QStringLiteral("A private copy of a database file cannot be kept in \"%1\".").arg(copiesFolder()));
+        }
+        copiesInUse().insert(own);
+    }
+    return own;
+}
+
 } // namespace dbaccess

@@ -42,4 +42,9 @@ void dropOtherVersions(const FileVersion &version);
 // copy is the program's own: an engine may write into it.
 QString byteCopy(const FileVersion &version);
 
+// A finished copy this process may attach: the copy itself, or, while
+// another program's engine holds it (an engine holds its file alone), a
+// byte copy of it of this process's own.
+QString attachableCopy(const QString &copy);
+
 } // namespace dbaccess

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "database_access.h"
 #include "local_file.h"
 #include "ods/ods_database.h"
 
@@ -19,9 +20,13 @@ struct ModernCopy {
 // A private copy of the user's file that the embedded Firebird 3 engine can
 // open, for views and computed columns: the file's own bytes for ODS 12,
 // else a new database rebuilt from what the reader reads. Made once per
-// version of the file, in the copies folder.
-ModernCopy modernCopy(const FileVersion &version, const ods::Database &database);
+// version of the file, in the copies folder, and shared by every program
+// that opens that version: one makes it, the others wait for it. progress
+// (may be null) hears how the making, or the waiting, goes.
+ModernCopy modernCopy(const FileVersion &version, const ods::Database &database,
+                      ado::PreparationProgress *progress = nullptr);
 // The rebuilt kind, whatever the version.
-ModernCopy rebuiltCopy(const FileVersion &version, const ods::Database &database);
+ModernCopy rebuiltCopy(const FileVersion &version, const ods::Database &database,
+                       ado::PreparationProgress *progress = nullptr);
 
 } // namespace dbaccess

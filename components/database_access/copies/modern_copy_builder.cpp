@@ -96,7 +96,8 @@ std::map<int, QString> CopyBuilder::charsetNames()
     return names;
 }
 
-QString CopyBuilder::copyRows(const ods::Database &database, const ods::Relation &relation)
+QString CopyBuilder::copyRows(const ods::Database &database, const ods::Relation &relation,
+                              const std::function<void()> &rowCopied)
 {
     std::vector<int> stored;
     QStringList names, marks;
@@ -124,6 +125,7 @@ QString CopyBuilder::copyRows(const ods::Database &database, const ods::Relation
             for (unsigned p = 0; p < stored.size(); ++p)
                 fill(database, relation, *rows, stored[p], input, p, message.data(), transaction);
             statement->execute(&m_status, transaction, input, message.data(), nullptr, nullptr);
+            rowCopied();
         }
         input->release();
         statement->free(&m_status);

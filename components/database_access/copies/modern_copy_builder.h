@@ -9,6 +9,7 @@
 
 #include <QString>
 #include <firebird/Interface.h>
+#include <functional>
 #include <map>
 
 namespace dbaccess {
@@ -27,8 +28,9 @@ public:
     std::map<int, QString> charsetNames();
     // Every stored row of the relation, through the engine's own message
     // buffers: the reader's values are already in their layout. Empty when
-    // all were copied; else the engine's words.
-    QString copyRows(const ods::Database &database, const ods::Relation &relation);
+    // all were copied; else the engine's words. rowCopied follows each row.
+    QString copyRows(const ods::Database &database, const ods::Relation &relation,
+                     const std::function<void()> &rowCopied);
 
 private:
     void fill(const ods::Database &database, const ods::Relation &relation, const ods::Rows &rows, int column,

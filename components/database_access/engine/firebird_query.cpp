@@ -1,5 +1,7 @@
 #include "firebird_query.h"
 
+#include "code_page_detection.h"
+#include "component_error.h"
 #include "firebird_client.h"
 #include "firebird_error.h"
 #include "guarded_rows.h"
@@ -121,8 +123,14 @@ void FirebirdQuery::prepare(ThrowStatusWrapper &status)
         }
         check.dispose();
     }
-    for (const auto &column : m_columns)
+    std::vector<EngineColumn *> types;
+    for (auto &column : m_columns) {
         m_fields.push_back({column.name, column.adoType});
+        types.push_back(&column.type);
+    }
+    shareCodePages(
+        types, [this](const std::vector<int> &which, CodePageSample &sample) { readCodePageSample(which, sample); },
+        windowsCodePage(QLocale::system()));
     m_output = m_statement->getOutputMetadata(&status);
     m_row.assign(m_output->getMessageLength(&status), 0);
     m_cursor = m_statement->openCursor(&status, transaction, nullptr, nullptr, m_output, 0);
@@ -217,6 +225,60 @@ long FirebirdQuery::count()
         fail(error);
     }
     return m_count;
+}
+
+// The columns' values from the first row on, by a second cursor in the same
+// transaction: the snapshot the cells come from. A failure ends the sample
+// only: the cells still read, and report it themselves where they meet it.
+void FirebirdQuery::readCodePageSample(const std::vector<int> &columns, CodePageSample &sample) const
+{
+    if (!m_session->isOpen())
+        return;
+    StatusGuard guard;
+    IStatement *statement = nullptr;
+    IResultSet *cursor = nullptr;
+    const auto drop = [&] {
+        if (cursor)
+            cursor->release();
+        if (statement)
+            statement->release();
+    };
+    try {
+        QStringList names;
+        for (std::size_t i = 0; i < m_columns.size(); ++i)
+            names << QStringLiteral("C%1").arg(i + 1);
+        QStringList picked;
+        for (const int column : columns)
+            picked << QStringLiteral("Q.C%1").arg(column + 1);
+        const QString query = QStringLiteral("SELECT %1 FROM (%2\n) Q (%3)").arg(picked.join(u','), m_query, names.join(u','));
+        statement = m_session->attachment()->prepare(&guard.status, m_session->transaction(), 0,
+                                                     sqlText(query).constData(), queryDialect, 0);
+        const std::unique_ptr<IMessageMetadata, void (*)(IMessageMetadata *)> metadata(
+            statement->getOutputMetadata(&guard.status), [](IMessageMetadata *m) { m->release(); });
+        const std::vector<FirebirdColumn> described = describeColumns(guard.status, metadata.get());
+        std::vector<unsigned char> row(metadata->getMessageLength(&guard.status));
+        cursor = statement->openCursor(&guard.status, m_session->transaction(), nullptr, nullptr, metadata.get(), 0);
+        const BlobContent blob = [this](QByteArrayView blobId) {
+            ISC_QUAD id;
+            std::memcpy(&id, blobId.data(), sizeof id);
+            return readBlob(id);
+        };
+        while (!sample.complete() && cursor->fetchNext(&guard.status, row.data()) == IStatus::RESULT_OK) {
+            for (std::size_t i = 0; i < described.size(); ++i) {
+                short null;
+                std::memcpy(&null, row.data() + described[i].nullOffset, sizeof null);
+                if (!null && sample.wants(int(i)))
+                    sample.add(int(i), textBytes(described[i].type, row.data() + described[i].offset, blob));
+            }
+        }
+        cursor->close(&guard.status);
+        cursor = nullptr;
+        statement->free(&guard.status);
+    } catch (const FbException &) {
+        drop();
+    } catch (const components::ComponentError &) { // from a BLOB
+        drop();
+    }
 }
 
 QByteArray FirebirdQuery::readBlob(const ISC_QUAD &blobId) const

@@ -39,6 +39,7 @@ private:
     bool readFailedRow();
     void dropCursor();
     QByteArray readBlob(const ISC_QUAD &blobId) const;
+    void readCodePageSample(const std::vector<int> &columns, CodePageSample &sample) const;
     [[noreturn]] void fail(const Firebird::FbException &error) const;
 
     std::shared_ptr<Session> m_session;

@@ -41,6 +41,14 @@ void OdsConnection::openFile(const AttachmentSettings &settings, const FileVersi
     if (m_session)
         throw components::ComponentError(QStringLiteral("The connection is already open; close it first."));
     m_session = OdsSession::open(settings, version);
+    m_session->setPreparationProgress(m_progress);
+}
+
+void OdsConnection::setPreparationProgress(std::shared_ptr<ado::PreparationProgress> progress)
+{
+    m_progress = std::move(progress);
+    if (m_session)
+        m_session->setPreparationProgress(m_progress);
 }
 
 std::shared_ptr<ado::Recordset> OdsConnection::OpenSchema(int schema)

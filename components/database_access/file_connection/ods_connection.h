@@ -19,6 +19,8 @@ public:
     std::shared_ptr<ado::Recordset> OpenSchema(int schema) override;
     int state() const override;
     void Close() override;
+    // Reports the making of the private copy for views and computed columns.
+    void setPreparationProgress(std::shared_ptr<ado::PreparationProgress> progress) override;
 
     // For a file already inspected.
     void openFile(const AttachmentSettings &settings, const FileVersion &version);
@@ -29,6 +31,7 @@ private:
     std::shared_ptr<OdsSession> session() const;
 
     std::shared_ptr<OdsSession> m_session;
+    std::shared_ptr<ado::PreparationProgress> m_progress;
 };
 
 } // namespace dbaccess

@@ -1,5 +1,6 @@
 #include "ods_rows.h"
 
+#include "code_page_detection.h"
 #include "component_error.h"
 #include "engine_value.h"
 
@@ -56,6 +57,12 @@ public:
         }
         m_rows = m_session->database().rows(relation);
         m_blob = [this](QByteArrayView id) { return m_session->database().blob(m_relation, id); };
+        std::vector<EngineColumn *> columns;
+        for (EngineColumn &column : m_columns)
+            columns.push_back(&column);
+        shareCodePages(
+            columns, [this](const std::vector<int> &which, CodePageSample &sample) { readSample(which, sample); },
+            windowsCodePage(QLocale::system()));
     }
 
     const std::vector<FieldDescription> &fields() const override { return m_fields; }
@@ -90,6 +97,27 @@ public:
     }
 
 private:
+    // Damage met here ends the sample only: the rows before it are still
+    // exported, and the damage is reported where the cells reach it.
+    void readSample(const std::vector<int> &which, CodePageSample &sample) const
+    {
+        try {
+            const std::unique_ptr<ods::Rows> rows = m_session->database().rows(m_relation);
+            while (!sample.complete() && rows->next()) {
+                for (std::size_t i = 0; i < which.size(); ++i) {
+                    const int field = which[i];
+                    if (!sample.wants(int(i)) || rows->isNull(field))
+                        continue;
+                    const EngineColumn &column = m_columns[std::size_t(field)];
+                    const QByteArrayView bytes = rows->value(field);
+                    if (fitsLayout(column, bytes))
+                        sample.add(int(i), textBytes(column, reinterpret_cast<const unsigned char *>(bytes.data()), m_blob));
+                }
+            }
+        } catch (const components::ComponentError &) {
+        }
+    }
+
     std::shared_ptr<OdsSession> m_session;
     const ods::Relation &m_relation;
     ValueText m_text;

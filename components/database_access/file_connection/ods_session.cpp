@@ -51,7 +51,7 @@ std::shared_ptr<Session> OdsSession::engineCopyFor(const ods::Relation &relation
     if (!m_engineCopy) {
         ModernCopy copy;
         try {
-            copy = modernCopy(m_version, *m_database);
+            copy = modernCopy(m_version, *m_database, m_progress.get());
         } catch (const components::ComponentError &error) {
             m_copyProblem = error.description();
             throw;

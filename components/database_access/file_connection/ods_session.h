@@ -1,6 +1,7 @@
 #pragma once
 
 #include "connection_string_parser.h"
+#include "database_access.h"
 #include "firebird_session.h"
 #include "local_file.h"
 #include "ods/ods_database.h"
@@ -29,6 +30,8 @@ public:
     // The engine's session on the private copy, for a relation it serves;
     // throws when the copy cannot be made or attached, or cannot serve it.
     std::shared_ptr<Session> engineCopyFor(const ods::Relation &relation);
+    // Where the making of the private copy reports; may be null.
+    void setPreparationProgress(std::shared_ptr<ado::PreparationProgress> progress) { m_progress = std::move(progress); }
 
 private:
     OdsSession() = default;
@@ -37,6 +40,7 @@ private:
     FileVersion m_version;
     std::unique_ptr<ods::Database> m_database;
     std::shared_ptr<Session> m_engineCopy;
+    std::shared_ptr<ado::PreparationProgress> m_progress;
     std::map<QString, QString> m_copyFailures;
     QString m_copyProblem;
     bool m_open = false;

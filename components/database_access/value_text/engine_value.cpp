@@ -104,6 +104,36 @@ QString characterText(const EngineColumn &column, QByteArrayView bytes)
     return value;
 }
 
+QByteArray textBytes(const EngineColumn &column, const unsigned char *at, const BlobContent &blobContent)
+{
+    const auto bytes = [at](qsizetype size) { return QByteArray(reinterpret_cast<const char *>(at), size); };
+    switch (column.dtype) {
+    case ods::DtText: return bytes(column.length);
+    case ods::DtVarying: return QByteArray(reinterpret_cast<const char *>(at + 2), read<std::uint16_t>(at));
+    case ods::DtBlob: return blobContent(QByteArrayView(reinterpret_cast<const char *>(at), blobIdBytes));
+    default: return {};
+    }
+}
+
+void shareCodePages(const std::vector<EngineColumn *> &columns, ReadColumnSample read, const QByteArray &fallback)
+{
+    std::vector<int> undeclared;
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        const EngineColumn &column = *columns[i];
+        const bool text = column.dtype == ods::DtText || column.dtype == ods::DtVarying
+            || (column.dtype == ods::DtBlob && column.subType == 1);
+        if (text && column.charset == charsetNone)
+            undeclared.push_back(int(i));
+    }
+    if (undeclared.empty())
+        return;
+    auto table = std::make_shared<TableCodePages>(
+        int(undeclared.size()),
+        [undeclared, read = std::move(read)](CodePageSample &sample) { read(undeclared, sample); }, fallback);
+    for (std::size_t i = 0; i < undeclared.size(); ++i)
+        columns[std::size_t(undeclared[i])]->decoder = std::make_shared<TextDecoder>(table, int(i));
+}
+
 QString blobText(const EngineColumn &column, const QByteArray &content)
 {
     if (column.subType == 1)

@@ -7,6 +7,7 @@
 
 #include "database_access.h"
 #include "ods/data_type.h"
+#include "table_code_pages.h"
 #include "text_decoder.h"
 #include "value_text.h"
 
@@ -14,6 +15,7 @@
 #include <QByteArrayView>
 #include <functional>
 #include <memory>
+#include <vector>
 
 namespace dbaccess {
 
@@ -43,6 +45,20 @@ QString blobText(const EngineColumn &column, const QByteArray &content);
 
 // The content of a BLOB by the 8-byte id a record holds for it.
 using BlobContent = std::function<QByteArray(QByteArrayView blobId)>;
+
+// A CHAR, VARCHAR or text BLOB value's stored bytes, as a code page sample
+// takes them.
+QByteArray textBytes(const EngineColumn &column, const unsigned char *at, const BlobContent &blobContent);
+
+// Reads the table's rows from the first, in the snapshot its cells come
+// from, giving the sample's column i the values of columns[i] (indexes into
+// the table's columns), until the sample is complete or the rows end.
+using ReadColumnSample = std::function<void(const std::vector<int> &columns, CodePageSample &sample)>;
+
+// Gives every text column in no declared set a decoder that shares one code
+// page sample for the whole table; read runs once, when a value first needs
+// a code page. fallback: for columns too short to tell.
+void shareCodePages(const std::vector<EngineColumn *> &columns, ReadColumnSample read, const QByteArray &fallback);
 
 // The text of a value that is not null; `at` points to column.length bytes
 // (for VARCHAR: the 2-byte length, then room for the bytes).

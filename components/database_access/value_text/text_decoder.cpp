@@ -1,5 +1,7 @@
 #include "text_decoder.h"
 
+#include "table_code_pages.h"
+
 #include <QStringDecoder>
 #include <cerrno>
 #include <iconv.h>
@@ -58,51 +60,27 @@ const char *iconvName(int firebirdCharset)
     }
 }
 
-struct TextDecoder::Iconv {
-    iconv_t handle;
-};
-
-TextDecoder::TextDecoder(int firebirdCharset)
+CodePage::CodePage(const QByteArray &iconvName)
+    : m_handle(iconv_open("UTF-8", iconvName.constData()))
 {
-    const char *name = iconvName(firebirdCharset);
-    if (*name) {
-        const iconv_t handle = iconv_open("UTF-8", name);
-        if (handle != iconv_t(-1))
-            m_declared = std::make_unique<Iconv>(Iconv{handle});
-    }
 }
 
-TextDecoder::~TextDecoder()
+CodePage::~CodePage()
 {
-    if (m_declared)
-        iconv_close(m_declared->handle);
+    if (isKnown())
+        iconv_close(iconv_t(m_handle));
 }
 
-TextDecoder::TextDecoder(TextDecoder &&) noexcept = default;
-TextDecoder &TextDecoder::operator=(TextDecoder &&) noexcept = default;
-
-namespace {
-
-bool isAscii(QByteArrayView bytes)
+bool CodePage::isKnown() const
 {
-    for (const char c : bytes)
-        if (static_cast<unsigned char>(c) >= 0x80)
-            return false;
-    return true;
+    return m_handle != reinterpret_cast<void *>(iconv_t(-1));
 }
 
-bool decodeUtf8(QByteArrayView bytes, QString &text)
+bool CodePage::decode(QByteArrayView bytes, QString &text) const
 {
-    // A byte order mark at the start is part of the stored value, not a
-    // header to skip: keep it as a character.
-    QStringDecoder decoder(QStringConverter::Utf8,
-                           QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
-    text = decoder.decode(bytes);
-    return !decoder.hasError();
-}
-
-bool decodeWith(iconv_t handle, QByteArrayView bytes, QString &text)
-{
+    if (!isKnown())
+        return false;
+    const iconv_t handle = iconv_t(m_handle);
     iconv(handle, nullptr, nullptr, nullptr, nullptr);
     // Four output bytes per input byte cover every charset we map.
     QByteArray out(bytes.size() * 4 + 4, Qt::Uninitialized);
@@ -118,7 +96,47 @@ bool decodeWith(iconv_t handle, QByteArrayView bytes, QString &text)
     return true;
 }
 
+bool isAscii(QByteArrayView bytes)
+{
+    for (const char c : bytes)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    return true;
+}
+
+namespace {
+
+bool decodeUtf8(QByteArrayView bytes, QString &text)
+{
+    // A byte order mark at the start is part of the stored value, not a
+    // header to skip: keep it as a character.
+    QStringDecoder decoder(QStringConverter::Utf8,
+                           QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+    text = decoder.decode(bytes);
+    return !decoder.hasError();
+}
+
 } // namespace
+
+bool isUtf8(QByteArrayView bytes)
+{
+    QString ignored;
+    return decodeUtf8(bytes, ignored);
+}
+
+TextDecoder::TextDecoder(int firebirdCharset)
+{
+    const char *name = iconvName(firebirdCharset);
+    if (*name)
+        m_declared = std::make_unique<CodePage>(name);
+}
+
+TextDecoder::TextDecoder(std::shared_ptr<TableCodePages> table, int index)
+    : m_table(std::move(table)), m_index(index)
+{
+}
+
+TextDecoder::~TextDecoder() = default;
 
 QString TextDecoder::decode(QByteArrayView bytes) const
 {
@@ -127,7 +145,9 @@ QString TextDecoder::decode(QByteArrayView bytes) const
     QString text;
     if (decodeUtf8(bytes, text))
         return text;
-    if (m_declared && decodeWith(m_declared->handle, bytes, text))
+    if (m_declared && m_declared->decode(bytes, text))
+        return text;
+    if (m_table && m_table->codePage(m_index).decode(bytes, text))
         return text;
     return QString::fromLatin1(bytes);
 }
