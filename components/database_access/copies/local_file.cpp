@@ -254,22 +254,22 @@ QString byteCopy(const FileVersion &version)
 
 QString attachableCopy(const QString &copy)
 {
-    if (copiesInUse().contains(copy) || !heldByAnotherEngine(copy)) {
-        copiesInUse().insert(copy);
+    if (inUseHere(copy) || !heldByAnotherEngine(copy)) {
+        markInUse(copy);
         return copy;
     }
     QString own = copy;
     own.insert(own.lastIndexOf(u'.'), QString::number(::getpid()));
-    if (!copiesInUse().contains(own)) {
-        const QString partial = own + QStringLiteral(".part");
+    if (!inUseHere(own)) {
+        const QString partial = partialName(own);
         QFile::remove(partial);
         QFile::remove(own);
         if (!QFile::copy(copy, partial) || !QFile::rename(partial, own)) {
             QFile::remove(partial);
             fail(QStringLiteral("A private copy of a database file cannot be kept in \"%1\".").arg(copiesFolder()));
         }
-        copiesInUse().insert(own);
     }
+    markInUse(own);
     return own;
 }
 
