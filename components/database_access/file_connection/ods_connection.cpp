@@ -33,14 +33,15 @@ void OdsConnection::setMode(int)
 void OdsConnection::Open(const QString &connectionString)
 {
     const AttachmentSettings settings = attachmentSettings(connectionString);
-    openFile(settings, inspectLocalFile(settings.database));
+    inspectLocalFile(settings.database);
+    openFile(settings);
 }
 
-void OdsConnection::openFile(const AttachmentSettings &settings, const FileVersion &version)
+void OdsConnection::openFile(const AttachmentSettings &settings)
 {
     if (m_session)
         throw components::ComponentError(QStringLiteral("The connection is already open; close it first."));
-    m_session = OdsSession::open(settings, version);
+    m_session = OdsSession::open(settings);
 }
 
 std::shared_ptr<ado::Recordset> OdsConnection::OpenSchema(int schema)
@@ -75,10 +76,12 @@ std::unique_ptr<TableRows> OdsConnection::rowsFor(const QString &query)
             QStringLiteral("\"%1\" is read by the program's own reader of database files, which reads whole tables "
                            "only (SELECT * FROM \"<table>\"); it cannot run the query \"%2\".")
                 .arg(open->path(), query));
+    const FilePicture picture = open->currentPicture();
     const ods::Relation &relation = open->relation(*table);
+    open->ensureMayRead(relation);
     if (needsEngine(relation))
         return std::make_unique<FirebirdQuery>(open->engineCopyFor(relation), query);
-    return relationRows(open, relation);
+    return relationRows(open, picture, relation);
 }
 
 std::shared_ptr<OdsSession> OdsConnection::session() const

@@ -42,8 +42,8 @@ bool fitsLayout(const EngineColumn &column, QByteArrayView bytes)
 
 class RelationRows : public TableRows {
 public:
-    RelationRows(std::shared_ptr<OdsSession> session, const ods::Relation &relation)
-        : m_session(std::move(session)), m_relation(relation), m_text(QLocale::system())
+    RelationRows(std::shared_ptr<OdsSession> session, FilePicture picture, const ods::Relation &relation)
+        : m_session(std::move(session)), m_picture(std::move(picture)), m_relation(relation), m_text(QLocale::system())
     {
         for (const auto &column : relation.columns) {
             m_columns.push_back(engineColumn(column.dtype, column.scale, column.subType, column.charset,
@@ -54,17 +54,28 @@ public:
                 m_columns.back().characters = unsigned(column.characterLength);
             m_fields.push_back({column.name, adoTypeOf(m_columns.back())});
         }
-        m_rows = m_session->database().rows(relation);
-        m_blob = [this](QByteArrayView id) { return m_session->database().blob(m_relation, id); };
+        m_rows = m_picture.database->rows(relation);
+        m_blob = [this](QByteArrayView id) { return m_picture.database->blob(m_relation, id); };
     }
 
     const std::vector<FieldDescription> &fields() const override { return m_fields; }
     bool connectionOpen() const override { return m_session->isOpen(); }
 
+    // The file is looked at again when the rows end, and when they look
+    // damaged: a writer may have moved them under the reader.
     bool next() override
     {
         m_session->ensureOpen();
-        return m_rows->next();
+        bool more = false;
+        try {
+            more = m_rows->next();
+        } catch (const components::ComponentError &) {
+            m_session->ensureUnchangedSince(m_picture, m_relation.name);
+            throw;
+        }
+        if (!more)
+            m_session->ensureUnchangedSince(m_picture, m_relation.name);
+        return more;
     }
 
     ado::Value value(int field) const override
@@ -74,23 +85,38 @@ public:
             return std::nullopt;
         const EngineColumn &column = m_columns[std::size_t(field)];
         const QByteArrayView bytes = m_rows->value(field);
-        if (!fitsLayout(column, bytes))
+        if (!fitsLayout(column, bytes)) {
+            m_session->ensureUnchangedSince(m_picture, m_relation.name);
             throw components::ComponentError(QStringLiteral("A record of the table \"%1\" in \"%2\" is damaged: the "
                                                             "value of its column \"%3\" is cut short.")
                                                  .arg(m_relation.name, m_session->path(), m_fields[std::size_t(field)].name));
-        return engineValueText(column, reinterpret_cast<const unsigned char *>(bytes.data()), m_text, m_blob);
+        }
+        try {
+            return engineValueText(column, reinterpret_cast<const unsigned char *>(bytes.data()), m_text, m_blob);
+        } catch (const components::ComponentError &) {
+            m_session->ensureUnchangedSince(m_picture, m_relation.name);
+            throw;
+        }
     }
 
     long count() override
     {
         m_session->ensureOpen();
-        if (m_count < 0)
-            m_count = long(m_session->database().count(m_relation));
+        if (m_count < 0) {
+            try {
+                m_count = long(m_picture.database->count(m_relation));
+            } catch (const components::ComponentError &) {
+                m_session->ensureUnchangedSince(m_picture, m_relation.name);
+                throw;
+            }
+            m_session->ensureUnchangedSince(m_picture, m_relation.name);
+        }
         return m_count;
     }
 
 private:
     std::shared_ptr<OdsSession> m_session;
+    const FilePicture m_picture;
     const ods::Relation &m_relation;
     ValueText m_text;
     std::vector<EngineColumn> m_columns;
@@ -104,7 +130,7 @@ class CatalogueRows : public TableRows {
 public:
     explicit CatalogueRows(std::shared_ptr<OdsSession> session) : m_session(std::move(session))
     {
-        for (const auto &relation : m_session->database().relations()) {
+        for (const auto &relation : m_session->currentPicture().database->relations()) {
             const QString type = relation.system ? QStringLiteral("SYSTEM TABLE")
                 : relation.view                  ? QStringLiteral("VIEW")
                                                  : QStringLiteral("TABLE");
@@ -142,9 +168,10 @@ private:
 
 } // namespace
 
-std::unique_ptr<TableRows> relationRows(std::shared_ptr<OdsSession> session, const ods::Relation &relation)
+std::unique_ptr<TableRows> relationRows(std::shared_ptr<OdsSession> session, const FilePicture &picture,
+                                        const ods::Relation &relation)
 {
-    return std::make_unique<RelationRows>(std::move(session), relation);
+    return std::make_unique<RelationRows>(std::move(session), picture, relation);
 }
 
 std::unique_ptr<TableRows> catalogueRows(std::shared_ptr<OdsSession> session)

@@ -1,16 +1,43 @@
 #include "ods_session.h"
 
 #include "component_error.h"
+#include "firebird_error.h"
 #include "modern_copy.h"
 
 namespace dbaccess {
 
-std::shared_ptr<OdsSession> OdsSession::open(const AttachmentSettings &settings, const FileVersion &version)
+namespace {
+
+constexpr int pictureAttempts = 3;
+
+// The catalogue read between two equal stamps: one state of the file.
+FilePicture takePicture(const QString &path)
+{
+    for (int attempt = 0; attempt < pictureAttempts; ++attempt) {
+        const FileStamp before = stampOf(path);
+        std::shared_ptr<const ods::Database> database;
+        try {
+            database = ods::Database::open(path);
+        } catch (const components::ComponentError &) {
+            // What looks damaged may only be half written: look again.
+            if (stampOf(path) == before)
+                throw;
+            continue;
+        }
+        if (stampOf(path) == before)
+            return {database, before};
+    }
+    throw components::ComponentError(QStringLiteral("The database file \"%1\" kept changing while it was being read. "
+                                                    "Try again when the program that writes it is done.").arg(path));
+}
+
+} // namespace
+
+std::shared_ptr<OdsSession> OdsSession::open(const AttachmentSettings &settings)
 {
     std::shared_ptr<OdsSession> session(new OdsSession);
     session->m_settings = settings;
-    session->m_version = version;
-    session->m_database = ods::Database::open(settings.database);
+    session->m_picture = takePicture(settings.database);
     session->m_open = true;
     return session;
 }
@@ -29,22 +56,53 @@ void OdsSession::close()
     m_engineCopy.reset();
 }
 
+const FilePicture &OdsSession::currentPicture()
+{
+    ensureOpen();
+    if (stampOf(path()) != m_picture.stamp) {
+        m_picture = takePicture(path());
+        m_privileges.reset();
+    }
+    return m_picture;
+}
+
+void OdsSession::ensureUnchangedSince(const FilePicture &picture, const QString &table) const
+{
+    if (stampOf(path()) != picture.stamp)
+        throw components::ComponentError(
+            QStringLiteral("The table \"%1\" cannot be read: another program changed \"%2\" while the table was being "
+                           "read, so what was read would mix two states of the database. Export it again, or when the "
+                           "program that writes the file is done.").arg(table, path()));
+}
+
 const ods::Relation &OdsSession::relation(const QString &name) const
 {
-    for (const auto &relation : m_database->relations())
+    for (const auto &relation : m_picture.database->relations())
         if (relation.name == name)
             return relation;
     throw components::ComponentError(QStringLiteral("The table does not exist in \"%1\" (there is no table or view "
                                                     "named \"%2\").").arg(m_settings.database, name));
 }
 
+void OdsSession::ensureMayRead(const ods::Relation &relation)
+{
+    // The catalogue itself is everyone's to read.
+    if (relation.system)
+        return;
+    if (!m_privileges)
+        m_privileges.emplace(*m_picture.database, m_settings.user, m_settings.role);
+    if (!m_privileges->mayRead(relation))
+        throw components::ComponentError(describeNoPermission(path()));
+}
+
 std::shared_ptr<Session> OdsSession::engineCopyFor(const ods::Relation &relation)
 {
     ensureOpen();
     if (!m_engineCopy) {
-        const ModernCopy copy = modernCopy(m_version, *m_database);
+        const ModernCopy copy = modernCopy(inspectLocalFile(path()), *m_picture.database);
         AttachmentSettings settings = m_settings;
-        // A rebuilt copy is owned by SYSDBA; the reader checks no grants either.
+        // A rebuilt copy is owned by SYSDBA; the grants were checked in the
+        // file before.
         if (copy.rebuilt)
             settings.user = QStringLiteral("SYSDBA");
         m_engineCopy = Session::open(settings, copy.path);

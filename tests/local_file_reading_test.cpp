@@ -1,0 +1,216 @@
+// A local file read the way the program reads it: who may read which table,
+// decided by the grants the file keeps, the same through the reader as
+// through the engine; and a file another program writes while it is read.
+
+#include "database_access.h"
+#include "database_snapshot.h"
+#include "firebird_connection.h"
+#include "firebird_scratch_database.h"
+#include "register_database_access.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <set>
+
+namespace {
+
+class LocalFileReading : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        embeddedLockFolder();
+        registerDatabaseAccessComponents();
+    }
+};
+
+QString connectionStringFor(const QString &file, const QString &user, const QString &role = {})
+{
+    return QStringLiteral("Provider=MSDASQL.1;Password=anything;Persist Security Info=True;User ID=%2;"
+                          "Extended Properties=\"DRIVER={Firebird/InterBase(r) driver};UID=%2;Dbname=%1 ;CHARSET=NONE;"
+                          "Role=%3;\"").arg(file, user, role);
+}
+
+bool userTable(const QString &, const QString &type)
+{
+    return type != QStringLiteral("SYSTEM TABLE");
+}
+
+db_test::DatabaseSnapshot userPart(db_test::DatabaseSnapshot all)
+{
+    std::erase_if(all.tables, [](const db_test::TableSnapshot &t) { return t.type == QStringLiteral("SYSTEM TABLE"); });
+    return all;
+}
+
+// The names of the tables read without a failure; every failure must be the
+// refusal for want of a grant.
+QStringList readable(const db_test::DatabaseSnapshot &read)
+{
+    QStringList names;
+    for (const auto &table : read.tables) {
+        if (table.failure.isEmpty())
+            names << table.name;
+        else
+            EXPECT_TRUE(table.failure.contains(QLatin1String("no permission to read it"))) << table.failure.toStdString();
+    }
+    return names;
+}
+
+db_test::DatabaseSnapshot readThroughComponent(const QString &connectionString)
+{
+    auto connection = components::create<ado::Connection>(ado::ConnectionClass);
+    connection->Open(connectionString);
+    db_test::DatabaseSnapshot read = userPart(db_test::snapshot(*connection, userTable));
+    connection->Close();
+    return read;
+}
+
+// A Firebird 3 file owned by DBOWNER with a table of TABOWNER's: the engine on
+// a copy of it and the component on the file itself refuse the same tables
+// to the same user and role.
+TEST_F(LocalFileReading, TheGrantsInTheFileDecideWhoReadsWhatWhicheverWayItIsRead)
+{
+    QTemporaryDir folder;
+    const QString file = folder.filePath(QStringLiteral("grants.fdb"));
+    const QByteArray name = file.toUtf8();
+    runIsql("CREATE DATABASE '" + name + "' USER 'DBOWNER' PAGE_SIZE 4096;\n"
+            "CREATE TABLE DIRECT (A INTEGER); CREATE TABLE EVERYONE (A INTEGER); CREATE TABLE BY_ROLE (A INTEGER);\n"
+            "CREATE TABLE SECRET (A INTEGER, B COMPUTED BY (A * 2));\n"
+            "CREATE VIEW SECRET_VIEW AS SELECT A FROM SECRET;\n"
+            "INSERT INTO DIRECT VALUES (1); INSERT INTO EVERYONE VALUES (2); INSERT INTO BY_ROLE VALUES (3);\n"
+            "INSERT INTO SECRET VALUES (4);\n"
+            "CREATE ROLE READER;\n"
+            "GRANT SELECT ON DIRECT TO GUEST; GRANT SELECT ON EVERYONE TO PUBLIC; GRANT SELECT ON BY_ROLE TO READER;\n"
+            "GRANT SELECT ON SECRET_VIEW TO GUEST; GRANT READER TO GUEST; GRANT RDB$ADMIN TO BOSS;\n"
+            "GRANT INSERT, UPDATE, DELETE ON SECRET TO GUEST; GRANT CREATE TABLE TO TABOWNER;\n"
+            "COMMIT;\n"
+            "CONNECT '" + name + "' USER 'TABOWNER';\n"
+            "CREATE TABLE MINE (A INTEGER); INSERT INTO MINE VALUES (5);\n",
+            "UTF8");
+    const QStringList everything{"BY_ROLE", "DIRECT", "EVERYONE", "MINE", "SECRET", "SECRET_VIEW"};
+    const struct {
+        const char *user;
+        const char *role;
+        QStringList readable;
+    } cases[] = {
+        {"SYSDBA", "", everything},
+        {"DBOWNER", "", everything},
+        {"TABOWNER", "", {"EVERYONE", "MINE"}},
+        {"GUEST", "", {"DIRECT", "EVERYONE", "SECRET_VIEW"}},
+        {"guest", "", {"DIRECT", "EVERYONE", "SECRET_VIEW"}},
+        {"GUEST", "reader", {"BY_ROLE", "DIRECT", "EVERYONE", "SECRET_VIEW"}},
+        {"NOBODY", "READER", {"EVERYONE"}},
+        {"BOSS", "", {"EVERYONE"}},
+        {"BOSS", "RDB$ADMIN", everything},
+        {"GUEST", "RDB$ADMIN", {"DIRECT", "EVERYONE", "SECRET_VIEW"}},
+    };
+    for (const auto &each : cases) {
+        SCOPED_TRACE(std::string(each.user) + " role " + each.role);
+        const QString connectionString = connectionStringFor(file, QLatin1String(each.user), QLatin1String(each.role));
+        const QString copy = folder.filePath(QStringLiteral("engine.fdb"));
+        QFile::remove(copy);
+        ASSERT_TRUE(QFile::copy(file, copy));
+        QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner);
+        dbaccess::FirebirdConnection engine;
+        engine.openFile(dbaccess::attachmentSettings(connectionString), copy);
+        const db_test::DatabaseSnapshot expected = userPart(db_test::snapshot(engine, userTable));
+        engine.Close();
+        const db_test::DatabaseSnapshot actual = readThroughComponent(connectionString);
+        EXPECT_EQ(readable(expected), each.readable);
+        EXPECT_EQ(db_test::differences(expected, actual), QStringList());
+    }
+}
+
+// Another program commits rows into the file while a large table is read:
+// each read gives one state of the table (its record count, no row twice,
+// no row half old and half new) or says plainly that the file changed; once
+// the writer is done the whole table reads as the engine counts it.
+TEST_F(LocalFileReading, AFileWrittenWhileItIsReadGivesOneStateOrSaysItChanged)
+{
+    const int rows = 300000;
+    const auto database = ScratchDatabase::embedded(
+        "CREATE TABLE BIG (ID INTEGER NOT NULL, V VARCHAR(40), W BIGINT);\n"
+        "COMMIT;\n"
+        "SET TERM ^;\n"
+        "EXECUTE BLOCK AS DECLARE I INTEGER = 1; BEGIN WHILE (I <= " + QByteArray::number(rows) + ") DO BEGIN"
+        " INSERT INTO BIG VALUES (:I, 'row ' || :I, :I * 7); I = I + 1; END END^\n"
+        "SET TERM ;^\n");
+    const QString file = database->file();
+    const QString connectionString = connectionStringFor(file, QStringLiteral("SYSDBA"));
+    auto connection = components::create<ado::Connection>(ado::ConnectionClass);
+    connection->Open(connectionString);
+
+    // Every round moves records (new versions, deletions, more rows) and
+    // commits; each row keeps V and W derived from its ID.
+    QByteArray script = "CONNECT '" + file.toUtf8() + "' USER 'SYSDBA';\n";
+    for (int round = 0; round < 20; ++round) {
+        const QByteArray r = QByteArray::number(round);
+        script += "UPDATE BIG SET V = 'row ' || ID, W = ID * 7 WHERE MOD(ID, 400) = " + r + ";\n"
+                  "DELETE FROM BIG WHERE MOD(ID, 997) = " + r + ";\n"
+                  "INSERT INTO BIG SELECT ID + 1000000 * (" + r + " + 1), 'row ' || (ID + 1000000 * (" + r + " + 1)),"
+                  " (ID + 1000000 * (" + r + " + 1)) * 7 FROM BIG WHERE ID BETWEEN 1 AND 300;\n"
+                  "COMMIT;\n";
+    }
+    QProcess writer;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("FIREBIRD_LOCK"), QString::fromLocal8Bit(embeddedLockFolder()));
+    writer.setProcessEnvironment(environment);
+    writer.start(QStringLiteral("isql-fb"), {QStringLiteral("-q"), QStringLiteral("-b")});
+    ASSERT_TRUE(writer.waitForStarted(10000));
+    writer.write(script + "QUIT;\n");
+    writer.closeWriteChannel();
+
+    const auto readBig = [&](long *count) {
+        std::vector<std::vector<ado::Value>> read;
+        const QString failure = db_test::failureOf([&] {
+            auto recordset = db_test::query(*connection, QStringLiteral("SELECT * FROM \"BIG\""));
+            *count = recordset->RecordCount();
+            for (; !recordset->Eof(); recordset->MoveNext())
+                read.push_back({(*recordset)[0].value(), (*recordset)[1].value(),
+                                (*recordset)[2].value()});
+        });
+        if (failure != QStringLiteral("(no failure)")) {
+            EXPECT_TRUE(failure.contains(QLatin1String("another program changed"))
+                        || failure.contains(QLatin1String("kept changing while it was being read")))
+                << failure.toStdString();
+            return false;
+        }
+        EXPECT_EQ(long(read.size()), *count);
+        std::set<long long> ids;
+        for (const auto &row : read) {
+            const long long id = row[0]->toLongLong();
+            EXPECT_TRUE(ids.insert(id).second) << "row " << id << " read twice";
+            EXPECT_EQ(*row[1], QStringLiteral("row %1").arg(id));
+            EXPECT_EQ(row[2]->toLongLong(), id * 7);
+        }
+        return true;
+    };
+    int whileWriting = 0;
+    int consistent = 0;
+    while (writer.state() != QProcess::NotRunning && !::testing::Test::HasFailure()) {
+        long count = 0;
+        consistent += readBig(&count);
+        ++whileWriting;
+        writer.waitForFinished(0);
+    }
+    ASSERT_TRUE(writer.waitForFinished(120000));
+    EXPECT_EQ(writer.exitCode(), 0) << writer.readAllStandardError().constData();
+    std::printf("[ measured ] %d reads while another program wrote, %d of them one whole state\n", whileWriting,
+                consistent);
+    EXPECT_GT(whileWriting, 0);
+
+    long count = 0;
+    ASSERT_TRUE(readBig(&count));
+    dbaccess::FirebirdConnection engine;
+    engine.Open(connectionString);
+    auto counted = db_test::query(engine, QStringLiteral("SELECT COUNT(*) FROM BIG"));
+    EXPECT_EQ(QString::number(count), *(*counted)[0].value());
+    counted->Close();
+    engine.Close();
+    connection->Close();
+}
+
+} // namespace
