@@ -130,7 +130,7 @@ TEST_F(LocalFileReading, TheGrantsInTheFileDecideWhoReadsWhatWhicheverWayItIsRea
 // the writer is done the whole table reads as the engine counts it.
 TEST_F(LocalFileReading, AFileWrittenWhileItIsReadGivesOneStateOrSaysItChanged)
 {
-    const int rows = 300000;
+    const int rows = 100000;
     const auto database = ScratchDatabase::embedded(
         "CREATE TABLE BIG (ID INTEGER NOT NULL, V VARCHAR(40), W BIGINT);\n"
         "COMMIT;\n"
@@ -146,7 +146,7 @@ TEST_F(LocalFileReading, AFileWrittenWhileItIsReadGivesOneStateOrSaysItChanged)
     // Every round moves records (new versions, deletions, more rows) and
     // commits; each row keeps V and W derived from its ID.
     QByteArray script = "CONNECT '" + file.toUtf8() + "' USER 'SYSDBA';\n";
-    for (int round = 0; round < 20; ++round) {
+    for (int round = 0; round < 6; ++round) {
         const QByteArray r = QByteArray::number(round);
         script += "UPDATE BIG SET V = 'row ' || ID, W = ID * 7 WHERE MOD(ID, 400) = " + r + ";\n"
                   "DELETE FROM BIG WHERE MOD(ID, 997) = " + r + ";\n"
@@ -188,6 +188,8 @@ TEST_F(LocalFileReading, AFileWrittenWhileItIsReadGivesOneStateOrSaysItChanged)
         }
         return true;
     };
+    QElapsedTimer clock;
+    clock.start();
     int whileWriting = 0;
     int consistent = 0;
     while (writer.state() != QProcess::NotRunning && !::testing::Test::HasFailure()) {
@@ -196,10 +198,10 @@ TEST_F(LocalFileReading, AFileWrittenWhileItIsReadGivesOneStateOrSaysItChanged)
         ++whileWriting;
         writer.waitForFinished(0);
     }
-    ASSERT_TRUE(writer.waitForFinished(120000));
+    ASSERT_TRUE(writer.state() == QProcess::NotRunning || writer.waitForFinished(120000));
     EXPECT_EQ(writer.exitCode(), 0) << writer.readAllStandardError().constData();
-    std::printf("[ measured ] %d reads while another program wrote, %d of them one whole state\n", whileWriting,
-                consistent);
+    std::printf("[ measured ] %d reads in %lld ms while another program wrote, %d of them one whole state\n",
+                whileWriting, static_cast<long long>(clock.elapsed()), consistent);
     EXPECT_GT(whileWriting, 0);
 
     long count = 0;
