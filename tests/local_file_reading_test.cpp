@@ -70,7 +70,7 @@ db_test::DatabaseSnapshot readThroughComponent(const QString &connectionString)
 
 // A Firebird 3 file owned by DBOWNER with a table of TABOWNER's: the engine on
 // a copy of it and the component on the file itself refuse the same tables
-// to the same user and role.
+// to the same user and role; a role counts only when named and held.
 TEST_F(LocalFileReading, TheGrantsInTheFileDecideWhoReadsWhatWhicheverWayItIsRead)
 {
     QTemporaryDir folder;
@@ -122,6 +122,36 @@ TEST_F(LocalFileReading, TheGrantsInTheFileDecideWhoReadsWhatWhicheverWayItIsRea
         EXPECT_EQ(readable(expected), each.readable);
         EXPECT_EQ(db_test::differences(expected, actual), QStringList());
     }
+
+    // Files of other versions keep their grants the same way: the school's
+    // tables are SYSDBA's alone, the employee file of Firebird 2.1 grants
+    // every table and view to PUBLIC; the Firebird 3 one too, read both ways.
+    const auto names = [](const db_test::DatabaseSnapshot &read) {
+        QStringList all;
+        for (const auto &table : read.tables)
+            all << table.name;
+        return all;
+    };
+    const QString school = db_test::legacyFixture(QStringLiteral("ods11.2-schule.fdb"), folder.path());
+    const QString employee = db_test::legacyFixture(QStringLiteral("ods11.1-employee.fdb"), folder.path());
+    const db_test::DatabaseSnapshot bySysdba = readThroughComponent(connectionStringFor(school, QStringLiteral("SYSDBA")));
+    EXPECT_EQ(bySysdba.tables.size(), 39u);
+    EXPECT_EQ(readable(bySysdba), names(bySysdba));
+    EXPECT_EQ(readable(readThroughComponent(connectionStringFor(school, QStringLiteral("GUEST")))), QStringList());
+    const db_test::DatabaseSnapshot byGuest = readThroughComponent(connectionStringFor(employee, QStringLiteral("GUEST")));
+    EXPECT_EQ(byGuest.tables.size(), 11u);
+    EXPECT_EQ(readable(byGuest), names(byGuest));
+
+    const QString modern = db_test::legacyFixture(QStringLiteral("ods12.0-employee.fdb"), folder.path());
+    const QString modernCopy = folder.filePath(QStringLiteral("employee-engine.fdb"));
+    ASSERT_TRUE(QFile::copy(modern, modernCopy));
+    dbaccess::FirebirdConnection engine;
+    engine.openFile(dbaccess::attachmentSettings(connectionStringFor(modern, QStringLiteral("GUEST"))), modernCopy);
+    const db_test::DatabaseSnapshot expected = userPart(db_test::snapshot(engine, userTable));
+    engine.Close();
+    EXPECT_EQ(readable(expected), names(expected));
+    EXPECT_EQ(db_test::differences(expected, readThroughComponent(connectionStringFor(modern, QStringLiteral("GUEST")))),
+              QStringList());
 }
 
 // Another program commits rows into the file while a large table is read:
