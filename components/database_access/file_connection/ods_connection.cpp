@@ -71,6 +71,8 @@ std::unique_ptr<TableRows> OdsConnection::rowsFor(const QString &query)
 {
     const auto open = session();
     const std::optional<QString> table = selectAllTable(query);
+    if (!table && open->copyIsTheFile())
+        return std::make_unique<FirebirdQuery>(open->engineCopy(), query);
     if (!table)
         throw components::ComponentError(
             QStringLiteral("\"%1\" is read by the program's own reader of database files, which reads whole tables "

@@ -23,7 +23,8 @@ public:
 
     // For a file already inspected.
     void openFile(const AttachmentSettings &settings);
-    // The rows of SELECT * FROM "<table>"; throws for any other query.
+    // The rows of SELECT * FROM "<table>". Any other query runs on the
+    // engine's copy of a Firebird 3 file, and is refused for other versions.
     std::unique_ptr<TableRows> rowsFor(const QString &query);
 
 private:

@@ -9,6 +9,7 @@ namespace dbaccess {
 namespace {
 
 constexpr int pictureAttempts = 3;
+constexpr int engineOds = 12;
 
 // The catalogue read between two equal stamps: one state of the file.
 FilePicture takePicture(const QString &path)
@@ -95,7 +96,13 @@ void OdsSession::ensureMayRead(const ods::Relation &relation)
         throw components::ComponentError(describeNoPermission(path()));
 }
 
-std::shared_ptr<Session> OdsSession::engineCopyFor(const ods::Relation &relation)
+bool OdsSession::copyIsTheFile() const
+{
+    const ods::FileFacts &facts = m_picture.database->facts();
+    return facts.firebird && facts.odsMajor == engineOds;
+}
+
+std::shared_ptr<Session> OdsSession::engineCopy()
 {
     ensureOpen();
     if (!m_engineCopy) {
@@ -108,6 +115,12 @@ std::shared_ptr<Session> OdsSession::engineCopyFor(const ods::Relation &relation
         m_engineCopy = Session::open(settings, copy.path);
         m_copyFailures = copy.failures;
     }
+    return m_engineCopy;
+}
+
+std::shared_ptr<Session> OdsSession::engineCopyFor(const ods::Relation &relation)
+{
+    engineCopy();
     const auto failure = m_copyFailures.find(relation.name);
     if (failure != m_copyFailures.end())
         throw components::ComponentError(QStringLiteral("The %1 \"%2\" of \"%3\" cannot be read: %4.")

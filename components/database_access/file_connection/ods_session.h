@@ -50,6 +50,10 @@ public:
     // The engine's session on the private copy, for a relation it serves;
     // throws when the copy cannot be made or attached, or cannot serve it.
     std::shared_ptr<Session> engineCopyFor(const ods::Relation &relation);
+    // True when that copy holds the file's own bytes (Firebird 3 files), so
+    // the engine answers any query on it as it would on the file.
+    bool copyIsTheFile() const;
+    std::shared_ptr<Session> engineCopy();
 
 private:
     OdsSession() = default;
