@@ -83,7 +83,15 @@ std::unique_ptr<TableRows> OdsConnection::rowsFor(const QString &query)
     open->ensureMayRead(relation);
     if (needsEngine(relation))
         return std::make_unique<FirebirdQuery>(open->engineCopyFor(relation), query);
-    return relationRows(open, picture, relation);
+    try {
+        return relationRows(open, picture, relation);
+    } catch (const components::ComponentError &) {
+        // What the reader cannot make of a Firebird 3 table the engine may
+        // still read, from the file's own bytes.
+        if (!open->copyIsTheFile())
+            throw;
+        return std::make_unique<FirebirdQuery>(open->engineCopy(), query);
+    }
 }
 
 std::shared_ptr<OdsSession> OdsConnection::session() const

@@ -61,6 +61,9 @@ const FilePicture &OdsSession::currentPicture()
 {
     ensureOpen();
     if (stampOf(path()) != m_picture.stamp) {
+        // Refused as at opening: another file in its place, or one an
+        // engine holds while it writes.
+        inspectLocalFile(path());
         m_picture = takePicture(path());
         m_privileges.reset();
     }

@@ -4,6 +4,7 @@
 
 #include <QByteArrayView>
 #include <QStringList>
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <functional>
