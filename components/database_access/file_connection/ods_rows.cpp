@@ -6,6 +6,7 @@
 #include <QLocale>
 #include <algorithm>
 #include <cstring>
+#include <type_traits>
 
 namespace dbaccess {
 
@@ -61,18 +62,12 @@ public:
     const std::vector<FieldDescription> &fields() const override { return m_fields; }
     bool connectionOpen() const override { return m_session->isOpen(); }
 
-    // The file is looked at again when the rows end, and when they look
-    // damaged: a writer may have moved them under the reader.
+    // The file is looked at again when the rows end: unchanged since the
+    // picture was taken, every row came from one state of it.
     bool next() override
     {
         m_session->ensureOpen();
-        bool more = false;
-        try {
-            more = m_rows->next();
-        } catch (const components::ComponentError &) {
-            m_session->ensureUnchangedSince(m_picture, m_relation.name);
-            throw;
-        }
+        const bool more = unlessChanged([this] { return m_rows->next(); });
         if (!more)
             m_session->ensureUnchangedSince(m_picture, m_relation.name);
         return more;
@@ -85,36 +80,39 @@ public:
             return std::nullopt;
         const EngineColumn &column = m_columns[std::size_t(field)];
         const QByteArrayView bytes = m_rows->value(field);
-        if (!fitsLayout(column, bytes)) {
-            m_session->ensureUnchangedSince(m_picture, m_relation.name);
-            throw components::ComponentError(QStringLiteral("A record of the table \"%1\" in \"%2\" is damaged: the "
-                                                            "value of its column \"%3\" is cut short.")
-                                                 .arg(m_relation.name, m_session->path(), m_fields[std::size_t(field)].name));
-        }
-        try {
+        return unlessChanged([&] {
+            if (!fitsLayout(column, bytes))
+                throw components::ComponentError(
+                    QStringLiteral("A record of the table \"%1\" in \"%2\" is damaged: the value of its column \"%3\" "
+                                   "is cut short.").arg(m_relation.name, m_session->path(), m_fields[std::size_t(field)].name));
             return engineValueText(column, reinterpret_cast<const unsigned char *>(bytes.data()), m_text, m_blob);
-        } catch (const components::ComponentError &) {
-            m_session->ensureUnchangedSince(m_picture, m_relation.name);
-            throw;
-        }
+        });
     }
 
     long count() override
     {
         m_session->ensureOpen();
         if (m_count < 0) {
-            try {
-                m_count = long(m_picture.database->count(m_relation));
-            } catch (const components::ComponentError &) {
-                m_session->ensureUnchangedSince(m_picture, m_relation.name);
-                throw;
-            }
+            m_count = unlessChanged([this] { return long(m_picture.database->count(m_relation)); });
             m_session->ensureUnchangedSince(m_picture, m_relation.name);
         }
         return m_count;
     }
 
 private:
+    // What looks damaged may be a writer's change under the reader: that is
+    // said instead when the file changed.
+    template <class Read>
+    std::invoke_result_t<Read> unlessChanged(Read read) const
+    {
+        try {
+            return read();
+        } catch (const components::ComponentError &) {
+            m_session->ensureUnchangedSince(m_picture, m_relation.name);
+            throw;
+        }
+    }
+
     std::shared_ptr<OdsSession> m_session;
     const FilePicture m_picture;
     const ods::Relation &m_relation;
