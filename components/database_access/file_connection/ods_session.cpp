@@ -3,6 +3,7 @@
 #include "component_error.h"
 #include "firebird_error.h"
 #include "modern_copy.h"
+#include "system_records.h"
 
 namespace dbaccess {
 
@@ -10,6 +11,26 @@ namespace {
 
 constexpr int pictureAttempts = 3;
 constexpr int engineOds = 12;
+
+// Every page the catalogue lists lies inside the file. A file cut short (a
+// copy stopped halfway, a full disk) would otherwise read as a smaller
+// database, its lost tables simply missing.
+void ensureWhole(const ods::Database &database, qint64 fileSize, const QString &path)
+{
+    const qint64 pages = fileSize / qint64(database.facts().pageSize);
+    bool whole = true;
+    try {
+        forEachSystemRecord(database, QStringLiteral("RDB$PAGES"), {QStringLiteral("RDB$PAGE_NUMBER")},
+                            [&](const SystemRecord &record) {
+                                if (record[0] && quint32(record[0]->toInt()) >= pages)
+                                    whole = false;
+                            });
+    } catch (const components::ComponentError &) {
+        whole = false;
+    }
+    if (!whole)
+        throw components::ComponentError(describeFileProblem(0, path));
+}
 
 // The catalogue read between two equal stamps: one state of the file.
 FilePicture takePicture(const QString &path)
@@ -25,8 +46,10 @@ FilePicture takePicture(const QString &path)
                 throw;
             continue;
         }
-        if (stampOf(path) == before)
+        if (stampOf(path) == before) {
+            ensureWhole(*database, before.size, path);
             return {database, before};
+        }
     }
     throw components::ComponentError(QStringLiteral("The database file \"%1\" kept changing while it was being read. "
                                                     "Try again when the program that writes it is done.").arg(path));
