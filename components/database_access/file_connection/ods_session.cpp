@@ -40,16 +40,15 @@ FilePicture takePicture(const QString &path)
         std::shared_ptr<const ods::Database> database;
         try {
             database = ods::Database::open(path);
+            ensureWhole(*database, before.size, path);
         } catch (const components::ComponentError &) {
             // What looks damaged may only be half written: look again.
             if (stampOf(path) == before)
                 throw;
             continue;
         }
-        if (stampOf(path) == before) {
-            ensureWhole(*database, before.size, path);
+        if (stampOf(path) == before)
             return {database, before};
-        }
     }
     throw components::ComponentError(QStringLiteral("The database file \"%1\" kept changing while it was being read. "
                                                     "Try again when the program that writes it is done.").arg(path));
