@@ -2,6 +2,7 @@
 
 #include "component_error.h"
 #include "firebird_query.h"
+#include "local_file.h"
 #include "ods_rows.h"
 #include "rows_recordset.h"
 #include "select_all_query.h"

@@ -2,6 +2,7 @@
 
 #include "component_error.h"
 #include "firebird_error.h"
+#include "local_file.h"
 #include "modern_copy.h"
 #include "system_records.h"
 
@@ -83,9 +84,9 @@ const FilePicture &OdsSession::currentPicture()
 {
     ensureOpen();
     if (stampOf(path()) != m_picture.stamp) {
-        // Refused as at opening: another file in its place, or one an
-        // engine holds while it writes.
-        inspectLocalFile(path());
+        // Refused as at opening when another file took its place; an
+        // engine that now holds it is no reason, as every read is checked.
+        inspectLocalFile(path(), HeldFile::Read);
         m_picture = takePicture(path());
         m_privileges.reset();
     }
@@ -131,7 +132,8 @@ std::shared_ptr<Session> OdsSession::engineCopy()
 {
     ensureOpen();
     if (!m_engineCopy) {
-        const ModernCopy copy = modernCopy(inspectLocalFile(path()), *m_picture.database);
+        // The copy is checked to have been read from an unchanging file.
+        const ModernCopy copy = modernCopy(inspectLocalFile(path(), HeldFile::Read), *m_picture.database);
         AttachmentSettings settings = m_settings;
         // A rebuilt copy is owned by SYSDBA; the grants were checked in the
         // file before.

@@ -3,7 +3,6 @@
 #include "connection_string_parser.h"
 #include "file_stamp.h"
 #include "firebird_session.h"
-#include "local_file.h"
 #include "ods/ods_database.h"
 #include "read_privileges.h"
 
