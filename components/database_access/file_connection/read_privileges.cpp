@@ -40,18 +40,20 @@ ReadPrivileges::ReadPrivileges(const ods::Database &database, const QString &use
     : m_user(engineUserName(user))
 {
     QString databaseOwner;
-    forEachSystemRecord(database, QStringLiteral("RDB$RELATIONS"),
-                  {QStringLiteral("RDB$RELATION_NAME"), QStringLiteral("RDB$OWNER_NAME"), QStringLiteral("RDB$SECURITY_CLASS")},
-                  [&](const SystemRecord &r) {
-                      if (!r[0])
-                          return;
-                      if (r[1])
-                          m_owners[*r[0]] = *r[1];
-                      if (!r[2] || r[2]->isEmpty())
-                          m_unprotected.insert(*r[0]);
-                      if (*r[0] == QStringLiteral("RDB$DATABASE") && r[1])
-                          databaseOwner = *r[1];
-                  });
+    const QStringList relationColumns{QStringLiteral("RDB$RELATION_NAME"), QStringLiteral("RDB$OWNER_NAME"),
+                                      QStringLiteral("RDB$SECURITY_CLASS")};
+    forEachSystemRecord(database, QStringLiteral("RDB$RELATIONS"), relationColumns, [&](const SystemRecord &r) {
+        if (!r[0])
+            return;
+        if (r[1])
+            m_owners[*r[0]] = *r[1];
+        // The engine checks nothing on a relation without a security class
+        // (made by tools older than SQL grants).
+        if (!r[2] || r[2]->isEmpty())
+            m_unprotected.insert(*r[0]);
+        if (*r[0] == QStringLiteral("RDB$DATABASE") && r[1])
+            databaseOwner = *r[1];
+    });
 
     struct Grant {
         QString grantee;
@@ -61,14 +63,14 @@ ReadPrivileges::ReadPrivileges(const ods::Database &database, const QString &use
         int objectType;
     };
     std::vector<Grant> grants;
-    forEachSystemRecord(database, QStringLiteral("RDB$USER_PRIVILEGES"),
-                  {QStringLiteral("RDB$USER"), QStringLiteral("RDB$USER_TYPE"), QStringLiteral("RDB$PRIVILEGE"),
-                   QStringLiteral("RDB$RELATION_NAME"), QStringLiteral("RDB$OBJECT_TYPE")},
-                  [&](const SystemRecord &r) {
-                      if (r[0] && r[2] && r[3])
-                          grants.push_back({*r[0], r[1] ? r[1]->toInt() : userGrantee, r[2]->trimmed(), *r[3],
-                                            r[4] ? r[4]->toInt() : relationObject});
-                  });
+    const QStringList grantColumns{QStringLiteral("RDB$USER"), QStringLiteral("RDB$USER_TYPE"),
+                                   QStringLiteral("RDB$PRIVILEGE"), QStringLiteral("RDB$RELATION_NAME"),
+                                   QStringLiteral("RDB$OBJECT_TYPE")};
+    forEachSystemRecord(database, QStringLiteral("RDB$USER_PRIVILEGES"), grantColumns, [&](const SystemRecord &r) {
+        if (r[0] && r[2] && r[3])
+            grants.push_back({*r[0], r[1] ? r[1]->toInt() : userGrantee, r[2]->trimmed(), *r[3],
+                              r[4] ? r[4]->toInt() : relationObject});
+    });
 
     // A role counts only when it is named at connection and was granted to
     // the user or to everyone; a role the user does not hold is ignored.
@@ -79,6 +81,7 @@ ReadPrivileges::ReadPrivileges(const ods::Database &database, const QString &use
             && grant.granteeType == userGrantee && (grant.grantee == m_user || grant.grantee == everyone))
             activeRole = wantedRole;
 
+    // SYSDBA, the database's owner and RDB$ADMIN may read everything.
     m_everything = m_user == sysdba || (!databaseOwner.isEmpty() && m_user == databaseOwner) || activeRole == adminRole;
     for (const Grant &grant : grants) {
         if (grant.privilege != QStringLiteral("S") || grant.objectType != relationObject)

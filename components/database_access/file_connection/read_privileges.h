@@ -23,7 +23,7 @@ private:
     QString m_user;
     std::set<QString> m_granted;                       // relations granted to the user, PUBLIC or the role
     std::map<QString, QString> m_owners;               // relation name -> RDB$OWNER_NAME
-    std::set<QString> m_unprotected;                   // relations with no security class
+    std::set<QString> m_unprotected;                   // relations without a security class
 };
 
 // The user name as the engine sees it: unquoted names in capitals, and with
