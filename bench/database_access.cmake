@@ -9,3 +9,9 @@ marrowbeck_bench(database_read_bench
 marrowbeck_bench(failing_values_bench
   SOURCES failing_values_bench.cpp
   LIBS marrowbeck_database_access_internals marrowbeck_connection_string fbclient Qt6::Core)
+
+# A Firebird 3 file of about 400 MB: the engine on a private copy of it
+# against the reader on the file, opening, listing and reading every table.
+marrowbeck_bench(local_file_bench
+  SOURCES local_file_bench.cpp
+  LIBS marrowbeck_database_access_internals marrowbeck_connection_string fbclient Qt6::Core)

@@ -3,6 +3,7 @@
 // and the on-disk reader against the engine on the same ODS 12 files.
 
 #include "database_access.h"
+#include "database_connection.h"
 #include "database_snapshot.h"
 #include "firebird_connection.h"
 #include "firebird_scratch_database.h"
@@ -392,6 +393,42 @@ TEST_F(DatabaseFiles, EmployeeCopiesOfOtherVersionsGiveTheCellsOfTheOds12Copy)
     }
 }
 
+// Every type Firebird 3 stores, and a column of every character set it
+// knows holding characters beyond ASCII (bytes through OCTETS for the sets
+// of one byte a character, a Chinese character the sets of several bytes
+// all hold).
+QByteArray everyTypeAndCharacterSet()
+{
+    const char *singleByte[] = {"NONE", "ASCII", "DOS437", "DOS850", "DOS865", "ISO8859_1", "ISO8859_2", "ISO8859_3",
+                                "ISO8859_4", "ISO8859_5", "ISO8859_6", "ISO8859_7", "ISO8859_8", "ISO8859_9",
+                                "ISO8859_13", "DOS852", "DOS857", "DOS860", "DOS861", "DOS863", "CYRL", "DOS737",
+                                "DOS775", "DOS858", "DOS862", "DOS864", "DOS866", "DOS869", "WIN1250", "WIN1251",
+                                "WIN1252", "WIN1253", "WIN1254", "WIN1255", "WIN1256", "WIN1257", "WIN1258", "NEXT",
+                                "KOI8R", "KOI8U", "TIS620", "OCTETS"};
+    const char *multiByte[] = {"UNICODE_FSS", "UTF8", "SJIS_0208", "EUCJ_0208", "KSC_5601", "BIG_5", "GB_2312",
+                               "GBK", "CP943C", "GB18030"};
+    QByteArray columns = "ID INTEGER, S SMALLINT, I INTEGER, B BIGINT, F FLOAT, D DOUBLE PRECISION, N4 NUMERIC(4,2),"
+                         " N9 NUMERIC(9,3), N18 NUMERIC(18,4), DC DECIMAL(10,1), DT DATE, TM TIME, TS TIMESTAMP,"
+                         " BO BOOLEAN, TX BLOB SUB_TYPE TEXT, BI BLOB SUB_TYPE BINARY, AR INTEGER[3]";
+    QByteArray values = "1, -32768, 2147483647, -9223372036854775808, 1.5, -2.25e100, -99.99, 123456.789,"
+                        " 99999999999999.9999, -12345678.9, DATE '0001-01-01', TIME '23:59:59.9999',"
+                        " TIMESTAMP '9999-12-31 23:59:59.9999', TRUE, 'text ✓', X'00FF7F80', NULL";
+    for (const char *set : singleByte) {
+        // ASCII holds no byte above 127.
+        const QByteArray bytes = QByteArray(set) == "ASCII" ? "X'417A'" : "X'41C0E9FE'";
+        columns += QByteArray(", C_") + set + " CHAR(4) CHARACTER SET " + set + ", V_" + set + " VARCHAR(6) CHARACTER SET " + set;
+        const QByteArray value = "CAST(CAST(" + bytes + " AS VARCHAR(4) CHARACTER SET OCTETS) AS VARCHAR(4) CHARACTER SET " + set + ")";
+        values += ", " + value + ", " + value;
+    }
+    for (const char *set : multiByte) {
+        columns += QByteArray(", C_") + set + " CHAR(3) CHARACTER SET " + set + ", V_" + set + " VARCHAR(6) CHARACTER SET " + set
+                   + ", T_" + set + " BLOB SUB_TYPE TEXT CHARACTER SET " + set;
+        values += ", _UTF8 'A中', _UTF8 'a中b', _UTF8 '中文 text'";
+    }
+    return "CREATE TABLE EVERY_TYPE (" + columns + ");\nINSERT INTO EVERY_TYPE VALUES (" + values + ");\n"
+           "INSERT INTO EVERY_TYPE (ID) VALUES (2);\n";
+}
+
 // The reader and the engine on the same ODS 12 files give the same
 // catalogue and the same cells, table for table (monitoring and security
 // tables aside: they show the engine's own state). More seeds by hand:
@@ -402,6 +439,7 @@ TEST_F(DatabaseFiles, ReaderAndEngineGiveTheSameCellsForOds12Files)
     struct Source {
         QString what;
         std::function<QString(const QString &folder)> make;
+        bool rebuildable = true; // no array columns: the rebuilt copy cannot declare those
     };
     std::vector<std::unique_ptr<ScratchDatabase>> made;
     const auto scratch = [&made](const QByteArray &script, int pageSize, int dialect = 3) {
@@ -426,6 +464,10 @@ TEST_F(DatabaseFiles, ReaderAndEngineGiveTheSameCellsForOds12Files)
                                               "INSERT INTO Q VALUES ('now', -0.07, 'x');\n"
                                               "CREATE VIEW V AS SELECT S, D FROM P;\n", 8192, 1)},
     };
+    sources.push_back({QStringLiteral("every type and character set"), scratch(everyTypeAndCharacterSet(), 4096), false});
+    sources.push_back({QStringLiteral("the employee file of Firebird 3"), [](const QString &folder) {
+                           return db_test::legacyFixture(QStringLiteral("ods12.0-employee.fdb"), folder);
+                       }, false});
     const unsigned first = qEnvironmentVariableIntValue("MARROWBECK_DIFFERENTIAL_SEED");
     const unsigned seeds = qEnvironmentVariableIsSet("MARROWBECK_DIFFERENTIAL_SEEDS")
         ? unsigned(qEnvironmentVariableIntValue("MARROWBECK_DIFFERENTIAL_SEEDS")) : 3;
@@ -452,23 +494,28 @@ TEST_F(DatabaseFiles, ReaderAndEngineGiveTheSameCellsForOds12Files)
         const db_test::DatabaseSnapshot expected = snapshot(engine, comparable);
         engine.Close();
         const qint64 engineMs = clock.restart();
-        dbaccess::OdsConnection reader;
-        reader.Open(connectionStringFor(file));
-        const db_test::DatabaseSnapshot actual = snapshot(reader, comparable);
-        reader.Close();
+        // As the program opens it: the reader reads every table.
+        auto reader = components::create<ado::Connection>(ado::ConnectionClass);
+        reader->Open(connectionStringFor(file));
+        EXPECT_NE(dynamic_cast<dbaccess::OdsConnection *>(&dynamic_cast<dbaccess::DatabaseConnection &>(*reader).backend()),
+                  nullptr);
+        const db_test::DatabaseSnapshot actual = snapshot(*reader, comparable);
+        reader->Close();
         const qint64 readerMs = clock.elapsed();
 
-        // The copy rebuilt for the views and computed columns of files the
-        // engine cannot open, made here from an ODS 12 file the engine can
-        // also read: its tables and views give the same cells.
-        const auto version = dbaccess::inspectLocalFile(file);
-        const auto database = ods::Database::open(file);
-        const dbaccess::ModernCopy rebuilt = dbaccess::rebuiltCopy(version, *database);
-        EXPECT_TRUE(rebuilt.failures.empty()) << rebuilt.failures.begin()->second.toStdString();
-        dbaccess::FirebirdConnection copy;
-        copy.openFile(dbaccess::attachmentSettings(connectionStringFor(file)), rebuilt.path);
-        EXPECT_EQ(db_test::differences(userPart(expected), userPart(snapshot(copy, userTable))), QStringList());
-        copy.Close();
+        if (source.rebuildable) {
+            // The copy rebuilt for the views and computed columns of files the
+            // engine cannot open, made here from an ODS 12 file the engine can
+            // also read: its tables and views give the same cells.
+            const auto version = dbaccess::inspectLocalFile(file);
+            const auto database = ods::Database::open(file);
+            const dbaccess::ModernCopy rebuilt = dbaccess::rebuiltCopy(version, *database);
+            EXPECT_TRUE(rebuilt.failures.empty()) << rebuilt.failures.begin()->second.toStdString();
+            dbaccess::FirebirdConnection copy;
+            copy.openFile(dbaccess::attachmentSettings(connectionStringFor(file)), rebuilt.path);
+            EXPECT_EQ(db_test::differences(userPart(expected), userPart(snapshot(copy, userTable))), QStringList());
+            copy.Close();
+        }
 
         long cells = 0;
         for (const auto &table : expected.tables)

@@ -76,8 +76,8 @@ TEST_F(DatabaseServer, AFileAServerHoldsIsRefusedLocallyAndALocalReadingHoldsNot
         EXPECT_EQ(query(*throughServer, QStringLiteral("SELECT * FROM T"))->RecordCount(), 1);
     }
     {
-        // A local file is read from a private copy: the file itself is not
-        // held, so the server may open it meanwhile.
+        // A local reading holds no lock on the file, so the server may open
+        // it meanwhile, and the reading goes on, checked against changes.
         auto direct = open(embedded);
         auto throughServer = open(database->connectionString());
         EXPECT_EQ(query(*direct, QStringLiteral("SELECT * FROM T"))->RecordCount(), 1);

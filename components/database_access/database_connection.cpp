@@ -7,6 +7,8 @@
 #include "ods_connection.h"
 #include "rows_recordset.h"
 
+#include <exception>
+
 namespace dbaccess {
 
 namespace {
@@ -35,17 +37,29 @@ void DatabaseConnection::Open(const QString &connectionString)
         return;
     }
     const FileVersion version = inspectLocalFile(settings.database);
-    const ods::FileFacts facts = ods::probe(settings.database);
-    if (facts.firebird && facts.odsMajor == engineOds) {
-        auto connection = std::make_shared<FirebirdConnection>();
-        connection->openFile(settings, byteCopy(version));
-        m_backend = connection;
-    } else {
-        auto connection = std::make_shared<OdsConnection>();
-        connection->openFile(settings, version);
-        connection->setPreparationProgress(m_progress);
-        m_backend = connection;
+    auto reader = std::make_shared<OdsConnection>();
+    std::exception_ptr refusal;
+    reader->setPreparationProgress(m_progress);
+    try {
+        reader->openFile(settings);
+        m_backend = reader;
+        return;
+    } catch (const components::ComponentError &) {
+        refusal = std::current_exception();
     }
+    // A Firebird 3 file the reader cannot make sense of may still be one the
+    // engine reads, from a private copy; when it cannot either, the reader's
+    // account of the file is the clearer one.
+    const ods::FileFacts facts = ods::probe(settings.database);
+    if (!facts.firebird || facts.odsMajor != engineOds)
+        std::rethrow_exception(refusal);
+    auto engine = std::make_shared<FirebirdConnection>();
+    try {
+        engine->openFile(settings, byteCopy(version));
+    } catch (const components::ComponentError &) {
+        std::rethrow_exception(refusal);
+    }
+    m_backend = engine;
 }
 
 std::shared_ptr<ado::Recordset> DatabaseConnection::OpenSchema(int schema)

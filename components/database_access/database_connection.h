@@ -8,9 +8,10 @@ namespace dbaccess {
 
 // "ADODB.Connection" as the program creates it. A server path (host:path)
 // goes to the Firebird client as it is. A local file is never given to an
-// engine: an ODS 12 file is read by the embedded engine from a private
-// copy (the engine writes into every file it attaches, and cannot attach a
-// file it may not write), any other version by the on-disk reader.
+// engine (the engine writes into every file it attaches, and cannot attach
+// a file it may not write): its tables are read by the on-disk reader, and
+// the embedded engine works on a private copy only for what the reader
+// leaves to it, or for a Firebird 3 file the reader cannot read.
 class DatabaseConnection : public ado::Connection {
 public:
     void setCursorLocation(int location) override;

@@ -125,7 +125,7 @@ QString FileVersion::versionKey() const
     return hashed(QByteArray::number(size) + '/' + QByteArray::number(modifiedNs) + '/' + headerDigest);
 }
 
-FileVersion inspectLocalFile(const QString &path)
+FileVersion inspectLocalFile(const QString &path, HeldFile held)
 {
     const Descriptor file(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC));
     if (file.get() < 0) {
@@ -142,7 +142,7 @@ FileVersion inspectLocalFile(const QString &path)
     // share them (Classic). Reading under a writing engine gives no
     // consistent picture.
     if (::flock(file.get(), LOCK_SH | LOCK_NB) != 0) {
-        if (errno == EWOULDBLOCK)
+        if (errno == EWOULDBLOCK && held == HeldFile::Refuse)
             fail(describeFileInUse(path));
     } else {
         ::flock(file.get(), LOCK_UN);

@@ -20,11 +20,16 @@ struct FileVersion {
     QString versionKey() const;
 };
 
+// What to do with a file a Firebird engine holds open: refuse it (when a
+// connection opens), or read it all the same (once open, where every read
+// is checked to have seen one unchanging file).
+enum class HeldFile { Refuse, Read };
+
 // Opens the file for reading only and reads its first page. Throws
 // components::ComponentError with the component's usual texts for a missing
 // file, a folder, a file the user may not read, a file a Firebird engine
-// holds open, and a file that is no database.
-FileVersion inspectLocalFile(const QString &path);
+// holds open (unless told to read it), and a file that is no database.
+FileVersion inspectLocalFile(const QString &path, HeldFile held = HeldFile::Refuse);
 
 // The folder for copies: "databases" in the program's cache folder, or a
 // private folder under the temporary folder where that cannot be written.

@@ -84,6 +84,13 @@ QString describeFileProblem(int osError, const QString &database)
     }
 }
 
+QString describeNoPermission(const QString &database)
+{
+    return QStringLiteral("The data in \"%1\" cannot be read: the user has no permission to read it, or the "
+                          "database file may not be written by whoever opens it (a server needs to read and "
+                          "write the file).").arg(database);
+}
+
 QString describeFirebirdError(const std::intptr_t *errors, const QString &database, const QString &firebirdText)
 {
     const StatusCodes status = readStatusVector(errors);
@@ -113,9 +120,7 @@ QString describeFirebirdError(const std::intptr_t *errors, const QString &databa
     if (status.has(isc_shutdown))
         return QStringLiteral("The database \"%1\" is shut down.").arg(database);
     if (status.has(isc_no_priv))
-        return QStringLiteral("The data in \"%1\" cannot be read: the user has no permission to read it, or the "
-                              "database file may not be written by whoever opens it (a server needs to read and "
-                              "write the file).").arg(database);
+        return describeNoPermission(database);
     if (status.has(isc_dsql_relation_err))
         return QStringLiteral("The table does not exist in \"%1\" (%2).").arg(database, firebirdText);
     return QStringLiteral("Firebird could not complete the request on \"%1\": %2").arg(database, firebirdText);

@@ -18,6 +18,8 @@ QString describeFileProblem(int osError, const QString &database);
 // A file a Firebird engine or server has open.
 QString describeFileInUse(const QString &database);
 QString describeNotADatabase(const QString &database);
+// A table the user name given has no right to read.
+QString describeNoPermission(const QString &database);
 
 // The user's text for a failed Firebird call.
 QString describeFirebirdStatus(const Firebird::IStatus *status, const QString &database);

@@ -2,6 +2,7 @@
 
 #include "component_error.h"
 #include "firebird_query.h"
+#include "local_file.h"
 #include "ods_rows.h"
 #include "rows_recordset.h"
 #include "select_all_query.h"
@@ -33,14 +34,15 @@ void OdsConnection::setMode(int)
 void OdsConnection::Open(const QString &connectionString)
 {
     const AttachmentSettings settings = attachmentSettings(connectionString);
-    openFile(settings, inspectLocalFile(settings.database));
+    inspectLocalFile(settings.database);
+    openFile(settings);
 }
 
-void OdsConnection::openFile(const AttachmentSettings &settings, const FileVersion &version)
+void OdsConnection::openFile(const AttachmentSettings &settings)
 {
     if (m_session)
         throw components::ComponentError(QStringLiteral("The connection is already open; close it first."));
-    m_session = OdsSession::open(settings, version);
+    m_session = OdsSession::open(settings);
     m_session->setPreparationProgress(m_progress);
 }
 
@@ -78,15 +80,27 @@ std::unique_ptr<TableRows> OdsConnection::rowsFor(const QString &query)
 {
     const auto open = session();
     const std::optional<QString> table = selectAllTable(query);
+    if (!table && open->copyIsTheFile())
+        return std::make_unique<FirebirdQuery>(open->engineCopy(), query);
     if (!table)
         throw components::ComponentError(
             QStringLiteral("\"%1\" is read by the program's own reader of database files, which reads whole tables "
                            "only (SELECT * FROM \"<table>\"); it cannot run the query \"%2\".")
                 .arg(open->path(), query));
+    const FilePicture picture = open->currentPicture();
     const ods::Relation &relation = open->relation(*table);
+    open->ensureMayRead(relation);
     if (needsEngine(relation))
         return std::make_unique<FirebirdQuery>(open->engineCopyFor(relation), query);
-    return relationRows(open, relation);
+    try {
+        return relationRows(open, picture, relation);
+    } catch (const components::ComponentError &) {
+        // What the reader cannot make of a Firebird 3 table the engine may
+        // still read, from the file's own bytes.
+        if (!open->copyIsTheFile())
+            throw;
+        return std::make_unique<FirebirdQuery>(open->engineCopy(), query);
+    }
 }
 
 std::shared_ptr<OdsSession> OdsConnection::session() const

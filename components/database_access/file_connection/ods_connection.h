@@ -9,8 +9,9 @@
 namespace dbaccess {
 
 // "ADODB.Connection" on the on-disk reader: a local file, opened for
-// reading only. Tables read straight from the file; views and tables with
-// computed columns through the embedded engine on a private modern copy.
+// reading only. Tables read straight from the file, with the grants the file
+// keeps; views and tables with computed columns through the embedded engine
+// on a private modern copy, made when one is first read.
 class OdsConnection : public ado::Connection {
 public:
     void setCursorLocation(int location) override;
@@ -23,8 +24,9 @@ public:
     void setPreparationProgress(std::shared_ptr<ado::PreparationProgress> progress) override;
 
     // For a file already inspected.
-    void openFile(const AttachmentSettings &settings, const FileVersion &version);
-    // The rows of SELECT * FROM "<table>"; throws for any other query.
+    void openFile(const AttachmentSettings &settings);
+    // The rows of SELECT * FROM "<table>". Any other query runs on the
+    // engine's copy of a Firebird 3 file, and is refused for other versions.
     std::unique_ptr<TableRows> rowsFor(const QString &query);
 
 private:

@@ -7,6 +7,7 @@
 #include <QLocale>
 #include <algorithm>
 #include <cstring>
+#include <type_traits>
 
 namespace dbaccess {
 
@@ -43,8 +44,8 @@ bool fitsLayout(const EngineColumn &column, QByteArrayView bytes)
 
 class RelationRows : public TableRows {
 public:
-    RelationRows(std::shared_ptr<OdsSession> session, const ods::Relation &relation)
-        : m_session(std::move(session)), m_relation(relation), m_text(QLocale::system())
+    RelationRows(std::shared_ptr<OdsSession> session, FilePicture picture, const ods::Relation &relation)
+        : m_session(std::move(session)), m_picture(std::move(picture)), m_relation(relation), m_text(QLocale::system())
     {
         for (const auto &column : relation.columns) {
             m_columns.push_back(engineColumn(column.dtype, column.scale, column.subType, column.charset,
@@ -55,8 +56,8 @@ public:
                 m_columns.back().characters = unsigned(column.characterLength);
             m_fields.push_back({column.name, adoTypeOf(m_columns.back())});
         }
-        m_rows = m_session->database().rows(relation);
-        m_blob = [this](QByteArrayView id) { return m_session->database().blob(m_relation, id); };
+        m_rows = m_picture.database->rows(relation);
+        m_blob = [this](QByteArrayView id) { return m_picture.database->blob(m_relation, id); };
         std::vector<EngineColumn *> columns;
         for (EngineColumn &column : m_columns)
             columns.push_back(&column);
@@ -68,10 +69,15 @@ public:
     const std::vector<FieldDescription> &fields() const override { return m_fields; }
     bool connectionOpen() const override { return m_session->isOpen(); }
 
+    // The file is looked at again when the rows end: unchanged since the
+    // picture was taken, every row came from one state of it.
     bool next() override
     {
         m_session->ensureOpen();
-        return m_rows->next();
+        const bool more = unlessChanged([this] { return m_rows->next(); });
+        if (!more)
+            m_session->ensureUnchangedSince(m_picture, m_relation.name);
+        return more;
     }
 
     ado::Value value(int field) const override
@@ -81,18 +87,22 @@ public:
             return std::nullopt;
         const EngineColumn &column = m_columns[std::size_t(field)];
         const QByteArrayView bytes = m_rows->value(field);
-        if (!fitsLayout(column, bytes))
-            throw components::ComponentError(QStringLiteral("A record of the table \"%1\" in \"%2\" is damaged: the "
-                                                            "value of its column \"%3\" is cut short.")
-                                                 .arg(m_relation.name, m_session->path(), m_fields[std::size_t(field)].name));
-        return engineValueText(column, reinterpret_cast<const unsigned char *>(bytes.data()), m_text, m_blob);
+        return unlessChanged([&] {
+            if (!fitsLayout(column, bytes))
+                throw components::ComponentError(
+                    QStringLiteral("A record of the table \"%1\" in \"%2\" is damaged: the value of its column \"%3\" "
+                                   "is cut short.").arg(m_relation.name, m_session->path(), m_fields[std::size_t(field)].name));
+            return engineValueText(column, reinterpret_cast<const unsigned char *>(bytes.data()), m_text, m_blob);
+        });
     }
 
     long count() override
     {
         m_session->ensureOpen();
-        if (m_count < 0)
-            m_count = long(m_session->database().count(m_relation));
+        if (m_count < 0) {
+            m_count = unlessChanged([this] { return long(m_picture.database->count(m_relation)); });
+            m_session->ensureUnchangedSince(m_picture, m_relation.name);
+        }
         return m_count;
     }
 
@@ -102,7 +112,7 @@ private:
     void readSample(const std::vector<int> &which, CodePageSample &sample) const
     {
         try {
-            const std::unique_ptr<ods::Rows> rows = m_session->database().rows(m_relation);
+            const std::unique_ptr<ods::Rows> rows = m_picture.database->rows(m_relation);
             while (!sample.complete() && rows->next()) {
                 for (std::size_t i = 0; i < which.size(); ++i) {
                     const int field = which[i];
@@ -118,7 +128,21 @@ private:
         }
     }
 
+    // What looks damaged may be a writer's change under the reader: that is
+    // said instead when the file changed.
+    template <class Read>
+    std::invoke_result_t<Read> unlessChanged(Read read) const
+    {
+        try {
+            return read();
+        } catch (const components::ComponentError &) {
+            m_session->ensureUnchangedSince(m_picture, m_relation.name);
+            throw;
+        }
+    }
+
     std::shared_ptr<OdsSession> m_session;
+    const FilePicture m_picture;
     const ods::Relation &m_relation;
     ValueText m_text;
     std::vector<EngineColumn> m_columns;
@@ -132,7 +156,7 @@ class CatalogueRows : public TableRows {
 public:
     explicit CatalogueRows(std::shared_ptr<OdsSession> session) : m_session(std::move(session))
     {
-        for (const auto &relation : m_session->database().relations()) {
+        for (const auto &relation : m_session->currentPicture().database->relations()) {
             const QString type = relation.system ? QStringLiteral("SYSTEM TABLE")
                 : relation.view                  ? QStringLiteral("VIEW")
                                                  : QStringLiteral("TABLE");
@@ -170,9 +194,10 @@ private:
 
 } // namespace
 
-std::unique_ptr<TableRows> relationRows(std::shared_ptr<OdsSession> session, const ods::Relation &relation)
+std::unique_ptr<TableRows> relationRows(std::shared_ptr<OdsSession> session, const FilePicture &picture,
+                                        const ods::Relation &relation)
 {
-    return std::make_unique<RelationRows>(std::move(session), relation);
+    return std::make_unique<RelationRows>(std::move(session), picture, relation);
 }
 
 std::unique_ptr<TableRows> catalogueRows(std::shared_ptr<OdsSession> session)

@@ -8,8 +8,10 @@
 
 namespace dbaccess {
 
-// The stored rows of one relation, read from the file by the reader.
-std::unique_ptr<TableRows> relationRows(std::shared_ptr<OdsSession> session, const ods::Relation &relation);
+// The stored rows of one relation of `picture`, read from the file by the
+// reader; refused with a clear message when the file changes meanwhile.
+std::unique_ptr<TableRows> relationRows(std::shared_ptr<OdsSession> session, const FilePicture &picture,
+                                        const ods::Relation &relation);
 
 // The tables catalogue: TABLE_NAME and TABLE_TYPE of every relation, by type
 // ("SYSTEM TABLE" < "TABLE" < "VIEW"), then by name, as the engine path's

@@ -1,16 +1,67 @@
 #include "ods_session.h"
 
 #include "component_error.h"
+#include "firebird_error.h"
+#include "local_file.h"
 #include "modern_copy.h"
+#include "system_records.h"
 
 namespace dbaccess {
 
-std::shared_ptr<OdsSession> OdsSession::open(const AttachmentSettings &settings, const FileVersion &version)
+namespace {
+
+constexpr int pictureAttempts = 3;
+constexpr int engineOds = 12;
+
+// Every page the catalogue lists lies inside the file. A file cut short (a
+// copy stopped halfway, a full disk) would otherwise read as a smaller
+// database, its lost tables simply missing.
+void ensureWhole(const ods::Database &database, qint64 fileSize, const QString &path)
+{
+    const qint64 pages = fileSize / qint64(database.facts().pageSize);
+    bool whole = true;
+    try {
+        forEachSystemRecord(database, QStringLiteral("RDB$PAGES"), {QStringLiteral("RDB$PAGE_NUMBER")},
+                            [&](const SystemRecord &record) {
+                                if (record[0] && quint32(record[0]->toInt()) >= pages)
+                                    whole = false;
+                            });
+    } catch (const components::ComponentError &) {
+        whole = false;
+    }
+    if (!whole)
+        throw components::ComponentError(describeFileProblem(0, path));
+}
+
+// The catalogue read between two equal stamps: one state of the file.
+FilePicture takePicture(const QString &path)
+{
+    for (int attempt = 0; attempt < pictureAttempts; ++attempt) {
+        const FileStamp before = stampOf(path);
+        std::shared_ptr<const ods::Database> database;
+        try {
+            database = ods::Database::open(path);
+            ensureWhole(*database, before.size, path);
+        } catch (const components::ComponentError &) {
+            // What looks damaged may only be half written: look again.
+            if (stampOf(path) == before)
+                throw;
+            continue;
+        }
+        if (stampOf(path) == before)
+            return {database, before};
+    }
+    throw components::ComponentError(QStringLiteral("The database file \"%1\" kept changing while it was being read. "
+                                                    "Try again when the program that writes it is done.").arg(path));
+}
+
+} // namespace
+
+std::shared_ptr<OdsSession> OdsSession::open(const AttachmentSettings &settings)
 {
     std::shared_ptr<OdsSession> session(new OdsSession);
     session->m_settings = settings;
-    session->m_version = version;
-    session->m_database = ods::Database::open(settings.database);
+    session->m_picture = takePicture(settings.database);
     session->m_open = true;
     return session;
 }
@@ -29,40 +80,89 @@ void OdsSession::close()
     m_engineCopy.reset();
 }
 
+const FilePicture &OdsSession::currentPicture()
+{
+    ensureOpen();
+    if (stampOf(path()) != m_picture.stamp) {
+        // Refused as at opening when another file took its place; an
+        // engine that now holds it is no reason, as every read is checked.
+        inspectLocalFile(path(), HeldFile::Read);
+        m_picture = takePicture(path());
+        m_privileges.reset();
+    }
+    return m_picture;
+}
+
+void OdsSession::ensureUnchangedSince(const FilePicture &picture, const QString &table) const
+{
+    if (stampOf(path()) != picture.stamp)
+        throw components::ComponentError(
+            QStringLiteral("The table \"%1\" cannot be read: another program changed \"%2\" while the table was being "
+                           "read, so what was read would mix two states of the database. Export it again, or when the "
+                           "program that writes the file is done.").arg(table, path()));
+}
+
 const ods::Relation &OdsSession::relation(const QString &name) const
 {
-    for (const auto &relation : m_database->relations())
+    for (const auto &relation : m_picture.database->relations())
         if (relation.name == name)
             return relation;
     throw components::ComponentError(QStringLiteral("The table does not exist in \"%1\" (there is no table or view "
                                                     "named \"%2\").").arg(m_settings.database, name));
 }
 
-std::shared_ptr<Session> OdsSession::engineCopyFor(const ods::Relation &relation)
+void OdsSession::ensureMayRead(const ods::Relation &relation)
+{
+    // The catalogue itself is everyone's to read.
+    if (relation.system)
+        return;
+    if (!m_privileges)
+        m_privileges.emplace(*m_picture.database, m_settings.user, m_settings.role);
+    if (!m_privileges->mayRead(relation))
+        throw components::ComponentError(describeNoPermission(path()));
+}
+
+bool OdsSession::copyIsTheFile() const
+{
+    const ods::FileFacts &facts = m_picture.database->facts();
+    return facts.firebird && facts.odsMajor == engineOds;
+}
+
+std::shared_ptr<Session> OdsSession::engineCopy()
 {
     ensureOpen();
     // A copy that cannot be made (a full disk) is not tried again for each
     // view: the reason is told once, then each relation that needed it.
     if (!m_copyProblem.isEmpty())
-        throw components::ComponentError(
-            QStringLiteral("The %1 \"%2\" of \"%3\" cannot be read: the private copy it needs could not be made, as "
-                           "reported before.").arg(relation.view ? QStringLiteral("view") : QStringLiteral("table"),
-                                                    relation.name, m_settings.database));
+        throw components::ComponentError(m_copyProblem);
     if (!m_engineCopy) {
         ModernCopy copy;
         try {
-            copy = modernCopy(m_version, *m_database, m_progress.get());
+            // The copy is checked to have been read from an unchanging file.
+            copy = modernCopy(inspectLocalFile(path(), HeldFile::Read), *m_picture.database, m_progress.get());
         } catch (const components::ComponentError &error) {
             m_copyProblem = error.description();
             throw;
         }
         AttachmentSettings settings = m_settings;
-        // A rebuilt copy is owned by SYSDBA; the reader checks no grants either.
+        // A rebuilt copy is owned by SYSDBA; the grants were checked in the
+        // file before.
         if (copy.rebuilt)
             settings.user = QStringLiteral("SYSDBA");
         m_engineCopy = Session::open(settings, copy.path);
         m_copyFailures = copy.failures;
     }
+    return m_engineCopy;
+}
+
+std::shared_ptr<Session> OdsSession::engineCopyFor(const ods::Relation &relation)
+{
+    if (!m_copyProblem.isEmpty())
+        throw components::ComponentError(
+            QStringLiteral("The %1 \"%2\" of \"%3\" cannot be read: the private copy it needs could not be made, as "
+                           "reported before.").arg(relation.view ? QStringLiteral("view") : QStringLiteral("table"),
+                                                    relation.name, m_settings.database));
+    engineCopy();
     const auto failure = m_copyFailures.find(relation.name);
     if (failure != m_copyFailures.end())
         throw components::ComponentError(QStringLiteral("The %1 \"%2\" of \"%3\" cannot be read: %4.")

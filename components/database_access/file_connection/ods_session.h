@@ -2,43 +2,67 @@
 
 #include "connection_string_parser.h"
 #include "database_access.h"
+#include "file_stamp.h"
 #include "firebird_session.h"
-#include "local_file.h"
 #include "ods/ods_database.h"
+#include "read_privileges.h"
 
 #include <map>
 #include <memory>
+#include <optional>
 
 namespace dbaccess {
+
+// What the reader made of the file at one moment, and the file's stamp then.
+struct FilePicture {
+    std::shared_ptr<const ods::Database> database;
+    FileStamp stamp;
+};
 
 // The on-disk reader on one local file, shared by a connection and its
 // recordsets, and the embedded engine on a private modern copy of the file
 // for what only an engine can compute (views, computed columns), attached
 // on first use.
+//
+// Nothing is locked: another program may write the file while it is read.
+// Each table is read from the picture taken last, a fresh one once the file
+// changed, and a table during whose reading the file changed is refused
+// rather than given with rows of two moments.
 class OdsSession {
 public:
-    static std::shared_ptr<OdsSession> open(const AttachmentSettings &settings, const FileVersion &version);
+    static std::shared_ptr<OdsSession> open(const AttachmentSettings &settings);
 
-    const ods::Database &database() const { return *m_database; }
     const QString &path() const { return m_settings.database; }
     bool isOpen() const { return m_open; }
     void ensureOpen() const;
     void close();
 
-    // The relation of that exact name; throws when there is none.
+    // The picture to read from now: a fresh one when the file has changed.
+    const FilePicture &currentPicture();
+    // Throws, naming the table, when the file changed since `picture`.
+    void ensureUnchangedSince(const FilePicture &picture, const QString &table) const;
+
+    // The relation of that exact name in the current picture; throws when
+    // there is none.
     const ods::Relation &relation(const QString &name) const;
+    // Throws the engine's refusal for a table the user may not read.
+    void ensureMayRead(const ods::Relation &relation);
     // The engine's session on the private copy, for a relation it serves;
     // throws when the copy cannot be made or attached, or cannot serve it.
     std::shared_ptr<Session> engineCopyFor(const ods::Relation &relation);
     // Where the making of the private copy reports; may be null.
     void setPreparationProgress(std::shared_ptr<ado::PreparationProgress> progress) { m_progress = std::move(progress); }
+    // True when that copy holds the file's own bytes (Firebird 3 files), so
+    // the engine answers any query on it as it would on the file.
+    bool copyIsTheFile() const;
+    std::shared_ptr<Session> engineCopy();
 
 private:
     OdsSession() = default;
 
     AttachmentSettings m_settings;
-    FileVersion m_version;
-    std::unique_ptr<ods::Database> m_database;
+    FilePicture m_picture;
+    std::optional<ReadPrivileges> m_privileges;
     std::shared_ptr<Session> m_engineCopy;
     std::shared_ptr<ado::PreparationProgress> m_progress;
     std::map<QString, QString> m_copyFailures;
