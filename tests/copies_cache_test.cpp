@@ -131,8 +131,7 @@ TEST_F(CopiesCache, TheViewsOfAFileThatDoesNotFitAreSkippedWithOneMessageAndItsT
     SmallFilesystem cache(folder, "16m");
     ASSERT_TRUE(cache.mounted());
     dbaccess::OdsConnection connection;
-    connection.openFile(dbaccess::attachmentSettings(database->connectionString()),
-                        dbaccess::inspectLocalFile(database->file()));
+    connection.openFile(dbaccess::attachmentSettings(database->connectionString()));
 
     auto table = query(connection, QStringLiteral("SELECT * FROM \"T\""));
     ASSERT_EQ(table->RecordCount(), 1);
