@@ -2,6 +2,7 @@
 // decided by the grants the file keeps, the same through the reader as
 // through the engine; and a file another program writes while it is read.
 
+#include "component_error.h"
 #include "database_access.h"
 #include "database_snapshot.h"
 #include "firebird_connection.h"
@@ -274,3 +275,30 @@ TEST_F(LocalFileReading, AFileWrittenWhileItIsReadGivesOneStateOrSaysItChanged)
 }
 
 } // namespace
+
+// A file that is no longer the one opened (deleted, or another database put
+// in its place) is the database gone, which ends an export once, not a
+// failure of each table still to come.
+TEST_F(LocalFileReading, AFileDeletedOrReplacedAfterOpeningIsTheDatabaseGone)
+{
+    const auto other = ScratchDatabase::embedded("CREATE TABLE T (ID INTEGER);\nINSERT INTO T VALUES (2);\n");
+    for (const bool replaced : {false, true}) {
+        SCOPED_TRACE(replaced ? "replaced" : "deleted");
+        const auto database = ScratchDatabase::embedded("CREATE TABLE T (ID INTEGER);\nINSERT INTO T VALUES (1);\n");
+        QTemporaryDir folder;
+        const QString file = folder.filePath(QStringLiteral("shop.fdb"));
+        ASSERT_TRUE(QFile::copy(database->file(), file));
+        auto connection = components::create<ado::Connection>(ado::ConnectionClass);
+        connection->Open(connectionStringFor(file, QStringLiteral("SYSDBA")));
+        auto recordset = components::create<ado::Recordset>(ado::RecordsetClass);
+        recordset->Open(QStringLiteral("SELECT * FROM \"T\""), *connection);
+        recordset->Close();
+
+        ASSERT_TRUE(QFile::remove(file));
+        if (replaced) {
+            ASSERT_TRUE(QFile::copy(other->file(), file));
+        }
+        EXPECT_THROW(recordset->Open(QStringLiteral("SELECT * FROM \"T\""), *connection), components::ConnectionLost);
+        connection->Close();
+    }
+}

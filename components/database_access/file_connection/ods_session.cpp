@@ -6,6 +6,9 @@
 #include "modern_copy.h"
 #include "system_records.h"
 
+#include <QFile>
+#include <sys/stat.h>
+
 namespace dbaccess {
 
 namespace {
@@ -62,6 +65,11 @@ std::shared_ptr<OdsSession> OdsSession::open(const AttachmentSettings &settings)
     std::shared_ptr<OdsSession> session(new OdsSession);
     session->m_settings = settings;
     session->m_picture = takePicture(settings.database);
+    struct stat opened {};
+    if (::stat(QFile::encodeName(settings.database).constData(), &opened) == 0) {
+        session->m_device = opened.st_dev;
+        session->m_inode = opened.st_ino;
+    }
     session->m_open = true;
     return session;
 }
@@ -80,9 +88,19 @@ void OdsSession::close()
     m_engineCopy.reset();
 }
 
+void OdsSession::ensureFileStillThere() const
+{
+    struct stat now {};
+    if (::stat(QFile::encodeName(path()).constData(), &now) != 0 || now.st_dev != m_device || now.st_ino != m_inode)
+        throw components::ConnectionLost(
+            QStringLiteral("The database file \"%1\" is gone: it was deleted, moved or replaced by another file "
+                           "after it was opened.").arg(path()));
+}
+
 const FilePicture &OdsSession::currentPicture()
 {
     ensureOpen();
+    ensureFileStillThere();
     if (stampOf(path()) != m_picture.stamp) {
         // Refused as at opening when another file took its place; an
         // engine that now holds it is no reason, as every read is checked.
@@ -95,6 +113,7 @@ const FilePicture &OdsSession::currentPicture()
 
 void OdsSession::ensureUnchangedSince(const FilePicture &picture, const QString &table) const
 {
+    ensureFileStillThere();
     if (stampOf(path()) != picture.stamp)
         throw components::ComponentError(
             QStringLiteral("The table \"%1\" cannot be read: another program changed \"%2\" while the table was being "

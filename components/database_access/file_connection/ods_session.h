@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <sys/types.h>
 
 namespace dbaccess {
 
@@ -37,6 +38,9 @@ public:
     void ensureOpen() const;
     void close();
 
+    // Throws components::ConnectionLost when the file opened is no longer
+    // at its path (deleted, moved, or another file put in its place).
+    void ensureFileStillThere() const;
     // The picture to read from now: a fresh one when the file has changed.
     const FilePicture &currentPicture();
     // Throws, naming the table, when the file changed since `picture`.
@@ -62,6 +66,9 @@ private:
 
     AttachmentSettings m_settings;
     FilePicture m_picture;
+    // The file opened, told apart from a file later put at its path.
+    dev_t m_device = 0;
+    ino_t m_inode = 0;
     std::optional<ReadPrivileges> m_privileges;
     std::shared_ptr<Session> m_engineCopy;
     std::shared_ptr<ado::PreparationProgress> m_progress;
