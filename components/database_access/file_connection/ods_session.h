@@ -29,6 +29,9 @@ public:
     // The engine's session on the private copy, for a relation it serves;
     // throws when the copy cannot be made or attached, or cannot serve it.
     std::shared_ptr<Session> engineCopyFor(const ods::Relation &relation);
+    // After engineCopyFor: why each column the copy holds as nulls for the
+    // relation cannot be read, by column name.
+    std::map<QString, QString> emptyColumnFailures(const ods::Relation &relation) const;
 
 private:
     OdsSession() = default;
@@ -38,6 +41,7 @@ private:
     std::unique_ptr<ods::Database> m_database;
     std::shared_ptr<Session> m_engineCopy;
     std::map<QString, QString> m_copyFailures;
+    std::map<QString, std::map<QString, QString>> m_copyEmptyColumns;
     bool m_open = false;
 };
 

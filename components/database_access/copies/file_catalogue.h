@@ -1,0 +1,71 @@
+#pragma once
+
+// What a rebuilt copy needs from the file's system tables beyond its tables
+// and columns: where each view column comes from, the stored procedures with
+// their parameters, the exceptions, generators and external functions, and
+// who depends on whom. Read through the reader's own relation rows, so every
+// on-disk structure it reads is read the same way; a system table an older
+// version lacks reads as empty.
+
+#include "ods/ods_database.h"
+
+#include <QString>
+#include <map>
+#include <optional>
+#include <set>
+#include <vector>
+
+namespace dbaccess {
+
+// One FROM item of a view (RDB$VIEW_RELATIONS).
+struct ViewContext {
+    QString alias;     // the name the view's text gives it; the relation's own name when none
+    QString relation;
+};
+
+// The base column a view column shows (RDB$RELATION_FIELDS): none for an
+// expression.
+struct ViewColumnBase {
+    int context = 0;
+    QString field;
+};
+
+struct ProcedureParameter {
+    QString name;
+    bool output = false;
+    ods::Column type;          // dtype etc. from the parameter's RDB$FIELDS entry
+    QString defaultSource;     // "= 5", "DEFAULT 5"; empty for none
+};
+
+struct StoredProcedure {
+    QString name;
+    QString source;            // the text after AS
+    std::vector<ProcedureParameter> parameters; // in declaration order, inputs first
+};
+
+// RDB$DEPENDENCIES object types.
+enum DependencyType { DependsOnRelation = 0, DependsOnView = 1, DependsOnProcedure = 5, DependsOnException = 7,
+                      DependsOnGenerator = 14, DependsOnFunction = 15 };
+
+struct Dependency {
+    QString name;
+    int type = 0;
+};
+
+struct FileCatalogue {
+    std::map<QString, std::map<int, ViewContext>> viewContexts;                        // by view, then context
+    std::map<QString, std::map<QString, ViewColumnBase>> viewColumnBases;              // by view, then column
+    std::map<QString, ods::Column> fieldTypes;                                         // RDB$FIELDS by name
+    std::map<QString, std::vector<std::pair<int, int>>> fieldBounds;                   // arrays: bounds by dimension
+    std::vector<StoredProcedure> procedures;
+    std::map<QString, QString> exceptions;                                             // name, message
+    std::set<QString> generators;
+    std::map<QString, QString> functions;                                              // external function, its library
+    std::map<QString, std::vector<Dependency>> dependencies;                           // by dependent name
+
+    const StoredProcedure *procedure(const QString &name) const;
+};
+
+FileCatalogue readFileCatalogue(const ods::Database &database);
+
+} // namespace dbaccess

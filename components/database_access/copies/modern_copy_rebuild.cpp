@@ -1,0 +1,341 @@
+#include "modern_copy_rebuild.h"
+
+#include "file_catalogue.h"
+#include "modern_copy_builder.h"
+#include "modern_copy_ddl.h"
+#include "view_select_list.h"
+
+#include <algorithm>
+#include <deque>
+#include <set>
+#include <vector>
+
+namespace dbaccess {
+
+namespace {
+
+QString cannotEvaluate(const QString &what, const QString &reason)
+{
+    return QStringLiteral("this program's Firebird engine cannot evaluate %1 (%2)").arg(what, reason);
+}
+
+bool hasComputedColumns(const ods::Relation &relation)
+{
+    return std::any_of(relation.columns.begin(), relation.columns.end(),
+                       [](const ods::Column &c) { return !c.computedSource.isEmpty(); });
+}
+
+// A statement that waits for what it uses: views, computed columns and
+// stored procedures may use each other in any order.
+struct Pending {
+    enum Kind { ComputedColumn, View, Procedure } kind;
+    QString owner;        // the relation or the procedure
+    QString column;       // of a computed column
+    QString what;         // how a reason names it: "its definition", ...
+    QString statement;
+    // Tried when the statement fails: a view's text as written, or its
+    // select list rebuilt from its base columns.
+    QString alternative;
+    bool alternativeOnAnyRefusal = false;
+    EngineRefusal refusal;
+};
+
+class Rebuild {
+public:
+    Rebuild(const QString &file, const FileVersion &version, const ods::Database &database)
+        : m_database(database), m_dialect(database.facts().dialect == 1 ? 1 : 3), m_builder(file, version, m_dialect),
+          m_charsetNames(m_builder.charsetNames()), m_catalogue(readFileCatalogue(database))
+    {
+    }
+
+    RebuildReport run()
+    {
+        createTables();
+        bringOverWhatViewsUse();
+        queueViews();
+        settle();
+        emptyUnmadeComputedColumns();
+        settle();
+        reportUnmade();
+        showEmptyColumnsInViews();
+        restoreColumnOrder();
+        return m_report;
+    }
+
+private:
+    void createTables()
+    {
+        for (const auto &relation : m_database.relations()) {
+            if (relation.system || relation.view)
+                continue;
+            std::vector<QString> declarations;
+            QString unknown;
+            for (const auto &column : relation.columns) {
+                if (!column.computedSource.isEmpty())
+                    continue;
+                const auto declaration = storedDeclaration(column);
+                if (!declaration)
+                    unknown = QStringLiteral("the column \"%1\" has a type it does not know").arg(column.name);
+                declarations.push_back(declaration.value_or(QString()));
+            }
+            QString error = unknown;
+            if (error.isEmpty())
+                error = m_builder.run(createTableStatement(relation, declarations, m_dialect), m_dialect).text;
+            if (error.isEmpty())
+                error = m_builder.copyRows(m_database, relation);
+            if (!error.isEmpty()) {
+                m_report.failures[relation.name] = cannotEvaluate(QStringLiteral("its stored columns"), error);
+                continue;
+            }
+            for (const auto &column : relation.columns)
+                if (!column.computedSource.isEmpty())
+                    m_pending.push_back({Pending::ComputedColumn, relation.name, column.name,
+                                         QStringLiteral("its computed column \"%1\"").arg(column.name),
+                                         computedColumnStatement(relation, column, m_dialect), {}, false, {}});
+        }
+    }
+
+    // An array column keeps its place and type with no values: no statement
+    // can write one, and the engine shows no array's content anyway. Where
+    // its element type is unknown, a binary BLOB holds the place.
+    std::optional<QString> storedDeclaration(const ods::Column &column) const
+    {
+        if (column.dimensions == 0)
+            return columnDeclaration(column, m_dialect, m_charsetNames);
+        const auto element = m_catalogue.fieldTypes.find(column.domain);
+        const auto bounds = m_catalogue.fieldBounds.find(column.domain);
+        std::optional<QString> declaration;
+        if (element != m_catalogue.fieldTypes.end() && element->second.dimensions > 0)
+            declaration = columnDeclaration(element->second, m_dialect, m_charsetNames,
+                                            bounds == m_catalogue.fieldBounds.end() ? std::vector<std::pair<int, int>>()
+                                                                                    : bounds->second);
+        return declaration.value_or(QStringLiteral("BLOB SUB_TYPE 0"));
+    }
+
+    // The stored procedures the views and computed columns use, those they
+    // call, and the exceptions and generators those use. Generators start
+    // at zero: their values live outside the tables the reader reads.
+    void bringOverWhatViewsUse()
+    {
+        std::deque<QString> users;
+        for (const auto &relation : m_database.relations()) {
+            if (relation.system)
+                continue;
+            if (relation.view)
+                users.push_back(relation.name);
+            for (const auto &column : relation.columns)
+                if (!column.computedSource.isEmpty())
+                    users.push_back(column.domain);
+        }
+        std::set<QString> seen(users.begin(), users.end());
+        std::set<QString> exceptions, generators;
+        std::vector<QString> procedures;
+        while (!users.empty()) {
+            const QString user = users.front();
+            users.pop_front();
+            const auto uses = m_catalogue.dependencies.find(user);
+            if (uses == m_catalogue.dependencies.end())
+                continue;
+            for (const Dependency &used : uses->second) {
+                if (used.type == DependsOnException)
+                    exceptions.insert(used.name);
+                else if (used.type == DependsOnGenerator)
+                    generators.insert(used.name);
+                else if (used.type == DependsOnProcedure && seen.insert(used.name).second) {
+                    procedures.push_back(used.name);
+                    users.push_back(used.name);
+                }
+            }
+        }
+        for (const QString &name : exceptions) {
+            const auto message = m_catalogue.exceptions.find(name);
+            if (message != m_catalogue.exceptions.end())
+                m_builder.run(createExceptionStatement(name, message->second, m_dialect), m_dialect);
+        }
+        for (const QString &name : generators)
+            if (m_catalogue.generators.count(name))
+                m_builder.run(createGeneratorStatement(name, m_dialect), m_dialect);
+        for (const QString &name : procedures) {
+            const QString what = QStringLiteral("the stored procedure \"%1\"").arg(name);
+            const StoredProcedure *procedure = m_catalogue.procedure(name);
+            const auto statement = procedure && !procedure->source.trimmed().isEmpty()
+                ? createProcedureStatement(*procedure, m_dialect, m_charsetNames) : std::nullopt;
+            if (!procedure)
+                m_unmadeProcedures[name] = QStringLiteral("the file keeps no stored procedure of that name");
+            else if (procedure->source.trimmed().isEmpty())
+                m_unmadeProcedures[name] = QStringLiteral("the file keeps no source text for %1").arg(what);
+            else if (!statement)
+                m_unmadeProcedures[name] =
+                    QStringLiteral("a parameter of %1 has a type this program's Firebird engine does not have").arg(what);
+            else
+                m_pending.push_back({Pending::Procedure, name, {}, what, *statement, {}, false, {}});
+        }
+    }
+
+    void queueViews()
+    {
+        for (const auto &view : m_database.relations()) {
+            if (view.system || !view.view)
+                continue;
+            const QString written = createViewStatement(view, m_dialect);
+            if (written.isEmpty()) {
+                m_report.failures[view.name] = QStringLiteral("the file keeps no source text for the view");
+                continue;
+            }
+            const QString rebuilt = selectFromBaseColumns(view, m_catalogue.viewContexts[view.name],
+                                                          m_catalogue.viewColumnBases[view.name], m_dialect);
+            const auto select = outerSelectList(view.viewSource);
+            Pending pending{Pending::View, view.name, {}, QStringLiteral("its definition"), written, rebuilt, false, {}};
+            if (select && select->star && !rebuilt.isEmpty()) {
+                std::swap(pending.statement, pending.alternative);
+                pending.alternativeOnAnyRefusal = true;
+            }
+            m_pending.push_back(pending);
+        }
+    }
+
+    // Runs what can run until a round makes no progress.
+    void settle()
+    {
+        for (bool progress = true; progress && !m_pending.empty();) {
+            progress = false;
+            for (auto item = m_pending.begin(); item != m_pending.end();) {
+                if (runPending(*item)) {
+                    item = m_pending.erase(item);
+                    progress = true;
+                } else {
+                    ++item;
+                }
+            }
+        }
+    }
+
+    bool runPending(Pending &item)
+    {
+        item.refusal = m_builder.run(item.statement, m_dialect);
+        if (!item.refusal.refused())
+            return true;
+        if (!item.alternative.isEmpty()
+            && (item.alternativeOnAnyRefusal || item.refusal.kind == EngineRefusal::ColumnCount))
+            return !m_builder.run(item.alternative, m_dialect).refused();
+        return false;
+    }
+
+    // A computed column whose expression cannot be made costs only itself:
+    // the table reads with that column empty, and says so.
+    void emptyUnmadeComputedColumns()
+    {
+        for (auto item = m_pending.begin(); item != m_pending.end();) {
+            const ods::Relation *relation = item->kind == Pending::ComputedColumn ? relationNamed(item->owner) : nullptr;
+            const ods::Column *column = nullptr;
+            for (std::size_t i = 0; relation && i < relation->columns.size(); ++i)
+                if (relation->columns[i].name == item->column)
+                    column = &relation->columns[i];
+            const auto declaration = column ? columnDeclaration(*column, m_dialect, m_charsetNames) : std::nullopt;
+            if (declaration
+                && !m_builder.run(emptyComputedColumnStatement(*relation, *column, *declaration, m_dialect), m_dialect)
+                        .refused()) {
+                m_report.emptyColumns[item->owner][item->column] =
+                    refusalReason(QStringLiteral("its expression"), item->refusal, explainer());
+                item = m_pending.erase(item);
+            } else {
+                ++item;
+            }
+        }
+    }
+
+    void reportUnmade()
+    {
+        // Twice: a procedure's reason may name another's.
+        for (int pass = 0; pass < 2; ++pass)
+            for (const auto &item : m_pending)
+                if (item.kind == Pending::Procedure)
+                    m_unmadeProcedures[item.owner] = refusalReason(item.what, item.refusal, explainer());
+        for (const auto &item : m_pending)
+            if (item.kind != Pending::Procedure && !m_report.failures.count(item.owner))
+                m_report.failures[item.owner] = refusalReason(item.what, item.refusal, explainer());
+    }
+
+    // A view column showing an emptied computed column is empty too, and says
+    // why; through views of views as well.
+    void showEmptyColumnsInViews()
+    {
+        for (bool more = true; more;) {
+            more = false;
+            for (const auto &[view, bases] : m_catalogue.viewColumnBases) {
+                if (m_report.failures.count(view))
+                    continue;
+                for (const auto &[column, base] : bases) {
+                    const auto context = m_catalogue.viewContexts[view].find(base.context);
+                    if (context == m_catalogue.viewContexts[view].end())
+                        continue;
+                    const auto emptied = m_report.emptyColumns.find(context->second.relation);
+                    if (emptied == m_report.emptyColumns.end() || !emptied->second.count(base.field)
+                        || m_report.emptyColumns[view].count(column))
+                        continue;
+                    m_report.emptyColumns[view][column] =
+                        QStringLiteral("it shows the column \"%1\" of \"%2\", which cannot be computed: %3")
+                            .arg(base.field, context->second.relation, emptied->second.at(base.field));
+                    more = true;
+                }
+            }
+        }
+        std::erase_if(m_report.emptyColumns, [](const auto &entry) { return entry.second.empty(); });
+    }
+
+    // Computed columns come last from ALTER TABLE; SELECT * must keep the
+    // file's order.
+    void restoreColumnOrder()
+    {
+        for (const auto &relation : m_database.relations()) {
+            if (relation.system || relation.view || m_report.failures.count(relation.name) || !hasComputedColumns(relation))
+                continue;
+            for (std::size_t i = 0; i < relation.columns.size(); ++i) {
+                const EngineRefusal refusal = m_builder.run(
+                    columnPositionStatement(relation, relation.columns[i], int(i) + 1, m_dialect), m_dialect);
+                if (refusal.refused())
+                    m_report.failures[relation.name] = cannotEvaluate(QStringLiteral("the order of its columns"), refusal.text);
+            }
+        }
+    }
+
+    // Why a name the engine did not know is missing from the copy.
+    NameExplanation explainer() const
+    {
+        return [this](const QString &name) {
+            if (const auto failed = m_report.failures.find(name); failed != m_report.failures.end())
+                return failed->second;
+            if (const auto unmade = m_unmadeProcedures.find(name); unmade != m_unmadeProcedures.end())
+                return unmade->second;
+            if (const auto function = m_catalogue.functions.find(name); function != m_catalogue.functions.end())
+                return function->second;
+            return QString();
+        };
+    }
+
+    const ods::Relation *relationNamed(const QString &name) const
+    {
+        for (const auto &relation : m_database.relations())
+            if (relation.name == name)
+                return &relation;
+        return nullptr;
+    }
+
+    const ods::Database &m_database;
+    const int m_dialect;
+    CopyBuilder m_builder;
+    const std::map<int, QString> m_charsetNames;
+    FileCatalogue m_catalogue;
+    std::vector<Pending> m_pending;
+    std::map<QString, QString> m_unmadeProcedures;
+    RebuildReport m_report;
+};
+
+} // namespace
+
+RebuildReport rebuild(const QString &file, const FileVersion &version, const ods::Database &database)
+{
+    return Rebuild(file, version, database).run();
+}
+
+} // namespace dbaccess
