@@ -181,7 +181,8 @@ EngineRefusal CopyBuilder::refusal(const IStatus *status)
             case isc_dsql_relation_err:
             case isc_dsql_procedure_err: refused.kind = EngineRefusal::UnknownTable; break;
             case isc_dsql_field_err: refused.kind = EngineRefusal::UnknownColumn; break;
-            case isc_token_err: refused.kind = EngineRefusal::UnknownToken; break;
+            case isc_token_err:
+            case isc_dsql_token_unk_err: refused.kind = EngineRefusal::UnknownToken; break;
             case isc_dsql_count_mismatch: refused.kind = EngineRefusal::ColumnCount; break;
             case isc_dsql_function_err:
             case isc_funnotdef: refused.kind = EngineRefusal::UnknownFunction; break;
