@@ -183,6 +183,7 @@ EngineRefusal CopyBuilder::refusal(const IStatus *status)
             case isc_dsql_field_err: refused.kind = EngineRefusal::UnknownColumn; break;
             case isc_token_err:
             case isc_dsql_token_unk_err: refused.kind = EngineRefusal::UnknownToken; break;
+            case isc_num_field_err:
             case isc_dsql_count_mismatch: refused.kind = EngineRefusal::ColumnCount; break;
             case isc_dsql_function_err:
             case isc_funnotdef: refused.kind = EngineRefusal::UnknownFunction; break;
