@@ -235,7 +235,16 @@ QByteArray viewsToReconstructScript()
            "INSERT INTO WITH_ARRAYS (ID, NAME) VALUES (1, 'a');\n"
            "INSERT INTO WITH_ARRAYS (ID, NAME) VALUES (2, NULL);\n"
            "CREATE VIEW BESIDE_ARRAYS AS SELECT W.ID, W.NAME, P.NAME AS P_NAME FROM WITH_ARRAYS W JOIN P ON P.ID = W.ID;\n"
-           "CREATE VIEW ARRAYS_TOO AS SELECT * FROM WITH_ARRAYS;\n";
+           "CREATE VIEW ARRAYS_TOO AS SELECT * FROM WITH_ARRAYS;\n"
+           "SET TERM ^ ;\n"
+           "CREATE FUNCTION TRIPLED (N INTEGER, PLUS INTEGER = 0) RETURNS VARCHAR(12) AS\n"
+           "  DECLARE R INTEGER;\n"
+           "BEGIN\n"
+           "  SELECT D FROM SERIES(:N) WHERE I = :N INTO :R;\n"
+           "  RETURN 'x' || (R * 3 / 2 + PLUS);\n"
+           "END^\n"
+           "SET TERM ; ^\n"
+           "CREATE VIEW TRIPLES AS SELECT ID, TRIPLED(ID) AS T, TRIPLED(ID, 1) AS T1 FROM P;\n";
 }
 
 // The reader and the engine on the same ODS 12 files give the same

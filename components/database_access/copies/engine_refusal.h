@@ -17,10 +17,13 @@ struct EngineRefusal {
     bool refused() const { return kind != None; }
 };
 
-// What the copy knows about a name the engine did not know: why that
-// table, view or procedure could not be made, the library of an external
-// function; empty when nothing.
-using NameExplanation = std::function<QString(const QString &name)>;
+// What the copy knows about a name the engine did not know; empty when
+// nothing.
+struct KnownName {
+    QString whyUnmade;  // a table, view, procedure or function the copy could not make
+    QString library;    // an external function's
+};
+using NameExplanation = std::function<KnownName(const QString &name)>;
 
 // A clause for "... cannot be read: <clause>.": what the engine refused in
 // the user's terms, then the engine's words.

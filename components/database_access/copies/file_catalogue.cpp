@@ -162,6 +162,20 @@ void readFields(const ods::Database &database, FileCatalogue &catalogue)
             catalogue.fieldBounds[field].push_back(range);
 }
 
+// Parameters by routine, inputs then outputs, each in its declared order.
+using ParameterLists = std::map<QString, std::map<std::pair<int, int>, ProcedureParameter>>;
+
+ProcedureParameter parameter(const FileCatalogue &catalogue, const SystemTable &rows, const char *nameColumn)
+{
+    ProcedureParameter parameter;
+    parameter.name = rows.text(nameColumn);
+    const auto type = catalogue.fieldTypes.find(rows.text("RDB$FIELD_SOURCE"));
+    if (type != catalogue.fieldTypes.end())
+        parameter.type = type->second;
+    parameter.defaultSource = rows.text("RDB$DEFAULT_SOURCE").trimmed();
+    return parameter;
+}
+
 void readProcedures(const ods::Database &database, FileCatalogue &catalogue)
 {
     SystemTable procedures(database, QStringLiteral("RDB$PROCEDURES"));
@@ -170,26 +184,60 @@ void readProcedures(const ods::Database &database, FileCatalogue &catalogue)
         if (!userObject(procedures) || !procedures.text("RDB$PACKAGE_NAME").isEmpty()
             || !procedures.text("RDB$ENGINE_NAME").isEmpty())
             continue;
-        catalogue.procedures.push_back({procedures.text("RDB$PROCEDURE_NAME"), procedures.text("RDB$PROCEDURE_SOURCE"), {}});
+        catalogue.routines.push_back(
+            {procedures.text("RDB$PROCEDURE_NAME"), procedures.text("RDB$PROCEDURE_SOURCE"), false, false, {}});
     }
-    std::map<QString, std::map<std::pair<int, int>, ProcedureParameter>> parameters; // by (direction, number)
+    ParameterLists parameters;
     SystemTable rows(database, QStringLiteral("RDB$PROCEDURE_PARAMETERS"));
     while (rows.next()) {
         if (!rows.text("RDB$PACKAGE_NAME").isEmpty())
             continue;
-        ProcedureParameter parameter;
-        parameter.name = rows.text("RDB$PARAMETER_NAME");
-        parameter.output = rows.number("RDB$PARAMETER_TYPE").value_or(0) != 0;
-        const auto type = catalogue.fieldTypes.find(rows.text("RDB$FIELD_SOURCE"));
-        if (type != catalogue.fieldTypes.end())
-            parameter.type = type->second;
-        parameter.defaultSource = rows.text("RDB$DEFAULT_SOURCE").trimmed();
-        parameters[rows.text("RDB$PROCEDURE_NAME")][{parameter.output, int(rows.number("RDB$PARAMETER_NUMBER").value_or(0))}] =
-            parameter;
+        ProcedureParameter read = parameter(catalogue, rows, "RDB$PARAMETER_NAME");
+        read.output = rows.number("RDB$PARAMETER_TYPE").value_or(0) != 0;
+        parameters[rows.text("RDB$PROCEDURE_NAME")][{read.output, int(rows.number("RDB$PARAMETER_NUMBER").value_or(0))}] =
+            read;
     }
-    for (auto &procedure : catalogue.procedures)
-        for (auto &[order, parameter] : parameters[procedure.name])
-            procedure.parameters.push_back(parameter);
+    for (auto &routine : catalogue.routines)
+        if (!routine.function)
+            for (auto &[order, read] : parameters[routine.name])
+                routine.parameters.push_back(read);
+}
+
+// External functions are named with their library; PSQL ones come with
+// their source and arguments. The argument at the return position is what
+// the function returns.
+void readFunctions(const ods::Database &database, FileCatalogue &catalogue)
+{
+    std::map<QString, int> returnPositions;
+    SystemTable functions(database, QStringLiteral("RDB$FUNCTIONS"));
+    while (functions.next()) {
+        if (!userObject(functions) || !functions.text("RDB$PACKAGE_NAME").isEmpty())
+            continue;
+        const QString name = functions.text("RDB$FUNCTION_NAME");
+        const QString source = functions.text("RDB$FUNCTION_SOURCE");
+        if (source.isEmpty() || !functions.text("RDB$ENGINE_NAME").isEmpty()) {
+            catalogue.externalFunctions[name] = functions.text("RDB$MODULE_NAME");
+            continue;
+        }
+        catalogue.routines.push_back(
+            {name, source, true, functions.number("RDB$DETERMINISTIC_FLAG").value_or(0) != 0, {}});
+        returnPositions[name] = int(functions.number("RDB$RETURN_ARGUMENT").value_or(0));
+    }
+    ParameterLists arguments;
+    SystemTable rows(database, QStringLiteral("RDB$FUNCTION_ARGUMENTS"));
+    while (rows.next()) {
+        const QString function = rows.text("RDB$FUNCTION_NAME");
+        if (!rows.text("RDB$PACKAGE_NAME").isEmpty() || !returnPositions.count(function))
+            continue;
+        ProcedureParameter read = parameter(catalogue, rows, "RDB$ARGUMENT_NAME");
+        const int position = int(rows.number("RDB$ARGUMENT_POSITION").value_or(0));
+        read.output = position == returnPositions[function];
+        arguments[function][{read.output, position}] = read;
+    }
+    for (auto &routine : catalogue.routines)
+        if (routine.function)
+            for (auto &[order, read] : arguments[routine.name])
+                routine.parameters.push_back(read);
 }
 
 void readOtherObjects(const ods::Database &database, FileCatalogue &catalogue)
@@ -202,10 +250,6 @@ void readOtherObjects(const ods::Database &database, FileCatalogue &catalogue)
     while (generators.next())
         if (userObject(generators))
             catalogue.generators.insert(generators.text("RDB$GENERATOR_NAME"));
-    SystemTable functions(database, QStringLiteral("RDB$FUNCTIONS"));
-    while (functions.next())
-        if (userObject(functions))
-            catalogue.functions[functions.text("RDB$FUNCTION_NAME")] = functions.text("RDB$MODULE_NAME");
     SystemTable dependencies(database, QStringLiteral("RDB$DEPENDENCIES"));
     while (dependencies.next())
         catalogue.dependencies[dependencies.text("RDB$DEPENDENT_NAME")].push_back(
@@ -214,11 +258,11 @@ void readOtherObjects(const ods::Database &database, FileCatalogue &catalogue)
 
 } // namespace
 
-const StoredProcedure *FileCatalogue::procedure(const QString &name) const
+const StoredRoutine *FileCatalogue::routine(const QString &name) const
 {
-    for (const auto &procedure : procedures)
-        if (procedure.name == name)
-            return &procedure;
+    for (const auto &routine : routines)
+        if (routine.name == name)
+            return &routine;
     return nullptr;
 }
 
@@ -227,7 +271,7 @@ FileCatalogue readFileCatalogue(const ods::Database &database)
     FileCatalogue catalogue;
     // A damaged system table leaves its part out: what needs it then fails
     // on its own, with its own reason.
-    for (const auto read : {readViews, readFields, readProcedures, readOtherObjects}) {
+    for (const auto read : {readViews, readFields, readProcedures, readFunctions, readOtherObjects}) {
         try {
             read(database, catalogue);
         } catch (const components::ComponentError &) {

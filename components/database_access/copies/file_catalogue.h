@@ -2,7 +2,8 @@
 
 // What a rebuilt copy needs from the file's system tables beyond its tables
 // and columns: where each view column comes from, the stored procedures with
-// their parameters, the exceptions, generators and external functions, and
+// their parameters, PSQL functions, the exceptions, generators and external
+// functions, and
 // who depends on whom. Read through the reader's own relation rows, so every
 // on-disk structure it reads is read the same way; a system table an older
 // version lacks reads as empty.
@@ -37,9 +38,13 @@ struct ProcedureParameter {
     QString defaultSource;     // "= 5", "DEFAULT 5"; empty for none
 };
 
-struct StoredProcedure {
+// A stored procedure, or a function written in PSQL (whose one output is
+// what it returns, unnamed).
+struct StoredRoutine {
     QString name;
     QString source;            // the text after AS
+    bool function = false;
+    bool deterministic = false;
     std::vector<ProcedureParameter> parameters; // in declaration order, inputs first
 };
 
@@ -57,13 +62,13 @@ struct FileCatalogue {
     std::map<QString, std::map<QString, ViewColumnBase>> viewColumnBases;              // by view, then column
     std::map<QString, ods::Column> fieldTypes;                                         // RDB$FIELDS by name
     std::map<QString, std::vector<std::pair<int, int>>> fieldBounds;                   // arrays: bounds by dimension
-    std::vector<StoredProcedure> procedures;
+    std::vector<StoredRoutine> routines;
     std::map<QString, QString> exceptions;                                             // name, message
     std::set<QString> generators;
-    std::map<QString, QString> functions;                                              // external function, its library
+    std::map<QString, QString> externalFunctions;                                      // name, its library
     std::map<QString, std::vector<Dependency>> dependencies;                           // by dependent name
 
-    const StoredProcedure *procedure(const QString &name) const;
+    const StoredRoutine *routine(const QString &name) const;
 };
 
 FileCatalogue readFileCatalogue(const ods::Database &database);

@@ -147,25 +147,31 @@ QString createViewStatement(const ods::Relation &view, int dialect)
     return QStringLiteral("CREATE VIEW %1 (%2) AS %3").arg(sqlName(view.name, dialect), columns.join(QStringLiteral(", ")), source);
 }
 
-std::optional<QString> createProcedureStatement(const StoredProcedure &procedure, int dialect,
-                                                const std::map<int, QString> &charsetNames)
+std::optional<QString> createRoutineStatement(const StoredRoutine &routine, int dialect,
+                                              const std::map<int, QString> &charsetNames)
 {
     QStringList inputs, outputs;
-    for (const auto &parameter : procedure.parameters) {
+    for (const auto &parameter : routine.parameters) {
         const auto type = columnDeclaration(parameter.type, dialect, charsetNames);
         if (!type)
             return std::nullopt;
-        QString declaration = sqlName(parameter.name, dialect) + u' ' + *type;
+        QString declaration = routine.function && parameter.output ? *type : sqlName(parameter.name, dialect) + u' ' + *type;
         if (!parameter.defaultSource.isEmpty())
             declaration += u' ' + parameter.defaultSource;
         (parameter.output ? outputs : inputs) << declaration;
     }
-    QString statement = QStringLiteral("CREATE PROCEDURE ") + sqlName(procedure.name, dialect);
-    if (!inputs.isEmpty())
+    if (routine.function && outputs.size() != 1)
+        return std::nullopt;
+    QString statement = (routine.function ? QStringLiteral("CREATE FUNCTION ") : QStringLiteral("CREATE PROCEDURE "))
+        + sqlName(routine.name, dialect);
+    if (!inputs.isEmpty() || routine.function)
         statement += QStringLiteral(" (%1)").arg(inputs.join(QStringLiteral(", ")));
-    if (!outputs.isEmpty())
+    if (routine.function)
+        statement += QStringLiteral(" RETURNS ") + outputs.front()
+            + (routine.deterministic ? QStringLiteral(" DETERMINISTIC") : QString());
+    else if (!outputs.isEmpty())
         statement += QStringLiteral(" RETURNS (%1)").arg(outputs.join(QStringLiteral(", ")));
-    return statement + QStringLiteral(" AS\n") + procedure.source;
+    return statement + QStringLiteral(" AS\n") + routine.source;
 }
 
 QString createExceptionStatement(const QString &name, const QString &message, int dialect)

@@ -33,9 +33,10 @@ QString emptyComputedColumnStatement(const ods::Relation &relation, const ods::C
 QString columnPositionStatement(const ods::Relation &relation, const ods::Column &column, int position, int dialect);
 // Empty when the file keeps no source text for the view.
 QString createViewStatement(const ods::Relation &view, int dialect);
-// nullopt when a parameter has a type this engine does not have.
-std::optional<QString> createProcedureStatement(const StoredProcedure &procedure, int dialect,
-                                                const std::map<int, QString> &charsetNames);
+// CREATE PROCEDURE or CREATE FUNCTION; nullopt when a parameter has a type
+// this engine does not have.
+std::optional<QString> createRoutineStatement(const StoredRoutine &routine, int dialect,
+                                              const std::map<int, QString> &charsetNames);
 QString createExceptionStatement(const QString &name, const QString &message, int dialect);
 QString createGeneratorStatement(const QString &name, int dialect);
 

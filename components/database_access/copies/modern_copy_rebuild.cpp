@@ -25,11 +25,11 @@ bool hasComputedColumns(const ods::Relation &relation)
                        [](const ods::Column &c) { return !c.computedSource.isEmpty(); });
 }
 
-// A statement that waits for what it uses: views, computed columns and
-// stored procedures may use each other in any order.
+// A statement that waits for what it uses: views, computed columns, stored
+// procedures and functions may use each other in any order.
 struct Pending {
-    enum Kind { ComputedColumn, View, Procedure } kind;
-    QString owner;        // the relation or the procedure
+    enum Kind { ComputedColumn, View, Routine } kind;
+    QString owner;        // the relation, procedure or function
     QString column;       // of a computed column
     QString what;         // how a reason names it: "its definition", ...
     QString statement;
@@ -112,9 +112,11 @@ private:
         return declaration.value_or(QStringLiteral("BLOB SUB_TYPE 0"));
     }
 
-    // The stored procedures the views and computed columns use, those they
-    // call, and the exceptions and generators those use. Generators start
-    // at zero: their values live outside the tables the reader reads.
+    // The stored procedures and PSQL functions the views and computed
+    // columns use, those they call, and the exceptions and generators those
+    // use. Generators start at zero: their values live outside the tables
+    // the reader reads. External functions stay out: their libraries are not
+    // this program's to load.
     void bringOverWhatViewsUse()
     {
         std::deque<QString> users;
@@ -129,7 +131,7 @@ private:
         }
         std::set<QString> seen(users.begin(), users.end());
         std::set<QString> exceptions, generators;
-        std::vector<QString> procedures;
+        std::vector<QString> routines;
         while (!users.empty()) {
             const QString user = users.front();
             users.pop_front();
@@ -141,8 +143,9 @@ private:
                     exceptions.insert(used.name);
                 else if (used.type == DependsOnGenerator)
                     generators.insert(used.name);
-                else if (used.type == DependsOnProcedure && seen.insert(used.name).second) {
-                    procedures.push_back(used.name);
+                else if ((used.type == DependsOnProcedure || (used.type == DependsOnFunction && m_catalogue.routine(used.name)))
+                         && seen.insert(used.name).second) {
+                    routines.push_back(used.name);
                     users.push_back(used.name);
                 }
             }
@@ -155,21 +158,26 @@ private:
         for (const QString &name : generators)
             if (m_catalogue.generators.count(name))
                 m_builder.run(createGeneratorStatement(name, m_dialect), m_dialect);
-        for (const QString &name : procedures) {
-            const QString what = QStringLiteral("the stored procedure \"%1\"").arg(name);
-            const StoredProcedure *procedure = m_catalogue.procedure(name);
-            const auto statement = procedure && !procedure->source.trimmed().isEmpty()
-                ? createProcedureStatement(*procedure, m_dialect, m_charsetNames) : std::nullopt;
-            if (!procedure)
-                m_unmadeProcedures[name] = QStringLiteral("the file keeps no stored procedure of that name");
-            else if (procedure->source.trimmed().isEmpty())
-                m_unmadeProcedures[name] = QStringLiteral("the file keeps no source text for %1").arg(what);
-            else if (!statement)
-                m_unmadeProcedures[name] =
-                    QStringLiteral("a parameter of %1 has a type this program's Firebird engine does not have").arg(what);
-            else
-                m_pending.push_back({Pending::Procedure, name, {}, what, *statement, {}, false, {}});
-        }
+        for (const QString &name : routines)
+            queueRoutine(name);
+    }
+
+    void queueRoutine(const QString &name)
+    {
+        const StoredRoutine *routine = m_catalogue.routine(name);
+        const QString what = routine && routine->function ? QStringLiteral("the function \"%1\"").arg(name)
+                                                          : QStringLiteral("the stored procedure \"%1\"").arg(name);
+        const auto statement = routine && !routine->source.trimmed().isEmpty()
+            ? createRoutineStatement(*routine, m_dialect, m_charsetNames) : std::nullopt;
+        if (!routine)
+            m_unmadeRoutines[name] = QStringLiteral("the file keeps no stored procedure of that name");
+        else if (routine->source.trimmed().isEmpty())
+            m_unmadeRoutines[name] = QStringLiteral("the file keeps no source text for %1").arg(what);
+        else if (!statement)
+            m_unmadeRoutines[name] =
+                QStringLiteral("a parameter of %1 has a type this program's Firebird engine does not have").arg(what);
+        else
+            m_pending.push_back({Pending::Routine, name, {}, what, *statement, {}, false, {}});
     }
 
     void queueViews()
@@ -246,13 +254,13 @@ private:
 
     void reportUnmade()
     {
-        // Twice: a procedure's reason may name another's.
+        // Twice: a routine's reason may name another's.
         for (int pass = 0; pass < 2; ++pass)
             for (const auto &item : m_pending)
-                if (item.kind == Pending::Procedure)
-                    m_unmadeProcedures[item.owner] = refusalReason(item.what, item.refusal, explainer());
+                if (item.kind == Pending::Routine)
+                    m_unmadeRoutines[item.owner] = refusalReason(item.what, item.refusal, explainer());
         for (const auto &item : m_pending)
-            if (item.kind != Pending::Procedure && !m_report.failures.count(item.owner))
+            if (item.kind != Pending::Routine && !m_report.failures.count(item.owner))
                 m_report.failures[item.owner] = refusalReason(item.what, item.refusal, explainer());
     }
 
@@ -303,13 +311,14 @@ private:
     NameExplanation explainer() const
     {
         return [this](const QString &name) {
+            KnownName known;
             if (const auto failed = m_report.failures.find(name); failed != m_report.failures.end())
-                return failed->second;
-            if (const auto unmade = m_unmadeProcedures.find(name); unmade != m_unmadeProcedures.end())
-                return unmade->second;
-            if (const auto function = m_catalogue.functions.find(name); function != m_catalogue.functions.end())
-                return function->second;
-            return QString();
+                known.whyUnmade = failed->second;
+            else if (const auto unmade = m_unmadeRoutines.find(name); unmade != m_unmadeRoutines.end())
+                known.whyUnmade = unmade->second;
+            if (const auto function = m_catalogue.externalFunctions.find(name); function != m_catalogue.externalFunctions.end())
+                known.library = function->second;
+            return known;
         };
     }
 
@@ -327,7 +336,7 @@ private:
     const std::map<int, QString> m_charsetNames;
     FileCatalogue m_catalogue;
     std::vector<Pending> m_pending;
-    std::map<QString, QString> m_unmadeProcedures;
+    std::map<QString, QString> m_unmadeRoutines;
     RebuildReport m_report;
 };
 
