@@ -1,109 +1,14 @@
 #include "file_catalogue.h"
 
 #include "component_error.h"
-#include "field_reader.h"
 #include "record_format.h"
+#include "system_table.h"
 
-#include <cstring>
+#include <deque>
 
 namespace dbaccess {
 
 namespace {
-
-// One system table's rows, its columns asked for by name.
-class SystemTable {
-public:
-    SystemTable(const ods::Database &database, const QString &name) : m_database(database)
-    {
-        for (const auto &relation : database.relations())
-            if (relation.name == name && !relation.view) {
-                m_relation = &relation;
-                m_rows = database.rows(relation);
-                return;
-            }
-    }
-
-    bool next() { return m_rows && m_rows->next(); }
-
-    bool isNull(const char *column) const
-    {
-        const int index = indexOf(column);
-        return index < 0 || m_rows->isNull(index);
-    }
-
-    // CHAR and VARCHAR without their trailing blanks; a text BLOB whole.
-    QString text(const char *column) const
-    {
-        if (isNull(column))
-            return {};
-        const int index = indexOf(column);
-        const ods::Column &type = m_relation->columns[size_t(index)];
-        const QByteArrayView value = m_rows->value(index);
-        QByteArray bytes;
-        if (type.dtype == ods::DtText) {
-            bytes = value.toByteArray();
-        } else if (type.dtype == ods::DtVarying && value.size() >= 2) {
-            quint16 length;
-            std::memcpy(&length, value.data(), sizeof length);
-            bytes = value.sliced(2, qMin<qsizetype>(length, value.size() - 2)).toByteArray();
-        } else if (type.dtype == ods::DtBlob) {
-            try {
-                bytes = m_database.blob(*m_relation, value);
-            } catch (const components::ComponentError &) {
-                return {}; // a damaged text costs only itself
-            }
-            return ods::FieldReader::decodeName(bytes);
-        }
-        while (bytes.endsWith(' '))
-            bytes.chop(1);
-        return ods::FieldReader::decodeName(bytes);
-    }
-
-    std::optional<qint64> number(const char *column) const
-    {
-        if (isNull(column))
-            return std::nullopt;
-        const int index = indexOf(column);
-        const QByteArrayView value = m_rows->value(index);
-        switch (m_relation->columns[size_t(index)].dtype) {
-        case ods::DtShort: return read<qint16>(value);
-        case ods::DtLong: return read<qint32>(value);
-        case ods::DtInt64: return read<qint64>(value);
-        default: return std::nullopt;
-        }
-    }
-
-private:
-    template <typename T>
-    static std::optional<qint64> read(QByteArrayView value)
-    {
-        if (value.size() < qsizetype(sizeof(T)))
-            return std::nullopt;
-        T number;
-        std::memcpy(&number, value.data(), sizeof number);
-        return qint64(number);
-    }
-
-    int indexOf(const char *column) const
-    {
-        if (!m_relation)
-            return -1;
-        const auto found = m_indexes.find(column);
-        if (found != m_indexes.end())
-            return found->second;
-        int index = -1;
-        for (size_t i = 0; i < m_relation->columns.size(); ++i)
-            if (m_relation->columns[i].name == QLatin1String(column))
-                index = int(i);
-        m_indexes[column] = index;
-        return index;
-    }
-
-    const ods::Database &m_database;
-    const ods::Relation *m_relation = nullptr;
-    std::unique_ptr<ods::Rows> m_rows;
-    mutable std::map<std::string, int> m_indexes;
-};
 
 bool userObject(const SystemTable &table)
 {
@@ -278,6 +183,32 @@ FileCatalogue readFileCatalogue(const ods::Database &database)
         }
     }
     return catalogue;
+}
+
+UsedObjects usedBy(const FileCatalogue &catalogue, const std::vector<QString> &users)
+{
+    UsedObjects used;
+    std::deque<QString> waiting(users.begin(), users.end());
+    std::set<QString> seen(users.begin(), users.end());
+    while (!waiting.empty()) {
+        const auto uses = catalogue.dependencies.find(waiting.front());
+        waiting.pop_front();
+        if (uses == catalogue.dependencies.end())
+            continue;
+        for (const Dependency &dependency : uses->second) {
+            if (dependency.type == DependsOnException)
+                used.exceptions.insert(dependency.name);
+            else if (dependency.type == DependsOnGenerator)
+                used.generators.insert(dependency.name);
+            else if ((dependency.type == DependsOnProcedure
+                      || (dependency.type == DependsOnFunction && catalogue.routine(dependency.name)))
+                     && seen.insert(dependency.name).second) {
+                used.routines.push_back(dependency.name);
+                waiting.push_back(dependency.name);
+            }
+        }
+    }
+    return used;
 }
 
 } // namespace dbaccess

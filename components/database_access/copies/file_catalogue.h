@@ -49,8 +49,7 @@ struct StoredRoutine {
 };
 
 // RDB$DEPENDENCIES object types.
-enum DependencyType { DependsOnRelation = 0, DependsOnView = 1, DependsOnProcedure = 5, DependsOnException = 7,
-                      DependsOnGenerator = 14, DependsOnFunction = 15 };
+enum DependencyType { DependsOnProcedure = 5, DependsOnException = 7, DependsOnGenerator = 14, DependsOnFunction = 15 };
 
 struct Dependency {
     QString name;
@@ -72,5 +71,14 @@ struct FileCatalogue {
 };
 
 FileCatalogue readFileCatalogue(const ods::Database &database);
+
+// What the named objects (views, computed columns' domains) use, and what
+// that uses in turn.
+struct UsedObjects {
+    std::vector<QString> routines; // stored procedures and PSQL functions
+    std::set<QString> exceptions;
+    std::set<QString> generators;
+};
+UsedObjects usedBy(const FileCatalogue &catalogue, const std::vector<QString> &users);
 
 } // namespace dbaccess

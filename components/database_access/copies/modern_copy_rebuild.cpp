@@ -6,7 +6,6 @@
 #include "view_select_list.h"
 
 #include <algorithm>
-#include <deque>
 #include <set>
 #include <vector>
 
@@ -119,7 +118,7 @@ private:
     // this program's to load.
     void bringOverWhatViewsUse()
     {
-        std::deque<QString> users;
+        std::vector<QString> users;
         for (const auto &relation : m_database.relations()) {
             if (relation.system)
                 continue;
@@ -129,36 +128,16 @@ private:
                 if (!column.computedSource.isEmpty())
                     users.push_back(column.domain);
         }
-        std::set<QString> seen(users.begin(), users.end());
-        std::set<QString> exceptions, generators;
-        std::vector<QString> routines;
-        while (!users.empty()) {
-            const QString user = users.front();
-            users.pop_front();
-            const auto uses = m_catalogue.dependencies.find(user);
-            if (uses == m_catalogue.dependencies.end())
-                continue;
-            for (const Dependency &used : uses->second) {
-                if (used.type == DependsOnException)
-                    exceptions.insert(used.name);
-                else if (used.type == DependsOnGenerator)
-                    generators.insert(used.name);
-                else if ((used.type == DependsOnProcedure || (used.type == DependsOnFunction && m_catalogue.routine(used.name)))
-                         && seen.insert(used.name).second) {
-                    routines.push_back(used.name);
-                    users.push_back(used.name);
-                }
-            }
-        }
-        for (const QString &name : exceptions) {
+        const UsedObjects used = usedBy(m_catalogue, users);
+        for (const QString &name : used.exceptions) {
             const auto message = m_catalogue.exceptions.find(name);
             if (message != m_catalogue.exceptions.end())
                 m_builder.run(createExceptionStatement(name, message->second, m_dialect), m_dialect);
         }
-        for (const QString &name : generators)
+        for (const QString &name : used.generators)
             if (m_catalogue.generators.count(name))
                 m_builder.run(createGeneratorStatement(name, m_dialect), m_dialect);
-        for (const QString &name : routines)
+        for (const QString &name : used.routines)
             queueRoutine(name);
     }
 
