@@ -5,7 +5,6 @@
 #include "modern_copy_ddl.h"
 #include "view_select_list.h"
 
-#include <algorithm>
 #include <set>
 #include <vector>
 
@@ -16,12 +15,6 @@ namespace {
 QString cannotEvaluate(const QString &what, const QString &reason)
 {
     return QStringLiteral("this program's Firebird engine cannot evaluate %1 (%2)").arg(what, reason);
-}
-
-bool hasComputedColumns(const ods::Relation &relation)
-{
-    return std::any_of(relation.columns.begin(), relation.columns.end(),
-                       [](const ods::Column &c) { return !c.computedSource.isEmpty(); });
 }
 
 // A statement that waits for what it uses: views, computed columns, stored
@@ -57,7 +50,6 @@ public:
         settle();
         reportUnmade();
         showEmptyColumnsInViews();
-        restoreColumnOrder();
         return m_report;
     }
 
@@ -86,11 +78,14 @@ private:
                 m_report.failures[relation.name] = cannotEvaluate(QStringLiteral("its stored columns"), error);
                 continue;
             }
-            for (const auto &column : relation.columns)
-                if (!column.computedSource.isEmpty())
-                    m_pending.push_back({Pending::ComputedColumn, relation.name, column.name,
-                                         QStringLiteral("its computed column \"%1\"").arg(column.name),
-                                         computedColumnStatement(relation, column, m_dialect), {}, false, {}});
+            for (const auto &column : relation.columns) {
+                if (column.computedSource.isEmpty())
+                    continue;
+                m_pending.push_back({Pending::ComputedColumn, relation.name, column.name,
+                                     QStringLiteral("its computed column \"%1\"").arg(column.name),
+                                     computedColumnStatement(relation, column, m_dialect), {}, false, {}});
+                ++m_computedToAdd[relation.name];
+            }
         }
     }
 
@@ -188,6 +183,8 @@ private:
             progress = false;
             for (auto item = m_pending.begin(); item != m_pending.end();) {
                 if (runPending(*item)) {
+                    if (item->kind == Pending::ComputedColumn)
+                        computedColumnAdded(item->owner);
                     item = m_pending.erase(item);
                     progress = true;
                 } else {
@@ -224,6 +221,7 @@ private:
                         .refused()) {
                 m_report.emptyColumns[item->owner][item->column] =
                     refusalReason(QStringLiteral("its expression"), item->refusal, explainer());
+                computedColumnAdded(item->owner);
                 item = m_pending.erase(item);
             } else {
                 ++item;
@@ -271,18 +269,19 @@ private:
     }
 
     // Computed columns come last from ALTER TABLE; SELECT * must keep the
-    // file's order.
-    void restoreColumnOrder()
+    // file's order, and so must a view whose text says "*": the order is
+    // put right as soon as the last of them is there, before any view made
+    // later reads the table.
+    void computedColumnAdded(const QString &name)
     {
-        for (const auto &relation : m_database.relations()) {
-            if (relation.system || relation.view || m_report.failures.count(relation.name) || !hasComputedColumns(relation))
-                continue;
-            for (std::size_t i = 0; i < relation.columns.size(); ++i) {
-                const EngineRefusal refusal = m_builder.run(
-                    columnPositionStatement(relation, relation.columns[i], int(i) + 1, m_dialect), m_dialect);
-                if (refusal.refused())
-                    m_report.failures[relation.name] = cannotEvaluate(QStringLiteral("the order of its columns"), refusal.text);
-            }
+        if (--m_computedToAdd[name] > 0)
+            return;
+        const ods::Relation &relation = *relationNamed(name);
+        for (std::size_t i = 0; i < relation.columns.size(); ++i) {
+            const EngineRefusal refusal =
+                m_builder.run(columnPositionStatement(relation, relation.columns[i], int(i) + 1, m_dialect), m_dialect);
+            if (refusal.refused())
+                m_report.failures[relation.name] = cannotEvaluate(QStringLiteral("the order of its columns"), refusal.text);
         }
     }
 
@@ -316,6 +315,7 @@ private:
     FileCatalogue m_catalogue;
     std::vector<Pending> m_pending;
     std::map<QString, QString> m_unmadeRoutines;
+    std::map<QString, int> m_computedToAdd; // by table
     RebuildReport m_report;
 };
 
