@@ -89,9 +89,10 @@ private:
         }
     }
 
-    // An array column keeps its place and type with no values: no statement
-    // can write one, and the engine shows no array's content anyway. Where
-    // its element type is unknown, a binary BLOB holds the place.
+    // An array column keeps its place and type but not its values: no
+    // statement can write an array, and the export writes the same binary
+    // placeholder for one whatever it holds. Where its element type is
+    // unknown, a binary BLOB holds the place.
     std::optional<QString> storedDeclaration(const ods::Column &column) const
     {
         if (column.dimensions == 0)
