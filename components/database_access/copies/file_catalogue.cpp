@@ -154,7 +154,7 @@ void readOtherObjects(const ods::Database &database, FileCatalogue &catalogue)
     SystemTable generators(database, QStringLiteral("RDB$GENERATORS"));
     while (generators.next())
         if (userObject(generators))
-            catalogue.generators.insert(generators.text("RDB$GENERATOR_NAME"));
+            catalogue.generators[generators.text("RDB$GENERATOR_NAME")] = int(generators.number("RDB$GENERATOR_ID").value_or(-1));
     SystemTable dependencies(database, QStringLiteral("RDB$DEPENDENCIES"));
     while (dependencies.next())
         catalogue.dependencies[dependencies.text("RDB$DEPENDENT_NAME")].push_back(

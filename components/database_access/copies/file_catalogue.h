@@ -63,7 +63,7 @@ struct FileCatalogue {
     std::map<QString, std::vector<std::pair<int, int>>> fieldBounds;                   // arrays: bounds by dimension
     std::vector<StoredRoutine> routines;
     std::map<QString, QString> exceptions;                                             // name, message
-    std::set<QString> generators;
+    std::map<QString, int> generators;                                                 // name, id
     std::map<QString, QString> externalFunctions;                                      // name, its library
     std::map<QString, std::vector<Dependency>> dependencies;                           // by dependent name
 

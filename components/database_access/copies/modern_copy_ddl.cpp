@@ -186,4 +186,9 @@ QString createGeneratorStatement(const QString &name, int dialect)
     return QStringLiteral("CREATE GENERATOR ") + sqlName(name, dialect);
 }
 
+QString setGeneratorStatement(const QString &name, qint64 value, int dialect)
+{
+    return QStringLiteral("SET GENERATOR %1 TO %2").arg(sqlName(name, dialect)).arg(value);
+}
+
 } // namespace dbaccess

@@ -39,5 +39,6 @@ std::optional<QString> createRoutineStatement(const StoredRoutine &routine, int 
                                               const std::map<int, QString> &charsetNames);
 QString createExceptionStatement(const QString &name, const QString &message, int dialect);
 QString createGeneratorStatement(const QString &name, int dialect);
+QString setGeneratorStatement(const QString &name, qint64 value, int dialect);
 
 } // namespace dbaccess

@@ -1,6 +1,7 @@
 #include "modern_copy_rebuild.h"
 
 #include "file_catalogue.h"
+#include "generator_values.h"
 #include "modern_copy_builder.h"
 #include "modern_copy_ddl.h"
 #include "view_select_list.h"
@@ -35,7 +36,7 @@ struct Pending {
 class Rebuild {
 public:
     Rebuild(const QString &file, const FileVersion &version, const ods::Database &database)
-        : m_database(database), m_dialect(database.facts().dialect == 1 ? 1 : 3), m_builder(file, version, m_dialect),
+        : m_path(version.path), m_database(database), m_dialect(database.facts().dialect == 1 ? 1 : 3), m_builder(file, version, m_dialect),
           m_charsetNames(m_builder.charsetNames()), m_catalogue(readFileCatalogue(database))
     {
     }
@@ -108,10 +109,9 @@ private:
     }
 
     // The stored procedures and PSQL functions the views and computed
-    // columns use, those they call, and the exceptions and generators those
-    // use. Generators start at zero: their values live outside the tables
-    // the reader reads. External functions stay out: their libraries are not
-    // this program's to load.
+    // columns use, those they call, and the exceptions and generators (with
+    // their values) those use. External functions stay out: their libraries
+    // are not this program's to load.
     void bringOverWhatViewsUse()
     {
         std::vector<QString> users;
@@ -130,9 +130,16 @@ private:
             if (message != m_catalogue.exceptions.end())
                 m_builder.run(createExceptionStatement(name, message->second, m_dialect), m_dialect);
         }
-        for (const QString &name : used.generators)
-            if (m_catalogue.generators.count(name))
-                m_builder.run(createGeneratorStatement(name, m_dialect), m_dialect);
+        const std::map<int, qint64> values =
+            used.generators.empty() ? std::map<int, qint64>() : generatorValues(m_path, m_database);
+        for (const QString &name : used.generators) {
+            const auto id = m_catalogue.generators.find(name);
+            if (id == m_catalogue.generators.end()
+                || m_builder.run(createGeneratorStatement(name, m_dialect), m_dialect).refused())
+                continue;
+            if (const auto value = values.find(id->second); value != values.end())
+                m_builder.run(setGeneratorStatement(name, value->second, m_dialect), m_dialect);
+        }
         for (const QString &name : used.routines)
             queueRoutine(name);
     }
@@ -309,6 +316,7 @@ private:
         return nullptr;
     }
 
+    const QString m_path;
     const ods::Database &m_database;
     const int m_dialect;
     CopyBuilder m_builder;
