@@ -237,16 +237,21 @@ private:
         }
     }
 
+    // One reason a relation: the first of its statements that failed.
+    // Twice, as a reason may name another view or routine the copy lacks.
     void reportUnmade()
     {
-        // Twice: a routine's reason may name another's.
-        for (int pass = 0; pass < 2; ++pass)
-            for (const auto &item : m_pending)
+        const std::map<QString, QString> known = m_report.failures;
+        for (int pass = 0; pass < 2; ++pass) {
+            std::set<QString> named;
+            for (const auto &item : m_pending) {
+                const QString reason = refusalReason(item.what, item.refusal, explainer());
                 if (item.kind == Pending::Routine)
-                    m_unmadeRoutines[item.owner] = refusalReason(item.what, item.refusal, explainer());
-        for (const auto &item : m_pending)
-            if (item.kind != Pending::Routine && !m_report.failures.count(item.owner))
-                m_report.failures[item.owner] = refusalReason(item.what, item.refusal, explainer());
+                    m_unmadeRoutines[item.owner] = reason;
+                else if (!known.count(item.owner) && named.insert(item.owner).second)
+                    m_report.failures[item.owner] = reason;
+            }
+        }
     }
 
     // A view column showing an emptied computed column is empty too, and says
