@@ -246,7 +246,15 @@ QByteArray viewsToReconstructScript()
            "  RETURN 'x' || (R * 3 / 2 + PLUS);\n"
            "END^\n"
            "SET TERM ; ^\n"
-           "CREATE VIEW TRIPLES AS SELECT ID, TRIPLED(ID) AS T, TRIPLED(ID, 1) AS T1 FROM P;\n";
+           "CREATE VIEW TRIPLES AS SELECT ID, TRIPLED(ID) AS T, TRIPLED(ID, 1) AS T1 FROM P;\n"
+           "SET TERM ^ ;\n"
+           "CREATE PACKAGE SHELF AS BEGIN PROCEDURE ITEMS (N INTEGER) RETURNS (K INTEGER); END^\n"
+           "CREATE PACKAGE BODY SHELF AS BEGIN\n"
+           "  PROCEDURE ITEMS (N INTEGER) RETURNS (K INTEGER) AS\n"
+           "  BEGIN K = 1; WHILE (K <= N) DO BEGIN SUSPEND; K = K + 1; END END\n"
+           "END^\n"
+           "SET TERM ; ^\n"
+           "CREATE VIEW SHELF_ITEMS AS SELECT K, TRIPLED(K) AS T FROM SHELF.ITEMS(2);\n";
 }
 
 // The reader and the engine on the same ODS 12 files give the same
@@ -283,8 +291,9 @@ TEST_F(DatabaseFiles, ReaderAndEngineGiveTheSameCellsForOds12Files)
                                               "INSERT INTO Q VALUES ('now', -0.07, 'x');\n"
                                               "CREATE VIEW V AS SELECT S, D FROM P;\n", 8192, 1)},
         // Views whose text no longer gives their columns (tables changed
-        // after "*" was expanded), a view over a selectable procedure that
-        // calls another, and tables with array columns beside views.
+        // after "*" was expanded), views over a selectable procedure that
+        // calls another, a PSQL function and a package, and tables with
+        // array columns beside views.
         {QStringLiteral("views the rebuilt copy must reconstruct"), scratch(viewsToReconstructScript(), 8192)},
     };
     const unsigned first = qEnvironmentVariableIntValue("MARROWBECK_DIFFERENTIAL_SEED");

@@ -158,7 +158,13 @@ void readOtherObjects(const ods::Database &database, FileCatalogue &catalogue)
     SystemTable dependencies(database, QStringLiteral("RDB$DEPENDENCIES"));
     while (dependencies.next())
         catalogue.dependencies[dependencies.text("RDB$DEPENDENT_NAME")].push_back(
-            {dependencies.text("RDB$DEPENDED_ON_NAME"), int(dependencies.number("RDB$DEPENDED_ON_TYPE").value_or(-1))});
+            {dependencies.text("RDB$DEPENDED_ON_NAME"), int(dependencies.number("RDB$DEPENDED_ON_TYPE").value_or(-1)),
+             dependencies.text("RDB$PACKAGE_NAME")});
+    SystemTable packages(database, QStringLiteral("RDB$PACKAGES"));
+    while (packages.next())
+        if (userObject(packages))
+            catalogue.packages[packages.text("RDB$PACKAGE_NAME")] = {packages.text("RDB$PACKAGE_HEADER_SOURCE"),
+                                                                     packages.text("RDB$PACKAGE_BODY_SOURCE")};
 }
 
 } // namespace
@@ -196,7 +202,15 @@ UsedObjects usedBy(const FileCatalogue &catalogue, const std::vector<QString> &u
         if (uses == catalogue.dependencies.end())
             continue;
         for (const Dependency &dependency : uses->second) {
-            if (dependency.type == DependsOnException)
+            const bool packaged = !dependency.package.isEmpty() || dependency.type == DependsOnPackage
+                || dependency.type == DependsOnPackageBody;
+            const QString package = dependency.package.isEmpty() ? dependency.name : dependency.package;
+            if (packaged) {
+                if (seen.insert(package).second) {
+                    used.packages.push_back(package);
+                    waiting.push_back(package);
+                }
+            } else if (dependency.type == DependsOnException)
                 used.exceptions.insert(dependency.name);
             else if (dependency.type == DependsOnGenerator)
                 used.generators.insert(dependency.name);

@@ -49,11 +49,19 @@ struct StoredRoutine {
 };
 
 // RDB$DEPENDENCIES object types.
-enum DependencyType { DependsOnProcedure = 5, DependsOnException = 7, DependsOnGenerator = 14, DependsOnFunction = 15 };
+enum DependencyType { DependsOnProcedure = 5, DependsOnException = 7, DependsOnGenerator = 14, DependsOnFunction = 15,
+                      DependsOnPackage = 18, DependsOnPackageBody = 19 };
 
 struct Dependency {
     QString name;
     int type = 0;
+    QString package;   // of a packaged procedure or function
+};
+
+// A package is made whole: its header, then its body.
+struct StoredPackage {
+    QString header;    // the texts after AS
+    QString body;
 };
 
 struct FileCatalogue {
@@ -63,6 +71,7 @@ struct FileCatalogue {
     std::map<QString, std::vector<std::pair<int, int>>> fieldBounds;                   // arrays: bounds by dimension
     std::vector<StoredRoutine> routines;
     std::map<QString, QString> exceptions;                                             // name, message
+    std::map<QString, StoredPackage> packages;
     std::map<QString, int> generators;                                                 // name, id
     std::map<QString, QString> externalFunctions;                                      // name, its library
     std::map<QString, std::vector<Dependency>> dependencies;                           // by dependent name
@@ -76,6 +85,7 @@ FileCatalogue readFileCatalogue(const ods::Database &database);
 // that uses in turn.
 struct UsedObjects {
     std::vector<QString> routines; // stored procedures and PSQL functions
+    std::vector<QString> packages;
     std::set<QString> exceptions;
     std::set<QString> generators;
 };

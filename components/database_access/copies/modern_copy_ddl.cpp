@@ -174,6 +174,16 @@ std::optional<QString> createRoutineStatement(const StoredRoutine &routine, int 
     return statement + QStringLiteral(" AS\n") + routine.source;
 }
 
+QString createPackageStatement(const QString &name, const QString &header, int dialect)
+{
+    return QStringLiteral("CREATE PACKAGE %1 AS\n%2").arg(sqlName(name, dialect), header);
+}
+
+QString createPackageBodyStatement(const QString &name, const QString &body, int dialect)
+{
+    return QStringLiteral("CREATE PACKAGE BODY %1 AS\n%2").arg(sqlName(name, dialect), body);
+}
+
 QString createExceptionStatement(const QString &name, const QString &message, int dialect)
 {
     QString quoted = message;

@@ -37,6 +37,8 @@ QString createViewStatement(const ods::Relation &view, int dialect);
 // this engine does not have.
 std::optional<QString> createRoutineStatement(const StoredRoutine &routine, int dialect,
                                               const std::map<int, QString> &charsetNames);
+QString createPackageStatement(const QString &name, const QString &header, int dialect);
+QString createPackageBodyStatement(const QString &name, const QString &body, int dialect);
 QString createExceptionStatement(const QString &name, const QString &message, int dialect);
 QString createGeneratorStatement(const QString &name, int dialect);
 QString setGeneratorStatement(const QString &name, qint64 value, int dialect);

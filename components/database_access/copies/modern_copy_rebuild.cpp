@@ -108,10 +108,10 @@ private:
         return declaration.value_or(QStringLiteral("BLOB SUB_TYPE 0"));
     }
 
-    // The stored procedures and PSQL functions the views and computed
-    // columns use, those they call, and the exceptions and generators (with
-    // their values) those use. External functions stay out: their libraries
-    // are not this program's to load.
+    // The stored procedures, PSQL functions and packages the views and
+    // computed columns use, those they call, and the exceptions and
+    // generators (with their values) those use. External functions stay
+    // out: their libraries are not this program's to load.
     void bringOverWhatViewsUse()
     {
         std::vector<QString> users;
@@ -142,6 +142,23 @@ private:
         }
         for (const QString &name : used.routines)
             queueRoutine(name);
+        for (const QString &name : used.packages)
+            queuePackage(name);
+    }
+
+    void queuePackage(const QString &name)
+    {
+        const QString what = QStringLiteral("the package \"%1\"").arg(name);
+        const auto package = m_catalogue.packages.find(name);
+        if (package == m_catalogue.packages.end() || package->second.header.trimmed().isEmpty()
+            || package->second.body.trimmed().isEmpty()) {
+            m_unmadeRoutines[name] = QStringLiteral("the file keeps no source text for %1").arg(what);
+            return;
+        }
+        m_pending.push_back({Pending::Routine, name, {}, what,
+                             createPackageStatement(name, package->second.header, m_dialect), {}, false, {}});
+        m_pending.push_back({Pending::Routine, name, {}, what,
+                             createPackageBodyStatement(name, package->second.body, m_dialect), {}, false, {}});
     }
 
     void queueRoutine(const QString &name)
@@ -237,7 +254,8 @@ private:
         }
     }
 
-    // One reason a relation: the first of its statements that failed.
+    // One reason a relation or routine: the first of its statements that
+    // failed.
     // Twice, as a reason may name another view or routine the copy lacks.
     void reportUnmade()
     {
@@ -245,11 +263,10 @@ private:
         for (int pass = 0; pass < 2; ++pass) {
             std::set<QString> named;
             for (const auto &item : m_pending) {
+                if (known.count(item.owner) || !named.insert(item.owner).second)
+                    continue;
                 const QString reason = refusalReason(item.what, item.refusal, explainer());
-                if (item.kind == Pending::Routine)
-                    m_unmadeRoutines[item.owner] = reason;
-                else if (!known.count(item.owner) && named.insert(item.owner).second)
-                    m_report.failures[item.owner] = reason;
+                (item.kind == Pending::Routine ? m_unmadeRoutines : m_report.failures)[item.owner] = reason;
             }
         }
     }
