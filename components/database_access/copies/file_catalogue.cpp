@@ -68,11 +68,11 @@ void readFields(const ods::Database &database, FileCatalogue &catalogue)
 }
 
 // Parameters by routine, inputs then outputs, each in its declared order.
-using ParameterLists = std::map<QString, std::map<std::pair<int, int>, ProcedureParameter>>;
+using ParameterLists = std::map<QString, std::map<std::pair<int, int>, RoutineParameter>>;
 
-ProcedureParameter parameter(const FileCatalogue &catalogue, const SystemTable &rows, const char *nameColumn)
+RoutineParameter parameter(const FileCatalogue &catalogue, const SystemTable &rows, const char *nameColumn)
 {
-    ProcedureParameter parameter;
+    RoutineParameter parameter;
     parameter.name = rows.text(nameColumn);
     const auto type = catalogue.fieldTypes.find(rows.text("RDB$FIELD_SOURCE"));
     if (type != catalogue.fieldTypes.end())
@@ -97,7 +97,7 @@ void readProcedures(const ods::Database &database, FileCatalogue &catalogue)
     while (rows.next()) {
         if (!rows.text("RDB$PACKAGE_NAME").isEmpty())
             continue;
-        ProcedureParameter read = parameter(catalogue, rows, "RDB$PARAMETER_NAME");
+        RoutineParameter read = parameter(catalogue, rows, "RDB$PARAMETER_NAME");
         read.output = rows.number("RDB$PARAMETER_TYPE").value_or(0) != 0;
         parameters[rows.text("RDB$PROCEDURE_NAME")][{read.output, int(rows.number("RDB$PARAMETER_NUMBER").value_or(0))}] =
             read;
@@ -134,7 +134,7 @@ void readFunctions(const ods::Database &database, FileCatalogue &catalogue)
         const QString function = rows.text("RDB$FUNCTION_NAME");
         if (!rows.text("RDB$PACKAGE_NAME").isEmpty() || !returnPositions.count(function))
             continue;
-        ProcedureParameter read = parameter(catalogue, rows, "RDB$ARGUMENT_NAME");
+        RoutineParameter read = parameter(catalogue, rows, "RDB$ARGUMENT_NAME");
         const int position = int(rows.number("RDB$ARGUMENT_POSITION").value_or(0));
         read.output = position == returnPositions[function];
         arguments[function][{read.output, position}] = read;

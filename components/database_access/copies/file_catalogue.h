@@ -1,18 +1,17 @@
 #pragma once
 
 // What a rebuilt copy needs from the file's system tables beyond its tables
-// and columns: where each view column comes from, the stored procedures with
-// their parameters, PSQL functions, the exceptions, generators and external
-// functions, and
-// who depends on whom. Read through the reader's own relation rows, so every
-// on-disk structure it reads is read the same way; a system table an older
-// version lacks reads as empty.
+// and columns: where each view column comes from; the stored procedures,
+// PSQL functions and packages with their parameters and sources; the
+// exceptions, generators and external functions; who depends on whom. Read
+// through the reader's own relation rows, so every on-disk structure it
+// reads is read the same way; a system table an older version lacks reads as
+// empty.
 
 #include "ods/ods_database.h"
 
 #include <QString>
 #include <map>
-#include <optional>
 #include <set>
 #include <vector>
 
@@ -31,7 +30,7 @@ struct ViewColumnBase {
     QString field;
 };
 
-struct ProcedureParameter {
+struct RoutineParameter {
     QString name;
     bool output = false;
     ods::Column type;          // dtype etc. from the parameter's RDB$FIELDS entry
@@ -45,7 +44,7 @@ struct StoredRoutine {
     QString source;            // the text after AS
     bool function = false;
     bool deterministic = false;
-    std::vector<ProcedureParameter> parameters; // in declaration order, inputs first
+    std::vector<RoutineParameter> parameters; // in declaration order, inputs first
 };
 
 // RDB$DEPENDENCIES object types.
@@ -65,16 +64,16 @@ struct StoredPackage {
 };
 
 struct FileCatalogue {
-    std::map<QString, std::map<int, ViewContext>> viewContexts;                        // by view, then context
-    std::map<QString, std::map<QString, ViewColumnBase>> viewColumnBases;              // by view, then column
-    std::map<QString, ods::Column> fieldTypes;                                         // RDB$FIELDS by name
-    std::map<QString, std::vector<std::pair<int, int>>> fieldBounds;                   // arrays: bounds by dimension
+    std::map<QString, std::map<int, ViewContext>> viewContexts;           // by view, then context
+    std::map<QString, std::map<QString, ViewColumnBase>> viewColumnBases; // by view, then column
+    std::map<QString, ods::Column> fieldTypes;                            // RDB$FIELDS by name
+    std::map<QString, std::vector<std::pair<int, int>>> fieldBounds;      // arrays' lower and upper bounds
     std::vector<StoredRoutine> routines;
-    std::map<QString, QString> exceptions;                                             // name, message
     std::map<QString, StoredPackage> packages;
-    std::map<QString, int> generators;                                                 // name, id
-    std::map<QString, QString> externalFunctions;                                      // name, its library
-    std::map<QString, std::vector<Dependency>> dependencies;                           // by dependent name
+    std::map<QString, QString> exceptions;                                // name, message
+    std::map<QString, int> generators;                                    // name, id
+    std::map<QString, QString> externalFunctions;                         // name, its library
+    std::map<QString, std::vector<Dependency>> dependencies;              // by dependent name
 
     const StoredRoutine *routine(const QString &name) const;
 };
