@@ -164,7 +164,7 @@ std::optional<QString> createRoutineStatement(const StoredRoutine &routine, int 
         return std::nullopt;
     QString statement = (routine.function ? QStringLiteral("CREATE FUNCTION ") : QStringLiteral("CREATE PROCEDURE "))
         + sqlName(routine.name, dialect);
-    if (!inputs.isEmpty() || routine.function)
+    if (!inputs.isEmpty())
         statement += QStringLiteral(" (%1)").arg(inputs.join(QStringLiteral(", ")));
     if (routine.function)
         statement += QStringLiteral(" RETURNS ") + outputs.front()

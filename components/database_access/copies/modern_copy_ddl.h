@@ -1,7 +1,8 @@
 #pragma once
 
-// The statements that rebuild a file's tables, computed columns and views
-// in a new database of the Firebird 3 engine. Pure, no Firebird headers.
+// The statements that rebuild a file's tables, computed columns and views,
+// and the procedures, functions, packages, exceptions and generators they
+// use, in a new database of the Firebird 3 engine. Pure, no Firebird headers.
 
 #include "file_catalogue.h"
 #include "ods/ods_database.h"
