@@ -1,7 +1,10 @@
-// Where a view's text lists its columns: pure, no database. The rebuilt
-// copy replaces exactly that part, so a FROM, a "*" or a parenthesis inside
-// strings, names, comments or subqueries must not mislead it.
+// What the rebuilt copy writes and says, pure, no database: where a view's
+// text lists its columns (the copy replaces exactly that part, so a FROM, a
+// "*" or a parenthesis inside strings, names, comments or subqueries must
+// not mislead it), and the reasons a user reads when something cannot be
+// made.
 
+#include "engine_refusal.h"
 #include "view_select_list.h"
 
 #include <gtest/gtest.h>
@@ -57,6 +60,45 @@ TEST(ViewSelectList, RebuildsTheListFromBaseColumnsAndKeepsTheRest)
     // A column that shows an expression has no base column: the text stays.
     bases.erase(QStringLiteral("QTY"));
     EXPECT_EQ(dbaccess::selectFromBaseColumns(view, contexts, bases, 3), QString());
+}
+
+// Each reason names what was refused and the name the engine did not know;
+// a chain of missing objects is told once, down to the first cause, with
+// only that cause's engine words.
+TEST(RebuiltCopyReasons, SayWhatIsMissingAndWhy)
+{
+    const auto explain = [](const QString &name) {
+        dbaccess::KnownName known;
+        if (name == QLatin1String("SERIES"))
+            known.whyUnmade = QStringLiteral("the stored procedure \"SERIES\" calls the function \"PICK\" ... (Firebird: inner)");
+        if (name == QLatin1String("PICK"))
+            known.library = QStringLiteral("ib_udf");
+        return known;
+    };
+    struct Case {
+        dbaccess::EngineRefusal refusal;
+        const char *says;
+        bool engineWords;
+    };
+    using R = dbaccess::EngineRefusal;
+    const Case cases[] = {
+        {{R::UnknownTable, "SERIES", "outer"}, "its definition reads \"SERIES\", which cannot be made either: the stored "
+                                               "procedure \"SERIES\"", false},
+        {{R::UnknownTable, "GONE", "outer"}, "its definition reads \"GONE\", which this program's Firebird engine does not have",
+         true},
+        {{R::UnknownFunction, "PICK", "outer"}, "its definition calls the external function \"PICK\" of the library "
+                                                "\"ib_udf\", which this program does not load", true},
+        {{R::UnknownToken, "|", "outer"}, "its definition is written in a form this program's Firebird engine reads "
+                                          "differently (it stops at \"|\")", true},
+        {{R::ColumnCount, {}, "outer"}, "its definition no longer gives the columns the file records for it", true},
+        {{R::Other, {}, "outer"}, "this program's Firebird engine cannot make its definition", true},
+    };
+    for (const Case &c : cases) {
+        const QString reason = dbaccess::refusalReason(QStringLiteral("its definition"), c.refusal, explain);
+        SCOPED_TRACE(reason.toStdString());
+        EXPECT_TRUE(reason.startsWith(QString::fromUtf8(c.says)));
+        EXPECT_EQ(reason.endsWith(QLatin1String("(Firebird: outer)")), c.engineWords);
+    }
 }
 
 } // namespace
