@@ -168,9 +168,8 @@ private:
                                                           : QStringLiteral("the stored procedure \"%1\"").arg(name);
         const auto statement = routine && !routine->source.trimmed().isEmpty()
             ? createRoutineStatement(*routine, m_dialect, m_charsetNames) : std::nullopt;
-        if (!routine)
-            m_unmadeRoutines[name] = QStringLiteral("the file keeps no stored procedure of that name");
-        else if (routine->source.trimmed().isEmpty())
+        // External procedures (and damaged entries) have no source to make.
+        if (!routine || routine->source.trimmed().isEmpty())
             m_unmadeRoutines[name] = QStringLiteral("the file keeps no source text for %1").arg(what);
         else if (!statement)
             m_unmadeRoutines[name] =
