@@ -1,6 +1,7 @@
 #include "ods_connection.h"
 
 #include "component_error.h"
+#include "failing_column_rows.h"
 #include "firebird_query.h"
 #include "ods_rows.h"
 #include "rows_recordset.h"
@@ -84,8 +85,10 @@ std::unique_ptr<TableRows> OdsConnection::rowsFor(const QString &query)
                            "only (SELECT * FROM \"<table>\"); it cannot run the query \"%2\".")
                 .arg(open->path(), query));
     const ods::Relation &relation = open->relation(*table);
-    if (needsEngine(relation))
-        return std::make_unique<FirebirdQuery>(open->engineCopyFor(relation), query);
+    if (needsEngine(relation)) {
+        auto rows = std::make_unique<FirebirdQuery>(open->engineCopyFor(relation), query);
+        return withFailingColumns(std::move(rows), open->emptyColumnFailures(relation));
+    }
     return relationRows(open, relation);
 }
 

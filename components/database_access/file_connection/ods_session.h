@@ -32,6 +32,9 @@ public:
     std::shared_ptr<Session> engineCopyFor(const ods::Relation &relation);
     // Where the making of the private copy reports; may be null.
     void setPreparationProgress(std::shared_ptr<ado::PreparationProgress> progress) { m_progress = std::move(progress); }
+    // After engineCopyFor: why each column the copy holds as nulls for the
+    // relation cannot be read, by column name.
+    std::map<QString, QString> emptyColumnFailures(const ods::Relation &relation) const;
 
 private:
     OdsSession() = default;
@@ -43,6 +46,7 @@ private:
     std::shared_ptr<ado::PreparationProgress> m_progress;
     std::map<QString, QString> m_copyFailures;
     QString m_copyProblem;
+    std::map<QString, std::map<QString, QString>> m_copyEmptyColumns;
     bool m_open = false;
 };
 
