@@ -43,8 +43,15 @@ DatabaseSnapshot snapshot(ado::Connection &connection, const TableFilter &readCe
             table.recordCount = recordset->RecordCount();
             for (long r = 0; r < table.recordCount && !recordset->Eof(); ++r) {
                 std::vector<ado::Value> row;
-                for (int f = 0; f < recordset->fields().count(); ++f)
-                    row.push_back((*recordset)[f].value());
+                for (int f = 0; f < recordset->fields().count(); ++f) {
+                    try {
+                        row.push_back((*recordset)[f].value());
+                    } catch (const components::ComponentError &error) {
+                        row.push_back(std::nullopt);
+                        if (!table.cellFailures.contains(error.description()))
+                            table.cellFailures << error.description();
+                    }
+                }
                 table.rows.push_back(std::move(row));
                 recordset->MoveNext();
             }
@@ -60,6 +67,9 @@ QString tableDifference(const TableSnapshot &e, const TableSnapshot &a)
 {
     if (e.failure != a.failure)
         return QStringLiteral("failure \"%1\" against \"%2\"").arg(e.failure, a.failure);
+    if (e.cellFailures != a.cellFailures)
+        return QStringLiteral("cells failing with \"%1\" against \"%2\"")
+            .arg(e.cellFailures.join(u'|'), a.cellFailures.join(u'|'));
     if (e.fieldNames != a.fieldNames)
         return QStringLiteral("field names %1 against %2")
             .arg(QStringList(e.fieldNames.begin(), e.fieldNames.end()).join(u','),

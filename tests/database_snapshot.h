@@ -22,6 +22,8 @@ struct TableSnapshot {
     long recordCount = 0;
     std::vector<std::vector<ado::Value>> rows;
     QString failure; // the description when reading the table failed
+    // Cells that failed to read, kept as null: each distinct description once.
+    QStringList cellFailures;
 };
 
 struct DatabaseSnapshot {

@@ -15,6 +15,9 @@ struct ModernCopy {
     // Relations the copy cannot serve (a view or computed column this
     // engine cannot create), with the reason.
     std::map<QString, QString> failures;
+    // By relation: columns the copy holds as nulls (a computed column this
+    // engine cannot compute, a view column showing one), with the reason.
+    std::map<QString, std::map<QString, QString>> emptyColumns;
 };
 
 // A private copy of the user's file that the embedded Firebird 3 engine can

@@ -51,7 +51,7 @@ CopyBuilder::~CopyBuilder()
     m_status.dispose();
 }
 
-QString CopyBuilder::run(const QString &sql, int dialect)
+EngineRefusal CopyBuilder::run(const QString &sql, int dialect)
 {
     try {
         ITransaction *transaction = m_attachment->startTransaction(&m_status, 0, nullptr);
@@ -66,7 +66,7 @@ QString CopyBuilder::run(const QString &sql, int dialect)
             throw;
         }
     } catch (const FbException &error) {
-        return errorText(error.getStatus());
+        return refusal(error.getStatus());
     }
     return {};
 }
@@ -171,6 +171,33 @@ void CopyBuilder::fill(const ods::Database &database, const ods::Relation &relat
         }
     }
     std::memcpy(message + input->getNullOffset(&m_status, parameter), &null, sizeof null);
+}
+
+EngineRefusal CopyBuilder::refusal(const IStatus *status)
+{
+    EngineRefusal refused{EngineRefusal::Other, {}, errorText(status)};
+    bool named = true;
+    for (const intptr_t *at = status->getErrors(); *at != isc_arg_end; at += *at == isc_arg_cstring ? 3 : 2) {
+        if (at[0] == isc_arg_gds && refused.kind == EngineRefusal::Other) {
+            switch (at[1]) {
+            case isc_dsql_relation_err:
+            case isc_dsql_procedure_err: refused.kind = EngineRefusal::UnknownTable; break;
+            case isc_dsql_field_err: refused.kind = EngineRefusal::UnknownColumn; break;
+            case isc_token_err:
+            case isc_dsql_token_unk_err: refused.kind = EngineRefusal::UnknownToken; break;
+            case isc_num_field_err:
+            case isc_dsql_count_mismatch: refused.kind = EngineRefusal::ColumnCount; break;
+            case isc_dsql_function_err:
+            case isc_funnotdef: refused.kind = EngineRefusal::UnknownFunction; break;
+            default: break;
+            }
+            named = refused.kind == EngineRefusal::Other || refused.kind == EngineRefusal::ColumnCount;
+        } else if (at[0] == isc_arg_string && !named) {
+            refused.name = QString::fromUtf8(reinterpret_cast<const char *>(at[1]));
+            named = true;
+        }
+    }
+    return refused;
 }
 
 QString CopyBuilder::errorText(const IStatus *status)

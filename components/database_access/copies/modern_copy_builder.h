@@ -4,6 +4,7 @@
 // the new database. Every statement runs in a transaction of its own, so
 // one that fails leaves the others in place.
 
+#include "engine_refusal.h"
 #include "local_file.h"
 #include "ods/ods_database.h"
 
@@ -22,8 +23,8 @@ public:
     CopyBuilder(const CopyBuilder &) = delete;
     CopyBuilder &operator=(const CopyBuilder &) = delete;
 
-    // Empty when the statement ran; else the engine's words.
-    QString run(const QString &sql, int dialect);
+    // None when the statement ran.
+    EngineRefusal run(const QString &sql, int dialect);
     // The engine's character set names by number.
     std::map<int, QString> charsetNames();
     // Every stored row of the relation, through the engine's own message
@@ -37,6 +38,7 @@ private:
               Firebird::IMessageMetadata *input, unsigned parameter, unsigned char *message,
               Firebird::ITransaction *transaction);
     static QString errorText(const Firebird::IStatus *status);
+    static EngineRefusal refusal(const Firebird::IStatus *status);
 
     Firebird::ThrowStatusWrapper m_status;
     Firebird::IAttachment *m_attachment = nullptr;

@@ -1,6 +1,7 @@
 #include "ods_connection.h"
 
 #include "component_error.h"
+#include "failing_column_rows.h"
 #include "firebird_query.h"
 #include "local_file.h"
 #include "ods_rows.h"
@@ -90,8 +91,10 @@ std::unique_ptr<TableRows> OdsConnection::rowsFor(const QString &query)
     const FilePicture picture = open->currentPicture();
     const ods::Relation &relation = open->relation(*table);
     open->ensureMayRead(relation);
-    if (needsEngine(relation))
-        return std::make_unique<FirebirdQuery>(open->engineCopyFor(relation), query);
+    if (needsEngine(relation)) {
+        auto rows = std::make_unique<FirebirdQuery>(open->engineCopyFor(relation), query);
+        return withFailingColumns(std::move(rows), open->emptyColumnFailures(relation));
+    }
     try {
         return relationRows(open, picture, relation);
     } catch (const components::ComponentError &) {

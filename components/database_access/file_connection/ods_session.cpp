@@ -170,6 +170,7 @@ std::shared_ptr<Session> OdsSession::engineCopy()
             settings.user = QStringLiteral("SYSDBA");
         m_engineCopy = Session::open(settings, copy.path);
         m_copyFailures = copy.failures;
+        m_copyEmptyColumns = copy.emptyColumns;
     }
     return m_engineCopy;
 }
@@ -188,6 +189,18 @@ std::shared_ptr<Session> OdsSession::engineCopyFor(const ods::Relation &relation
                                              .arg(relation.view ? QStringLiteral("view") : QStringLiteral("table"),
                                                   relation.name, m_settings.database, failure->second));
     return m_engineCopy;
+}
+
+std::map<QString, QString> OdsSession::emptyColumnFailures(const ods::Relation &relation) const
+{
+    std::map<QString, QString> failures;
+    const auto columns = m_copyEmptyColumns.find(relation.name);
+    if (columns != m_copyEmptyColumns.end())
+        for (const auto &[column, reason] : columns->second)
+            failures[column] = QStringLiteral("The column \"%1\" of the %2 \"%3\" of \"%4\" cannot be read: %5.")
+                                   .arg(column, relation.view ? QStringLiteral("view") : QStringLiteral("table"),
+                                        relation.name, m_settings.database, reason);
+    return failures;
 }
 
 } // namespace dbaccess

@@ -60,6 +60,9 @@ public:
     // the engine answers any query on it as it would on the file.
     bool copyIsTheFile() const;
     std::shared_ptr<Session> engineCopy();
+    // After engineCopyFor: why each column the copy holds as nulls for the
+    // relation cannot be read, by column name.
+    std::map<QString, QString> emptyColumnFailures(const ods::Relation &relation) const;
 
 private:
     OdsSession() = default;
@@ -74,6 +77,7 @@ private:
     std::shared_ptr<ado::PreparationProgress> m_progress;
     std::map<QString, QString> m_copyFailures;
     QString m_copyProblem;
+    std::map<QString, std::map<QString, QString>> m_copyEmptyColumns;
     bool m_open = false;
 };
 

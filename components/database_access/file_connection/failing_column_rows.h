@@ -1,0 +1,18 @@
+#pragma once
+
+#include "table_rows.h"
+
+#include <QString>
+#include <map>
+#include <memory>
+
+namespace dbaccess {
+
+// The rows of a relation some of whose columns the private copy holds as
+// nulls (a computed column its engine cannot compute): reading such a cell
+// fails with `failures` (by column name), so whoever reads it leaves it
+// empty and can say why; the other columns read as usual.
+std::unique_ptr<TableRows> withFailingColumns(std::unique_ptr<TableRows> rows,
+                                              const std::map<QString, QString> &failures);
+
+} // namespace dbaccess
