@@ -23,6 +23,7 @@ namespace ods {
 struct StoredRelation {
     Relation relation;
     std::vector<uint32_t> pointerPages;       // by sequence
+    BlobPages blobs;                          // InterBase from ODS 15
     std::map<int, RecordFormat> formats;      // user relations: by format number
     RecordFormat systemFormat;                // system relations: the one format they have
     bool hasSystemFormat = false;

@@ -3,7 +3,7 @@
 namespace ods {
 
 namespace {
-constexpr size_t statesOffset = 20;
+constexpr size_t statesOffset = disk::InventoryPage::states;
 constexpr int committedState = 3;
 } // namespace
 
