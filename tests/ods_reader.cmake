@@ -25,9 +25,17 @@ marrowbeck_test(ods_reader_legacy_test
   LIBS marrowbeck_ods_reader marrowbeck_database_access marrowbeck_connection_string fbclient
   LABELS database ods
   TIMEOUT 300)
+# Real InterBase files of ODS 13 to 19, kept next to the source tree (they
+# have no licence to be in it).
+marrowbeck_test(ods_reader_interbase_test
+  SOURCES ods_reader_interbase_test.cpp ods_raw_rows.cpp ods_raw_rows.h database_snapshot.cpp database_snapshot.h
+    firebird_scratch_database.cpp firebird_scratch_database.h
+  LIBS marrowbeck_ods_reader marrowbeck_database_access_internals marrowbeck_connection_string fbclient
+  LABELS database ods
+  TIMEOUT 600)
 # Every test program that reads them finds them there (the other two are
 # defined by files read before this one).
-foreach(reader ods_reader_legacy_test database_files_test end_to_end_test)
+foreach(reader ods_reader_legacy_test ods_reader_interbase_test database_files_test end_to_end_test)
   target_compile_definitions(${reader} PRIVATE LEGACY_DATABASES="${CMAKE_CURRENT_BINARY_DIR}/legacy")
   add_dependencies(${reader} marrowbeck_legacy_databases)
 endforeach()

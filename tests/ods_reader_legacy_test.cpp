@@ -165,7 +165,7 @@ TEST(OdsReaderOnLegacyFiles, FilesItCannotReadAreNamedForWhatTheyAre)
         QByteArray image;
         const char *message;
     } cases[] = {
-        {"InterBase 7 or later", patched(18, QByteArray("\x0f\x00", 2)), "made by InterBase with on-disk structure 15"},
+        {"InterBase 2007", patched(18, QByteArray("\x0c\x00", 2)), "made by InterBase with on-disk structure 12"},
         {"ODS 9", patched(18, QByteArray("\x09\x80", 2)), "very old InterBase version (on-disk structure 9)"},
         {"ODS 14", patched(18, QByteArray("\x0e\x80", 2)), "newer than this program knows (on-disk structure 14)"},
         {"encrypted", patched(42, QByteArray(1, char(twoPages[42] | 0x40))), "is encrypted"},

@@ -135,13 +135,16 @@ void CatalogueReader::readColumns()
             if (field.fieldId >= 0) {
                 if (size_t(field.fieldId) >= systemFields.size())
                     systemFields.resize(size_t(field.fieldId) + 1);
-                systemFields[size_t(field.fieldId)] =
-                    FieldLayout{column.dtype, column.scale, column.length, column.subType, 0};
+                const bool twoByteBoolean = version.interbaseTypes && column.dtype == DtBoolean;
+                systemFields[size_t(field.fieldId)] = FieldLayout{
+                    column.dtype, column.scale, twoByteBoolean ? interbaseBooleanBytes : column.length, column.subType, 0};
             }
             relation.columns.push_back(column);
         }
         if (relation.system && !relation.view) {
             stored.systemFormat = layOut(systemFields, m_file.m_conventions.alignment);
+            if (version.interbaseTypes)
+                readBooleansAsFirebirds(stored.systemFormat);
             stored.hasSystemFormat = true;
         }
         stored.relation = relation;

@@ -10,8 +10,7 @@ namespace ods {
 namespace {
 
 constexpr int highestDtype = DtTimestampTz + 4;  // leaves room for types newer than this reader
-// InterBase's BOOLEAN: 2 bytes on disk, of which the first (little-endian)
-// holds the value Firebird's 1-byte BOOLEAN has.
+// InterBase's BOOLEAN in RDB$FORMATS.
 constexpr int interbaseBoolean = 20;
 
 [[noreturn]] void badDescriptor()
@@ -121,12 +120,12 @@ RecordFormat parseFormatDescriptor(const QByteArray &blob, const OdsVersion &ver
 {
     if (version.formatEntry) {
         RecordFormat format = bareEntries(blob, *version.formatEntry);
-        if (version.interbaseTypes)
+        if (version.interbaseTypes) {
             for (FieldLayout &field : format.fields)
-                if (field.dtype == interbaseBoolean) {
+                if (field.dtype == interbaseBoolean)
                     field.dtype = DtBoolean;
-                    field.length = 1;
-                }
+            readBooleansAsFirebirds(format);
+        }
         return format;
     }
     if (version.formatHasCount)
@@ -136,6 +135,13 @@ RecordFormat parseFormatDescriptor(const QByteArray &blob, const OdsVersion &ver
     if (plausible(blob, disk::formatEntryPadded16))
         return bareEntries(blob, disk::formatEntryPadded16);
     badDescriptor();
+}
+
+void readBooleansAsFirebirds(RecordFormat &format)
+{
+    for (FieldLayout &field : format.fields)
+        if (field.dtype == DtBoolean)
+            field.length = 1;
 }
 
 RecordFormat layOut(const std::vector<FieldLayout> &fields, unsigned alignmentCap)

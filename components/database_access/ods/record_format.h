@@ -47,6 +47,12 @@ struct OdsVersion;
 // Decodes an RDB$FORMATS descriptor BLOB; damaged() when it does not parse.
 RecordFormat parseFormatDescriptor(const QByteArray &blob, const OdsVersion &version);
 
+// InterBase stores a BOOLEAN in 2 bytes, the first of which (little-endian)
+// holds what Firebird's 1-byte BOOLEAN holds: once a format's length is
+// known, its booleans are read as their first byte.
+constexpr int interbaseBooleanBytes = 2;
+void readBooleansAsFirebirds(RecordFormat &format);
+
 // Lays out fields (by field id) as the engine does for its own tables:
 // in id order, each aligned to its size up to `alignmentCap`.
 RecordFormat layOut(const std::vector<FieldLayout> &fields, unsigned alignmentCap);
