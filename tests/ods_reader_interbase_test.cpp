@@ -82,31 +82,37 @@ struct Counts {
 
 TEST_F(InterBaseFiles, EveryFileOpensListsAndReadsEverythingUnchanged)
 {
+    // The EMPLOYEE table of intlemp.gdb is kept in a tablespace of its own,
+    // a file not published with it: the reader says so for that table, and
+    // the rebuilt copy, which needs every table, for those it serves.
+    const QStringList elsewhere{"EMPLOYEE"};
+    const QStringList elsewhereThroughCopy{"EMPLOYEE", "SALARY_HISTORY", "SALES", "PHONE_LIST"};
     const struct {
         const char *file;
         int odsMajor;
         int odsMinor;
         unsigned pageSize;
-        Counts user;        // tables the user made, and their rows
+        Counts user;          // tables the user made, and the rows of those read
         int views;
-        QStringList failing; // tables or views the program reports it cannot read
+        QStringList failing;  // tables the reader cannot read
+        QStringList failingThroughAdo;
     } cases[] = {
-        {"ods13.1-ps8192-dbutilstest.ib", 13, 1, 8192, {1, 0}, 0, {}},
-        {"ods13.2-ps4096-mastsql.gdb", 13, 2, 4096, {7, 1333}, 0, {}},
-        {"ods15.0-ps1024-employee.gdb", 15, 0, 1024, {10, 263}, 1, {}},
-        {"ods15.0-ps4096-events.gdb", 15, 0, 4096, {7, 1333}, 0, {}},
-        {"ods15.0-ps4096-iblite-tasks.gdb", 15, 0, 4096, {1, 0}, 0, {}},
-        {"ods15.0-ps16384-samples.ib", 15, 0, 16384, {1, 6}, 0, {}},
-        {"ods16.0-ps4096-medicines.ib", 16, 0, 4096, {3, 25}, 0, {}},
-        {"ods16.1-ps1024-employee.gdb", 16, 1, 1024, {10, 263}, 1, {}},
-        {"ods16.1-ps4096-dbdemos.gdb", 16, 1, 4096, {15, 1541}, 0, {}},
-        {"ods16.1-ps4096-mastsql.gdb", 16, 1, 4096, {7, 1333}, 0, {}},
-        {"ods18.0-ps4096-banco.ib", 18, 0, 4096, {4, 4}, 0, {}},
-        {"ods18.2-ps1024-admin.ib", 18, 2, 1024, {3, 1}, 0, {}},
-        {"ods18.2-ps4096-tasks.ib", 18, 2, 4096, {2, 1007}, 0, {}},
-        {"ods19.0-ps1024-employee.gdb", 19, 0, 1024, {10, 263}, 1, {}},
-        {"ods19.0-ps1024-intlemp.gdb", 19, 0, 1024, {10, 276}, 1, {}},
-        {"ods19.0-ps4096-medicines.ib", 19, 0, 4096, {3, 25}, 0, {}},
+        {"ods13.1-ps8192-dbutilstest.ib", 13, 1, 8192, {1, 0}, 0, {}, {}},
+        {"ods13.2-ps4096-mastsql.gdb", 13, 2, 4096, {8, 1333}, 0, {}, {}},
+        {"ods15.0-ps1024-employee.gdb", 15, 0, 1024, {10, 263}, 1, {}, {}},
+        {"ods15.0-ps4096-events.gdb", 15, 0, 4096, {8, 1333}, 0, {}, {}},
+        {"ods15.0-ps4096-iblite-tasks.gdb", 15, 0, 4096, {1, 0}, 0, {}, {}},
+        {"ods15.0-ps16384-samples.ib", 15, 0, 16384, {1, 6}, 0, {}, {}},
+        {"ods16.0-ps4096-medicines.ib", 16, 0, 4096, {3, 25}, 0, {}, {}},
+        {"ods16.1-ps1024-employee.gdb", 16, 1, 1024, {10, 263}, 1, {}, {}},
+        {"ods16.1-ps4096-dbdemos.gdb", 16, 1, 4096, {16, 1541}, 0, {}, {}},
+        {"ods16.1-ps4096-mastsql.gdb", 16, 1, 4096, {8, 1333}, 0, {}, {}},
+        {"ods18.0-ps4096-banco.ib", 18, 0, 4096, {2, 4}, 0, {}, {}},
+        {"ods18.2-ps1024-admin.ib", 18, 2, 1024, {4, 1}, 0, {}, {}},
+        {"ods18.2-ps4096-tasks.ib", 18, 2, 4096, {2, 1007}, 0, {}, {}},
+        {"ods19.0-ps1024-employee.gdb", 19, 0, 1024, {10, 263}, 1, {}, {}},
+        {"ods19.0-ps1024-intlemp.gdb", 19, 0, 1024, {10, 276}, 1, elsewhere, elsewhereThroughCopy},
+        {"ods19.0-ps4096-medicines.ib", 19, 0, 4096, {3, 25}, 0, {}, {}},
     };
     EXPECT_EQ(QDir(fixtures).entryList({QStringLiteral("*.xz")}).size(), qsizetype(std::size(cases)));
     for (const auto &each : cases) {
@@ -128,20 +134,24 @@ TEST_F(InterBaseFiles, EveryFileOpensListsAndReadsEverythingUnchanged)
         Counts user;
         int views = 0;
         long long allRows = 0;
+        QStringList failing;
         for (const ods::Relation &relation : database->relations()) {
+            views += relation.view;
+            if (!relation.system && !relation.view)
+                ++user.tables;
             try {
                 const ods_test::RawTable rows = ods_test::readerTable(*database, relation);
-                EXPECT_EQ(database->count(relation), (long long)rows.size()) << relation.name;
+                EXPECT_EQ(database->count(relation), (long long)rows.size()) << relation.name.toStdString();
                 allRows += (long long)rows.size();
-                views += relation.view;
-                if (!relation.system && !relation.view) {
-                    ++user.tables;
+                if (!relation.system && !relation.view)
                     user.rows += (long long)rows.size();
-                }
             } catch (const components::ComponentError &error) {
-                ADD_FAILURE() << relation.name << ": " << error.description();
+                failing << relation.name;
+                EXPECT_TRUE(error.description().contains(QLatin1String("tablespace")))
+                    << error.description().toStdString();
             }
         }
+        EXPECT_EQ(failing, each.failing);
         EXPECT_EQ(user.tables, each.user.tables);
         EXPECT_EQ(user.rows, each.user.rows);
         EXPECT_EQ(views, each.views);
@@ -156,18 +166,23 @@ TEST_F(InterBaseFiles, EveryFileOpensListsAndReadsEverythingUnchanged)
         connection->Close();
         long long rows = 0;
         int listed = 0;
-        QStringList failing;
+        failing.clear();
         for (const auto &table : read.tables) {
             if (table.type == QStringLiteral("SYSTEM TABLE"))
                 continue;
             ++listed;
             rows += (long long)table.rows.size();
             if (!table.failure.isEmpty())
-                failing << table.name + QStringLiteral(": ") + table.failure;
+                failing << table.name;
         }
+        std::printf("[ measured ] %s: %d tables (%lld rows), %d views; %d listed, %lld rows read through ADODB\n",
+                    each.file, user.tables, user.rows, views, listed, rows);
         EXPECT_EQ(listed, each.user.tables + each.views);
-        EXPECT_GE(rows, each.user.rows);
-        EXPECT_EQ(failing, each.failing);
+        // Views add their rows.
+        if (each.failingThroughAdo.isEmpty()) {
+            EXPECT_GE(rows, each.user.rows);
+        }
+        EXPECT_EQ(failing, each.failingThroughAdo);
         EXPECT_EQ(sha256(path), before) << "the file was changed";
     }
 }

@@ -157,6 +157,9 @@ void CatalogueReader::readRelations()
         relation.format = record.number(fields["RDB$FORMAT"]);
         StoredRelation &stored = m_file.m_stored[relation.id];
         stored.blobs.recordsPerPage = unsigned(std::max(record.number(fields["RDB$BLOB_BLOCKING_FACTOR"]), 0));
+        const QString tablespace = record.name(fields["RDB$FILESPACE_NAME"]);
+        if (!relation.view && !tablespace.isEmpty() && tablespace != QLatin1String("PRIMARY"))
+            stored.tablespace = tablespace;
         stored.relation = relation;
         m_file.m_relations.push_back(relation);
     });

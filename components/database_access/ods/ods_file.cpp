@@ -39,6 +39,12 @@ const StoredRelation &OdsFile::stored(const Relation &relation) const
 
 RelationPages OdsFile::pagesOf(const StoredRelation &relation) const
 {
+    if (!relation.tablespace.isEmpty())
+        throw components::ComponentError(
+            QStringLiteral("The table \"%1\" is kept in the InterBase tablespace \"%2\", a file of its own, which "
+                           "this program does not read. Move the table into the database's primary file with "
+                           "InterBase (ALTER TABLE ... SET TABLESPACE TO PRIMARY) and open the file again.")
+                .arg(relation.relation.name, relation.tablespace));
     return RelationPages(m_store, relation.relation.id, relation.pointerPages, &relation.blobs);
 }
 
