@@ -260,9 +260,9 @@ TEST_F(InterBaseFiles, SampleDataKeptByDifferentVersionsReadsTheSame)
         {"ods13.2-ps4096-mastsql.gdb", "ods16.1-ps4096-mastsql.gdb", {}, {}},
         // The 2020 copy renamed one category ("Influenza 123").
         {"ods16.0-ps4096-medicines.ib", "ods19.0-ps4096-medicines.ib", {}, {{"CATEGORY", 1}}},
-        // Firebird's copy has two more countries, and keeps the salaries of
-        // the staff in Italy and France in lire and francs where
-        // InterBase's has euros.
+        // Firebird's copy has two more countries (Russia, Romania), and other
+        // figures for the salaries in Italy and France: the salaries of the
+        // two employees there, their salary history and their jobs' ranges.
         {"ods12.0-employee.fdb", "ods15.0-ps1024-employee.gdb", movedDates + arrays,
          {{"COUNTRY", 2}, {"EMPLOYEE", 2}, {"JOB", 2}, {"SALARY_HISTORY", 2}}},
         {"ods12.0-employee.fdb", "ods19.0-ps1024-employee.gdb", movedDates + arrays,

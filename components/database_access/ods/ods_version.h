@@ -25,9 +25,9 @@ struct OdsVersion {
     // Null: Firebird's entries, 12 bytes (16 from 64-bit engines before ODS 12).
     const disk::FormatEntryLayout *formatEntry = nullptr;
     bool formatHasCount = false;                // Firebird from ODS 12: count first, defaults after
-    // Records a data page can hold: (page size - 28) / this (a line index
-    // entry and the smallest record).
-    unsigned recordSlotBytes = 17;
+    // Records a data page can hold: (page size - 28) / this. Firebird counts
+    // a line index entry and a record header; InterBase from ODS 13 more.
+    unsigned recordSlotBytes = unsigned(disk::DataPage::lineSize + disk::RecordHeader::size);
     // Bits a data page takes on its pointer page: its number and fill bits.
     unsigned pointerSlotBits = 34;
     bool pointerSlotsInEights = false;          // Firebird from ODS 12 rounds down to a multiple of 8

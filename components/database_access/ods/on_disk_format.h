@@ -139,9 +139,10 @@ struct BlobPage {
 };
 
 // Type 3 transaction inventory pages: two bits a transaction.
-struct InventoryPage {
+struct TransactionInventoryPage {
     static constexpr size_t next = 16;       // 4 bytes
-    static constexpr size_t states = 20;
+    static constexpr size_t states = 20;     // 2 bits a transaction, the lowest first
+    static constexpr unsigned statesPerByte = 4;
 };
 
 // One field's entry in an RDB$FORMATS descriptor. Firebird from ODS 12 puts

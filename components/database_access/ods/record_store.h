@@ -32,7 +32,12 @@ struct StorageLayout {
     int odsMinor = 0;
     const OdsVersion *version = nullptr;
 
-    unsigned recordsPerPage() const { return (pageSize - 28) / version->recordSlotBytes; }
+    unsigned recordsPerPage() const
+    {
+        // The page header with one line index entry, then a line each.
+        const unsigned fixed = unsigned(disk::DataPage::lines + disk::DataPage::lineSize);
+        return (pageSize - fixed) / version->recordSlotBytes;
+    }
     unsigned dataPagesPerPointerPage() const
     {
         const unsigned pages = (pageSize - unsigned(disk::PointerPage::pages)) * 8 / version->pointerSlotBits;
