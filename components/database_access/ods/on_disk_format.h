@@ -45,23 +45,73 @@ struct HeaderPageLayout {
     size_t nextTransactionHigh;
 };
 
+// The layouts below keep their fields apart: each transaction number ends
+// before the next field begins.
+constexpr bool fieldsApart(const HeaderPageLayout &layout)
+{
+    return layout.oldestInteresting + layout.transactionWidth <= layout.nextTransaction &&
+           layout.pagesRelation >= HeaderPageCommon::odsWord + 2 && layout.odsMinor >= HeaderPageCommon::odsWord + 2;
+}
+
 // InterBase 6, Firebird 1 to 2.5 (ODS 10, 11).
-inline constexpr HeaderPageLayout headerOds10{20, 28, 36, 4, 42, 0x100, 0, 62, 64, 0, 0};
+inline constexpr HeaderPageLayout headerOds10{.pagesRelation = 20,
+                                              .oldestInteresting = 28,
+                                              .nextTransaction = 36,
+                                              .transactionWidth = 4,
+                                              .flags = 42,
+                                              .dialect3Flag = 0x100,
+                                              .encryptedFlag = 0,
+                                              .odsMinor = 62,
+                                              .odsMinorOriginal = 64,
+                                              .oldestInterestingHigh = 0,
+                                              .nextTransactionHigh = 0};
 // Firebird 3 (ODS 12): 48-bit transaction numbers.
-inline constexpr HeaderPageLayout headerFirebird12{20, 28, 36, 4, 42, 0x10, 0x40, 64, 0, 126, 124};
+inline constexpr HeaderPageLayout headerFirebird12{.pagesRelation = 20,
+                                                   .oldestInteresting = 28,
+                                                   .nextTransaction = 36,
+                                                   .transactionWidth = 4,
+                                                   .flags = 42,
+                                                   .dialect3Flag = 0x10,
+                                                   .encryptedFlag = 0x40,
+                                                   .odsMinor = 64,
+                                                   .odsMinorOriginal = 0,
+                                                   .oldestInterestingHigh = 126,
+                                                   .nextTransactionHigh = 124};
 // Firebird 4 and 5 (ODS 13): one field fewer before the high words.
-inline constexpr HeaderPageLayout headerFirebird13{20, 28, 36, 4, 42, 0x10, 0x40, 64, 0, 122, 120};
+inline constexpr HeaderPageLayout headerFirebird13{.pagesRelation = 20,
+                                                   .oldestInteresting = 28,
+                                                   .nextTransaction = 36,
+                                                   .transactionWidth = 4,
+                                                   .flags = 42,
+                                                   .dialect3Flag = 0x10,
+                                                   .encryptedFlag = 0x40,
+                                                   .odsMinor = 64,
+                                                   .odsMinorOriginal = 0,
+                                                   .oldestInterestingHigh = 122,
+                                                   .nextTransactionHigh = 120};
 // InterBase 2009 to XE3 (ODS 13 to 15) keep InterBase 6's layout.
 inline constexpr HeaderPageLayout headerInterBase13 = headerOds10;
 // InterBase XE7 and later (ODS 16 on): 64-bit transaction numbers in a new
 // layout (oldest active at 32, oldest snapshot at 48, creation date at 68).
-inline constexpr HeaderPageLayout headerInterBase16{56, 24, 40, 8, 108, 0x100, 0, 20, 0, 0, 0};
+inline constexpr HeaderPageLayout headerInterBase16{.pagesRelation = 56,
+                                                    .oldestInteresting = 24,
+                                                    .nextTransaction = 40,
+                                                    .transactionWidth = 8,
+                                                    .flags = 108,
+                                                    .dialect3Flag = 0x100,
+                                                    .encryptedFlag = 0,
+                                                    .odsMinor = 20,
+                                                    .odsMinorOriginal = 0,
+                                                    .oldestInterestingHigh = 0,
+                                                    .nextTransactionHigh = 0};
+static_assert(fieldsApart(headerOds10) && fieldsApart(headerFirebird12) && fieldsApart(headerFirebird13) &&
+              fieldsApart(headerInterBase16));
 
 // Type 4 pointer pages (and InterBase's types 11 and 14, laid out alike):
 // a relation's data pages, in sequence. After the page list lie per-page
 // fill bits this reader does not need.
 struct PointerPage {
-    static constexpr size_t lastFlag = 1;    // in the page header's flags: the relation's last pointer page
+    static constexpr uint8_t lastFlag = 1;   // in the page header's flags: the relation's last pointer page
     static constexpr size_t sequence = 16;   // 4 bytes
     static constexpr size_t next = 20;       // 4 bytes: the next pointer page
     static constexpr size_t count = 24;      // 2 bytes: pages listed
@@ -82,7 +132,7 @@ struct DataPage {
     static constexpr size_t lineLength = 2;  //   2 bytes
     static constexpr size_t lineSize = 4;
 };
-static_assert(DataPage::sequence == PageHeader::size);
+static_assert(DataPage::sequence == PageHeader::size && DataPage::lines == DataPage::count + 2);
 
 // The header of every record version on a data page.
 struct RecordHeader {
@@ -96,6 +146,8 @@ struct RecordHeader {
     static constexpr size_t transactionHigh = 14;  // 2 bytes
     static constexpr size_t longSize = 16;
 };
+static_assert(RecordHeader::format + 1 == RecordHeader::size &&
+              RecordHeader::transactionHigh + 2 == RecordHeader::longSize);
 
 // A record too long for its page: its head carries where the rest goes on.
 struct FragmentedHeader {
@@ -120,6 +172,7 @@ struct BlobHeader {
     static constexpr uint16_t streamFlag = 32;   // not split in segments
 };
 static_assert(BlobHeader::flags == RecordHeader::flags && BlobHeader::level == RecordHeader::format);
+static_assert(BlobHeader::length + 4 == BlobHeader::subType && BlobHeader::charset + 2 == BlobHeader::data);
 
 // A BLOB id as rows hold it: which record of which table holds the header.
 struct BlobId {
@@ -137,6 +190,7 @@ struct BlobPage {
     static constexpr size_t length = 24;     // 2 bytes: bytes used
     static constexpr size_t data = 28;
 };
+static_assert(BlobPage::leadPage == PageHeader::size);
 
 // Type 3 transaction inventory pages: two bits a transaction.
 struct TransactionInventoryPage {
@@ -157,9 +211,16 @@ struct FormatEntryLayout {
     size_t offset;       // 4 bytes: the field's place in the record, 0: not stored
 };
 // InterBase 6, Firebird (32-bit engines); 64-bit ones padded entries to 16.
-inline constexpr FormatEntryLayout formatEntry12{12, 0, 1, 2, 4, 8};
-inline constexpr FormatEntryLayout formatEntryPadded16{16, 0, 1, 2, 4, 8};
+inline constexpr FormatEntryLayout formatEntry12{.size = 12, .dtype = 0, .scale = 1, .length = 2, .subType = 4, .offset = 8};
+inline constexpr FormatEntryLayout formatEntryPadded16{
+    .size = 16, .dtype = 0, .scale = 1, .length = 2, .subType = 4, .offset = 8};
 // InterBase from ODS 13: byte 3 holds the precision, 8-11 flags.
-inline constexpr FormatEntryLayout formatEntryInterBase13{16, 1, 2, 4, 6, 12};
+inline constexpr FormatEntryLayout formatEntryInterBase13{
+    .size = 16, .dtype = 1, .scale = 2, .length = 4, .subType = 6, .offset = 12};
+constexpr bool fitsEntry(const FormatEntryLayout &entry)
+{
+    return entry.offset + 4 <= entry.size && entry.subType + 2 <= entry.offset && entry.length + 2 <= entry.subType;
+}
+static_assert(fitsEntry(formatEntry12) && fitsEntry(formatEntryPadded16) && fitsEntry(formatEntryInterBase13));
 
 } // namespace ods::disk

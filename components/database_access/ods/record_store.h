@@ -22,8 +22,10 @@ enum RecordFlag : uint16_t {
     Incomplete = 8,
     BlobHeader = 16,
     DeltaBelow = 32,     // the back version is stored as differences from this one
-    LongTransaction = 1024,
-    NotPacked = 2048,
+    LongTransaction = 1024,   // Firebird from ODS 12
+    NotPacked = 2048,         // Firebird from ODS 12
+    // InterBase sets 0x200, 0x1000 and (from ODS 16) 0x2000 as well; none
+    // changes the header or the packing, so they are not read.
 };
 
 // The numbers of the page layout that follow from the page size and version.
