@@ -96,6 +96,7 @@ TEST_F(InterBaseFiles, EveryFileOpensListsAndReadsEverythingUnchanged)
         int views;
         QStringList failing;  // tables the reader cannot read
         QStringList failingThroughAdo;
+        const char *someCell = nullptr;   // text a cell holds (UTF-8 here), read through ADODB
     } cases[] = {
         {"ods13.1-ps8192-dbutilstest.ib", 13, 1, 8192, {1, 0}, 0, {}, {}},
         {"ods13.2-ps4096-mastsql.gdb", 13, 2, 4096, {8, 1333}, 0, {}, {}},
@@ -109,9 +110,11 @@ TEST_F(InterBaseFiles, EveryFileOpensListsAndReadsEverythingUnchanged)
         {"ods16.1-ps4096-mastsql.gdb", 16, 1, 4096, {8, 1333}, 0, {}, {}},
         {"ods18.0-ps4096-banco.ib", 18, 0, 4096, {2, 4}, 0, {}, {}},
         {"ods18.2-ps1024-admin.ib", 18, 2, 1024, {4, 1}, 0, {}, {}},
-        {"ods18.2-ps4096-tasks.ib", 18, 2, 4096, {2, 1007}, 0, {}, {}},
+        // InterBase numbers UTF8 59 (Firebird's WIN1256).
+        {"ods18.2-ps4096-tasks.ib", 18, 2, 4096, {2, 1007}, 0, {}, {}, "Reálfire"},
         {"ods19.0-ps1024-employee.gdb", 19, 0, 1024, {10, 263}, 1, {}, {}},
-        {"ods19.0-ps1024-intlemp.gdb", 19, 0, 1024, {10, 276}, 1, elsewhere, elsewhereThroughCopy},
+        {"ods19.0-ps1024-intlemp.gdb", 19, 0, 1024, {10, 276}, 1, elsewhere, elsewhereThroughCopy,
+         "Rondouillard & frères, S.A.R.L."},
         {"ods19.0-ps4096-medicines.ib", 19, 0, 4096, {3, 25}, 0, {}, {}},
     };
     EXPECT_EQ(QDir(fixtures).entryList({QStringLiteral("*.xz")}).size(), qsizetype(std::size(cases)));
@@ -166,6 +169,7 @@ TEST_F(InterBaseFiles, EveryFileOpensListsAndReadsEverythingUnchanged)
         connection->Close();
         long long rows = 0;
         int listed = 0;
+        bool cellFound = false;
         failing.clear();
         for (const auto &table : read.tables) {
             if (table.type == QStringLiteral("SYSTEM TABLE"))
@@ -174,7 +178,11 @@ TEST_F(InterBaseFiles, EveryFileOpensListsAndReadsEverythingUnchanged)
             rows += (long long)table.rows.size();
             if (!table.failure.isEmpty())
                 failing << table.name;
+            for (const auto &row : table.rows)
+                for (const ado::Value &cell : row)
+                    cellFound = cellFound || (each.someCell && cell && *cell == QString::fromUtf8(each.someCell));
         }
+        EXPECT_EQ(cellFound, each.someCell != nullptr);
         std::printf("[ measured ] %s: %d tables (%lld rows), %d views; %d listed, %lld rows read through ADODB\n",
                     each.file, user.tables, user.rows, views, listed, rows);
         EXPECT_EQ(listed, each.user.tables + each.views);
