@@ -199,9 +199,8 @@ struct TransactionInventoryPage {
     static constexpr unsigned statesPerByte = 4;
 };
 
-// One field's entry in an RDB$FORMATS descriptor. Firebird from ODS 12 puts
-// a 2-byte count first and appends default values; before that the BLOB is
-// the bare array of entries.
+// One field's entry in an RDB$FORMATS descriptor. Before Firebird's ODS 12,
+// and in InterBase, the BLOB is the bare array of entries.
 struct FormatEntryLayout {
     size_t size;
     size_t dtype;        // 1 byte
@@ -217,6 +216,13 @@ inline constexpr FormatEntryLayout formatEntryPadded16{
 // InterBase from ODS 13: byte 3 holds the precision, 8-11 flags.
 inline constexpr FormatEntryLayout formatEntryInterBase13{
     .size = 16, .dtype = 1, .scale = 2, .length = 4, .subType = 6, .offset = 12};
+// Firebird from ODS 12: a count, the entries (formatEntry12), a count of
+// default values, then each default: the field id, an entry, its bytes.
+struct CountedFormat {
+    static constexpr size_t countBytes = 2;
+    static constexpr size_t fieldIdBytes = 2;
+};
+
 constexpr bool fitsEntry(const FormatEntryLayout &entry)
 {
     return entry.offset + 4 <= entry.size && entry.subType + 2 <= entry.offset && entry.length + 2 <= entry.subType;

@@ -79,32 +79,33 @@ RecordFormat bareEntries(const QByteArray &blob, const disk::FormatEntryLayout &
 // fields added later (each a field id, an entry and the value's bytes).
 RecordFormat countedEntries(const QByteArray &blob)
 {
+    using disk::CountedFormat;
     const disk::FormatEntryLayout &entry = disk::formatEntry12;
     RecordFormat format;
     format.known = true;
     const auto *bytes = reinterpret_cast<const uint8_t *>(blob.constData());
     const size_t size = size_t(blob.size());
-    if (size < 2)
+    if (size < CountedFormat::countBytes)
         badDescriptor();
     const size_t count = get16(bytes);
-    size_t at = 2;
+    size_t at = CountedFormat::countBytes;
     if (count * entry.size > size - at)
         badDescriptor();
     for (size_t i = 0; i < count; ++i, at += entry.size)
         format.fields.push_back(readEntry(bytes + at, entry));
     format.length = lengthOf(format.fields);
     format.defaults.resize(count);
-    if (size - at < 2)
+    if (size - at < CountedFormat::countBytes)
         return format;
     size_t defaults = get16(bytes + at);
-    at += 2;
+    at += CountedFormat::countBytes;
     while (defaults-- > 0) {
-        if (size - at < 2 + entry.size)
+        if (size - at < CountedFormat::fieldIdBytes + entry.size)
             badDescriptor();
         const size_t fieldId = get16(bytes + at);
         FieldDefault value;
-        value.layout = readEntry(bytes + at + 2, entry);
-        at += 2 + entry.size;
+        value.layout = readEntry(bytes + at + CountedFormat::fieldIdBytes, entry);
+        at += CountedFormat::fieldIdBytes + entry.size;
         if (size_t(value.layout.length) > size - at || fieldId >= count)
             badDescriptor();
         value.value = QByteArray(reinterpret_cast<const char *>(bytes + at), value.layout.length);
