@@ -1,13 +1,12 @@
 #include "header_page.h"
 
+#include "ods_version.h"
 #include "page_bytes.h"
 #include "page_file.h"
 
 namespace ods {
 
 namespace {
-
-constexpr uint16_t firebirdFlag = 0x8000;
 
 QString notADatabase(const QString &path)
 {
@@ -31,28 +30,25 @@ Header parseHeader(const std::vector<uint8_t> &start, const QString &path)
     Header header;
     FileFacts &facts = header.facts;
     facts.pageSize = get16(p + 16);
-    const uint16_t odsWord = get16(p + 18);
-    facts.odsMajor = odsWord & 0x7FFF;
-    facts.firebird = (odsWord & firebirdFlag) != 0 || facts.odsMajor == 10;
-    if (!validPageSize(facts.pageSize))
+    const OdsVersion version = odsVersionOf(start);
+    facts.odsMajor = version.major();
+    // Firebird's flag came with ODS 11; InterBase's files up to ODS 10 are
+    // laid out as Firebird's.
+    facts.firebird = version.firebirdFlag() || facts.odsMajor <= 10;
+    if (!validPageSize(facts.pageSize) || (version.firebirdFlag() && facts.odsMajor < 11))
         fail(notADatabase(path));
     if (!facts.firebird)
-        fail(QStringLiteral("\"%1\" was made by InterBase with on-disk structure %2 (InterBase 7 or later), which "
-                            "this program cannot read. Open it with that InterBase version and make a backup with "
-                            "gbak, then restore the backup with Firebird.")
-                 .arg(path)
-                 .arg(facts.odsMajor));
-    if (facts.odsMajor < 10)
-        fail(QStringLiteral("\"%1\" was made by a very old InterBase version (on-disk structure %2), which this "
-                            "program cannot read. Make a backup with that version's gbak and restore it with "
-                            "Firebird.")
-                 .arg(path)
-                 .arg(facts.odsMajor));
+        fail(QStringLiteral("\"%1\" was made by %2, which this program cannot read. Open it with that InterBase "
+                            "version and make a backup with gbak, then restore the backup with Firebird.")
+                 .arg(path, madeBy(version)));
+    if (facts.odsMajor < 8)
+        fail(QStringLiteral("\"%1\" was made by %2, which this program cannot read. Make a backup with that "
+                            "version's gbak and restore it with Firebird.")
+                 .arg(path, madeBy(version)));
     if (facts.odsMajor > 13)
-        fail(QStringLiteral("\"%1\" was made by a Firebird version newer than this program knows (on-disk structure "
-                            "%2). Make a backup with that version's gbak and restore it with Firebird 5 or older.")
-                 .arg(path)
-                 .arg(facts.odsMajor));
+        fail(QStringLiteral("\"%1\" was made by %2, which this program cannot read. Make a backup with that "
+                            "version's gbak and restore it with Firebird 5 or older.")
+                 .arg(path, madeBy(version)));
 
     const uint16_t flags = get16(p + 42);
     const bool modern = facts.odsMajor >= 12;
@@ -61,9 +57,9 @@ Header parseHeader(const std::vector<uint8_t> &start, const QString &path)
         header.odsMinorOriginal = facts.odsMinor;
         facts.dialect = (flags & 0x10) ? 3 : 1;
         if (flags & 0x40)
-            fail(QStringLiteral("\"%1\" is encrypted. Decrypt it with the Firebird version that made it (ALTER "
-                                "DATABASE DECRYPT) and open the decrypted file.")
-                     .arg(path));
+            fail(QStringLiteral("\"%1\" was made by %2 and is encrypted. Decrypt it with that Firebird version "
+                                "(ALTER DATABASE DECRYPT) and open the decrypted file.")
+                     .arg(path, madeBy(version)));
     } else {
         facts.odsMinor = get16(p + 62);
         header.odsMinorOriginal = get16(p + 64);

@@ -1,7 +1,7 @@
 #pragma once
 
 // A read-only reader of Firebird's and InterBase's on-disk structure, for
-// files the Firebird 3 engine cannot open (ODS 10, 11 and 13) and for the
+// files the Firebird 3 engine cannot open (ODS 8 to 11 and 13) and for the
 // files it would write into by merely attaching them (ODS 12). The file is
 // opened for reading only and never locked; nothing is ever written to it.
 //
@@ -27,7 +27,7 @@ struct FileFacts {
 };
 
 // Reads the header page. Throws when the file is no database at all, or a
-// database this reader cannot read (InterBase 7 and later, ODS below 10,
+// database this reader cannot read (InterBase 7 and later, ODS below 8,
 // encrypted, damaged header), with a message that says so.
 FileFacts probe(const QString &path);
 

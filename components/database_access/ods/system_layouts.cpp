@@ -43,11 +43,14 @@ BootstrapLayouts bootstrapLayouts(const Header &header, const SystemConventions 
         layOut({name, name, name, name, name, editString, shortField, blob, shortField, shortField, shortField, blob,
                 blob, shortField, name, name, shortField, blob, shortField},
                alignmentCap);
-    layouts.fields = layOut({name, name, blob, blob, blob, blob, blob, blob, shortField, shortField, shortField,
-                             shortField, blob, blob, blob, shortField, blob, shortField, editString, shortField,
-                             shortField, shortField, shortField, shortField, shortField, shortField, shortField,
-                             shortField},
-                            alignmentCap);
+    std::vector<FieldLayout> fields{name, name, blob, blob, blob, blob, blob, blob, shortField, shortField,
+                                    shortField, shortField, blob, blob, blob, shortField, blob, shortField,
+                                    editString, shortField, shortField, shortField, shortField, shortField,
+                                    shortField, shortField, shortField, shortField};
+    // InterBase 4 and 5 (ODS 8 and 9) lack RDB$FIELD_PRECISION, the last.
+    if (header.facts.odsMajor < 10)
+        fields.pop_back();
+    layouts.fields = layOut(fields, alignmentCap);
     layouts.formats = layOut({shortField, shortField, blob}, alignmentCap);
     return layouts;
 }

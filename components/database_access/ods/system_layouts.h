@@ -1,8 +1,9 @@
 #pragma once
 
 // The fixed layouts of the system tables the catalogue is read from, before
-// anything else is known: the leading fields of each, as every ODS from 10
-// to 13 stores them (later versions only append fields).
+// anything else is known: the leading fields of each, as every ODS from 8
+// to 13 stores them (later versions only append fields, and ODS 10 appended
+// the last one of RDB$FIELDS).
 
 #include "record_format.h"
 
