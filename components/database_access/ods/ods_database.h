@@ -51,6 +51,7 @@ struct Column {
     QString computedSource;    // COMPUTED BY (...) text; non-empty: not stored
     QString domain;            // RDB$FIELD_SOURCE
     bool notNull = false;
+    bool encrypted = false;    // InterBase column encryption (RDB$RELATION_FIELDS.RDB$ENCRYPTION_ID set)
 };
 
 struct Relation {

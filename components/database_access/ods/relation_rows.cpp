@@ -1,5 +1,6 @@
 #include "relation_rows.h"
 
+#include "encryption.h"
 #include "value_conversion.h"
 
 namespace ods {
@@ -25,6 +26,8 @@ QByteArrayView viewOf(const FieldLayout &layout, const uint8_t *value)
 RelationRows::RelationRows(std::shared_ptr<const OdsFile> file, const StoredRelation &relation)
     : m_file(std::move(file)), m_relation(relation), m_pages(m_file->pagesOf(relation)), m_cursor(m_pages)
 {
+    if (const QString refusal = encryptedColumnsRefusal(relation.relation); !refusal.isEmpty())
+        fail(refusal);
     const std::vector<Column> &columns = relation.relation.columns;
     const RecordFormat *current = nullptr;
     if (!relation.relation.view)
