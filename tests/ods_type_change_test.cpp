@@ -31,6 +31,7 @@ const TypeChange changes[] = {
     {"NSC", "NUMERIC(9,4)", "NUMERIC(12,2)", {"1.2350", "-1.2350", "99999.9949"}},
     {"NSS", "NUMERIC(4,1)", "NUMERIC(9,3)", {"12.3", "-99.9", "999.9"}},
     {"NSL", "NUMERIC(9,2)", "NUMERIC(18,2)", {"0.01", "-12345.67", "9999999.99"}},
+    {"NBS", "NUMERIC(18,4)", "NUMERIC(18,2)", {"1.2350", "-1.2350", "99999999999999.9949"}},
     {"S2F", "SMALLINT", "FLOAT", {"3", "-32768", "32767"}},
     {"I2DP", "INTEGER", "DOUBLE PRECISION", {"1", "-2147483648", "2147483647"}},
     {"F2DP", "FLOAT", "DOUBLE PRECISION", {"1.5", "-0.1", "3.4e38"}},
@@ -63,10 +64,21 @@ const TypeChange changes[] = {
      {"'2024-02-29 13:14:15.1234'", "'1899-12-31 23:59:59.9999'", "'9999-12-31 00:00:00'"}},
 };
 
+// Dialect 1 keeps NUMERIC beyond 9 digits as a scaled double and DATE as a
+// timestamp; the program reads it through a dialect 3 connection.
+const TypeChange dialect1Changes[] = {
+    {"N15T", "NUMERIC(15,2)", "VARCHAR(30)", {"1234567890123.45", "-0.01", "0"}},
+    {"N15C", "NUMERIC(15,4)", "CHAR(24)", {"-98765432109.8765", "0.0001", "1e10"}},
+    {"N15D", "NUMERIC(15,2)", "DOUBLE PRECISION", {"1234567890123.45", "-0.01", "0"}},
+    {"N9N15", "NUMERIC(9,2)", "NUMERIC(15,2)", {"0.01", "-12345.67", "9999999.99"}},
+    {"DT1T", "DATE", "VARCHAR(30)", {"'2001-02-03 04:05:06'", "'1899-12-31'", "'9999-12-31 23:59:59'"}},
+};
+
 // One column through several changes, with rows written under each type.
 const char *const chain[] = {"SMALLINT", "INTEGER", "NUMERIC(12,2)", "VARCHAR(24)"};
 
-QByteArray changingScript()
+template <size_t count>
+QByteArray changedTableScript(const TypeChange (&changes)[count])
 {
     QByteArray create = "CREATE TABLE CHANGED (ID INTEGER";
     QByteArray alter;
@@ -87,7 +99,11 @@ QByteArray changingScript()
     // A row of nulls, and rows written after the change.
     rows += "INSERT INTO CHANGED (ID) VALUES (4);\nCOMMIT;\n";
     const QByteArray after = "INSERT INTO CHANGED SELECT 10 + ID, " + columns.mid(4) + " FROM CHANGED;\nCOMMIT;\n";
+    return create + rows + alter + "COMMIT;\n" + after;
+}
 
+QByteArray dialect3Script()
+{
     QByteArray chained = QByteArray("CREATE TABLE CHAINED (ID INTEGER, V ") + chain[0] + ");\nCOMMIT;\n";
     for (int step = 0; step < int(std::size(chain)); ++step) {
         if (step > 0)
@@ -102,14 +118,14 @@ QByteArray changingScript()
     const QByteArray overflowing = "CREATE TABLE OVERFLOWING (ID INTEGER, N SMALLINT);\nCOMMIT;\n"
                                    "INSERT INTO OVERFLOWING VALUES (1, 5);\nINSERT INTO OVERFLOWING VALUES (2, 32767);\n"
                                    "COMMIT;\nALTER TABLE OVERFLOWING ALTER N TYPE NUMERIC(4,2);\nCOMMIT;\n";
-    return create + rows + alter + "COMMIT;\n" + after + chained + overflowing;
+    return changedTableScript(changes) + chained + overflowing;
 }
 
-QString changedDatabase(const QTemporaryDir &folder)
+QString changedDatabase(const QTemporaryDir &folder, const char *dialect, const QByteArray &script)
 {
-    const QString file = folder.filePath(QStringLiteral("changed.fdb"));
-    runIsql("SET SQL DIALECT 3;\nCREATE DATABASE '" + file.toUtf8() +
-                "' USER 'SYSDBA' PASSWORD 'masterkey' PAGE_SIZE 4096 DEFAULT CHARACTER SET NONE;\n" + changingScript(),
+    const QString file = folder.filePath(QStringLiteral("changed%1.fdb").arg(QLatin1String(dialect)));
+    runIsql("SET SQL DIALECT " + QByteArray(dialect) + ";\nCREATE DATABASE '" + file.toUtf8() +
+                "' USER 'SYSDBA' PASSWORD 'masterkey' PAGE_SIZE 4096 DEFAULT CHARACTER SET NONE;\n" + script,
             "UTF8");
     return file;
 }
@@ -126,25 +142,38 @@ TEST(OdsReaderAfterTypeChanges, RowsOfOlderFormatsReadAsTheEngineShowsThem)
 {
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
-    const QString file = changedDatabase(folder);
-    const std::unique_ptr<ods::Database> database = ods::Database::open(file);
-    for (const char *name : {"CHANGED", "CHAINED"}) {
-        SCOPED_TRACE(name);
-        const ods::Relation *relation = relationNamed(*database, name);
-        ASSERT_NE(relation, nullptr);
-        EXPECT_GE(relation->format, 1);
-        const ods_test::RawTable reader = ods_test::readerTable(*database, *relation);
-        const ods_test::RawTable engine = ods_test::engineTable(file, *relation);
-        EXPECT_EQ(reader.size(), QByteArray(name) == "CHANGED" ? 8u : 2 * std::size(chain));
-        EXPECT_EQ(ods_test::firstDifference(engine, reader, *relation).toStdString(), "");
+    const struct {
+        const char *dialect;
+        QByteArray script;
+        std::vector<std::pair<const char *, size_t>> tables;   // name, rows
+        bool overflowing;
+    } databases[] = {
+        {"3", dialect3Script(), {{"CHANGED", 8}, {"CHAINED", 2 * std::size(chain)}}, true},
+        {"1", changedTableScript(dialect1Changes), {{"CHANGED", 8}}, false},
+    };
+    for (const auto &each : databases) {
+        SCOPED_TRACE(each.dialect);
+        const QString file = changedDatabase(folder, each.dialect, each.script);
+        const std::unique_ptr<ods::Database> database = ods::Database::open(file);
+        for (const auto &[name, rows] : each.tables) {
+            SCOPED_TRACE(name);
+            const ods::Relation *relation = relationNamed(*database, name);
+            ASSERT_NE(relation, nullptr);
+            EXPECT_GE(relation->format, 1);
+            const ods_test::RawTable reader = ods_test::readerTable(*database, *relation);
+            const ods_test::RawTable engine = ods_test::engineTable(file, *relation);
+            EXPECT_EQ(reader.size(), rows);
+            EXPECT_EQ(ods_test::firstDifference(engine, reader, *relation).toStdString(), "");
+        }
+        if (!each.overflowing)
+            continue;
+        const ods::Relation *overflowing = relationNamed(*database, "OVERFLOWING");
+        ASSERT_NE(overflowing, nullptr);
+        EXPECT_ANY_THROW(ods_test::engineTable(file, *overflowing));
+        const QString failure = db_test::failureOf([&] { ods_test::readerTable(*database, *overflowing); });
+        EXPECT_TRUE(failure.contains(QLatin1String("\"OVERFLOWING\"")) && failure.contains(QLatin1String("\"N\"")))
+            << failure.toStdString();
     }
-
-    const ods::Relation *overflowing = relationNamed(*database, "OVERFLOWING");
-    ASSERT_NE(overflowing, nullptr);
-    EXPECT_ANY_THROW(ods_test::engineTable(file, *overflowing));
-    const QString failure = db_test::failureOf([&] { ods_test::readerTable(*database, *overflowing); });
-    EXPECT_TRUE(failure.contains(QLatin1String("\"OVERFLOWING\"")) && failure.contains(QLatin1String("\"N\"")))
-        << failure.toStdString();
 }
 
 } // namespace
