@@ -53,8 +53,13 @@ std::map<QString, QString> build(const QString &file, const FileVersion &version
         QString error = unknown;
         if (error.isEmpty())
             error = builder.run(createTableStatement(relation, declarations, dialect), dialect);
-        if (error.isEmpty())
+        if (error.isEmpty()) {
             error = builder.copyRows(database, relation);
+            // Left empty, the table would let the views and computed
+            // columns that use it show nothing instead of failing.
+            if (!error.isEmpty())
+                builder.run(QStringLiteral("DROP TABLE %1").arg(sqlName(relation.name, dialect)), dialect);
+        }
         if (!error.isEmpty()) {
             failures[relation.name] = cannotEvaluate(QStringLiteral("its stored columns"), error);
             continue;

@@ -27,7 +27,8 @@ public:
     std::map<int, QString> charsetNames();
     // Every stored row of the relation, through the engine's own message
     // buffers: the reader's values are already in their layout. Empty when
-    // all were copied; else the engine's words.
+    // all were copied; else the engine's words, or the reader's when the
+    // file's rows cannot be read.
     QString copyRows(const ods::Database &database, const ods::Relation &relation);
 
 private:
@@ -35,6 +36,9 @@ private:
               Firebird::IMessageMetadata *input, unsigned parameter, unsigned char *message,
               Firebird::ITransaction *transaction);
     static QString errorText(const Firebird::IStatus *status);
+    // Gives up a failed copy: whichever of the three it got so far.
+    static void release(Firebird::IMessageMetadata *input, Firebird::IStatement *statement,
+                        Firebird::ITransaction *transaction);
 
     Firebird::ThrowStatusWrapper m_status;
     Firebird::IAttachment *m_attachment = nullptr;

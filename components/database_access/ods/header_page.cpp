@@ -2,6 +2,7 @@
 
 #include "page_bytes.h"
 #include "page_file.h"
+#include "product_names.h"
 
 #include <algorithm>
 
@@ -34,42 +35,35 @@ Header parseHeader(const std::vector<uint8_t> &start, const QString &path)
     facts.pageSize = get16(p + HeaderPageCommon::pageSize);
     const uint16_t odsWord = get16(p + HeaderPageCommon::odsWord);
     facts.odsMajor = odsWord & ~HeaderPageCommon::firebirdFlag;
-    if (!validPageSize(facts.pageSize))
+    const bool firebirdFlag = (odsWord & HeaderPageCommon::firebirdFlag) != 0;
+    // Firebird's flag came with ODS 11.
+    if (!validPageSize(facts.pageSize) || (firebirdFlag && facts.odsMajor < 11))
         fail(notADatabase(path));
-    // Every minor of a major shares the header layout: the minor is read
-    // with the first one's.
-    const OdsVersion *version = odsVersionOf(odsWord, 0);
-    if (!version) {
-        if (facts.odsMajor < 10)
-            fail(QStringLiteral("\"%1\" was made by a very old InterBase version (on-disk structure %2), which "
-                                "this program cannot read. Make a backup with that version's gbak and restore it "
-                                "with Firebird.")
-                     .arg(path)
-                     .arg(facts.odsMajor));
-        if (odsWord & HeaderPageCommon::firebirdFlag)
-            fail(QStringLiteral("\"%1\" was made by a Firebird version newer than this program knows (on-disk "
-                                "structure %2). Make a backup with that version's gbak and restore it with "
-                                "Firebird 5 or older.")
-                     .arg(path)
-                     .arg(facts.odsMajor));
-        fail(QStringLiteral("\"%1\" was made by InterBase with on-disk structure %2 (InterBase 7 or later), which "
-                            "this program cannot read. Open it with that InterBase version and make a backup with "
-                            "gbak, then restore the backup with Firebird.")
-                 .arg(path)
-                 .arg(facts.odsMajor));
-    }
-    const disk::HeaderPageLayout &layout = *version->header;
+    const disk::HeaderPageLayout &layout = headerLayoutOf(odsWord);
     facts.odsMinor = get16(p + layout.odsMinor);
     header.version = odsVersionOf(odsWord, facts.odsMinor);
+    if (!header.version) {
+        if (facts.odsMajor < 8)
+            fail(QStringLiteral("\"%1\" was made by %2, which this program cannot read. Make a backup with that "
+                                "version's gbak and restore it with Firebird.")
+                     .arg(path, madeBy(odsWord, facts.odsMinor)));
+        if (firebirdFlag)
+            fail(QStringLiteral("\"%1\" was made by %2, which this program cannot read. Make a backup with that "
+                                "version's gbak and restore it with Firebird 5 or older.")
+                     .arg(path, madeBy(odsWord, facts.odsMinor)));
+        fail(QStringLiteral("\"%1\" was made by %2, which this program cannot read. Open it with that InterBase "
+                            "version and make a backup with gbak, then restore the backup with Firebird.")
+                 .arg(path, madeBy(odsWord, facts.odsMinor)));
+    }
     facts.firebird = header.version->family == Family::Firebird;
     header.odsMinorOriginal =
         layout.odsMinorOriginal ? std::min<int>(get16(p + layout.odsMinorOriginal), facts.odsMinor) : facts.odsMinor;
     const uint16_t flags = get16(p + layout.flags);
     facts.dialect = (flags & layout.dialect3Flag) ? 3 : 1;
     if (flags & layout.encryptedFlag)
-        fail(QStringLiteral("\"%1\" is encrypted. Decrypt it with the Firebird version that made it (ALTER "
-                            "DATABASE DECRYPT) and open the decrypted file.")
-                 .arg(path));
+        fail(QStringLiteral("\"%1\" was made by %2 and is encrypted. Decrypt it with that Firebird version "
+                            "(ALTER DATABASE DECRYPT) and open the decrypted file.")
+                 .arg(path, madeBy(odsWord, facts.odsMinor)));
     if (facts.odsMinor > 15)
         fail(notADatabase(path));
 

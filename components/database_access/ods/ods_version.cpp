@@ -2,7 +2,9 @@
 
 #include "system_layouts.h"
 
+#include <algorithm>
 #include <array>
+#include <limits>
 
 namespace ods {
 
@@ -53,9 +55,16 @@ constexpr OdsVersion interbase(int majorFrom, int minorFrom, int majorTo, const 
     return version;
 }
 
-// Firebird's ODS 10 is also InterBase 6's: both are read as one. Later
-// entries win over earlier ones that cover the same version.
+// Firebird's ODS 10 is also InterBase 6's: both are read as one, and
+// InterBase 4 and 5 (ODS 8, 9) as ODS 10 with one field fewer in
+// RDB$FIELDS. Later entries win over earlier ones that cover the same
+// version.
 constexpr std::array versions{
+    OdsVersion{.family = Family::Firebird,
+               .majorFrom = 8,
+               .majorTo = 9,
+               .header = &disk::headerOds10,
+               .catalogue = &interbaseCatalogue8},
     OdsVersion{.family = Family::Firebird,
                .majorFrom = 10,
                .majorTo = 11,
@@ -72,14 +81,43 @@ constexpr std::array versions{
     interbase(18, 0, 19, disk::headerInterBase16, interbaseCatalogue18),
 };
 
+int majorOf(uint16_t odsWord)
+{
+    return odsWord & ~HeaderPageCommon::firebirdFlag;
+}
+
+// Files up to ODS 10 carry no flag, whoever made them, and are laid out
+// alike; Firebird's flag came with ODS 11.
+Family familyOf(uint16_t odsWord)
+{
+    return (odsWord & HeaderPageCommon::firebirdFlag) || majorOf(odsWord) <= 10 ? Family::Firebird
+                                                                                : Family::InterBase;
+}
+
 } // namespace
+
+const disk::HeaderPageLayout &headerLayoutOf(uint16_t odsWord)
+{
+    const int major = majorOf(odsWord);
+    const Family family = familyOf(odsWord);
+    const OdsVersion *nearest = &versions.front();
+    int nearestDistance = std::numeric_limits<int>::max();
+    for (const OdsVersion &version : versions) {
+        if (version.family != family)
+            continue;
+        const int distance = std::max({version.majorFrom - major, major - version.majorTo, 0});
+        if (distance <= nearestDistance) {
+            nearest = &version;
+            nearestDistance = distance;
+        }
+    }
+    return *nearest->header;
+}
 
 const OdsVersion *odsVersionOf(uint16_t odsWord, int minor)
 {
-    const int major = odsWord & ~HeaderPageCommon::firebirdFlag;
-    // ODS 10 files carry no flag, whoever made them.
-    const Family family =
-        (odsWord & HeaderPageCommon::firebirdFlag) || major == 10 ? Family::Firebird : Family::InterBase;
+    const int major = majorOf(odsWord);
+    const Family family = familyOf(odsWord);
     const OdsVersion *found = nullptr;
     for (const OdsVersion &version : versions)
         if (version.family == family && major >= version.majorFrom && major <= version.majorTo &&

@@ -13,6 +13,8 @@ namespace ods {
 
 struct SystemCatalogueLayout;
 
+// Firebird's lineage includes InterBase's files up to ODS 10 (InterBase 4
+// to 6), whose layout Firebird kept.
 enum class Family { Firebird, InterBase };
 
 struct OdsVersion {
@@ -45,11 +47,14 @@ struct OdsVersion {
     bool interbase() const { return family == Family::InterBase; }
 };
 
-// The layout of a file whose header says `odsWord` (major, with Firebird's
-// 0x8000 flag or without) and `minor`; null when this reader knows none. The
-// header page layout is the same for every minor of a major, so the minor
-// can be read with the layout given for minor 0. header_page.cpp words the
-// refusal of the rest.
+// The header page layout of files whose header says `odsWord` (major, with
+// Firebird's 0x8000 flag or without): every minor of a major shares it, so
+// the minor is read with it. For a version this reader does not read, its
+// nearest neighbour's in the same lineage: enough to name it in a refusal.
+const disk::HeaderPageLayout &headerLayoutOf(uint16_t odsWord);
+
+// The layout of a file whose header says `odsWord` and `minor`; null when
+// this reader knows none. header_page.cpp words the refusal of the rest.
 const OdsVersion *odsVersionOf(uint16_t odsWord, int minor);
 
 } // namespace ods

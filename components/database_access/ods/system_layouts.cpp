@@ -55,6 +55,38 @@ constexpr SystemField fields[] = {
     {"RDB$FIELD_PRECISION", Short},
 };
 
+// InterBase 4 and 5 (ODS 8, 9), complete: ODS 10 appended
+// RDB$FIELD_PRECISION.
+constexpr SystemField fieldsInterBase8[] = {
+    {"RDB$FIELD_NAME", Name},
+    {"RDB$QUERY_NAME", Name},
+    {"RDB$VALIDATION_BLR", Blob},
+    {"RDB$VALIDATION_SOURCE", Blob},
+    {"RDB$COMPUTED_BLR", Blob},
+    {"RDB$COMPUTED_SOURCE", Blob},
+    {"RDB$DEFAULT_VALUE", Blob},
+    {"RDB$DEFAULT_SOURCE", Blob},
+    {"RDB$FIELD_LENGTH", Short},
+    {"RDB$FIELD_SCALE", Short},
+    {"RDB$FIELD_TYPE", Short},
+    {"RDB$FIELD_SUB_TYPE", Short},
+    {"RDB$MISSING_VALUE", Blob},
+    {"RDB$MISSING_SOURCE", Blob},
+    {"RDB$DESCRIPTION", Blob},
+    {"RDB$SYSTEM_FLAG", Short},
+    {"RDB$QUERY_HEADER", Blob},
+    {"RDB$SEGMENT_LENGTH", Short},
+    {"RDB$EDIT_STRING", EditString},
+    {"RDB$EXTERNAL_LENGTH", Short},
+    {"RDB$EXTERNAL_SCALE", Short},
+    {"RDB$EXTERNAL_TYPE", Short},
+    {"RDB$DIMENSIONS", Short},
+    {"RDB$NULL_FLAG", Short},
+    {"RDB$CHARACTER_LENGTH", Short},
+    {"RDB$COLLATION_ID", Short},
+    {"RDB$CHARACTER_SET_ID", Short},
+};
+
 // Leading fields; every version appends more.
 constexpr SystemField relationFields[] = {
     {"RDB$FIELD_NAME", Name},
@@ -209,6 +241,8 @@ SystemLayout layOutTable(std::span<const SystemField> table, int nameBytes, cons
 
 } // namespace
 
+const SystemCatalogueLayout interbaseCatalogue8{31, pages, relationsFirebird, relationFields, fieldsInterBase8, formats,
+                                                true};
 const SystemCatalogueLayout firebirdCatalogue10{31, pages, relationsFirebird, relationFields, fields, formats, true};
 const SystemCatalogueLayout firebirdCatalogue12{31, pages, relationsFirebird, relationFields, fields, formats, false};
 // Names are CHAR(63) in UTF8 from ODS 13: 252 bytes.

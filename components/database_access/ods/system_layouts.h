@@ -46,6 +46,7 @@ struct SystemCatalogueLayout {
     bool fieldsComplete;       // RDB$FIELDS records of format 0 are exactly as long as `fields`
 };
 
+extern const SystemCatalogueLayout interbaseCatalogue8;    // ODS 8, 9 (InterBase 4 and 5)
 extern const SystemCatalogueLayout firebirdCatalogue10;    // ODS 10, 11 (and InterBase 6)
 extern const SystemCatalogueLayout firebirdCatalogue12;
 extern const SystemCatalogueLayout firebirdCatalogue13;
