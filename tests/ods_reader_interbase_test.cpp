@@ -321,6 +321,8 @@ TEST(InterBaseSystemTables, LayoutsHaveTheMeasuredRecordLengths)
         EXPECT_EQ(layouts.fields.format.length, each.fields);
         EXPECT_EQ(layouts.relations["RDB$RELATION_NAME"], 8);
         EXPECT_EQ(layouts.relations.format.fields[8].offset, 38u);
+        EXPECT_EQ(layouts.relationFields["RDB$ENCRYPTION_ID"], 19);
+        EXPECT_EQ(layouts.relationFields.format.fields[19].offset, 654u);
     }
 }
 

@@ -32,6 +32,7 @@ struct RelationField {
     int fieldId = 0;
     bool notNull = false;
     int collation = -1;
+    bool encrypted = false;
 };
 
 int memoryLength(int dtype, int declared)
@@ -90,6 +91,7 @@ void CatalogueReader::readColumns()
         field.fieldId = record.number(relationFields["RDB$FIELD_ID"]);
         field.notNull = record.number(relationFields["RDB$NULL_FLAG"]) != 0;
         field.collation = record.number(relationFields["RDB$COLLATION_ID"], -1);
+        field.encrypted = !record.isNull(relationFields["RDB$ENCRYPTION_ID"]);
         fieldsByRelation[record.name(relationFields["RDB$RELATION_NAME"])].push_back(field);
     });
 
@@ -125,6 +127,7 @@ void CatalogueReader::readColumns()
             }
             column.domain = field.source;
             column.notNull = field.notNull || domain.notNull;
+            column.encrypted = field.encrypted;
             if (current != stored.formats.end() && size_t(field.fieldId) < current->second.fields.size()) {
                 const FieldLayout &layout = current->second.fields[size_t(field.fieldId)];
                 if (layout.dtype == column.dtype)

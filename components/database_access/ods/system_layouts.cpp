@@ -110,6 +110,33 @@ constexpr SystemField relationFields[] = {
     {"RDB$COLLATION_ID", Short},
 };
 
+// InterBase's from ODS 13, leading fields: column encryption came with
+// InterBase 2009. Every file at hand (ODS 13.1 to 19.0) lists
+// RDB$ENCRYPTION_ID as field 19 of RDB$RELATION_FIELDS; those that keep a
+// format of that table in RDB$FORMATS place a SMALLINT there at byte 654.
+constexpr SystemField relationFieldsInterBase13[] = {
+    {"RDB$FIELD_NAME", Name},
+    {"RDB$RELATION_NAME", Name},
+    {"RDB$FIELD_SOURCE", Name},
+    {"RDB$QUERY_NAME", Name},
+    {"RDB$BASE_FIELD", Name},
+    {"RDB$EDIT_STRING", EditString},
+    {"RDB$FIELD_POSITION", Short},
+    {"RDB$QUERY_HEADER", Blob},
+    {"RDB$UPDATE_FLAG", Short},
+    {"RDB$FIELD_ID", Short},
+    {"RDB$VIEW_CONTEXT", Short},
+    {"RDB$DESCRIPTION", Blob},
+    {"RDB$DEFAULT_VALUE", Blob},
+    {"RDB$SYSTEM_FLAG", Short},
+    {"RDB$SECURITY_CLASS", Name},
+    {"RDB$COMPLEX_NAME", Name},
+    {"RDB$NULL_FLAG", Short},
+    {"RDB$DEFAULT_SOURCE", Blob},
+    {"RDB$COLLATION_ID", Short},
+    {"RDB$ENCRYPTION_ID", Short},   // null unless InterBase encrypted the column
+};
+
 // Firebird's: leading fields.
 constexpr SystemField relationsFirebird[] = {
     {"RDB$VIEW_BLR", Blob},
@@ -247,10 +274,14 @@ const SystemCatalogueLayout firebirdCatalogue10{31, pages, relationsFirebird, re
 const SystemCatalogueLayout firebirdCatalogue12{31, pages, relationsFirebird, relationFields, fields, formats, false};
 // Names are CHAR(63) in UTF8 from ODS 13: 252 bytes.
 const SystemCatalogueLayout firebirdCatalogue13{252, pages, relationsFirebird, relationFields, fields, formats, false};
-const SystemCatalogueLayout interbaseCatalogue13{67, pages, relationsInterBase13, relationFields, fields, formats, true};
-const SystemCatalogueLayout interbaseCatalogue15{67, pages, relationsInterBase15, relationFields, fields, formats, true};
-const SystemCatalogueLayout interbaseCatalogue16{67, pages, relationsInterBase16, relationFields, fields, formats, true};
-const SystemCatalogueLayout interbaseCatalogue18{67, pages, relationsInterBase18, relationFields, fields, formats, true};
+const SystemCatalogueLayout interbaseCatalogue13{67, pages, relationsInterBase13, relationFieldsInterBase13, fields,
+                                                 formats, true};
+const SystemCatalogueLayout interbaseCatalogue15{67, pages, relationsInterBase15, relationFieldsInterBase13, fields,
+                                                 formats, true};
+const SystemCatalogueLayout interbaseCatalogue16{67, pages, relationsInterBase16, relationFieldsInterBase13, fields,
+                                                 formats, true};
+const SystemCatalogueLayout interbaseCatalogue18{67, pages, relationsInterBase18, relationFieldsInterBase13, fields,
+                                                 formats, true};
 
 int SystemLayout::operator[](std::string_view name) const
 {
