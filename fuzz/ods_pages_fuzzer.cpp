@@ -4,6 +4,11 @@
 // must end in a ComponentError or in rows: no crash, no sanitizer report, no
 // hang, no allocation beyond libFuzzer's limits.
 //
+// The base files are three of Firebird's, then, where the InterBase sample
+// files are unpacked into this build (they may not be in the repository),
+// five of InterBase's: a first byte of 3 to 7 picks those, or wraps round to
+// Firebird's without them.
+//
 // Input: one byte choosing the base file, then patches of
 //   [page: 3 bytes][offset in page: 2 bytes][length: 1 byte][bytes]
 // a page number of 0xFFFFFF cuts the file after `offset` pages instead.
@@ -29,23 +34,33 @@ struct Base {
     QString path;
 };
 
+Base load(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        std::fprintf(stderr, "missing base file %s\n", qPrintable(path));
+        std::abort();
+    }
+    Base base;
+    base.image = file.readAll();
+    base.pageSize = uint8_t(base.image[16]) | (uint8_t(base.image[17]) << 8);
+    base.fd = memfd_create("ods_base", 0);
+    base.path = QStringLiteral("/proc/self/fd/%1").arg(base.fd);
+    return base;
+}
+
 std::vector<Base> &bases()
 {
     static std::vector<Base> all = [] {
         std::vector<Base> loaded;
-        for (const char *name : {"ods10.0-dialect1-goods.fdb", "ods11.1-employee.fdb", "ods13.1-employee.fdb"}) {
-            QFile file(QStringLiteral(ODS_FUZZ_BASES "/") + QLatin1String(name));
-            if (!file.open(QIODevice::ReadOnly)) {
-                std::fprintf(stderr, "missing base file %s\n", name);
-                std::abort();
-            }
-            Base base;
-            base.image = file.readAll();
-            base.pageSize = uint8_t(base.image[16]) | (uint8_t(base.image[17]) << 8);
-            base.fd = memfd_create(name, 0);
-            base.path = QStringLiteral("/proc/self/fd/%1").arg(base.fd);
-            loaded.push_back(std::move(base));
-        }
+        for (const char *name : {"ods10.0-dialect1-goods.fdb", "ods11.1-employee.fdb", "ods13.1-employee.fdb"})
+            loaded.push_back(load(QStringLiteral(ODS_FUZZ_BASES "/") + QLatin1String(name)));
+#ifdef ODS_FUZZ_INTERBASE_BASES
+        for (const char *name : {"ods13.2-ps4096-mastsql.gdb", "ods15.0-ps1024-employee.gdb",
+                                 "ods16.1-ps1024-employee.gdb", "ods18.2-ps1024-admin.ib",
+                                 "ods19.0-ps1024-intlemp.gdb"})
+            loaded.push_back(load(QStringLiteral(ODS_FUZZ_INTERBASE_BASES "/") + QLatin1String(name)));
+#endif
         return loaded;
     }();
     return all;

@@ -619,4 +619,30 @@ TEST_F(DatabaseFiles, ReaderAndEngineGiveTheSameCellsForOds12Files)
     }
 }
 
+// Rows the reader cannot bring to their column's new type (the engine fails
+// on them too) cost the copy rebuilt for views and computed columns only
+// their own table and the views that use it, which must not show it empty.
+TEST_F(DatabaseFiles, RowsTheReaderCannotConvertLoseOnlyTheirTableInTheRebuiltCopy)
+{
+    const auto made = ScratchDatabase::embedded("CREATE TABLE KEPT (ID INTEGER, C COMPUTED BY (ID + 1));\n"
+                                                "CREATE TABLE OVERFLOWING (ID INTEGER, N SMALLINT);\nCOMMIT;\n"
+                                                "INSERT INTO KEPT VALUES (1);\nINSERT INTO OVERFLOWING VALUES (1, 32767);\n"
+                                                "COMMIT;\nALTER TABLE OVERFLOWING ALTER N TYPE NUMERIC(4,2);\nCOMMIT;\n"
+                                                "CREATE VIEW OVERFLOWING_IDS AS SELECT ID FROM OVERFLOWING;\nCOMMIT;\n");
+    const auto database = ods::Database::open(made->file());
+    const dbaccess::ModernCopy rebuilt = dbaccess::rebuiltCopy(dbaccess::inspectLocalFile(made->file()), *database);
+    ASSERT_EQ(rebuilt.failures.size(), 2u);
+    EXPECT_TRUE(rebuilt.failures.at(QStringLiteral("OVERFLOWING")).contains(QLatin1String("\"N\"")))
+        << rebuilt.failures.at(QStringLiteral("OVERFLOWING")).toStdString();
+    EXPECT_EQ(rebuilt.failures.count(QStringLiteral("OVERFLOWING_IDS")), 1u);
+    dbaccess::FirebirdConnection copy;
+    copy.openFile(dbaccess::attachmentSettings(connectionStringFor(made->file())), rebuilt.path);
+    const db_test::DatabaseSnapshot kept = userPart(snapshot(copy, userTable));
+    copy.Close();
+    const auto found = std::find_if(kept.tables.begin(), kept.tables.end(),
+                                    [](const db_test::TableSnapshot &table) { return table.name == QLatin1String("KEPT"); });
+    ASSERT_NE(found, kept.tables.end());
+    EXPECT_EQ(found->rows.size(), 1u);
+}
+
 } // namespace

@@ -1,7 +1,7 @@
 # The on-disk structure reader: against the embedded engine on ODS 12 files,
 # and on real files of every other ODS it reads.
 marrowbeck_test(ods_reader_engine_test
-  SOURCES ods_reader_engine_test.cpp ods_raw_rows.cpp ods_raw_rows.h firebird_scratch_database.cpp firebird_scratch_database.h
+  SOURCES ods_reader_engine_test.cpp ods_type_change_test.cpp ods_raw_rows.cpp ods_raw_rows.h firebird_scratch_database.cpp firebird_scratch_database.h
   LIBS marrowbeck_ods_reader marrowbeck_database_access marrowbeck_connection_string fbclient
   LABELS database firebird ods
   TIMEOUT 600)
@@ -21,13 +21,21 @@ foreach(archive ${legacy_archives})
 endforeach()
 add_custom_target(marrowbeck_legacy_databases DEPENDS ${legacy_files})
 marrowbeck_test(ods_reader_legacy_test
-  SOURCES ods_reader_legacy_test.cpp ods_record_codec_test.cpp ods_raw_rows.cpp ods_raw_rows.h firebird_scratch_database.cpp firebird_scratch_database.h
+  SOURCES ods_reader_legacy_test.cpp ods_record_codec_test.cpp ods_product_names_test.cpp ods_encryption_test.cpp ods_reader_interbase5_test.cpp ods_raw_rows.cpp ods_raw_rows.h firebird_scratch_database.cpp firebird_scratch_database.h
   LIBS marrowbeck_ods_reader marrowbeck_database_access marrowbeck_connection_string fbclient
   LABELS database ods
   TIMEOUT 300)
+# Real InterBase files of ODS 13 to 19, kept next to the source tree (they
+# have no licence to be in it).
+marrowbeck_test(ods_reader_interbase_test
+  SOURCES ods_reader_interbase_test.cpp ods_raw_rows.cpp ods_raw_rows.h database_snapshot.cpp database_snapshot.h
+    firebird_scratch_database.cpp firebird_scratch_database.h
+  LIBS marrowbeck_ods_reader marrowbeck_database_access_internals marrowbeck_connection_string fbclient
+  LABELS database ods
+  TIMEOUT 600)
 # Every test program that reads them finds them there (the other two are
 # defined by files read before this one).
-foreach(reader ods_reader_legacy_test database_files_test end_to_end_test)
+foreach(reader ods_reader_legacy_test ods_reader_interbase_test database_files_test end_to_end_test)
   target_compile_definitions(${reader} PRIVATE LEGACY_DATABASES="${CMAKE_CURRENT_BINARY_DIR}/legacy")
   add_dependencies(${reader} marrowbeck_legacy_databases)
 endforeach()

@@ -155,9 +155,11 @@ TEST(OdsReaderOnLegacyFiles, FilesItCannotReadAreNamedForWhatTheyAre)
     QFile source(legacy("ods12.0-employee.fdb"));
     ASSERT_TRUE(source.open(QIODevice::ReadOnly));
     const QByteArray twoPages = source.read(2 * 8192);
-    const auto patched = [&](int offset, QByteArray bytes) {
+    const auto patched = [&](int offset, QByteArray bytes, int minorAt = 0, char minor = 0) {
         QByteArray image = twoPages;
         image.replace(offset, bytes.size(), bytes);
+        if (minorAt)
+            image[minorAt] = minor;
         return image;
     };
     const struct {
@@ -165,10 +167,21 @@ TEST(OdsReaderOnLegacyFiles, FilesItCannotReadAreNamedForWhatTheyAre)
         QByteArray image;
         const char *message;
     } cases[] = {
-        {"InterBase 7 or later", patched(18, QByteArray("\x0f\x00", 2)), "made by InterBase with on-disk structure 15"},
-        {"ODS 9", patched(18, QByteArray("\x09\x80", 2)), "very old InterBase version (on-disk structure 9)"},
-        {"ODS 14", patched(18, QByteArray("\x0e\x80", 2)), "newer than this program knows (on-disk structure 14)"},
-        {"encrypted", patched(42, QByteArray(1, char(twoPages[42] | 0x40))), "is encrypted"},
+        {"InterBase 7.5", patched(18, QByteArray("\x0b\x00", 2), 62, 2),
+         "was made by InterBase 7.5 (on-disk structure 11.2), which this program cannot read. Open it with that "
+         "InterBase version"},
+        {"InterBase 2007", patched(18, QByteArray("\x0c\x00", 2), 62, 0),
+         "was made by InterBase 2007 (on-disk structure 12.0), which this program cannot read."},
+        {"InterBase 3", patched(18, QByteArray("\x07\x00", 2), 62, 2),
+         "was made by InterBase 3 or older (on-disk structure 7.2), which this program cannot read."},
+        {"ODS 14", patched(18, QByteArray("\x0e\x80", 2), 64, 0),
+         "was made by a Firebird version newer than 5.0 (on-disk structure 14.0), which this program cannot read."},
+        {"encrypted", patched(42, QByteArray(1, char(twoPages[42] | 0x40))),
+         "was made by Firebird 3.0 (on-disk structure 12.0) and is encrypted."},
+        {"InterBase after 15", patched(18, QByteArray("\x14\x00", 2), 20, 1),
+         "was made by an InterBase version newer than InterBase 15 (on-disk structure 20.1)"},
+        {"ODS 9 with Firebird flag", patched(18, QByteArray("\x09\x80", 2)),
+         "is not a Firebird or InterBase database file"},
         {"no header", patched(0, QByteArray(1, '\0')), "is not a Firebird or InterBase database file"},
         {"odd page size", patched(16, QByteArray("\xe8\x03", 2)), "is not a Firebird or InterBase database file"},
         {"empty", QByteArray(), "is not a Firebird or InterBase database file"},

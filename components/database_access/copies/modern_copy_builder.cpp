@@ -132,17 +132,27 @@ QString CopyBuilder::copyRows(const ods::Database &database, const ods::Relation
         transaction->commit(&m_status);
     } catch (const FbException &error) {
         const QString text = errorText(error.getStatus());
-        CheckStatusWrapper status(firebirdMaster()->getStatus());
-        if (input)
-            input->release();
-        if (statement)
-            statement->release();
-        if (transaction)
-            transaction->rollback(&status);
-        status.dispose();
+        release(input, statement, transaction);
         return text;
+    } catch (const components::ComponentError &error) {
+        // The file's rows, not the copy, failed: this table is lost, the
+        // others still go into the copy.
+        release(input, statement, transaction);
+        return error.description();
     }
     return {};
+}
+
+void CopyBuilder::release(IMessageMetadata *input, IStatement *statement, ITransaction *transaction)
+{
+    CheckStatusWrapper status(firebirdMaster()->getStatus());
+    if (input)
+        input->release();
+    if (statement)
+        statement->release();
+    if (transaction)
+        transaction->rollback(&status);
+    status.dispose();
 }
 
 void CopyBuilder::fill(const ods::Database &database, const ods::Relation &relation, const ods::Rows &rows, int column,

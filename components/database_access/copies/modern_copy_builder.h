@@ -29,7 +29,8 @@ public:
     std::map<int, QString> charsetNames();
     // Every stored row of the relation, through the engine's own message
     // buffers: the reader's values are already in their layout. Empty when
-    // all were copied; else the engine's words. rowCopied follows each row.
+    // all were copied; else the engine's words, or the reader's when the
+    // file's rows cannot be read. rowCopied follows each row.
     QString copyRows(const ods::Database &database, const ods::Relation &relation,
                      const std::function<void()> &rowCopied);
 
@@ -39,6 +40,9 @@ private:
               Firebird::ITransaction *transaction);
     static QString errorText(const Firebird::IStatus *status);
     static EngineRefusal refusal(const Firebird::IStatus *status);
+    // Gives up a failed copy: whichever of the three it got so far.
+    static void release(Firebird::IMessageMetadata *input, Firebird::IStatement *statement,
+                        Firebird::ITransaction *transaction);
 
     Firebird::ThrowStatusWrapper m_status;
     Firebird::IAttachment *m_attachment = nullptr;

@@ -1,6 +1,7 @@
 #include "modern_copy_ddl.h"
 
 #include "engine_value.h"
+#include "ods/character_sets.h"
 
 #include <QStringList>
 
@@ -8,21 +9,12 @@ namespace dbaccess {
 
 namespace {
 
-int bytesPerCharacter(int charset)
-{
-    switch (charset) {
-    case charsetUtf8: return 4;
-    case charsetUnicodeFss: return 3;
-    default: return 1;
-    }
-}
-
 int characters(const ods::Column &column)
 {
     if (column.characterLength > 0)
         return column.characterLength;
     const int bytes = column.dtype == ods::DtVarying ? column.length - 2 : column.length;
-    return qMax(1, bytes / bytesPerCharacter(column.charset));
+    return qMax(1, bytes / ods::bytesPerCharacter(column.charset));
 }
 
 QString charsetClause(int charset, const std::map<int, QString> &charsetNames)

@@ -73,8 +73,13 @@ private:
             QString error = unknown;
             if (error.isEmpty())
                 error = m_builder.run(createTableStatement(relation, declarations, m_dialect), m_dialect).text;
-            if (error.isEmpty())
+            if (error.isEmpty()) {
                 error = m_builder.copyRows(m_database, relation, [this] { m_progress.advance(); });
+                // Left empty, the table would let the views and computed
+                // columns that use it show nothing instead of failing.
+                if (!error.isEmpty())
+                    m_builder.run(QStringLiteral("DROP TABLE %1").arg(sqlName(relation.name, m_dialect)), m_dialect);
+            }
             if (!error.isEmpty()) {
                 m_report.failures[relation.name] = cannotEvaluate(QStringLiteral("its stored columns"), error);
                 continue;

@@ -4,11 +4,6 @@ namespace ods {
 
 namespace {
 
-constexpr size_t headerSize = 28;       // the BLOB header before its data or page list
-constexpr size_t blobPageData = 28;     // where a blob page's bytes begin
-constexpr uint16_t streamBlob = 32;
-constexpr uint8_t pointerBlobPage = 1;
-
 class Collector {
 public:
     Collector(const PageFile &file, uint64_t ceiling) : m_file(file), m_ceiling(ceiling) {}
@@ -23,18 +18,18 @@ public:
     void addPage(uint32_t number, bool pointers)
     {
         const Page page = m_file.page(number, BlobPage);
-        const bool isPointerPage = ((*page)[1] & pointerBlobPage) != 0;
+        const bool isPointerPage = ((*page)[disk::PageHeader::flags] & disk::BlobPage::pointerFlag) != 0;
         if (isPointerPage != pointers)
             damaged(QStringLiteral("blob page %1 is of the wrong kind").arg(number));
-        const size_t length = get16(page->data() + 24);
-        if (blobPageData + length > page->size())
+        const size_t length = get16(page->data() + disk::BlobPage::length);
+        if (disk::BlobPage::data + length > page->size())
             damaged(QStringLiteral("blob page %1 claims more bytes than it holds").arg(number));
         if (!pointers) {
-            add(page->data() + blobPageData, length);
+            add(page->data() + disk::BlobPage::data, length);
             return;
         }
         for (size_t at = 0; at + 4 <= length; at += 4)
-            addPage(get32(page->data() + blobPageData + at), false);
+            addPage(get32(page->data() + disk::BlobPage::data + at), false);
     }
 
     QByteArray take() { return std::move(m_bytes); }
@@ -68,34 +63,35 @@ QByteArray joinSegments(const QByteArray &stored)
 
 QByteArray readBlob(const RelationPages &pages, QByteArrayView blobId)
 {
-    if (blobId.size() != 8)
+    using disk::BlobId;
+    if (blobId.size() != BlobId::size)
         damaged(QStringLiteral("a BLOB id is not 8 bytes long"));
     const auto *id = reinterpret_cast<const uint8_t *>(blobId.data());
-    const int relation = get16(id);
-    const uint64_t recordNumber = get32(id + 4) | (uint64_t(id[3]) << 32);
+    const int relation = get16(id + BlobId::relation);
+    const uint64_t recordNumber = get32(id + BlobId::number) | (uint64_t(id[BlobId::numberHigh]) << 32);
     if (relation == 0 && recordNumber == 0)
         return {};
     if (relation != pages.relationId())
         damaged(QStringLiteral("a BLOB of table %1 names table %2").arg(pages.relationId()).arg(relation));
 
-    const RecordSlot slot = pages.locate(recordNumber);
-    if (!(slot.flags & BlobHeader) || slot.rawLength < headerSize)
+    const RecordSlot slot = pages.locateBlob(recordNumber);
+    if (!(slot.flags & BlobHeader) || slot.rawLength < disk::BlobHeader::data)
         damaged(QStringLiteral("line %1 of page %2 should hold a BLOB but does not").arg(slot.line).arg(slot.pageNumber));
     const uint8_t *header = slot.raw;
-    const int level = header[12];
-    const uint64_t storedLength = get32(header + 20);
+    const int level = header[disk::BlobHeader::level];
+    const uint64_t storedLength = get32(header + disk::BlobHeader::length);
     const PageFile &file = pages.store().file();
     const uint64_t fileBytes = file.pageCount() * file.pageSize();
     if (storedLength > fileBytes)
         damaged(QStringLiteral("a BLOB claims to be longer than the whole file"));
-    const bool segmented = !(slot.flags & streamBlob);
+    const bool segmented = !(slot.flags & disk::BlobHeader::streamFlag);
     // Each segment adds its 2-byte length to what the pages hold.
-    const uint64_t segments = get32(header + 16);
+    const uint64_t segments = get32(header + disk::BlobHeader::segments);
     const uint64_t ceiling = storedLength + (segmented ? 2 * std::min<uint64_t>(segments, fileBytes) : 0);
 
     Collector collector(file, ceiling);
-    const uint8_t *list = header + headerSize;
-    const size_t listLength = slot.rawLength - headerSize;
+    const uint8_t *list = header + disk::BlobHeader::data;
+    const size_t listLength = slot.rawLength - disk::BlobHeader::data;
     switch (level) {
     case 0:
         collector.add(list, listLength);

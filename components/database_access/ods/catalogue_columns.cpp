@@ -1,5 +1,6 @@
 #include "catalogue_reader.h"
 
+#include "character_sets.h"
 #include "field_reader.h"
 
 #include <algorithm>
@@ -31,6 +32,7 @@ struct RelationField {
     int fieldId = 0;
     bool notNull = false;
     int collation = -1;
+    bool encrypted = false;
 };
 
 int memoryLength(int dtype, int declared)
@@ -52,53 +54,48 @@ int memoryLength(int dtype, int declared)
     }
 }
 
-// Bytes a character takes at most, for columns whose character length the
-// catalogue does not record.
-int bytesPerCharacter(int charset)
-{
-    switch (charset) {
-    case 3: return 3;              // UNICODE_FSS
-    case 4:                        // UTF8
-    case 69: return 4;             // GB18030
-    case 5: case 6: case 44: case 56: case 57: case 64: case 67: case 68: return 2;
-    default: return 1;
-    }
-}
-
 } // namespace
 
 void CatalogueReader::readColumns()
 {
+    const OdsVersion &version = *m_file.m_header.version;
+    const auto charsetOf = [&](int stored) {
+        return version.interbaseTypes ? firebirdCharsetOfInterBase(stored) : stored;
+    };
     std::map<QString, Domain> domains;
-    forEachRecord(RdbFields, m_layouts.fields, [&](const FieldReader &record) {
-        using namespace fields_field;
+    const SystemLayout &fields = m_layouts.fields;
+    forEachRecord(RdbFields, fields.format, [&](const FieldReader &record) {
         Domain domain;
-        domain.type = record.number(Type);
-        domain.subType = record.number(SubType);
-        domain.length = std::max(record.number(Length), 0);
-        domain.scale = record.number(Scale);
-        domain.characterLength = record.number(CharacterLength, -1);
-        domain.charset = record.number(CharacterSetId);
-        domain.collation = record.number(CollationId);
-        domain.segmentLength = record.number(SegmentLength);
-        domain.dimensions = record.number(Dimensions);
-        domain.computed = !record.isNull(ComputedBlr);
-        domain.computedSource = record.blobId(ComputedSource);
-        domain.notNull = record.number(NullFlag) != 0;
-        domains.emplace(record.name(Name), domain);
+        domain.type = record.number(fields["RDB$FIELD_TYPE"]);
+        domain.subType = record.number(fields["RDB$FIELD_SUB_TYPE"]);
+        domain.length = std::max(record.number(fields["RDB$FIELD_LENGTH"]), 0);
+        domain.scale = record.number(fields["RDB$FIELD_SCALE"]);
+        domain.characterLength = record.number(fields["RDB$CHARACTER_LENGTH"], -1);
+        domain.charset = charsetOf(record.number(fields["RDB$CHARACTER_SET_ID"]));
+        domain.collation = record.number(fields["RDB$COLLATION_ID"]);
+        domain.segmentLength = record.number(fields["RDB$SEGMENT_LENGTH"]);
+        domain.dimensions = record.number(fields["RDB$DIMENSIONS"]);
+        domain.computed = !record.isNull(fields["RDB$COMPUTED_BLR"]);
+        domain.computedSource = record.blobId(fields["RDB$COMPUTED_SOURCE"]);
+        domain.notNull = record.number(fields["RDB$NULL_FLAG"]) != 0;
+        domains.emplace(record.name(fields["RDB$FIELD_NAME"]), domain);
     });
 
     std::map<QString, std::vector<RelationField>> fieldsByRelation;
-    forEachRecord(RdbRelationFields, m_layouts.relationFields, [&](const FieldReader &record) {
-        using namespace relation_fields_field;
+    const SystemLayout &relationFields = m_layouts.relationFields;
+    forEachRecord(RdbRelationFields, relationFields.format, [&](const FieldReader &record) {
         RelationField field;
-        field.name = record.name(FieldName);
-        field.source = record.name(FieldSource);
-        field.position = record.number(Position, 0x7fff);
-        field.fieldId = record.number(FieldId);
-        field.notNull = record.number(NullFlag) != 0;
-        field.collation = record.number(CollationId, -1);
-        fieldsByRelation[record.name(RelationName)].push_back(field);
+        field.name = record.name(relationFields["RDB$FIELD_NAME"]);
+        field.source = record.name(relationFields["RDB$FIELD_SOURCE"]);
+        field.position = record.number(relationFields["RDB$FIELD_POSITION"], 0x7fff);
+        field.fieldId = record.number(relationFields["RDB$FIELD_ID"]);
+        field.notNull = record.number(relationFields["RDB$NULL_FLAG"]) != 0;
+        field.collation = record.number(relationFields["RDB$COLLATION_ID"], -1);
+        // Every unencrypted column of the InterBase files seen keeps a null
+        // here; a zero is taken as no encryption too, so that a file that
+        // writes one is not refused for it.
+        field.encrypted = record.number(relationFields["RDB$ENCRYPTION_ID"], 0) != 0;
+        fieldsByRelation[record.name(relationFields["RDB$RELATION_NAME"])].push_back(field);
     });
 
     for (Relation &relation : m_file.m_relations) {
@@ -114,7 +111,7 @@ void CatalogueReader::readColumns()
             Column column;
             column.name = field.name;
             column.fieldId = field.fieldId;
-            column.dtype = domain.dimensions > 0 ? int(DtArray) : dtypeOfFieldType(domain.type);
+            column.dtype = domain.dimensions > 0 ? int(DtArray) : dtypeOfFieldType(domain.type, version);
             column.length = memoryLength(column.dtype, domain.length);
             column.scale = domain.scale;
             column.subType = domain.subType;
@@ -133,6 +130,7 @@ void CatalogueReader::readColumns()
             }
             column.domain = field.source;
             column.notNull = field.notNull || domain.notNull;
+            column.encrypted = field.encrypted;
             if (current != stored.formats.end() && size_t(field.fieldId) < current->second.fields.size()) {
                 const FieldLayout &layout = current->second.fields[size_t(field.fieldId)];
                 if (layout.dtype == column.dtype)
@@ -143,13 +141,16 @@ void CatalogueReader::readColumns()
             if (field.fieldId >= 0) {
                 if (size_t(field.fieldId) >= systemFields.size())
                     systemFields.resize(size_t(field.fieldId) + 1);
-                systemFields[size_t(field.fieldId)] =
-                    FieldLayout{column.dtype, column.scale, column.length, column.subType, 0};
+                const bool twoByteBoolean = version.interbaseTypes && column.dtype == DtBoolean;
+                systemFields[size_t(field.fieldId)] = FieldLayout{
+                    column.dtype, column.scale, twoByteBoolean ? interbaseBooleanBytes : column.length, column.subType, 0};
             }
             relation.columns.push_back(column);
         }
         if (relation.system && !relation.view) {
             stored.systemFormat = layOut(systemFields, m_file.m_conventions.alignment);
+            if (version.interbaseTypes)
+                readBooleansAsFirebirds(stored.systemFormat);
             stored.hasSystemFormat = true;
         }
         stored.relation = relation;

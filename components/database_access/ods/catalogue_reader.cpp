@@ -3,6 +3,7 @@
 #include "blob_reader.h"
 #include "field_reader.h"
 
+#include <algorithm>
 #include <map>
 
 namespace ods {
@@ -11,8 +12,10 @@ void CatalogueReader::read()
 {
     readPageInventory();
     chooseConventions();
-    readRelations();
+    // Formats first: a system table altered since it was created has
+    // records in a format RDB$FORMATS holds.
     readFormats();
+    readRelations();
     readColumns();
 }
 
@@ -28,8 +31,13 @@ void CatalogueReader::forEachRecord(int relationId, const RecordFormat &layout,
     const auto keepLength = [](int) { return size_t(0); };
     while (cursor.next(slot)) {
         try {
-            if (m_file.m_store.newestCommitted(slot, &image, keepLength))
-                use(FieldReader(layout, image.data));
+            if (!m_file.m_store.newestCommitted(slot, &image, keepLength))
+                continue;
+            const auto later = relation.formats.find(image.format);
+            if (image.format != 0 && later != relation.formats.end() && later->second.known)
+                use(FieldReader(later->second, image.data, image.format));
+            else
+                use(FieldReader(layout, image.data, image.format));
         } catch (const components::ComponentError &) {
             // A damaged record of the catalogue loses only itself.
         }
@@ -61,25 +69,30 @@ void CatalogueReader::readPageInventory()
             throw;
         m_file.m_stored[RdbPages].pointerPages = searched[RdbPages];
     }
-    m_layouts = bootstrapLayouts(header, SystemConventions{});
+    m_layouts = bootstrapLayouts(header, candidateConventions(header).front());
     const uint64_t pageCount = m_file.m_file.pageCount();
+    const SystemLayout &fields = m_layouts.pages;
     std::map<int, SequencedPages> pointerPages;
+    std::map<int, SequencedPages> blobPointerPages;
     SequencedPages inventory;
-    forEachRecord(RdbPages, m_layouts.pages, [&](const FieldReader &record) {
-        using namespace pages_field;
-        const int relation = record.number(RelationId);
-        const int type = record.number(Type);
-        const auto sequence = uint32_t(record.number(Sequence));
-        const auto page = uint32_t(record.number(PageNumber));
+    forEachRecord(RdbPages, fields.format, [&](const FieldReader &record) {
+        const int relation = record.number(fields["RDB$RELATION_ID"]);
+        const int type = record.number(fields["RDB$PAGE_TYPE"]);
+        const auto sequence = uint32_t(record.number(fields["RDB$PAGE_SEQUENCE"]));
+        const auto page = uint32_t(record.number(fields["RDB$PAGE_NUMBER"]));
         if (page >= pageCount)
             return;  // damage: reading that page would only fail later
         if (type == PointerPage && relation != RdbPages)
             pointerPages[relation].emplace_back(sequence, page);
+        else if (type == BlobPointerPage && header.version->blobsApart)
+            blobPointerPages[relation].emplace_back(sequence, page);
         else if (type == TransactionPage)
             inventory.emplace_back(sequence, page);
     });
     for (const auto &[relation, pages] : pointerPages)
         m_file.m_stored[relation].pointerPages = bySequence(pages);
+    for (const auto &[relation, pages] : blobPointerPages)
+        m_file.m_stored[relation].blobs.pointerPages = bySequence(pages);
     // When RDB$PAGES has lost the pages of the catalogue's own tables, the
     // pointer pages themselves say whose they are.
     if (m_file.m_stored[RdbRelations].pointerPages.empty()) {
@@ -100,20 +113,23 @@ void CatalogueReader::chooseConventions()
     const Header &header = m_file.m_header;
     for (const SystemConventions &conventions : candidateConventions(header)) {
         const BootstrapLayouts layouts = bootstrapLayouts(header, conventions);
+        const SystemLayout &relations = layouts.relations;
         bool named = false;
-        forEachRecord(RdbRelations, layouts.relations, [&](const FieldReader &record) {
-            if (record.number(relations_field::RelationId, -1) == RdbPages &&
-                record.name(relations_field::Name) == QLatin1String("RDB$PAGES"))
+        forEachRecord(RdbRelations, relations.format, [&](const FieldReader &record) {
+            if (record.number(relations["RDB$RELATION_ID"], -1) == RdbPages &&
+                record.name(relations["RDB$RELATION_NAME"]) == QLatin1String("RDB$PAGES"))
                 named = true;
         });
         // Measured with no layout, so that no record is passed over; most
         // must fit, a damaged one may not.
         int fitting = 0;
         int records = 0;
-        if (fieldsLayoutIsComplete(header))
+        if (header.version->catalogue->fieldsComplete)
             forEachRecord(RdbFields, RecordFormat{}, [&](const FieldReader &record) {
+                if (record.formatNumber() != 0)
+                    return;
                 ++records;
-                fitting += record.length() == layouts.fields.length;
+                fitting += record.length() == layouts.fields.format.length;
             });
         if (named && (records == 0 || fitting * 2 > records)) {
             m_file.m_conventions = conventions;
@@ -128,37 +144,43 @@ void CatalogueReader::chooseConventions()
 
 void CatalogueReader::readRelations()
 {
-    forEachRecord(RdbRelations, m_layouts.relations, [&](const FieldReader &record) {
-        using namespace relations_field;
+    const SystemLayout &fields = m_layouts.relations;
+    forEachRecord(RdbRelations, fields.format, [&](const FieldReader &record) {
         Relation relation;
-        relation.id = record.number(RelationId, -1);
+        relation.id = record.number(fields["RDB$RELATION_ID"], -1);
         if (relation.id < 0 || m_file.m_stored[relation.id].relation.name.size() > 0)
             return;
-        relation.name = record.name(Name);
-        relation.system = record.number(SystemFlag) != 0;
-        relation.view = !record.isNull(ViewBlr);
-        relation.viewSource = blobText(RdbRelations, record.blobId(ViewSource));
-        relation.format = record.number(Format);
-        m_file.m_stored[relation.id].relation = relation;
+        relation.name = record.name(fields["RDB$RELATION_NAME"]);
+        relation.system = record.number(fields["RDB$SYSTEM_FLAG"]) != 0;
+        relation.view = !record.isNull(fields["RDB$VIEW_BLR"]);
+        relation.viewSource = blobText(RdbRelations, record.blobId(fields["RDB$VIEW_SOURCE"]));
+        relation.format = record.number(fields["RDB$FORMAT"]);
+        StoredRelation &stored = m_file.m_stored[relation.id];
+        stored.blobs.recordsPerPage = unsigned(std::max(record.number(fields["RDB$BLOB_BLOCKING_FACTOR"]), 0));
+        const QString tablespace = record.name(fields["RDB$FILESPACE_NAME"]);
+        if (!relation.view && !tablespace.isEmpty() && tablespace != QLatin1String("PRIMARY"))
+            stored.tablespace = tablespace;
+        stored.relation = relation;
         m_file.m_relations.push_back(relation);
     });
 }
 
 void CatalogueReader::readFormats()
 {
-    const int odsMajor = m_file.m_header.facts.odsMajor;
-    forEachRecord(RdbFormats, m_layouts.formats, [&](const FieldReader &record) {
-        using namespace formats_field;
-        const QByteArray id = record.blobId(Descriptor);
+    const OdsVersion &version = *m_file.m_header.version;
+    const SystemLayout &fields = m_layouts.formats;
+    forEachRecord(RdbFormats, fields.format, [&](const FieldReader &record) {
+        const QByteArray id = record.blobId(fields["RDB$DESCRIPTOR"]);
         if (id.isEmpty())
             return;
         RecordFormat format;
         try {
-            format = parseFormatDescriptor(readBlob(m_file.pagesOf(m_file.m_stored.at(RdbFormats)), id), odsMajor);
+            format = parseFormatDescriptor(readBlob(m_file.pagesOf(m_file.m_stored.at(RdbFormats)), id), version);
         } catch (const components::ComponentError &) {
             // Left unknown: reading that table says so, the others go on.
         }
-        m_file.m_stored[record.number(RelationId)].formats[record.number(Format)] = std::move(format);
+        m_file.m_stored[record.number(fields["RDB$RELATION_ID"])].formats[record.number(fields["RDB$FORMAT"])] =
+            std::move(format);
     });
 }
 

@@ -26,7 +26,8 @@ private:
     void readColumns();
     void readFormats();
 
-    // Every newest committed record of a system relation, in a known layout.
+    // Every newest committed record of a system relation, in its built-in
+    // layout or, for records of a later format, in that format.
     void forEachRecord(int relationId, const RecordFormat &layout, const std::function<void(const FieldReader &)> &use);
     QString blobText(int relationId, const QByteArray &blobId);
 

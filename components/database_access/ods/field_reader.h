@@ -15,13 +15,16 @@ namespace ods {
 
 class FieldReader {
 public:
-    FieldReader(const RecordFormat &format, const std::vector<uint8_t> &data) : m_format(format), m_data(data)
+    // `formatNumber`: the format the record is stored in.
+    FieldReader(const RecordFormat &format, const std::vector<uint8_t> &data, int formatNumber = 0)
+        : m_format(format), m_data(data), m_formatNumber(formatNumber)
     {
         if (data.size() < format.length)
             damaged(QStringLiteral("a system table record is shorter than its layout"));
     }
 
     size_t length() const { return m_data.size(); }
+    int formatNumber() const { return m_formatNumber; }
 
     bool isNull(int id) const
     {
@@ -64,6 +67,7 @@ public:
 private:
     const RecordFormat &m_format;
     const std::vector<uint8_t> &m_data;
+    int m_formatNumber;
 };
 
 } // namespace ods

@@ -2,12 +2,13 @@
 
 #include "page_bytes.h"
 #include "page_file.h"
+#include "product_names.h"
+
+#include <algorithm>
 
 namespace ods {
 
 namespace {
-
-constexpr uint16_t firebirdFlag = 0x8000;
 
 QString notADatabase(const QString &path)
 {
@@ -25,65 +26,57 @@ bool validPageSize(unsigned size)
 
 Header parseHeader(const std::vector<uint8_t> &start, const QString &path)
 {
-    if (start.size() < 1024 || start[0] != HeaderPage)
+    using disk::HeaderPageCommon;
+    if (start.size() < 1024 || start[disk::PageHeader::type] != HeaderPage)
         fail(notADatabase(path));
     const uint8_t *p = start.data();
     Header header;
     FileFacts &facts = header.facts;
-    facts.pageSize = get16(p + 16);
-    const uint16_t odsWord = get16(p + 18);
-    facts.odsMajor = odsWord & 0x7FFF;
-    facts.firebird = (odsWord & firebirdFlag) != 0 || facts.odsMajor == 10;
-    if (!validPageSize(facts.pageSize))
+    facts.pageSize = get16(p + HeaderPageCommon::pageSize);
+    const uint16_t odsWord = get16(p + HeaderPageCommon::odsWord);
+    facts.odsMajor = odsWord & ~HeaderPageCommon::firebirdFlag;
+    const bool firebirdFlag = (odsWord & HeaderPageCommon::firebirdFlag) != 0;
+    // Firebird's flag came with ODS 11.
+    if (!validPageSize(facts.pageSize) || (firebirdFlag && facts.odsMajor < 11))
         fail(notADatabase(path));
-    if (!facts.firebird)
-        fail(QStringLiteral("\"%1\" was made by InterBase with on-disk structure %2 (InterBase 7 or later), which "
-                            "this program cannot read. Open it with that InterBase version and make a backup with "
-                            "gbak, then restore the backup with Firebird.")
-                 .arg(path)
-                 .arg(facts.odsMajor));
-    if (facts.odsMajor < 10)
-        fail(QStringLiteral("\"%1\" was made by a very old InterBase version (on-disk structure %2), which this "
-                            "program cannot read. Make a backup with that version's gbak and restore it with "
-                            "Firebird.")
-                 .arg(path)
-                 .arg(facts.odsMajor));
-    if (facts.odsMajor > 13)
-        fail(QStringLiteral("\"%1\" was made by a Firebird version newer than this program knows (on-disk structure "
-                            "%2). Make a backup with that version's gbak and restore it with Firebird 5 or older.")
-                 .arg(path)
-                 .arg(facts.odsMajor));
-
-    const uint16_t flags = get16(p + 42);
-    const bool modern = facts.odsMajor >= 12;
-    if (modern) {
-        facts.odsMinor = get16(p + 64);
-        header.odsMinorOriginal = facts.odsMinor;
-        facts.dialect = (flags & 0x10) ? 3 : 1;
-        if (flags & 0x40)
-            fail(QStringLiteral("\"%1\" is encrypted. Decrypt it with the Firebird version that made it (ALTER "
-                                "DATABASE DECRYPT) and open the decrypted file.")
-                     .arg(path));
-    } else {
-        facts.odsMinor = get16(p + 62);
-        header.odsMinorOriginal = get16(p + 64);
-        if (header.odsMinorOriginal > facts.odsMinor)
-            header.odsMinorOriginal = facts.odsMinor;
-        facts.dialect = (flags & 0x100) ? 3 : 1;
+    const disk::HeaderPageLayout &layout = headerLayoutOf(odsWord);
+    facts.odsMinor = get16(p + layout.odsMinor);
+    header.version = odsVersionOf(odsWord, facts.odsMinor);
+    if (!header.version) {
+        if (facts.odsMajor < 8)
+            fail(QStringLiteral("\"%1\" was made by %2, which this program cannot read. Make a backup with that "
+                                "version's gbak and restore it with Firebird.")
+                     .arg(path, madeBy(odsWord, facts.odsMinor)));
+        if (firebirdFlag)
+            fail(QStringLiteral("\"%1\" was made by %2, which this program cannot read. Make a backup with that "
+                                "version's gbak and restore it with Firebird 5 or older.")
+                     .arg(path, madeBy(odsWord, facts.odsMinor)));
+        fail(QStringLiteral("\"%1\" was made by %2, which this program cannot read. Open it with that InterBase "
+                            "version and make a backup with gbak, then restore the backup with Firebird.")
+                 .arg(path, madeBy(odsWord, facts.odsMinor)));
     }
+    facts.firebird = header.version->family == Family::Firebird;
+    header.odsMinorOriginal =
+        layout.odsMinorOriginal ? std::min<int>(get16(p + layout.odsMinorOriginal), facts.odsMinor) : facts.odsMinor;
+    const uint16_t flags = get16(p + layout.flags);
+    facts.dialect = (flags & layout.dialect3Flag) ? 3 : 1;
+    if (flags & layout.encryptedFlag)
+        fail(QStringLiteral("\"%1\" was made by %2 and is encrypted. Decrypt it with that Firebird version "
+                            "(ALTER DATABASE DECRYPT) and open the decrypted file.")
+                 .arg(path, madeBy(odsWord, facts.odsMinor)));
     if (facts.odsMinor > 15)
         fail(notADatabase(path));
 
-    header.pagesRelationPointer = get32(p + 20);
-    header.oldestInteresting = get32(p + 28);
-    header.nextTransaction = get32(p + 36);
-    if (modern) {
-        // Transaction numbers have 48 bits from ODS 12 on; the high words
-        // moved when ODS 13 dropped a field before them.
-        const size_t high = facts.odsMajor == 12 ? 124 : 120;
-        header.nextTransaction |= uint64_t(get16(p + high)) << 32;
-        header.oldestInteresting |= uint64_t(get16(p + high + 2)) << 32;
-    }
+    header.pagesRelationPointer = get32(p + layout.pagesRelation);
+    const auto transaction = [&](size_t offset, size_t high) {
+        uint64_t number = layout.transactionWidth == 8 ? get32(p + offset) | (uint64_t(get32(p + offset + 4)) << 32)
+                                                       : get32(p + offset);
+        if (high)
+            number |= uint64_t(get16(p + high)) << 32;
+        return number;
+    };
+    header.oldestInteresting = transaction(layout.oldestInteresting, layout.oldestInterestingHigh);
+    header.nextTransaction = transaction(layout.nextTransaction, layout.nextTransactionHigh);
     return header;
 }
 

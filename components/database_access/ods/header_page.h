@@ -5,6 +5,7 @@
 // record versions count as committed.
 
 #include "ods_database.h"
+#include "ods_version.h"
 
 #include <QString>
 #include <cstdint>
@@ -14,12 +15,11 @@ namespace ods {
 
 struct Header {
     FileFacts facts;
+    const OdsVersion *version = nullptr;   // never null once parsed
     int odsMinorOriginal = 0;   // the minor version the file was created with
     uint32_t pagesRelationPointer = 0; // first pointer page of RDB$PAGES
     uint64_t oldestInteresting = 0;
     uint64_t nextTransaction = 0;
-    bool longRecordNumbers() const { return facts.odsMajor >= 11; }
-    int encodedOds() const { return facts.odsMajor * 16 + facts.odsMinor; }
 };
 
 // Decodes the first bytes of a file (at least 1024); `path` only names it in

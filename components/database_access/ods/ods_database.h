@@ -1,8 +1,10 @@
 #pragma once
 
 // A read-only reader of Firebird's and InterBase's on-disk structure, for
-// files the Firebird 3 engine cannot open (ODS 10, 11 and 13) and for the
-// files it would write into by merely attaching them (ODS 12). The file is
+// files the Firebird 3 engine cannot open (ODS 8 to 11 and 13, and
+// InterBase's from 2009 on: ODS 13 to 19) and for the files it would write
+// into by merely attaching them (ODS 12). on_disk_format.h writes the
+// structures down; ods_version.cpp says which layout each version uses. The file is
 // opened for reading only and never locked; nothing is ever written to it.
 //
 // Every failure is a components::ComponentError whose text says what was
@@ -27,8 +29,9 @@ struct FileFacts {
 };
 
 // Reads the header page. Throws when the file is no database at all, or a
-// database this reader cannot read (InterBase 7 and later, ODS below 10,
-// encrypted, damaged header), with a message that says so.
+// database this reader cannot read (InterBase 7 and 2007, ODS below 8 or
+// newer than it knows, encrypted, damaged header), with a message that
+// names the release that made it.
 FileFacts probe(const QString &path);
 
 // One column of a relation as the database defines it, in SELECT * order.
@@ -51,6 +54,7 @@ struct Column {
     QString computedSource;    // COMPUTED BY (...) text; non-empty: not stored
     QString domain;            // RDB$FIELD_SOURCE
     bool notNull = false;
+    bool encrypted = false;    // InterBase column encryption (RDB$RELATION_FIELDS.RDB$ENCRYPTION_ID set)
 };
 
 struct Relation {

@@ -9,7 +9,7 @@ namespace {
 Header readHeader(PageFile &file, const QString &path)
 {
     Header header = parseHeader(file.readStart(1024), path);
-    file.setLayout(header.facts.pageSize, header.facts.odsMajor >= 12);
+    file.setLayout(header.facts.pageSize, header.version->pagesMayBeEncrypted);
     if (file.pageCount() < 2)
         damaged(QStringLiteral("the file ends after its header page"));
     return header;
@@ -17,7 +17,7 @@ Header readHeader(PageFile &file, const QString &path)
 
 StorageLayout layoutOf(const Header &header)
 {
-    return StorageLayout{header.facts.pageSize, header.facts.odsMajor, header.facts.odsMinor};
+    return StorageLayout{header.facts.pageSize, header.facts.odsMinor, header.version};
 }
 
 } // namespace
@@ -39,7 +39,13 @@ const StoredRelation &OdsFile::stored(const Relation &relation) const
 
 RelationPages OdsFile::pagesOf(const StoredRelation &relation) const
 {
-    return RelationPages(m_store, relation.relation.id, relation.pointerPages);
+    if (!relation.tablespace.isEmpty())
+        throw components::ComponentError(
+            QStringLiteral("The table \"%1\" is kept in the InterBase tablespace \"%2\", a file of its own, which "
+                           "this program does not read. Move the table into the database's primary file with "
+                           "InterBase (ALTER TABLE ... SET TABLESPACE TO PRIMARY) and open the file again.")
+                .arg(relation.relation.name, relation.tablespace));
+    return RelationPages(m_store, relation.relation.id, relation.pointerPages, &relation.blobs);
 }
 
 const RecordFormat &OdsFile::format(const StoredRelation &relation, int number) const

@@ -23,6 +23,10 @@ namespace ods {
 struct StoredRelation {
     Relation relation;
     std::vector<uint32_t> pointerPages;       // by sequence
+    BlobPages blobs;                          // InterBase from ODS 15
+    // InterBase from ODS 18: the tablespace (a file of its own) the rows
+    // are kept in, when not this file.
+    QString tablespace;
     std::map<int, RecordFormat> formats;      // user relations: by format number
     RecordFormat systemFormat;                // system relations: the one format they have
     bool hasSystemFormat = false;
@@ -38,6 +42,7 @@ public:
     const std::vector<Relation> &relations() const { return m_relations; }
     const StoredRelation &stored(const Relation &relation) const;
 
+    // Throws for a relation whose rows are kept in another file.
     RelationPages pagesOf(const StoredRelation &relation) const;
     // The format records of `relation` numbered `number` are stored in.
     const RecordFormat &format(const StoredRelation &relation, int number) const;

@@ -69,7 +69,7 @@ Page PageFile::load(uint32_t number) const
     return bytes;
 }
 
-Page PageFile::page(uint32_t number, PageType type) const
+Page PageFile::page(uint32_t number, PageType type, PageType alternative) const
 {
     Page page;
     {
@@ -81,11 +81,11 @@ Page PageFile::page(uint32_t number, PageType type) const
         }
         page = slot.page;
     }
-    const uint8_t found = (*page)[0];
-    if (found != type)
+    const uint8_t found = (*page)[disk::PageHeader::type];
+    if (found != type && (alternative == 0 || found != alternative))
         damaged(QStringLiteral("page %1 should be of type %2 but is of type %3").arg(number).arg(int(type)).arg(int(found)));
     // An encrypted page cannot be read without the key the engine holds.
-    if (m_encryptionFlag && ((*page)[1] & 0x80) && (type == DataPage || type == BlobPage))
+    if (m_encryptionFlag && ((*page)[disk::PageHeader::flags] & disk::PageHeader::encryptedFlag) && (type == DataPage || type == BlobPage))
         fail(QStringLiteral("The database file is encrypted. Decrypt it with the Firebird version that made it "
                             "(ALTER DATABASE DECRYPT) and open the decrypted file."));
     return page;

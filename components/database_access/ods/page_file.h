@@ -5,6 +5,7 @@
 // a mapping would kill the process); a small cache keeps the pages a record
 // chain or a blob revisits.
 
+#include "on_disk_format.h"
 #include "page_bytes.h"
 
 #include <QString>
@@ -24,6 +25,12 @@ enum PageType : uint8_t {
     PointerPage = 4,
     DataPage = 5,
     BlobPage = 8,
+    // InterBase from ODS 15: pointer pages of a table's BLOB headers, the
+    // data pages holding them, and (from ODS 16) pointer pages of data pages
+    // holding only the tails of long records, which their heads lead to.
+    BlobPointerPage = 11,
+    BlobDataPage = 12,
+    TailPointerPage = 14,
 };
 
 using Page = std::shared_ptr<const std::vector<uint8_t>>;
@@ -39,7 +46,7 @@ public:
     // The first bytes of the file (the header page), whatever the page size.
     std::vector<uint8_t> readStart(size_t length) const;
 
-    // pagesMayBeEncrypted: the ODS has the per-page encryption flag (12 on).
+    // pagesMayBeEncrypted: the ODS has the per-page encryption flag.
     void setLayout(unsigned pageSize, bool pagesMayBeEncrypted)
     {
         m_pageSize = pageSize;
@@ -48,8 +55,9 @@ public:
     unsigned pageSize() const { return m_pageSize; }
     uint64_t pageCount() const { return m_fileSize / m_pageSize; }
 
-    // Page `number`, checked to be of `type`; damaged() when it is not.
-    Page page(uint32_t number, PageType type) const;
+    // Page `number`, checked to be of `type` (or `alternative`, when given);
+    // damaged() when it is not.
+    Page page(uint32_t number, PageType type, PageType alternative = PageType(0)) const;
 
 private:
     Page load(uint32_t number) const;

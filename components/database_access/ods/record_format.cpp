@@ -1,5 +1,6 @@
 #include "record_format.h"
 
+#include "ods_version.h"
 #include "page_bytes.h"
 
 #include <algorithm>
@@ -8,22 +9,23 @@ namespace ods {
 
 namespace {
 
-constexpr size_t descriptorSize = 12;
 constexpr int highestDtype = DtTimestampTz + 4;  // leaves room for types newer than this reader
+// InterBase's BOOLEAN in RDB$FORMATS.
+constexpr int interbaseBoolean = 20;
 
 [[noreturn]] void badDescriptor()
 {
     damaged(QStringLiteral("a record format (RDB$FORMATS) does not parse"));
 }
 
-FieldLayout readDescriptor(const uint8_t *p)
+FieldLayout readEntry(const uint8_t *p, const disk::FormatEntryLayout &entry)
 {
     FieldLayout field;
-    field.dtype = p[0];
-    field.scale = int8_t(p[1]);
-    field.length = get16(p + 2);
-    field.subType = int16_t(get16(p + 4));
-    field.offset = get32(p + 8);
+    field.dtype = p[entry.dtype];
+    field.scale = int8_t(p[entry.scale]);
+    field.length = get16(p + entry.length);
+    field.subType = int16_t(get16(p + entry.subType));
+    field.offset = get32(p + entry.offset);
     if (field.dtype > highestDtype || (field.dtype == DtVarying && field.length < 2) ||
         (field.dtype != 0 && field.length == 0))
         badDescriptor();
@@ -41,62 +43,69 @@ size_t lengthOf(const std::vector<FieldLayout> &fields)
     return length;
 }
 
-// Before ODS 12 the descriptor BLOB is the engine's own descriptor array: 12
+// Firebird's entries before ODS 12 are the engine's own descriptor array: 12
 // bytes a field when 32-bit engines wrote it, 16 when 64-bit ones did.
-bool plausible(const QByteArray &blob, size_t stride)
+bool plausible(const QByteArray &blob, const disk::FormatEntryLayout &entry)
 {
-    if (blob.isEmpty() || blob.size() % qsizetype(stride) != 0)
+    if (blob.isEmpty() || blob.size() % qsizetype(entry.size) != 0)
         return false;
     const auto *bytes = reinterpret_cast<const uint8_t *>(blob.constData());
-    for (size_t at = 0; at < size_t(blob.size()); at += stride) {
-        const uint32_t offset = get32(bytes + at + 8);
-        if (bytes[at] > highestDtype || offset > 0x10000)
+    for (size_t at = 0; at < size_t(blob.size()); at += entry.size) {
+        const uint32_t offset = get32(bytes + at + entry.offset);
+        if (bytes[at + entry.dtype] > highestDtype || offset > 0x10000)
             return false;
-        if (stride == 16 && get32(bytes + at + 12) != 0)
-            return false;
+        for (size_t padding = entry.offset + 4; padding < entry.size; ++padding)
+            if (bytes[at + padding] != 0)
+                return false;
     }
     return true;
 }
 
-} // namespace
-
-RecordFormat parseFormatDescriptor(const QByteArray &blob, int odsMajor)
+// Entries one after the other, the whole BLOB.
+RecordFormat bareEntries(const QByteArray &blob, const disk::FormatEntryLayout &entry)
 {
+    if (blob.size() % qsizetype(entry.size) != 0)
+        badDescriptor();
+    RecordFormat format;
+    format.known = true;
+    const auto *bytes = reinterpret_cast<const uint8_t *>(blob.constData());
+    for (size_t at = 0; at < size_t(blob.size()); at += entry.size)
+        format.fields.push_back(readEntry(bytes + at, entry));
+    format.length = lengthOf(format.fields);
+    return format;
+}
+
+// Firebird from ODS 12: a count, the entries, then the default values of
+// fields added later (each a field id, an entry and the value's bytes).
+RecordFormat countedEntries(const QByteArray &blob)
+{
+    using disk::CountedFormat;
+    const disk::FormatEntryLayout &entry = disk::formatEntry12;
     RecordFormat format;
     format.known = true;
     const auto *bytes = reinterpret_cast<const uint8_t *>(blob.constData());
     const size_t size = size_t(blob.size());
-    if (odsMajor < 12) {
-        const size_t stride = plausible(blob, descriptorSize) ? descriptorSize : plausible(blob, 16) ? 16 : 0;
-        if (stride == 0)
-            badDescriptor();
-        for (size_t at = 0; at < size; at += stride)
-            format.fields.push_back(readDescriptor(bytes + at));
-        format.length = lengthOf(format.fields);
-        return format;
-    }
-
-    if (size < 2)
+    if (size < CountedFormat::countBytes)
         badDescriptor();
     const size_t count = get16(bytes);
-    size_t at = 2;
-    if (count * descriptorSize > size - at)
+    size_t at = CountedFormat::countBytes;
+    if (count * entry.size > size - at)
         badDescriptor();
-    for (size_t i = 0; i < count; ++i, at += descriptorSize)
-        format.fields.push_back(readDescriptor(bytes + at));
+    for (size_t i = 0; i < count; ++i, at += entry.size)
+        format.fields.push_back(readEntry(bytes + at, entry));
     format.length = lengthOf(format.fields);
     format.defaults.resize(count);
-    if (size - at < 2)
+    if (size - at < CountedFormat::countBytes)
         return format;
     size_t defaults = get16(bytes + at);
-    at += 2;
+    at += CountedFormat::countBytes;
     while (defaults-- > 0) {
-        if (size - at < 2 + descriptorSize)
+        if (size - at < CountedFormat::fieldIdBytes + entry.size)
             badDescriptor();
         const size_t fieldId = get16(bytes + at);
         FieldDefault value;
-        value.layout = readDescriptor(bytes + at + 2);
-        at += 2 + descriptorSize;
+        value.layout = readEntry(bytes + at + CountedFormat::fieldIdBytes, entry);
+        at += CountedFormat::fieldIdBytes + entry.size;
         if (size_t(value.layout.length) > size - at || fieldId >= count)
             badDescriptor();
         value.value = QByteArray(reinterpret_cast<const char *>(bytes + at), value.layout.length);
@@ -104,6 +113,36 @@ RecordFormat parseFormatDescriptor(const QByteArray &blob, int odsMajor)
         format.defaults[fieldId] = std::move(value);
     }
     return format;
+}
+
+} // namespace
+
+RecordFormat parseFormatDescriptor(const QByteArray &blob, const OdsVersion &version)
+{
+    if (version.formatEntry) {
+        RecordFormat format = bareEntries(blob, *version.formatEntry);
+        if (version.interbaseTypes) {
+            for (FieldLayout &field : format.fields)
+                if (field.dtype == interbaseBoolean)
+                    field.dtype = DtBoolean;
+            readBooleansAsFirebirds(format);
+        }
+        return format;
+    }
+    if (version.formatHasCount)
+        return countedEntries(blob);
+    if (plausible(blob, disk::formatEntry12))
+        return bareEntries(blob, disk::formatEntry12);
+    if (plausible(blob, disk::formatEntryPadded16))
+        return bareEntries(blob, disk::formatEntryPadded16);
+    badDescriptor();
+}
+
+void readBooleansAsFirebirds(RecordFormat &format)
+{
+    for (FieldLayout &field : format.fields)
+        if (field.dtype == DtBoolean)
+            field.length = 1;
 }
 
 RecordFormat layOut(const std::vector<FieldLayout> &fields, unsigned alignmentCap)
@@ -129,8 +168,10 @@ RecordFormat layOut(const std::vector<FieldLayout> &fields, unsigned alignmentCa
     return format;
 }
 
-int dtypeOfFieldType(int blrType)
+int dtypeOfFieldType(int blrType, const OdsVersion &version)
 {
+    if (version.interbaseTypes && blrType == 17)
+        return DtBoolean;
     switch (blrType) {
     case 7: return DtShort;
     case 8: return DtLong;

@@ -2,7 +2,8 @@
 
 // Record formats: where each field of a record version lies. User tables keep
 // theirs in RDB$FORMATS (a descriptor per field id, in a layout that changed
-// with ODS 12); system tables' formats follow from their field list.
+// with the versions, see on_disk_format.h); system tables' formats follow
+// from their field list.
 
 #include "data_type.h"
 
@@ -41,14 +42,22 @@ inline size_t nullFlagBytes(size_t fields)
     return ((fields + 32) & ~size_t(31)) >> 3;
 }
 
+struct OdsVersion;
+
 // Decodes an RDB$FORMATS descriptor BLOB; damaged() when it does not parse.
-RecordFormat parseFormatDescriptor(const QByteArray &blob, int odsMajor);
+RecordFormat parseFormatDescriptor(const QByteArray &blob, const OdsVersion &version);
+
+// InterBase stores a BOOLEAN in 2 bytes, the first of which (little-endian)
+// holds what Firebird's 1-byte BOOLEAN holds: once a format's length is
+// known, its booleans are read as their first byte.
+constexpr int interbaseBooleanBytes = 2;
+void readBooleansAsFirebirds(RecordFormat &format);
 
 // Lays out fields (by field id) as the engine does for its own tables:
 // in id order, each aligned to its size up to `alignmentCap`.
 RecordFormat layOut(const std::vector<FieldLayout> &fields, unsigned alignmentCap);
 
 // The internal data type of an RDB$FIELDS.RDB$FIELD_TYPE number; 0 if unknown.
-int dtypeOfFieldType(int blrType);
+int dtypeOfFieldType(int blrType, const OdsVersion &version);
 
 } // namespace ods

@@ -4,9 +4,8 @@ namespace ods {
 
 namespace {
 
-constexpr size_t plainHeader = 13;
-constexpr size_t longHeader = 16;
-constexpr size_t fragmentedHeader = 22;
+using disk::FragmentedHeader;
+using disk::RecordHeader;
 // Far more versions or fragments than any sound record has: a chain longer
 // than this loops.
 constexpr int chainLimit = 100000;
@@ -21,40 +20,40 @@ RecordStore::RecordStore(const PageFile &file, StorageLayout layout, const Trans
 bool RecordStore::slot(const Page &page, uint32_t pageNumber, uint16_t line, RecordSlot &out) const
 {
     const std::vector<uint8_t> &bytes = *page;
-    const size_t count = get16(bytes.data() + 22);
-    if (line >= count || 24 + size_t(line) * 4 + 4 > bytes.size())
+    const size_t count = get16(bytes.data() + disk::DataPage::count);
+    const size_t entry = disk::DataPage::lines + size_t(line) * disk::DataPage::lineSize;
+    if (line >= count || entry + disk::DataPage::lineSize > bytes.size())
         return false;
-    const uint8_t *index = bytes.data() + 24 + size_t(line) * 4;
-    const size_t offset = get16(index);
-    const size_t length = get16(index + 2);
+    const size_t offset = get16(bytes.data() + entry + disk::DataPage::lineOffset);
+    const size_t length = get16(bytes.data() + entry + disk::DataPage::lineLength);
     if (offset == 0)
         return false;
-    if (offset + length > bytes.size() || length < plainHeader)
+    if (offset + length > bytes.size() || length < RecordHeader::size)
         damaged(QStringLiteral("record %1 of page %2 lies outside its page").arg(line).arg(pageNumber));
     const uint8_t *header = bytes.data() + offset;
     out.page = page;
     out.pageNumber = pageNumber;
     out.line = line;
-    out.flags = get16(header + 10);
-    out.transaction = get32(header);
-    out.backPage = get32(header + 4);
-    out.backLine = get16(header + 8);
-    out.format = header[12];
+    out.flags = get16(header + RecordHeader::flags);
+    out.transaction = get32(header + RecordHeader::transaction);
+    out.backPage = get32(header + RecordHeader::backPage);
+    out.backLine = get16(header + RecordHeader::backLine);
+    out.format = header[RecordHeader::format];
     if (!m_layout.hasLongTransactions())
         out.flags &= ~uint16_t(LongTransaction | NotPacked);
-    size_t headerSize = plainHeader;
+    size_t headerSize = RecordHeader::size;
     if (out.flags & LongTransaction) {
-        headerSize = longHeader;
-        if (length < longHeader)
+        headerSize = RecordHeader::longSize;
+        if (length < RecordHeader::longSize)
             damaged(QStringLiteral("record %1 of page %2 is too short").arg(line).arg(pageNumber));
-        out.transaction |= uint64_t(get16(header + 14)) << 32;
+        out.transaction |= uint64_t(get16(header + RecordHeader::transactionHigh)) << 32;
     }
     if (out.flags & Incomplete) {
-        headerSize = fragmentedHeader;
-        if (length < fragmentedHeader)
+        headerSize = FragmentedHeader::size;
+        if (length < FragmentedHeader::size)
             damaged(QStringLiteral("record %1 of page %2 is too short").arg(line).arg(pageNumber));
-        out.fragmentPage = get32(header + 16);
-        out.fragmentLine = get16(header + 20);
+        out.fragmentPage = get32(header + FragmentedHeader::fragmentPage);
+        out.fragmentLine = get16(header + FragmentedHeader::fragmentLine);
     }
     out.raw = header;
     out.rawLength = length;

@@ -4,6 +4,7 @@
 // than a page, and the chain of versions behind a record down to the newest
 // one whose transaction committed.
 
+#include "ods_version.h"
 #include "page_file.h"
 #include "record_codec.h"
 #include "transaction_inventory.h"
@@ -21,24 +22,31 @@ enum RecordFlag : uint16_t {
     Incomplete = 8,
     BlobHeader = 16,
     DeltaBelow = 32,     // the back version is stored as differences from this one
-    LongTransaction = 1024,
-    NotPacked = 2048,
+    LongTransaction = 1024,   // Firebird from ODS 12
+    NotPacked = 2048,         // Firebird from ODS 12
+    // InterBase sets 0x200, 0x1000 and (from ODS 16) 0x2000 as well; none
+    // changes the header or the packing, so they are not read.
 };
 
-// The ODS-dependent numbers of the page layout.
+// The numbers of the page layout that follow from the page size and version.
 struct StorageLayout {
     unsigned pageSize = 0;
-    int odsMajor = 0;
     int odsMinor = 0;
+    const OdsVersion *version = nullptr;
 
-    unsigned recordsPerPage() const { return (pageSize - 28) / 17; }
+    unsigned recordsPerPage() const
+    {
+        // The page header with one line index entry, then a line each.
+        const unsigned fixed = unsigned(disk::DataPage::lines + disk::DataPage::lineSize);
+        return (pageSize - fixed) / version->recordSlotBytes;
+    }
     unsigned dataPagesPerPointerPage() const
     {
-        const unsigned bits = (pageSize - 32) * 8;
-        return odsMajor >= 12 ? (bits / 40) & ~7u : bits / 34;
+        const unsigned pages = (pageSize - unsigned(disk::PointerPage::pages)) * 8 / version->pointerSlotBits;
+        return version->pointerSlotsInEights ? pages & ~7u : pages;
     }
-    bool hasLongTransactions() const { return odsMajor >= 12; }
-    bool hasLongRuns() const { return odsMajor > 13 || (odsMajor == 13 && odsMinor >= 1); }
+    bool hasLongTransactions() const { return version->longTransactions; }
+    bool hasLongRuns() const { return version->longRunsFromMinor >= 0 && odsMinor >= version->longRunsFromMinor; }
 };
 
 struct RecordSlot {

@@ -6,14 +6,17 @@ namespace ods {
 
 namespace {
 
-constexpr size_t pointerSlots = 32;
-
 size_t slotCount(const std::vector<uint8_t> &pointer)
 {
-    const size_t count = get16(pointer.data() + 24);
-    if (pointerSlots + count * 4 > pointer.size())
+    const size_t count = get16(pointer.data() + disk::PointerPage::count);
+    if (disk::PointerPage::pages + count * 4 > pointer.size())
         damaged(QStringLiteral("a pointer page lists more data pages than it can hold"));
     return count;
+}
+
+uint32_t listedPage(const std::vector<uint8_t> &pointer, size_t slot)
+{
+    return get32(pointer.data() + disk::PointerPage::pages + 4 * slot);
 }
 
 void checkRelation(const std::vector<uint8_t> &page, size_t offset, int relationId, uint32_t number)
@@ -27,8 +30,9 @@ void checkRelation(const std::vector<uint8_t> &page, size_t offset, int relation
 
 } // namespace
 
-RelationPages::RelationPages(const RecordStore &store, int relationId, std::vector<uint32_t> pointerPages)
-    : m_store(store), m_relationId(relationId), m_pointerPages(std::move(pointerPages))
+RelationPages::RelationPages(const RecordStore &store, int relationId, std::vector<uint32_t> pointerPages,
+                             const BlobPages *blobs)
+    : m_store(store), m_relationId(relationId), m_pointerPages(std::move(pointerPages)), m_blobs(blobs)
 {
 }
 
@@ -41,9 +45,9 @@ std::vector<uint32_t> RelationPages::chainFrom(const PageFile &file, uint32_t fi
             damaged(QStringLiteral("the pointer pages of RDB$PAGES form a loop"));
         chain.push_back(number);
         const Page page = file.page(number, PointerPage);
-        if ((*page)[1] & 1)  // the last pointer page of its relation
+        if ((*page)[disk::PageHeader::flags] & disk::PointerPage::lastFlag)
             break;
-        number = get32(page->data() + 20);
+        number = get32(page->data() + disk::PointerPage::next);
     }
     return chain;
 }
@@ -72,7 +76,8 @@ std::map<int, std::vector<uint32_t>> RelationPages::searchPointerPages(const Pag
         } catch (const components::ComponentError &) {
             continue;
         }
-        found[get16(page->data() + 26)].emplace_back(get32(page->data() + 16), uint32_t(number));
+        found[get16(page->data() + disk::PointerPage::relation)].emplace_back(get32(page->data() + disk::PointerPage::sequence),
+                                                                         uint32_t(number));
     }
     std::map<int, std::vector<uint32_t>> lists;
     for (const auto &[relation, pages] : found)
@@ -94,18 +99,18 @@ bool RelationPages::Cursor::nextDataPage()
             }
             m_slotIndex = 0;
             m_pointer = store.file().page(number, PointerPage);
-            checkRelation(*m_pointer, 26, m_pages.m_relationId, number);
+            checkRelation(*m_pointer, disk::PointerPage::relation, m_pages.m_relationId, number);
         }
         const size_t used = slotCount(*m_pointer);
         while (m_slotIndex < used) {
-            const uint32_t number = get32(m_pointer->data() + pointerSlots + 4 * m_slotIndex++);
+            const uint32_t number = listedPage(*m_pointer, m_slotIndex++);
             if (number == 0)
                 continue;
             m_data = store.file().page(number, DataPage);
-            checkRelation(*m_data, 20, m_pages.m_relationId, number);
+            checkRelation(*m_data, disk::DataPage::relation, m_pages.m_relationId, number);
             m_dataNumber = number;
             m_line = 0;
-            m_lines = get16(m_data->data() + 22);
+            m_lines = get16(m_data->data() + disk::DataPage::count);
             return true;
         }
         m_pointer.reset();
@@ -153,11 +158,16 @@ bool RelationPages::Cursor::next(RecordSlot &slot)
     }
 }
 
-RecordSlot RelationPages::locate(uint64_t recordNumber) const
+RecordSlot RelationPages::locateBlob(uint64_t recordNumber) const
 {
     const StorageLayout &layout = m_store.layout();
-    const uint64_t sequence = recordNumber / layout.recordsPerPage();
-    const uint16_t line = uint16_t(recordNumber % layout.recordsPerPage());
+    const bool apart = layout.version->blobsApart;
+    if (apart && !m_blobs)
+        damaged(QStringLiteral("table %1 has BLOBs but no pages to hold them").arg(m_relationId));
+    const std::vector<uint32_t> &pointerPages = apart ? m_blobs->pointerPages : m_pointerPages;
+    const uint64_t perPage = apart && m_blobs->recordsPerPage ? m_blobs->recordsPerPage : layout.recordsPerPage();
+    const uint64_t sequence = recordNumber / perPage;
+    const auto line = uint16_t(recordNumber % perPage);
     const uint64_t pointerSequence = sequence / layout.dataPagesPerPointerPage();
     const size_t slotIndex = size_t(sequence % layout.dataPagesPerPointerPage());
     const auto missing = [&] {
@@ -165,16 +175,17 @@ RecordSlot RelationPages::locate(uint64_t recordNumber) const
                     .arg(m_relationId)
                     .arg(recordNumber));
     };
-    if (pointerSequence >= m_pointerPages.size() || m_pointerPages[pointerSequence] == 0)
+    if (pointerSequence >= pointerPages.size() || pointerPages[pointerSequence] == 0)
         missing();
-    const Page pointer = m_store.file().page(m_pointerPages[pointerSequence], PointerPage);
+    const Page pointer =
+        m_store.file().page(pointerPages[pointerSequence], apart ? BlobPointerPage : PointerPage);
     if (slotIndex >= slotCount(*pointer))
         missing();
-    const uint32_t number = get32(pointer->data() + pointerSlots + 4 * slotIndex);
+    const uint32_t number = listedPage(*pointer, slotIndex);
     if (number == 0)
         missing();
     RecordSlot slot;
-    if (!m_store.slot(m_store.file().page(number, DataPage), number, line, slot))
+    if (!m_store.slot(m_store.file().page(number, apart ? BlobDataPage : DataPage), number, line, slot))
         missing();
     return slot;
 }

@@ -18,9 +18,17 @@ namespace ods {
 using SequencedPages = std::vector<std::pair<uint32_t, uint32_t>>;   // (sequence, page)
 std::vector<uint32_t> bySequence(const SequencedPages &pages);
 
+// Where a relation's BLOB ids point when its BLOBs live apart from its rows
+// (InterBase from ODS 15): pointer pages of type 11 listing type 12 pages.
+struct BlobPages {
+    std::vector<uint32_t> pointerPages;   // by sequence
+    unsigned recordsPerPage = 0;          // 0: as many as fit (the layout's)
+};
+
 class RelationPages {
 public:
-    RelationPages(const RecordStore &store, int relationId, std::vector<uint32_t> pointerPages);
+    RelationPages(const RecordStore &store, int relationId, std::vector<uint32_t> pointerPages,
+                  const BlobPages *blobs = nullptr);
 
     // RDB$PAGES lists everyone's pointer pages but its own: they are chained
     // from the one the header names.
@@ -57,13 +65,14 @@ public:
         unsigned m_lines = 0;
     };
 
-    // The record stored under a record number (as BLOB ids carry it).
-    RecordSlot locate(uint64_t recordNumber) const;
+    // The BLOB header stored under a record number, as BLOB ids carry it.
+    RecordSlot locateBlob(uint64_t recordNumber) const;
 
 private:
     const RecordStore &m_store;
     int m_relationId;
     std::vector<uint32_t> m_pointerPages;
+    const BlobPages *m_blobs;
 };
 
 } // namespace ods

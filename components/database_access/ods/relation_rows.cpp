@@ -1,5 +1,6 @@
 #include "relation_rows.h"
 
+#include "encryption.h"
 #include "value_conversion.h"
 
 namespace ods {
@@ -25,6 +26,8 @@ QByteArrayView viewOf(const FieldLayout &layout, const uint8_t *value)
 RelationRows::RelationRows(std::shared_ptr<const OdsFile> file, const StoredRelation &relation)
     : m_file(std::move(file)), m_relation(relation), m_pages(m_file->pagesOf(relation)), m_cursor(m_pages)
 {
+    if (const QString refusal = encryptedColumnsRefusal(relation.relation); !refusal.isEmpty())
+        fail(refusal);
     const std::vector<Column> &columns = relation.relation.columns;
     const RecordFormat *current = nullptr;
     if (!relation.relation.view)
@@ -102,15 +105,25 @@ void RelationRows::decode()
                 continue;
             converted = convertValue(*stored, data.data() + stored->offset, plan.current, m_converted[i]);
         } else if (const FieldDefault *value = defaultFor(m_image.format, plan.fieldId)) {
-            if (value->value.size() >= value->layout.length)
-                converted = convertValue(value->layout, reinterpret_cast<const uint8_t *>(value->value.constData()),
-                                         plan.current, m_converted[i]);
+            converted = value->value.size() >= value->layout.length &&
+                        convertValue(value->layout, reinterpret_cast<const uint8_t *>(value->value.constData()),
+                                     plan.current, m_converted[i]);
+        } else {
+            continue;
         }
-        if (converted) {
-            m_nulls[i] = 0;
-            m_values[i] = viewOf(plan.current, reinterpret_cast<const uint8_t *>(m_converted[i].constData()));
-        }
+        if (!converted)
+            cannotConvert(i);
+        m_nulls[i] = 0;
+        m_values[i] = viewOf(plan.current, reinterpret_cast<const uint8_t *>(m_converted[i].constData()));
     }
+}
+
+void RelationRows::cannotConvert(size_t column) const
+{
+    fail(QStringLiteral("The table \"%1\" has rows written before the type of its column \"%2\" changed, and their "
+                        "values cannot be shown in the new type as Firebird would show them. Make a backup of the "
+                        "database with gbak and restore it: that rewrites those rows in the new type.")
+             .arg(m_relation.relation.name, m_relation.relation.columns[column].name));
 }
 
 long long countRows(const OdsFile &file, const StoredRelation &relation)

@@ -26,6 +26,7 @@ private:
     };
 
     void decode();
+    [[noreturn]] void cannotConvert(size_t column) const;
     // A field records of `format` lack: the default a newer format gives it.
     const FieldDefault *defaultFor(int recordFormat, int fieldId) const;
 

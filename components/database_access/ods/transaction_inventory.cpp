@@ -3,14 +3,14 @@
 namespace ods {
 
 namespace {
-constexpr size_t statesOffset = 20;
+using Tip = disk::TransactionInventoryPage;
 constexpr int committedState = 3;
 } // namespace
 
 TransactionInventory::TransactionInventory(const PageFile *file, std::vector<uint32_t> pages,
                                            uint64_t oldestInteresting, uint64_t nextTransaction)
     : m_file(file), m_pages(std::move(pages)), m_oldestInteresting(oldestInteresting), m_next(nextTransaction),
-      m_perPage(uint64_t(file->pageSize() - statesOffset) * 4)
+      m_perPage(uint64_t(file->pageSize() - Tip::states) * Tip::statesPerByte)
 {
 }
 
@@ -47,8 +47,8 @@ bool TransactionInventory::committed(uint64_t transaction) const
         page = m_cachedPage;
     }
     const uint64_t index = transaction % m_perPage;
-    const uint8_t byte = (*page)[statesOffset + index / 4];
-    return ((byte >> ((index % 4) * 2)) & 3) == committedState;
+    const uint8_t byte = (*page)[Tip::states + index / Tip::statesPerByte];
+    return ((byte >> ((index % Tip::statesPerByte) * 2)) & 3) == committedState;
 }
 
 } // namespace ods

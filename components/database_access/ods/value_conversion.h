@@ -11,7 +11,8 @@
 namespace ods {
 
 // Writes the value at `value` (laid out as `from`) in the layout `to` into
-// `out`; false when there is no sound conversion (the caller reads null).
+// `out`; false where the engine would fail, or would transliterate between
+// character sets, which this reader does not.
 bool convertValue(const FieldLayout &from, const uint8_t *value, const FieldLayout &to, QByteArray &out);
 
 } // namespace ods

@@ -1,6 +1,7 @@
 #include "engine_value.h"
 
 #include "decimal_float.h"
+#include "ods/character_sets.h"
 #include "time_zone_text.h"
 
 #include <QDate>
@@ -36,15 +37,6 @@ QString timeText(const ValueText &text, std::uint32_t ticks)
     return text.time(int(seconds / 3600), int(seconds / 60 % 60), int(seconds % 60), int(ticks % ticksPerSecond));
 }
 
-int bytesPerCharacter(int charset)
-{
-    switch (charset) {
-    case charsetUtf8: return 4;
-    case charsetUnicodeFss: return 3;
-    default: return 1;
-    }
-}
-
 } // namespace
 
 EngineColumn engineColumn(int dtype, int scale, int subType, int charset, unsigned length)
@@ -55,8 +47,8 @@ EngineColumn engineColumn(int dtype, int scale, int subType, int charset, unsign
     column.subType = subType;
     column.charset = charset;
     column.length = length;
-    if (dtype == ods::DtText && bytesPerCharacter(charset) > 1)
-        column.characters = length / unsigned(bytesPerCharacter(charset));
+    if (dtype == ods::DtText && ods::bytesPerCharacter(charset) > 1)
+        column.characters = length / unsigned(ods::bytesPerCharacter(charset));
     column.binaryText = charset == charsetOctets && (dtype == ods::DtText || dtype == ods::DtVarying);
     column.decoder = std::make_shared<TextDecoder>(charset);
     return column;
