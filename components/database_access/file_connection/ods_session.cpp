@@ -4,7 +4,7 @@
 #include "firebird_error.h"
 #include "local_file.h"
 #include "modern_copy.h"
-#include "system_records.h"
+#include "ods/system_table.h"
 
 #include <QFile>
 #include <sys/stat.h>
@@ -24,11 +24,10 @@ void ensureWhole(const ods::Database &database, qint64 fileSize, const QString &
     const qint64 pages = fileSize / qint64(database.facts().pageSize);
     bool whole = true;
     try {
-        forEachSystemRecord(database, QStringLiteral("RDB$PAGES"), {QStringLiteral("RDB$PAGE_NUMBER")},
-                            [&](const SystemRecord &record) {
-                                if (record[0] && quint32(record[0]->toInt()) >= pages)
-                                    whole = false;
-                            });
+        ods::SystemTable listed(database, QStringLiteral("RDB$PAGES"));
+        while (listed.next())
+            if (qint64(quint32(listed.number("RDB$PAGE_NUMBER").value_or(0))) >= pages)
+                whole = false;
     } catch (const components::ComponentError &) {
         whole = false;
     }

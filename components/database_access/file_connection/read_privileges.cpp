@@ -1,8 +1,7 @@
 #include "read_privileges.h"
 
-#include "system_records.h"
+#include "ods/system_table.h"
 
-#include <QStringList>
 #include <pwd.h>
 #include <unistd.h>
 #include <vector>
@@ -40,20 +39,20 @@ ReadPrivileges::ReadPrivileges(const ods::Database &database, const QString &use
     : m_user(engineUserName(user))
 {
     QString databaseOwner;
-    const QStringList relationColumns{QStringLiteral("RDB$RELATION_NAME"), QStringLiteral("RDB$OWNER_NAME"),
-                                      QStringLiteral("RDB$SECURITY_CLASS")};
-    forEachSystemRecord(database, QStringLiteral("RDB$RELATIONS"), relationColumns, [&](const SystemRecord &r) {
-        if (!r[0])
-            return;
-        if (r[1])
-            m_owners[*r[0]] = *r[1];
+    ods::SystemTable relations(database, QStringLiteral("RDB$RELATIONS"));
+    while (relations.next()) {
+        if (relations.isNull("RDB$RELATION_NAME"))
+            continue;
+        const QString name = relations.text("RDB$RELATION_NAME");
+        if (!relations.isNull("RDB$OWNER_NAME"))
+            m_owners[name] = relations.text("RDB$OWNER_NAME");
         // The engine checks nothing on a relation without a security class
         // (made by tools older than SQL grants).
-        if (!r[2] || r[2]->isEmpty())
-            m_unprotected.insert(*r[0]);
-        if (*r[0] == QStringLiteral("RDB$DATABASE") && r[1])
-            databaseOwner = *r[1];
-    });
+        if (relations.text("RDB$SECURITY_CLASS").isEmpty())
+            m_unprotected.insert(name);
+        if (name == QStringLiteral("RDB$DATABASE") && !relations.isNull("RDB$OWNER_NAME"))
+            databaseOwner = relations.text("RDB$OWNER_NAME");
+    }
 
     struct Grant {
         QString grantee;
@@ -63,14 +62,14 @@ ReadPrivileges::ReadPrivileges(const ods::Database &database, const QString &use
         int objectType;
     };
     std::vector<Grant> grants;
-    const QStringList grantColumns{QStringLiteral("RDB$USER"), QStringLiteral("RDB$USER_TYPE"),
-                                   QStringLiteral("RDB$PRIVILEGE"), QStringLiteral("RDB$RELATION_NAME"),
-                                   QStringLiteral("RDB$OBJECT_TYPE")};
-    forEachSystemRecord(database, QStringLiteral("RDB$USER_PRIVILEGES"), grantColumns, [&](const SystemRecord &r) {
-        if (r[0] && r[2] && r[3])
-            grants.push_back({*r[0], r[1] ? r[1]->toInt() : userGrantee, r[2]->trimmed(), *r[3],
-                              r[4] ? r[4]->toInt() : relationObject});
-    });
+    ods::SystemTable privileges(database, QStringLiteral("RDB$USER_PRIVILEGES"));
+    while (privileges.next()) {
+        if (privileges.isNull("RDB$USER") || privileges.isNull("RDB$PRIVILEGE") || privileges.isNull("RDB$RELATION_NAME"))
+            continue;
+        grants.push_back({privileges.text("RDB$USER"), int(privileges.number("RDB$USER_TYPE").value_or(userGrantee)),
+                          privileges.text("RDB$PRIVILEGE").trimmed(), privileges.text("RDB$RELATION_NAME"),
+                          int(privileges.number("RDB$OBJECT_TYPE").value_or(relationObject))});
+    }
 
     // A role counts only when it is named at connection and was granted to
     // the user or to everyone; a role the user does not hold is ignored.

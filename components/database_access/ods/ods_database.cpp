@@ -1,7 +1,9 @@
 #include "ods_database.h"
 
 #include "blob_reader.h"
+#include "character_sets.h"
 #include "ods_file.h"
+#include "record_format.h"
 #include "relation_rows.h"
 
 namespace ods {
@@ -13,6 +15,14 @@ public:
     explicit FileDatabase(const QString &path) : m_file(std::make_shared<const OdsFile>(path)) {}
 
     const FileFacts &facts() const override { return m_file->header().facts; }
+    int dtypeOfFieldType(int fieldType) const override
+    {
+        return ods::dtypeOfFieldType(fieldType, *m_file->header().version);
+    }
+    int firebirdCharset(int storedCharset) const override
+    {
+        return m_file->header().version->interbaseTypes ? firebirdCharsetOfInterBase(storedCharset) : storedCharset;
+    }
     const std::vector<Relation> &relations() const override { return m_file->relations(); }
 
     std::unique_ptr<Rows> rows(const Relation &relation) const override

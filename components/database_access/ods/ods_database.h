@@ -91,6 +91,12 @@ public:
     static std::unique_ptr<Database> open(const QString &path);
 
     virtual const FileFacts &facts() const = 0;
+    // The data type (dtype) of a catalogue's RDB$FIELD_TYPE in this file:
+    // InterBase from ODS 13 numbers BOOLEAN differently from Firebird.
+    virtual int dtypeOfFieldType(int fieldType) const = 0;
+    // Firebird's number of the character set a catalogue stores as this
+    // number (InterBase from ODS 13 numbers some sets differently).
+    virtual int firebirdCharset(int storedCharset) const = 0;
     // Every relation, system relations included, in RDB$RELATIONS order.
     virtual const std::vector<Relation> &relations() const = 0;
     virtual std::unique_ptr<Rows> rows(const Relation &relation) const = 0;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ods/ods_database.h"
+#include "ods_database.h"
 
 #include <QString>
 #include <map>
@@ -8,14 +8,14 @@
 #include <optional>
 #include <string>
 
-namespace dbaccess {
+namespace ods {
 
 // The rows of one of the file's system tables through the reader, its
 // columns asked for by name: a table or column an older version lacks
 // reads as empty.
 class SystemTable {
 public:
-    SystemTable(const ods::Database &database, const QString &name);
+    SystemTable(const Database &database, const QString &name);
 
     bool next() { return m_rows && m_rows->next(); }
     bool isNull(const char *column) const;
@@ -26,10 +26,10 @@ public:
 private:
     int indexOf(const char *column) const;
 
-    const ods::Database &m_database;
-    const ods::Relation *m_relation = nullptr;
-    std::unique_ptr<ods::Rows> m_rows;
+    const Database &m_database;
+    const Relation *m_relation = nullptr;
+    std::unique_ptr<Rows> m_rows;
     mutable std::map<std::string, int> m_indexes;
 };
 
-} // namespace dbaccess
+} // namespace ods

@@ -26,7 +26,7 @@ std::map<int, qint64> generatorValues(const QString &path, const ods::Database &
     std::map<int, qint64> values;
     std::map<qint64, qint64> pagesBySequence;
     try {
-        SystemTable pages(database, QStringLiteral("RDB$PAGES"));
+        ods::SystemTable pages(database, QStringLiteral("RDB$PAGES"));
         while (pages.next())
             if (pages.number("RDB$PAGE_TYPE") == generatorPageType && pages.number("RDB$PAGE_SEQUENCE"))
                 pagesBySequence[*pages.number("RDB$PAGE_SEQUENCE")] = pages.number("RDB$PAGE_NUMBER").value_or(0);

@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-namespace dbaccess {
+namespace ods {
 
 namespace {
 
@@ -21,7 +21,7 @@ std::optional<qint64> read(QByteArrayView value)
 
 } // namespace
 
-SystemTable::SystemTable(const ods::Database &database, const QString &name) : m_database(database)
+SystemTable::SystemTable(const Database &database, const QString &name) : m_database(database)
 {
     for (const auto &relation : database.relations())
         if (relation.name == name && !relation.view) {
@@ -42,25 +42,25 @@ QString SystemTable::text(const char *column) const
     if (isNull(column))
         return {};
     const int index = indexOf(column);
-    const ods::Column &type = m_relation->columns[size_t(index)];
+    const Column &type = m_relation->columns[size_t(index)];
     const QByteArrayView value = m_rows->value(index);
     QByteArray bytes;
-    if (type.dtype == ods::DtText) {
+    if (type.dtype == DtText) {
         bytes = value.toByteArray();
-    } else if (type.dtype == ods::DtVarying && value.size() >= 2) {
+    } else if (type.dtype == DtVarying && value.size() >= 2) {
         quint16 length;
         std::memcpy(&length, value.data(), sizeof length);
         bytes = value.sliced(2, qMin<qsizetype>(length, value.size() - 2)).toByteArray();
-    } else if (type.dtype == ods::DtBlob) {
+    } else if (type.dtype == DtBlob) {
         try {
-            return ods::FieldReader::decodeName(m_database.blob(*m_relation, value));
+            return FieldReader::decodeName(m_database.blob(*m_relation, value));
         } catch (const components::ComponentError &) {
             return {}; // a damaged text costs only itself
         }
     }
     while (bytes.endsWith(' '))
         bytes.chop(1);
-    return ods::FieldReader::decodeName(bytes);
+    return FieldReader::decodeName(bytes);
 }
 
 std::optional<qint64> SystemTable::number(const char *column) const
@@ -70,9 +70,9 @@ std::optional<qint64> SystemTable::number(const char *column) const
     const int index = indexOf(column);
     const QByteArrayView value = m_rows->value(index);
     switch (m_relation->columns[size_t(index)].dtype) {
-    case ods::DtShort: return read<qint16>(value);
-    case ods::DtLong: return read<qint32>(value);
-    case ods::DtInt64: return read<qint64>(value);
+    case DtShort: return read<qint16>(value);
+    case DtLong: return read<qint32>(value);
+    case DtInt64: return read<qint64>(value);
     default: return std::nullopt;
     }
 }
@@ -92,4 +92,4 @@ int SystemTable::indexOf(const char *column) const
     return index;
 }
 
-} // namespace dbaccess
+} // namespace ods

@@ -10,22 +10,22 @@ namespace dbaccess {
 
 namespace {
 
-bool userObject(const SystemTable &table)
+bool userObject(const ods::SystemTable &table)
 {
     return table.number("RDB$SYSTEM_FLAG").value_or(0) == 0;
 }
 
-ods::Column fieldType(const SystemTable &fields)
+ods::Column fieldType(const ods::Database &database, const ods::SystemTable &fields)
 {
     ods::Column type;
     type.name = fields.text("RDB$FIELD_NAME");
-    type.dtype = ods::dtypeOfFieldType(int(fields.number("RDB$FIELD_TYPE").value_or(0)));
+    type.dtype = database.dtypeOfFieldType(int(fields.number("RDB$FIELD_TYPE").value_or(0)));
     type.length = int(fields.number("RDB$FIELD_LENGTH").value_or(0));
     if (type.dtype == ods::DtVarying)
         type.length += 2;
     type.scale = int(fields.number("RDB$FIELD_SCALE").value_or(0));
     type.subType = int(fields.number("RDB$FIELD_SUB_TYPE").value_or(0));
-    type.charset = int(fields.number("RDB$CHARACTER_SET_ID").value_or(0));
+    type.charset = database.firebirdCharset(int(fields.number("RDB$CHARACTER_SET_ID").value_or(0)));
     type.characterLength = int(fields.number("RDB$CHARACTER_LENGTH").value_or(0));
     type.segmentLength = int(fields.number("RDB$SEGMENT_LENGTH").value_or(0));
     type.dimensions = int(fields.number("RDB$DIMENSIONS").value_or(0));
@@ -34,7 +34,7 @@ ods::Column fieldType(const SystemTable &fields)
 
 void readViews(const ods::Database &database, FileCatalogue &catalogue)
 {
-    SystemTable contexts(database, QStringLiteral("RDB$VIEW_RELATIONS"));
+    ods::SystemTable contexts(database, QStringLiteral("RDB$VIEW_RELATIONS"));
     while (contexts.next()) {
         ViewContext context{contexts.text("RDB$CONTEXT_NAME"), contexts.text("RDB$RELATION_NAME")};
         if (context.alias.isEmpty())
@@ -42,7 +42,7 @@ void readViews(const ods::Database &database, FileCatalogue &catalogue)
         catalogue.viewContexts[contexts.text("RDB$VIEW_NAME")][int(contexts.number("RDB$VIEW_CONTEXT").value_or(-1))] =
             context;
     }
-    SystemTable columns(database, QStringLiteral("RDB$RELATION_FIELDS"));
+    ods::SystemTable columns(database, QStringLiteral("RDB$RELATION_FIELDS"));
     while (columns.next()) {
         const QString view = columns.text("RDB$RELATION_NAME");
         const auto context = columns.number("RDB$VIEW_CONTEXT");
@@ -54,10 +54,10 @@ void readViews(const ods::Database &database, FileCatalogue &catalogue)
 
 void readFields(const ods::Database &database, FileCatalogue &catalogue)
 {
-    SystemTable fields(database, QStringLiteral("RDB$FIELDS"));
+    ods::SystemTable fields(database, QStringLiteral("RDB$FIELDS"));
     while (fields.next())
-        catalogue.fieldTypes[fields.text("RDB$FIELD_NAME")] = fieldType(fields);
-    SystemTable dimensions(database, QStringLiteral("RDB$FIELD_DIMENSIONS"));
+        catalogue.fieldTypes[fields.text("RDB$FIELD_NAME")] = fieldType(database, fields);
+    ods::SystemTable dimensions(database, QStringLiteral("RDB$FIELD_DIMENSIONS"));
     std::map<QString, std::map<int, std::pair<int, int>>> bounds;
     while (dimensions.next())
         bounds[dimensions.text("RDB$FIELD_NAME")][int(dimensions.number("RDB$DIMENSION").value_or(0))] = {
@@ -70,7 +70,7 @@ void readFields(const ods::Database &database, FileCatalogue &catalogue)
 // Parameters by routine, inputs then outputs, each in its declared order.
 using ParameterLists = std::map<QString, std::map<std::pair<int, int>, RoutineParameter>>;
 
-RoutineParameter parameter(const FileCatalogue &catalogue, const SystemTable &rows, const char *nameColumn)
+RoutineParameter parameter(const FileCatalogue &catalogue, const ods::SystemTable &rows, const char *nameColumn)
 {
     RoutineParameter parameter;
     parameter.name = rows.text(nameColumn);
@@ -83,7 +83,7 @@ RoutineParameter parameter(const FileCatalogue &catalogue, const SystemTable &ro
 
 void readProcedures(const ods::Database &database, FileCatalogue &catalogue)
 {
-    SystemTable procedures(database, QStringLiteral("RDB$PROCEDURES"));
+    ods::SystemTable procedures(database, QStringLiteral("RDB$PROCEDURES"));
     while (procedures.next()) {
         // Packaged and external procedures have no body of their own here.
         if (!userObject(procedures) || !procedures.text("RDB$PACKAGE_NAME").isEmpty()
@@ -93,7 +93,7 @@ void readProcedures(const ods::Database &database, FileCatalogue &catalogue)
             {procedures.text("RDB$PROCEDURE_NAME"), procedures.text("RDB$PROCEDURE_SOURCE"), false, false, {}});
     }
     ParameterLists parameters;
-    SystemTable rows(database, QStringLiteral("RDB$PROCEDURE_PARAMETERS"));
+    ods::SystemTable rows(database, QStringLiteral("RDB$PROCEDURE_PARAMETERS"));
     while (rows.next()) {
         if (!rows.text("RDB$PACKAGE_NAME").isEmpty())
             continue;
@@ -114,7 +114,7 @@ void readProcedures(const ods::Database &database, FileCatalogue &catalogue)
 void readFunctions(const ods::Database &database, FileCatalogue &catalogue)
 {
     std::map<QString, int> returnPositions;
-    SystemTable functions(database, QStringLiteral("RDB$FUNCTIONS"));
+    ods::SystemTable functions(database, QStringLiteral("RDB$FUNCTIONS"));
     while (functions.next()) {
         if (!userObject(functions) || !functions.text("RDB$PACKAGE_NAME").isEmpty())
             continue;
@@ -129,7 +129,7 @@ void readFunctions(const ods::Database &database, FileCatalogue &catalogue)
         returnPositions[name] = int(functions.number("RDB$RETURN_ARGUMENT").value_or(0));
     }
     ParameterLists arguments;
-    SystemTable rows(database, QStringLiteral("RDB$FUNCTION_ARGUMENTS"));
+    ods::SystemTable rows(database, QStringLiteral("RDB$FUNCTION_ARGUMENTS"));
     while (rows.next()) {
         const QString function = rows.text("RDB$FUNCTION_NAME");
         if (!rows.text("RDB$PACKAGE_NAME").isEmpty() || !returnPositions.count(function))
@@ -147,20 +147,20 @@ void readFunctions(const ods::Database &database, FileCatalogue &catalogue)
 
 void readOtherObjects(const ods::Database &database, FileCatalogue &catalogue)
 {
-    SystemTable exceptions(database, QStringLiteral("RDB$EXCEPTIONS"));
+    ods::SystemTable exceptions(database, QStringLiteral("RDB$EXCEPTIONS"));
     while (exceptions.next())
         if (userObject(exceptions))
             catalogue.exceptions[exceptions.text("RDB$EXCEPTION_NAME")] = exceptions.text("RDB$MESSAGE");
-    SystemTable generators(database, QStringLiteral("RDB$GENERATORS"));
+    ods::SystemTable generators(database, QStringLiteral("RDB$GENERATORS"));
     while (generators.next())
         if (userObject(generators))
             catalogue.generators[generators.text("RDB$GENERATOR_NAME")] = int(generators.number("RDB$GENERATOR_ID").value_or(-1));
-    SystemTable dependencies(database, QStringLiteral("RDB$DEPENDENCIES"));
+    ods::SystemTable dependencies(database, QStringLiteral("RDB$DEPENDENCIES"));
     while (dependencies.next())
         catalogue.dependencies[dependencies.text("RDB$DEPENDENT_NAME")].push_back(
             {dependencies.text("RDB$DEPENDED_ON_NAME"), int(dependencies.number("RDB$DEPENDED_ON_TYPE").value_or(-1)),
              dependencies.text("RDB$PACKAGE_NAME")});
-    SystemTable packages(database, QStringLiteral("RDB$PACKAGES"));
+    ods::SystemTable packages(database, QStringLiteral("RDB$PACKAGES"));
     while (packages.next())
         if (userObject(packages))
             catalogue.packages[packages.text("RDB$PACKAGE_NAME")] = {packages.text("RDB$PACKAGE_HEADER_SOURCE"),
