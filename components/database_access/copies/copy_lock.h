@@ -7,6 +7,7 @@
 
 #include "database_access.h"
 
+#include <QByteArray>
 #include <QString>
 
 namespace dbaccess {
@@ -26,7 +27,8 @@ public:
     void publish(int percent);
 
 private:
-    int m_descriptor;
+    QByteArray m_path;
+    int m_descriptor = -1;
 };
 
 } // namespace dbaccess
