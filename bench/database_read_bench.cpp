@@ -8,6 +8,7 @@
 
 #include "connection_string.h"
 #include "database_access.h"
+#include "database_failure.h"
 #include "firebird_client.h"
 #include "register_database_access.h"
 #include "text_decoder.h"
@@ -289,14 +290,8 @@ int main(int argc, char **argv)
                               qEnvironmentVariable("MARROWBECK_TEST_FB_USER", QStringLiteral("SYSDBA")), password};
         createTables(loopback);
         compare("loopback", loopback);
-    } catch (const components::ComponentError &error) {
-        std::fprintf(stderr, "%s\n", qPrintable(error.description()));
-        return 1;
-    } catch (const FbException &error) {
-        char text[1024] = {};
-        dbaccess::firebirdMaster()->getUtilInterface()->formatStatus(text, sizeof text, error.getStatus());
-        std::fprintf(stderr, "%s\n", text);
-        return 1;
+    } catch (...) {
+        return reportDatabaseFailure();
     }
     return 0;
 }

@@ -9,6 +9,7 @@
 
 #include "connection_string.h"
 #include "database_access.h"
+#include "database_failure.h"
 #include "firebird_client.h"
 #include "register_database_access.h"
 
@@ -103,14 +104,8 @@ int main(int argc, char **argv)
             if (abandoned >= 0)
                 std::printf("         %s\n", qPrintable(read.warning.mid(abandoned)));
         }
-    } catch (const components::ComponentError &error) {
-        std::fprintf(stderr, "%s\n", qPrintable(error.description()));
-        return 1;
-    } catch (const FbException &error) {
-        char text[1024] = {};
-        dbaccess::firebirdMaster()->getUtilInterface()->formatStatus(text, sizeof text, error.getStatus());
-        std::fprintf(stderr, "%s\n", text);
-        return 1;
+    } catch (...) {
+        return reportDatabaseFailure();
     }
     return 0;
 }

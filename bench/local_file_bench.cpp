@@ -11,6 +11,7 @@
 #include "connection_string.h"
 #include "connection_string_parser.h"
 #include "database_access.h"
+#include "database_failure.h"
 #include "firebird_client.h"
 #include "firebird_connection.h"
 #include "local_file.h"
@@ -180,14 +181,8 @@ int main(int argc, char **argv)
             std::printf("  copies of the file left after a tables-only read: %lld%s\n",
                         static_cast<long long>(left.size()), qPrintable(left.isEmpty() ? QString() : u' ' + left.join(u' ')));
         }
-    } catch (const components::ComponentError &error) {
-        std::fprintf(stderr, "%s\n", qPrintable(error.description()));
-        return 1;
-    } catch (const FbException &error) {
-        char text[1024] = {};
-        dbaccess::firebirdMaster()->getUtilInterface()->formatStatus(text, sizeof text, error.getStatus());
-        std::fprintf(stderr, "%s\n", text);
-        return 1;
+    } catch (...) {
+        return reportDatabaseFailure();
     }
     return 0;
 }

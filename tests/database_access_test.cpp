@@ -3,6 +3,7 @@
 
 #include "connection_string.h"
 #include "database_access.h"
+#include "file_digest.h"
 #include "firebird_scratch_database.h"
 #include "local_file.h"
 #include "ods_connection.h"
@@ -413,23 +414,17 @@ const QByteArray tableAndView = "CREATE TABLE T (ID INTEGER, NAME VARCHAR(20));\
                                 "INSERT INTO T VALUES (1, 'one');\n"
                                 "CREATE VIEW V AS SELECT NAME FROM T;\n";
 
-QByteArray bytesOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 TEST_F(DatabaseAccess, AWritableOds12FileIsByteForByteUnchangedAfterReading)
 {
     auto database = ScratchDatabase::embedded(tableAndView);
-    const QByteArray before = bytesOf(database->file());
+    const QByteArray before = fileDigest(database->file());
     const QDateTime modified = QFileInfo(database->file()).lastModified();
     auto connection = open(database->connectionString());
     EXPECT_EQ(tables(*connection).size(), 52u);
     EXPECT_EQ(*rows(*connection, QStringLiteral("SELECT * FROM \"T\""))[0][1], "one");
     EXPECT_EQ(*rows(*connection, QStringLiteral("SELECT * FROM \"V\""))[0][0], "one");
     connection->Close();
-    EXPECT_TRUE(bytesOf(database->file()) == before) << "the file was changed";
+    EXPECT_TRUE(fileDigest(database->file()) == before) << "the file was changed";
     EXPECT_EQ(QFileInfo(database->file()).lastModified(), modified);
 }
 
@@ -466,7 +461,7 @@ TEST_F(DatabaseAccess, AnOds12FileTheUserMayOnlyReadReadsAndStaysUnchanged)
     const QString readable = folder.filePath(QStringLiteral("readable.fdb"));
     ASSERT_TRUE(QFile::copy(database->file(), readable));
     QFile::setPermissions(readable, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
-    const QByteArray before = bytesOf(readable);
+    const QByteArray before = fileDigest(readable);
     EXPECT_EXIT(
         {
             qunsetenv("FIREBIRD_LOCK");
@@ -483,7 +478,7 @@ TEST_F(DatabaseAccess, AnOds12FileTheUserMayOnlyReadReadsAndStaysUnchanged)
             }
         },
         ::testing::ExitedWithCode(0), "");
-    EXPECT_TRUE(bytesOf(readable) == before) << "the file was changed";
+    EXPECT_TRUE(fileDigest(readable) == before) << "the file was changed";
 }
 
 } // namespace

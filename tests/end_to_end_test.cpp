@@ -5,6 +5,7 @@
 #include "connection_string.h"
 #include "database_access.h"
 #include "database_snapshot.h"
+#include "file_digest.h"
 #include "firebird_scratch_database.h"
 #include "form1.h"
 #include "form2.h"
@@ -62,12 +63,6 @@ QList<QStringList> databaseRows(ado::Connection &connection, const QString &tabl
     return rows;
 }
 
-QByteArray fileBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 class EndToEndTest : public RealProgramFixture {
 protected:
     static QString samplePath() { return QStringLiteral(MARROWBECK_PROGRAM_DIR "/Samples/sample.fdb"); }
@@ -97,7 +92,7 @@ protected:
             first.passwordEntry().setText(QStringLiteral("masterkey"));
         }
         const QString path = first.databaseEntry().text();
-        const QByteArray before = fileBytes(path);
+        const QByteArray before = fileDigest(path);
         boxes->shown.clear();
         first.PushButton3_Click();
         EXPECT_EQ(boxes->prompts(), std::vector<QString>{QStringLiteral("Connection successful.")});
@@ -147,7 +142,7 @@ protected:
         connection->Close();
         std::printf("[ measured ] %s: %lld tables, %ld cells compared\n", what, static_cast<long long>(names.size()), cellsCompared);
         EXPECT_TRUE(sawEmpty);
-        EXPECT_TRUE(fileBytes(path) == before) << "the file was changed";
+        EXPECT_TRUE(fileDigest(path) == before) << "the file was changed";
         unloadWindowsForTesting();
     }
 };

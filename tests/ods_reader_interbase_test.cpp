@@ -9,13 +9,13 @@
 #include "component_error.h"
 #include "database_access.h"
 #include "database_snapshot.h"
+#include "file_digest.h"
 #include "firebird_scratch_database.h"
 #include "header_page.h"
 #include "ods_raw_rows.h"
 #include "register_database_access.h"
 #include "system_layouts.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -27,16 +27,6 @@
 namespace {
 
 const QString fixtures = QStringLiteral(MARROWBECK_SOURCE_DIR "/../shared/fixtures/interbase");
-
-QByteArray sha256(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    hash.addData(&file);
-    return hash.result();
-}
 
 class InterBaseFiles : public ::testing::Test {
 protected:
@@ -122,7 +112,7 @@ TEST_F(InterBaseFiles, EveryFileOpensListsAndReadsEverythingUnchanged)
         SCOPED_TRACE(each.file);
         const QString path = unpacked(QLatin1String(each.file));
         ASSERT_FALSE(path.isEmpty());
-        const QByteArray before = sha256(path);
+        const QByteArray before = fileDigest(path);
 
         const ods::FileFacts facts = ods::probe(path);
         EXPECT_FALSE(facts.firebird);
@@ -191,7 +181,7 @@ TEST_F(InterBaseFiles, EveryFileOpensListsAndReadsEverythingUnchanged)
             EXPECT_GE(rows, each.user.rows);
         }
         EXPECT_EQ(failing, each.failingThroughAdo);
-        EXPECT_EQ(sha256(path), before) << "the file was changed";
+        EXPECT_EQ(fileDigest(path), before) << "the file was changed";
     }
 }
 

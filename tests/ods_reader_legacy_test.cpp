@@ -5,9 +5,9 @@
 // read the values the ODS 12 copy holds.
 
 #include "component_error.h"
+#include "file_digest.h"
 #include "ods_raw_rows.h"
 
-#include <QCryptographicHash>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -18,16 +18,6 @@ namespace {
 QString legacy(const char *name)
 {
     return QStringLiteral(LEGACY_DATABASES "/") + QLatin1String(name);
-}
-
-QByteArray sha256(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    hash.addData(&file);
-    return hash.result();
 }
 
 // Reads everything the reader offers; the first failure, if any.
@@ -76,7 +66,7 @@ TEST(OdsReaderOnLegacyFiles, EveryFileOpensListsAndReadsWithoutBeingWritten)
         const QString path = folder.filePath(QLatin1String(each.file));
         ASSERT_TRUE(QFile::copy(legacy(each.file), path));
         ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner));
-        const QByteArray before = sha256(path);
+        const QByteArray before = fileDigest(path);
 
         const ods::FileFacts facts = ods::probe(path);
         EXPECT_EQ(facts.odsMajor, each.odsMajor);
@@ -108,7 +98,7 @@ TEST(OdsReaderOnLegacyFiles, EveryFileOpensListsAndReadsWithoutBeingWritten)
             EXPECT_EQ(readEverything(*database, &rowsRead).toStdString(), "");
             EXPECT_GT(rowsRead, userRows);
         }
-        EXPECT_EQ(sha256(path), before);
+        EXPECT_EQ(fileDigest(path), before);
     }
 }
 
