@@ -5,7 +5,7 @@
 // with message boxes answered by a recording service. Beside it, from the
 // same run: Calc's own bulk ingest of the same texts, made beforehand, into
 // an office of its own (the best of two block sizes), and the ratio of the
-// two; the export should take at most 1.4 times Calc's ingest. Export and
+// two; the export should take at most 1.15 times Calc's ingest. Export and
 // ingest take turns for a few rounds and the median ratio is the figure, so
 // a spell of load from elsewhere on the machine moves it less. Our peak
 // memory should hardly grow with the row count (run once with 10000 and
@@ -234,7 +234,7 @@ int main(int argc, char **argv)
 
     std::sort(ratios.begin(), ratios.end());
     print(QStringLiteral("export (\"Finish\" pressed %1 s after the table window opened, until \"Done.\") / Calc's best "
-                         "ingest: median %2 over %3 rounds (target <= 1.4)")
+                         "ingest: median %2 over %3 rounds (target <= 1.15)")
               .arg(userPauseMs / 1000)
               .arg(ratios[ratios.size() / 2], 0, 'f', 2)
               .arg(rounds));

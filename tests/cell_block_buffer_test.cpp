@@ -13,8 +13,16 @@ struct Recorder {
     std::vector<CellBlock> blocks;
     CellBlockBuffer buffer;
 
-    explicit Recorder(std::size_t budget)
-        : buffer(budget, [this](CellBlock &&block) { blocks.push_back(std::move(block)); }) {}
+    explicit Recorder(std::size_t budget, std::size_t firstBlockCells = 0)
+        : buffer(budget, [this](CellBlock &&block) { blocks.push_back(std::move(block)); }, firstBlockCells) {}
+
+    std::vector<std::size_t> blockRows() const
+    {
+        std::vector<std::size_t> rows;
+        for (const CellBlock &block : blocks)
+            rows.push_back(block.rows.size());
+        return rows;
+    }
 
     void writeTable(int firstRow, int rows, int columns)
     {
@@ -47,6 +55,18 @@ TEST(CellBlockBuffer, ATableWrittenRowByRowBecomesOneRectanglePerBlockOfRows)
     EXPECT_EQ(nextRow, 46);
     EXPECT_EQ(recorder.blocks[0].rows.size(), 10u) << "blocks end on a row boundary once the budget is spent";
     EXPECT_EQ(recorder.blocks[4].rows.back().back(), "45,10");
+}
+
+TEST(CellBlockBuffer, BlocksStartSmallAfterEachFlushAndDoubleUpToTheBudget)
+{
+    Recorder recorder(80, 10);
+    recorder.writeTable(1, 30, 10);
+    recorder.buffer.flush();
+    recorder.writeTable(31, 5, 10);
+    recorder.buffer.flush();
+
+    EXPECT_EQ(recorder.blockRows(), (std::vector<std::size_t>{1, 2, 4, 8, 8, 7, 1, 2, 2}));
+    EXPECT_EQ(recorder.blocks.back().rows.back().back(), "35,10");
 }
 
 TEST(CellBlockBuffer, HeldCellsStayWithinTheBudgetPlusOneRow)

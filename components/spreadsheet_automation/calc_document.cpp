@@ -5,7 +5,6 @@
 
 #include <com/sun/star/awt/XTopWindow.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
-#include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/container/XIndexAccess.hpp>
 #include <com/sun/star/container/XNamed.hpp>
 #include <com/sun/star/frame/XController.hpp>
@@ -24,11 +23,17 @@ namespace {
 // budget keeps the rate of a 10-column table sent 6,500 rows at a time, and
 // the buffer of any table to a few megabytes of typical cells.
 constexpr std::size_t cellBudget = 65536;
+// After a flush the office has nothing to do until the first block arrives:
+// a small one gets it started while the next ones fill.
+constexpr std::size_t firstBlockCells = 4096;
 
 // Candidates are kept for this many sheets, the ones written last.
 constexpr std::size_t sheetsWithWidthCandidates = 64;
 
-void writeBlock(const SheetRef &sheet, const CellBlock &block)
+// A block as the bulk call takes it. Made by the caller, while the office
+// still takes in the block before: made on the sending thread it would keep
+// the office waiting for every block.
+css::uno::Sequence<css::uno::Sequence<css::uno::Any>> blockValues(const CellBlock &block)
 {
     const int rowCount = int(block.rows.size());
     const int columnCount = int(block.rows.front().size());
@@ -45,9 +50,17 @@ void writeBlock(const SheetRef &sheet, const CellBlock &block)
             cellData[c] <<= toOUString(block.rows[r][c]);
         rowData[r] = std::move(cells);
     }
+    return rows;
+}
+
+void writeBlock(const SheetRef &sheet, int firstRow, int firstColumn,
+                const css::uno::Sequence<css::uno::Sequence<css::uno::Any>> &values)
+{
+    const int rowCount = values.getLength();
+    const int columnCount = values[0].getLength();
     const auto range = sheet->getCellRangeByPosition(
-        block.firstColumn - 1, block.firstRow - 1, block.firstColumn + columnCount - 2, block.firstRow + rowCount - 2);
-    css::uno::Reference<css::sheet::XCellRangeData>(range, css::uno::UNO_QUERY_THROW)->setDataArray(rows);
+        firstColumn - 1, firstRow - 1, firstColumn + columnCount - 2, firstRow + rowCount - 2);
+    css::uno::Reference<css::sheet::XCellRangeData>(range, css::uno::UNO_QUERY_THROW)->setDataArray(values);
 }
 
 // The font of a new document's cells, which the widths are estimated in.
@@ -83,7 +96,7 @@ CalcDocument::CalcDocument(std::shared_ptr<OfficeSession> session,
                            css::uno::Reference<css::sheet::XSpreadsheetDocument> document)
     : m_session(std::move(session)),
       m_document(std::move(document)),
-      m_buffer(cellBudget, [this](CellBlock &&block) { send(std::move(block)); })
+      m_buffer(cellBudget, [this](CellBlock &&block) { send(std::move(block)); }, firstBlockCells)
 {
     m_sheets = m_document->getSheets();
     m_widthEstimate = cellFontEstimate(m_sheets);
@@ -95,12 +108,7 @@ std::shared_ptr<CalcDocument> CalcDocument::create(std::shared_ptr<OfficeSession
 {
     const OfficeSession &office = *session;
     return callCalc(office, QStringLiteral("create a new workbook"), [&] {
-        css::beans::PropertyValue hidden;
-        hidden.Name = "Hidden";
-        hidden.Value <<= true;
-        const auto component = session->desktop()->loadComponentFromURL(
-            "private:factory/scalc", "_blank", 0, css::uno::Sequence<css::beans::PropertyValue>(&hidden, 1));
-        css::uno::Reference<css::sheet::XSpreadsheetDocument> document(component, css::uno::UNO_QUERY_THROW);
+        auto document = session->newHiddenWorkbook();
         return std::shared_ptr<CalcDocument>(new CalcDocument(std::move(session), std::move(document)));
     });
 }
@@ -238,8 +246,9 @@ void CalcDocument::fitColumns(const SheetRef &sheet, int count)
 
 void CalcDocument::send(CellBlock &&block)
 {
-    m_sender.post([this, sheet = m_bufferedSheet, block = std::move(block)] {
-        callCalc(*m_session, QStringLiteral("write the cells"), [&] { writeBlock(sheet, block); });
+    m_sender.post([this, sheet = m_bufferedSheet, firstRow = block.firstRow, firstColumn = block.firstColumn,
+                   values = blockValues(block)] {
+        callCalc(*m_session, QStringLiteral("write the cells"), [&] { writeBlock(sheet, firstRow, firstColumn, values); });
     });
 }
 

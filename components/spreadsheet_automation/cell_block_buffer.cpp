@@ -1,11 +1,15 @@
 #include "cell_block_buffer.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace calc {
 
-CellBlockBuffer::CellBlockBuffer(std::size_t cellBudget, Sink sink)
-    : m_cellBudget(cellBudget), m_sink(std::move(sink))
+CellBlockBuffer::CellBlockBuffer(std::size_t cellBudget, Sink sink, std::size_t firstBlockCells)
+    : m_cellBudget(cellBudget),
+      m_firstBlockCells(firstBlockCells > 0 ? std::min(firstBlockCells, cellBudget) : cellBudget),
+      m_blockCells(m_firstBlockCells),
+      m_sink(std::move(sink))
 {
 }
 
@@ -25,7 +29,7 @@ void CellBlockBuffer::write(int row, int column, const QString &text)
         // (or need cells on the left) that a rectangle cannot carry without
         // overwriting cells nobody wrote: send what we have and start over.
         if (column != end || m_cellCount >= 2 * m_cellBudget) {
-            flush();
+            send();
             it = m_runs.end();
         } else {
             run.texts.push_back(text);
@@ -36,8 +40,10 @@ void CellBlockBuffer::write(int row, int column, const QString &text)
     // Blocks end at a row boundary, so a table written row by row becomes
     // whole rectangles.
     const std::size_t expectedWidth = m_last != m_runs.end() ? m_last->second.texts.size() : 1;
-    if (m_cellCount >= m_cellBudget)
-        flush();
+    if (m_cellCount >= m_blockCells) {
+        send();
+        m_blockCells = std::min(2 * m_blockCells, m_cellBudget);
+    }
     m_last = m_runs.emplace(row, Run{column, {}}).first;
     m_last->second.texts.reserve(expectedWidth);
     m_last->second.texts.push_back(text);
@@ -45,6 +51,12 @@ void CellBlockBuffer::write(int row, int column, const QString &text)
 }
 
 void CellBlockBuffer::flush()
+{
+    m_blockCells = m_firstBlockCells;
+    send();
+}
+
+void CellBlockBuffer::send()
 {
     if (m_runs.empty())
         return;
@@ -74,6 +86,7 @@ void CellBlockBuffer::flush()
 
 void CellBlockBuffer::discard()
 {
+    m_blockCells = m_firstBlockCells;
     m_runs.clear();
     m_last = m_runs.end();
     m_cellCount = 0;

@@ -25,7 +25,11 @@ class CellBlockBuffer {
 public:
     using Sink = std::function<void(CellBlock &&block)>;
 
-    CellBlockBuffer(std::size_t cellBudget, Sink sink);
+    // With firstBlockCells, the first block after a flush() is sent once it
+    // holds that many cells, and each next one twice as many, up to the
+    // budget: the receiver gets to work early instead of waiting for a
+    // whole block. Without it every block takes the whole budget.
+    CellBlockBuffer(std::size_t cellBudget, Sink sink, std::size_t firstBlockCells = 0);
 
     // May hand the buffered cells to the sink first (when the budget is
     // spent, or the cell cannot join them); what the sink throws passes on.
@@ -43,7 +47,11 @@ private:
         std::vector<QString> texts;
     };
 
+    void send();
+
     std::size_t m_cellBudget;
+    std::size_t m_firstBlockCells;
+    std::size_t m_blockCells;
     Sink m_sink;
     std::map<int, Run> m_runs;
     std::map<int, Run>::iterator m_last = m_runs.end();

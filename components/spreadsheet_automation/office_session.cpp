@@ -9,6 +9,7 @@
 #include <QRandomGenerator>
 #include <atomic>
 #include <chrono>
+#include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/bridge/UnoUrlResolver.hpp>
 #include <com/sun/star/container/XEnumeration.hpp>
 #include <com/sun/star/container/XEnumerationAccess.hpp>
@@ -16,6 +17,7 @@
 #include <com/sun/star/util/XModifiable.hpp>
 #include <cstdlib>
 #include <unistd.h>
+#include <utility>
 
 using namespace std::chrono_literals;
 
@@ -132,6 +134,26 @@ void OfficeSession::connect(const QString &pipeName, const QString &log)
     } catch (const css::uno::Exception &) {
         throw components::ComponentError(
             QStringLiteral("LibreOffice Calc was started but its desktop could not be reached."));
+    }
+}
+
+css::uno::Reference<css::sheet::XSpreadsheetDocument> OfficeSession::newHiddenWorkbook()
+{
+    if (m_workbookAhead.is())
+        return std::exchange(m_workbookAhead, {});
+    css::beans::PropertyValue hidden;
+    hidden.Name = "Hidden";
+    hidden.Value <<= true;
+    const auto component = m_desktop->loadComponentFromURL(
+        "private:factory/scalc", "_blank", 0, css::uno::Sequence<css::beans::PropertyValue>(&hidden, 1));
+    return css::uno::Reference<css::sheet::XSpreadsheetDocument>(component, css::uno::UNO_QUERY_THROW);
+}
+
+void OfficeSession::makeWorkbookAhead()
+{
+    try {
+        m_workbookAhead = newHiddenWorkbook();
+    } catch (const css::uno::Exception &) {
     }
 }
 

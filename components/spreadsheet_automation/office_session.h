@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <com/sun/star/frame/XDesktop2.hpp>
+#include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
 #include <com/sun/star/uno/XComponentContext.hpp>
 #include <memory>
 
@@ -28,6 +29,13 @@ public:
     OfficeSession &operator=(const OfficeSession &) = delete;
 
     const css::uno::Reference<css::frame::XDesktop2> &desktop() const { return m_desktop; }
+    // A new, hidden, unsaved spreadsheet document: the one made ahead when
+    // there is one, else one made now. Throws css::uno::Exception.
+    css::uno::Reference<css::sheet::XSpreadsheetDocument> newHiddenWorkbook();
+    // For an office started ahead of need: its first workbook costs the
+    // export nothing then. A failure here is left for newHiddenWorkbook to
+    // meet and report. Call before the session is shared.
+    void makeWorkbookAhead();
     bool canShowWindows() const { return m_hasDisplay; }
     void handOverToUser();
     bool isRunning() const { return !m_process->hasEnded(); }
@@ -44,6 +52,7 @@ private:
     bool m_hasDisplay;
     bool m_handedOver = false;
     css::uno::Reference<css::frame::XDesktop2> m_desktop;
+    css::uno::Reference<css::sheet::XSpreadsheetDocument> m_workbookAhead;
 };
 
 } // namespace calc

@@ -33,7 +33,9 @@ void prepare()
         return;
     s.starting = std::async(std::launch::async, []() -> std::shared_ptr<OfficeSession> {
         try {
-            return OfficeSession::start();
+            auto session = OfficeSession::start();
+            session->makeWorkbookAhead();
+            return session;
         } catch (...) {
             // The export starts its own office and reports why it cannot.
             return nullptr;
