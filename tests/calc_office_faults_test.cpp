@@ -63,6 +63,23 @@ TEST(CalcOfficeFaults, AnOfficeThatEndsWhileStartingFailsWithoutWaitingForTheDea
     EXPECT_TRUE(description.contains("office.log")) << "where to look";
 }
 
+TEST(CalcOfficeFaults, AnOfficeThatEndsOnceWhileStartingIsStartedAgain)
+{
+    QTemporaryDir folder;
+    const QString program = folder.filePath("soffice");
+    QFile script(program);
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write(QStringLiteral("#!/bin/sh\nif [ ! -e '%1' ]; then touch '%1'; exit 0; fi\nexec '%2' \"$@\"\n")
+                     .arg(folder.filePath("ended-once"), QStringLiteral(LIBREOFFICE_SOFFICE))
+                     .toLocal8Bit());
+    script.close();
+    script.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+    OfficeProgramOverride endingOnce(program);
+
+    EXPECT_EQ(startFailure(), QString());
+    EXPECT_TRUE(QFile::exists(folder.filePath("ended-once")));
+}
+
 TEST(CalcOfficeFaults, AnOfficeKilledWhileCellsAreWrittenFailsTheNextCallsAndNothingHangs)
 {
     qunsetenv("DISPLAY");

@@ -55,6 +55,11 @@ bool hasDisplay()
     return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
+class EndedWhileStarting : public components::ComponentError {
+public:
+    using components::ComponentError::ComponentError;
+};
+
 } // namespace
 
 OfficeSession::OfficeSession(std::unique_ptr<OfficeProcess> process, bool hasDisplay)
@@ -62,7 +67,21 @@ OfficeSession::OfficeSession(std::unique_ptr<OfficeProcess> process, bool hasDis
 {
 }
 
+// An office that ends on its own while starting is started once more: on a
+// loaded machine one can end at once for a passing reason (its display not
+// taking the connection in time, a profile another office took a moment
+// before), which the next start does not meet. One that ends twice, or
+// does not answer, is a real failure.
 std::shared_ptr<OfficeSession> OfficeSession::start()
+{
+    try {
+        return startOnce();
+    } catch (const EndedWhileStarting &) {
+    }
+    return startOnce();
+}
+
+std::shared_ptr<OfficeSession> OfficeSession::startOnce()
 {
     localUnoContext();
     const bool display = hasDisplay();
@@ -108,7 +127,7 @@ void OfficeSession::connect(const QString &pipeName, const QString &log)
             // Not listening yet.
         }
         if (m_process->hasEnded())
-            throw components::ComponentError(
+            throw EndedWhileStarting(
                 QStringLiteral("LibreOffice Calc could not be started: %1 while starting up. "
                                "Please make sure LibreOffice Calc is installed and opens normally; "
                                "its messages are in %2.")

@@ -45,6 +45,7 @@ public:
 
 private:
     OfficeSession(std::unique_ptr<OfficeProcess> process, bool hasDisplay);
+    static std::shared_ptr<OfficeSession> startOnce();
     void connect(const QString &pipeName, const QString &log);
     void close();
 
