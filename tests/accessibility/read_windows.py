@@ -140,6 +140,13 @@ def front_to_back(app, pid):
     return [(kind, active) for _, kind, active in sorted(seen)]
 
 
+def select_all_with_one_click(tables):
+    click(button(tables, "Select All"))
+    return wait_for("ticks after one click on Select All",
+                    lambda: read_ticks(tables) if all(read_ticks(tables).values()) else None, 10,
+                    lambda: f"; ticks {read_ticks(tables)}")
+
+
 def first_run(app, windows):
     window = windows["connection"]
     controls = {(c.getRole(), c.name) for c in descendants(window)}
@@ -163,17 +170,15 @@ def first_run(app, windows):
     ticks = read_ticks(tables)
     if not ticks or any(ticks.values()):
         raise SystemExit(f"FAIL: the table list's entries are not readable unticked: {ticks}")
-    return f"{len(controls)} controls named, message box {box_title!r} read, {len(ticks)} table entries read unticked"
+    select_all_with_one_click(tables)
+    return f"{len(controls)} controls named, message box {box_title!r} read, {len(ticks)} table entries read and ticked"
 
 
 def saved_login_start(app, windows):
     # At once, with the connection window in front and active: the first
     # click reaches the list's window and makes it the active one.
     tables = windows["tables"]
-    click(button(tables, "Select All"))
-    ticks = wait_for("ticks after one click on Select All",
-                     lambda: read_ticks(tables) if all(read_ticks(tables).values()) else None, 10,
-                     lambda: f"; ticks {read_ticks(tables)}")
+    ticks = select_all_with_one_click(tables)
     if not is_active(tables) or is_active(windows["connection"]):
         raise SystemExit("FAIL: the clicked table window is not the one active window")
     return f"one click on Select All ticked {len(ticks)} entries and activated its window"
