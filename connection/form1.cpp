@@ -218,11 +218,13 @@ Form1 &form1()
 void showStartWindow()
 {
     Form1 &window = form1();
+    window.show();
     // A saved login that connects has shown the table list during the load;
-    // the connection window shown on top would cover the list and take the
-    // activation from it.
-    if (!(form2Loaded() && form2().isVisible()))
-        window.show();
+    // this window still comes up in front of it and takes the keyboard, as on
+    // every start, until the user clicks into the list. Without a window
+    // manager nothing else raises or activates a window.
+    window.raise();
+    window.activateWindow();
 }
 
 void unloadWindowsForTesting()

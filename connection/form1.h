@@ -55,8 +55,8 @@ private:
 // The one connection window, created and loaded on first reference.
 Form1 &form1();
 
-// Start-up: loads the connection window and displays it, unless its load has
-// already moved on to the table list.
+// Start-up: loads the connection window and displays it in front, also when
+// its load has already moved on to the table list.
 void showStartWindow();
 
 // Tests start every case from unloaded windows.

@@ -21,6 +21,7 @@
 #include <QStandardPaths>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTest>
 #include <gtest/gtest.h>
 #include <memory>
 #include <sys/mount.h>
@@ -174,10 +175,12 @@ TEST_F(EndToEndTest, FirstRunThenSampleThenRestartOpensStraightOnTheTableList)
     saveScreenshot(tables, QStringLiteral("table-window.png"));
 
     unloadWindowsForTesting();
+    showStartWindow();
     Form1 &restarted = form1();
-    restarted.show();
     ASSERT_TRUE(form2Loaded()) << "the saved sample login connects at once";
     EXPECT_TRUE(form2().isVisible());
+    EXPECT_TRUE(restarted.isVisible());
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&restarted, 5000)) << "the connection window in front of the list";
     EXPECT_EQ(listed(form2()), names);
     EXPECT_TRUE(boxes->shown.empty());
 }
