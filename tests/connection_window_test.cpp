@@ -16,6 +16,7 @@
 #include <QSettings>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <random>
 
 using testing_support::WindowFixture;
 
@@ -119,6 +120,31 @@ TEST_F(ConnectionWindowTest, ASettingsFileThatCannotBeWrittenIsToldOnceAtTheFirs
     ASSERT_EQ(boxes->prompts().size(), 1u);
     EXPECT_TRUE(boxes->shown[0].prompt.startsWith(QStringLiteral("The entries cannot be saved: the settings file \"")));
     EXPECT_EQ(window.databaseEntry().text(), QStringLiteral("/abc"));
+}
+
+// A settings file of garbage is read as what can be made of it and replaced
+// by the first save: nothing failed, so nothing is told.
+TEST_F(ConnectionWindowTest, ASettingsFileOfGarbageIsReplacedWithoutAWord)
+{
+    const QString file = frame::settingsFileName(QStringLiteral("Tenvara"));
+    frame::clearSettingsForTesting();
+    QByteArray garbage(64 * 1024, '\0');
+    std::mt19937 random(20);
+    for (char &byte : garbage)
+        byte = char(random());
+    QFile written(file);
+    ASSERT_TRUE(written.open(QIODevice::WriteOnly));
+    ASSERT_EQ(written.write(garbage), garbage.size());
+    written.close();
+
+    putEntries(QStringLiteral("/data/shop.fdb"), QStringLiteral("SYSDBA"), QStringLiteral("pw"));
+    EXPECT_TRUE(boxes->shown.empty()) << boxes->shown.front().prompt.toStdString();
+    // On disk, for the next start: another store in this process would be
+    // answered from this one's memory.
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    const QByteArray onDisk = written.readAll();
+    EXPECT_TRUE(onDisk.contains("FireBirdDatabase=/data/shop.fdb")) << onDisk.left(200).toStdString();
+    EXPECT_TRUE(onDisk.contains("FireBirdPassword=pw"));
 }
 
 TEST_F(ConnectionWindowTest, TestConnectionShowsExactlyOneOfItsTwoMessages)
