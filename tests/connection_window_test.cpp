@@ -99,6 +99,27 @@ TEST_F(ConnectionWindowTest, PathsWithBlanksAndNonAsciiCharactersComeBackUnchang
     EXPECT_EQ(form1().databaseEntry().text(), path);
 }
 
+// A file dragged in from a file manager arrives as its address; a path in
+// the home folder is often typed the shell's way.
+TEST_F(ConnectionWindowTest, AFileAddressOrAHomePathConnectsToItsFileAndIsStoredAsTyped)
+{
+    database->add(QStringLiteral("CUSTOMERS"));
+    const std::vector<std::pair<QString, QString>> cases{
+        {QStringLiteral("file:///data/My%20Shop.fdb"), QStringLiteral("/data/My Shop.fdb")},
+        {QStringLiteral("~/shop.fdb"), QDir::homePath() + QStringLiteral("/shop.fdb")}};
+    for (const auto &[typed, file] : cases) {
+        acceptOnly(file, QStringLiteral("SYSDBA"), QStringLiteral("pw"));
+        putEntries(typed, QStringLiteral("SYSDBA"), QStringLiteral("pw"));
+        boxes->shown.clear();
+        form1().PushButton3_Click();
+        EXPECT_EQ(boxes->prompts(), std::vector<QString>{QStringLiteral("Connection successful.")}) << typed.toStdString();
+        form1().PushButton2_Click();
+        EXPECT_EQ(listed(), QStringList{QStringLiteral("CUSTOMERS")}) << typed.toStdString();
+        EXPECT_EQ(stored(QStringLiteral("FireBirdDatabase")), typed);
+        unloadWindowsForTesting();
+    }
+}
+
 TEST_F(ConnectionWindowTest, TheSettingsFileIsReadableByItsOwnerOnly)
 {
     form1().passwordEntry().setText(QStringLiteral("secret"));
