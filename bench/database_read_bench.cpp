@@ -79,8 +79,8 @@ void createTables(const Target &target)
         "SELECT N, MOD(N, 30000), N * 1000003, N / 100.0, N / 7.0, 'Name ' || N, 'C' || MOD(N, 1000), "
         "DATEADD(DAY, MOD(N, 20000), DATE '1990-01-01'), DATEADD(SECOND, N, TIMESTAMP '2020-01-01 00:00:00'), "
         "MOD(N, 2) = 0 FROM R WHERE N < %2";
-    run(QString::fromLatin1(fill).arg(QStringLiteral("BENCH")).arg(benchRows).toUtf8().constData());
-    run(QString::fromLatin1(fill).arg(QStringLiteral("SMALL")).arg(10000).toUtf8().constData());
+    run(QString::fromLatin1(fill).arg(QStringLiteral("BENCH"), QString::number(benchRows)).toUtf8().constData());
+    run(QString::fromLatin1(fill).arg(QStringLiteral("SMALL"), QString::number(10000)).toUtf8().constData());
     attachment->detach(&status);
     provider->release();
     status.dispose();

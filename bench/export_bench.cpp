@@ -78,7 +78,7 @@ bool createTable(const QString &file, int rows)
         " INSERT INTO BIG VALUES (:I, 'Customer ' || :I, :I * 1.25, DATEADD(MOD(:I, 9000) DAY TO DATE '2000-01-01'),"
         " DATEADD(:I SECOND TO TIMESTAMP '2020-01-01 00:00:00'), :I * 1000003, :I / 7.0, IIF(MOD(:I, 5) = 0, NULL, 'note ' || :I),"
         " MOD(:I, 300), 'C' || MOD(:I, 1000));\n"
-        " I = I + 1; END END^\nSET TERM ;^\nCOMMIT;\n").arg(file).arg(rows);
+        " I = I + 1; END END^\nSET TERM ;^\nCOMMIT;\n").arg(file, QString::number(rows));
     QProcess isql;
     isql.start(QStringLiteral("isql-fb"), {QStringLiteral("-q")});
     isql.write(script.toUtf8());
@@ -156,7 +156,7 @@ int main(int argc, char **argv)
     const QString file = home.filePath(QStringLiteral("bench.fdb"));
     if (!createTable(file, rows))
         return 1;
-    print(QStringLiteral("Table BIG: %1 rows x %2 columns, embedded engine").arg(number(rows)).arg(columns));
+    print(QStringLiteral("Table BIG: %1 rows x %2 columns, embedded engine").arg(number(rows), QString::number(columns)));
 
     auto boxes = std::make_shared<testing_support::RecordingMessageBoxes>();
     frame::setMessageBoxService(boxes);
@@ -225,11 +225,9 @@ int main(int argc, char **argv)
         applications.clear();
         ratios.push_back(exportSeconds / ingestSeconds);
         print(QStringLiteral("round %1: export %2 s (our processor time %3 s); Calc's ingest %4; ratio %5")
-                  .arg(round)
-                  .arg(exportSeconds, 0, 'f', 2)
-                  .arg(exportCpu, 0, 'f', 2)
-                  .arg(ingests.join(QStringLiteral(", ")))
-                  .arg(ratios.back(), 0, 'f', 2));
+                  .arg(QString::number(round), QString::number(exportSeconds, 'f', 2),
+                       QString::number(exportCpu, 'f', 2), ingests.join(QStringLiteral(", ")),
+                       QString::number(ratios.back(), 'f', 2)));
     }
 
     std::sort(ratios.begin(), ratios.end());

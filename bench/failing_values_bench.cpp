@@ -47,7 +47,7 @@ void createTables(const QString &dbname)
     for (const auto &[table, divisor] : {std::pair{"FINE", "1 + Y.N"}, std::pair{"LATE", "IIF(X.N = 1 AND Y.N = 2, 0, 1 + Y.N)"},
                                          std::pair{"SPARSE", "IIF(Y.N = 500, 0, 1 + Y.N)"}, std::pair{"EVERY", "0"}}) {
         run(QStringLiteral("CREATE TABLE %1 (ID INTEGER, A INTEGER, B INTEGER, Q COMPUTED BY (A / B))").arg(QLatin1String(table)));
-        run(fill.arg(QLatin1String(table), QLatin1String(divisor)).arg(benchRows / 1000));
+        run(fill.arg(QLatin1String(table), QLatin1String(divisor), QString::number(benchRows / 1000)));
     }
     attachment->detach(&status);
     provider->release();

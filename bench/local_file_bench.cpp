@@ -63,7 +63,7 @@ void createFile(const QString &path, int tables)
                 "FROM D A, D B, D C, D E, D F, D G) "
                 "SELECT N, MOD(N, 30000), N * 1000003, N / 100.0, N / 7.0, UUID_TO_CHAR(GEN_UUID()), 'C' || MOD(N, 1000), "
                 "DATEADD(DAY, MOD(N, 20000), DATE '1990-01-01'), DATEADD(SECOND, N, TIMESTAMP '2020-01-01 00:00:00'), "
-                "MOD(N, 2) = 0 FROM R WHERE N < %2").arg(table).arg(rowsPerTable));
+                "MOD(N, 2) = 0 FROM R WHERE N < %2").arg(table, QString::number(rowsPerTable)));
     }
     attachment->detach(&status);
     provider->release();

@@ -49,13 +49,14 @@ void measure(const char *what, int rounds, const std::function<void()> &beforeEa
         } catch (const components::ComponentError &error) {
             ++failures;
             print(QStringLiteral("  %1, round %2 failed after %3 ms: %4")
-                      .arg(QString::fromLatin1(what)).arg(round + 1).arg(clock.elapsed()).arg(error.description()));
+                      .arg(QString::fromLatin1(what), QString::number(round + 1), QString::number(clock.elapsed()), error.description()));
         }
     }
     std::sort(times.begin(), times.end());
     const auto at = [&](double share) { return times.empty() ? 0 : times[std::size_t(share * double(times.size() - 1))]; };
     print(QStringLiteral("%1: %2 of %3 started; ms to answer: min %4, median %5, max %6")
-              .arg(QString::fromLatin1(what)).arg(times.size()).arg(rounds).arg(at(0)).arg(at(0.5)).arg(at(1)));
+              .arg(QString::fromLatin1(what), QString::number(times.size()), QString::number(rounds), QString::number(at(0)),
+                   QString::number(at(0.5)), QString::number(at(1))));
 }
 
 } // namespace

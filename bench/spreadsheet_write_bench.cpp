@@ -67,9 +67,8 @@ WriteRate bestOf(int rounds, excel::Application &application, excel::Workbook &w
 QString line(const QString &what, const WriteRate &rate)
 {
     return QStringLiteral("  %1 %2 s  %3 cells/s")
-        .arg(what, -44)
-        .arg(number(rate.seconds, 2), 7)
-        .arg(number(rate.cellsPerSecond()), 10);
+        .arg(what.leftJustified(44), number(rate.seconds, 2).rightJustified(7),
+             number(rate.cellsPerSecond()).rightJustified(10));
 }
 
 } // namespace

@@ -1,5 +1,8 @@
 #include "connection_string.h"
 
+#include <QDir>
+#include <QUrl>
+
 namespace FireBird {
 
 namespace {
@@ -34,9 +37,22 @@ QString driverValue(const QString &entry)
 
 } // namespace
 
+QString databaseLocation(const QString &typed)
+{
+    if (typed.startsWith(QLatin1String("~/")))
+        return QDir::homePath() + typed.mid(1);
+    if (!typed.startsWith(QLatin1String("file:/"), Qt::CaseInsensitive))
+        return typed;
+    const QUrl url(typed);
+    const QString host = url.host();
+    if (!url.isValid() || !(host.isEmpty() || host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0))
+        return typed;
+    return url.path(QUrl::FullyDecoded);
+}
+
 QString connectionString(const QString &database, const QString &user, const QString &password)
 {
-    QString properties = QStringLiteral("Driver=Firebird/InterBase(r) driver;Dbname=") + driverValue(database)
+    QString properties = QStringLiteral("Driver=Firebird/InterBase(r) driver;Dbname=") + driverValue(databaseLocation(database))
         + QStringLiteral(" ;CHARSET=NONE;UID=") + driverValue(user) + QStringLiteral(";Role=admin");
     // Extended Properties is enclosed in single quotes: one inside is doubled.
     properties.replace(u'\'', QStringLiteral("''"));

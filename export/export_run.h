@@ -11,6 +11,7 @@
 #include "preparation_display.h"
 #include "spreadsheet_automation.h"
 
+#include <QSet>
 #include <memory>
 
 namespace exporting {
@@ -32,6 +33,10 @@ struct ExportRun {
     std::shared_ptr<excel::Workbook> workbook;
     std::shared_ptr<excel::Worksheet> sheet;
     bool firstSheet = false;
+    // The names the run gave its tables' worksheets, in lower case. Only
+    // these keep a table from its name: a sheet that still has the name the
+    // spreadsheet gave it makes way.
+    QSet<QString> tableSheetNames;
     // Once the spreadsheet application has stopped nothing more can be
     // written, and once the database is gone nothing more can be read: the
     // steps of that side are skipped without further reports and the export
@@ -64,6 +69,7 @@ struct ExportRun {
     void nameTableSheet(QString &currentName);
     DistinctName distinctName(const QString &base, int firstNumber, int stepNumber);
     bool takenByAnotherSheet(const QString &name);
+    void renameAside(const QString &name);
     bool takeSheet();
     bool startContinuationSheet(const QString &sheetCandidate, int part, int fields);
     bool finishWrites(int stepNumber);

@@ -57,15 +57,43 @@ ExportRun::DistinctName ExportRun::distinctName(const QString &base, int firstNu
 }
 
 // The new worksheet's own name ("Sheet2") does not keep a table of that name
-// from it.
+// from it, nor does a name the spreadsheet gave a sheet that kept it (its
+// table's name was refused, or the new workbook could not be cut down): that
+// sheet is renamed out of the way.
 bool ExportRun::takenByAnotherSheet(const QString &name)
 {
-    return sheet->Name().compare(name, Qt::CaseInsensitive) != 0 && SheetExists(name, *workbook);
+    if (sheet->Name().compare(name, Qt::CaseInsensitive) == 0 || !SheetExists(name, *workbook))
+        return false;
+    if (tableSheetNames.contains(name.toLower()))
+        return true;
+    renameAside(name);
+    return false;
+}
+
+// The sheet that holds the name takes one of the spreadsheet's own kind that
+// no sheet has.
+void ExportRun::renameAside(const QString &name)
+{
+    excel::Worksheets &sheets = workbook->worksheets();
+    const int count = sheets.count();
+    QStringList names;
+    std::shared_ptr<excel::Worksheet> holder;
+    for (int k = 1; k <= count; ++k) {
+        auto candidate = sheets.item(k);
+        names << candidate->Name();
+        if (names.back().compare(name, Qt::CaseInsensitive) == 0)
+            holder = candidate;
+    }
+    int n = count + 1;
+    while (names.contains(QStringLiteral("Sheet%1").arg(n), Qt::CaseInsensitive))
+        ++n;
+    holder->setName(QStringLiteral("Sheet%1").arg(n));
 }
 
 void ExportRun::nameSheet(const QString &name, int stepNumber)
 {
-    sheetStep(stepNumber, [&] { sheet->setName(name); });
+    if (sheetStep(stepNumber, [&] { sheet->setName(name); }))
+        tableSheetNames.insert(name.toLower());
 }
 
 bool ExportRun::startContinuationSheet(const QString &sheetCandidate, int part, int fields)

@@ -60,6 +60,12 @@ QSettings &store(const QString &appName)
     return *slot;
 }
 
+QSettings &reopenedStore(const QString &appName)
+{
+    openStores().erase(appName);
+    return store(appName);
+}
+
 } // namespace
 
 QString GetSetting(const QString &appName, const QString &section, const QString &key, const QString &defaultValue)
@@ -73,14 +79,22 @@ QString GetSetting(const QString &appName, const QString &section, const QString
 
 void SaveSetting(const QString &appName, const QString &section, const QString &key, const QString &value)
 {
-    QSettings &settings = store(appName);
-    restrictToOwner(settings.fileName());
-    settings.setValue(section + QLatin1Char('/') + key, value);
+    QSettings *settings = &store(appName);
+    restrictToOwner(settings->fileName());
+    settings->setValue(section + QLatin1Char('/') + key, value);
     // Written through at once: a second copy of the program, or a program
     // ended at once, sees the last keystroke.
-    settings.sync();
-    if (settings.status() != QSettings::NoError)
-        sayOnceThatSettingsAreNotSaved(settings.fileName());
+    settings->sync();
+    // A store keeps the first error it met for good: one that read a file
+    // it could not make sense of says so after every write, though the
+    // write replaced that file. A store opened afresh reads what the write
+    // left, and says whether it is there.
+    if (settings->status() == QSettings::FormatError) {
+        settings = &reopenedStore(appName);
+        settings->sync();
+    }
+    if (settings->status() != QSettings::NoError)
+        sayOnceThatSettingsAreNotSaved(settings->fileName());
 }
 
 void flushSettings()

@@ -3,6 +3,7 @@
 #include "connection_string.h"
 #include "connection_string_parser.h"
 
+#include <QDir>
 #include <QStringList>
 #include <gtest/gtest.h>
 
@@ -48,6 +49,40 @@ TEST(ConnectionString, ReadsBackExactlyWhatWasTyped)
                 EXPECT_EQ(settings.role, "admin");
                 EXPECT_EQ(settings.characterSet, "NONE");
             }
+}
+
+// What a file manager's drag and a shell's habits put into the database box
+// opens the file they name; anything else stays as typed.
+TEST(ConnectionString, OpensTheLocalFileAFileAddressOrAHomePathNames)
+{
+    const QString home = QDir::homePath();
+    const std::vector<std::pair<QString, QString>> cases{
+        {"file:///home/u/My%20Data.fdb", "/home/u/My Data.fdb"},
+        {"FILE://localhost/srv/100%25%20sure.fdb", "/srv/100% sure.fdb"},
+        {"file://LOCALHOST/srv/a.fdb", "/srv/a.fdb"},
+        {"file:/srv/a.fdb", "/srv/a.fdb"},
+        {"file:///srv/J%C3%BCrgen/L%C3%A4den.fdb", QString::fromUtf8("/srv/Jürgen/Läden.fdb")},
+        {"file:///srv/o'k;%7Bx%7D%3A1.fdb", "/srv/o'k;{x}:1.fdb"},
+        {"file:///srv/a%23b%3Fc.fdb", "/srv/a#b?c.fdb"},
+        {"~/data.fdb", home + "/data.fdb"},
+        {"~/My Data/a:b.fdb", home + "/My Data/a:b.fdb"},
+        // As typed: another computer's file, other users' homes, a tilde
+        // that does not begin the path, servers, and a leading blank.
+        {"file://fileserver/share/a.fdb", "file://fileserver/share/a.fdb"},
+        {"~other/a.fdb", "~other/a.fdb"},
+        {"~", "~"},
+        {"/srv/~/a.fdb", "/srv/~/a.fdb"},
+        {"./~/a.fdb", "./~/a.fdb"},
+        {"localhost:~/a.fdb", "localhost:~/a.fdb"},
+        {"localhost:/srv/file:///a.fdb", "localhost:/srv/file:///a.fdb"},
+        {" file:///a.fdb", " file:///a.fdb"},
+        {"/srv/My%20Data.fdb", "/srv/My%20Data.fdb"}};
+    for (const auto &[typed, opened] : cases) {
+        EXPECT_EQ(FireBird::databaseLocation(typed), opened) << typed.toStdString();
+        const auto settings = attachmentSettings(connectionString(typed, QStringLiteral("SYSDBA"), QStringLiteral("pw")));
+        EXPECT_EQ(settings.database, opened) << typed.toStdString();
+        EXPECT_EQ(settings.user, "SYSDBA");
+    }
 }
 
 TEST(ConnectionStringParser, FollowsTheAdoAndOdbcQuotingRules)

@@ -16,6 +16,7 @@
 #include <QSettings>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <random>
 
 using testing_support::WindowFixture;
 
@@ -99,6 +100,27 @@ TEST_F(ConnectionWindowTest, PathsWithBlanksAndNonAsciiCharactersComeBackUnchang
     EXPECT_EQ(form1().databaseEntry().text(), path);
 }
 
+// A file dragged in from a file manager arrives as its address; a path in
+// the home folder is often typed the shell's way.
+TEST_F(ConnectionWindowTest, AFileAddressOrAHomePathConnectsToItsFileAndIsStoredAsTyped)
+{
+    database->add(QStringLiteral("CUSTOMERS"));
+    const std::vector<std::pair<QString, QString>> cases{
+        {QStringLiteral("file:///data/My%20Shop.fdb"), QStringLiteral("/data/My Shop.fdb")},
+        {QStringLiteral("~/shop.fdb"), QDir::homePath() + QStringLiteral("/shop.fdb")}};
+    for (const auto &[typed, file] : cases) {
+        acceptOnly(file, QStringLiteral("SYSDBA"), QStringLiteral("pw"));
+        putEntries(typed, QStringLiteral("SYSDBA"), QStringLiteral("pw"));
+        boxes->shown.clear();
+        form1().PushButton3_Click();
+        EXPECT_EQ(boxes->prompts(), std::vector<QString>{QStringLiteral("Connection successful.")}) << typed.toStdString();
+        form1().PushButton2_Click();
+        EXPECT_EQ(listed(), QStringList{QStringLiteral("CUSTOMERS")}) << typed.toStdString();
+        EXPECT_EQ(stored(QStringLiteral("FireBirdDatabase")), typed);
+        unloadWindowsForTesting();
+    }
+}
+
 TEST_F(ConnectionWindowTest, TheSettingsFileIsReadableByItsOwnerOnly)
 {
     form1().passwordEntry().setText(QStringLiteral("secret"));
@@ -120,6 +142,31 @@ TEST_F(ConnectionWindowTest, ASettingsFileThatCannotBeWrittenIsToldOnceAtTheFirs
     ASSERT_EQ(boxes->prompts().size(), 1u);
     EXPECT_TRUE(boxes->shown[0].prompt.startsWith(QStringLiteral("The entries cannot be saved: the settings file \"")));
     EXPECT_EQ(window.databaseEntry().text(), QStringLiteral("/abc"));
+}
+
+// A settings file of garbage is read as what can be made of it and replaced
+// by the first save: nothing failed, so nothing is told.
+TEST_F(ConnectionWindowTest, ASettingsFileOfGarbageIsReplacedWithoutAWord)
+{
+    const QString file = frame::settingsFileName(QStringLiteral("Tenvara"));
+    frame::clearSettingsForTesting();
+    QByteArray garbage(64 * 1024, '\0');
+    std::mt19937 random(20);
+    for (char &byte : garbage)
+        byte = char(random());
+    QFile written(file);
+    ASSERT_TRUE(written.open(QIODevice::WriteOnly));
+    ASSERT_EQ(written.write(garbage), garbage.size());
+    written.close();
+
+    putEntries(QStringLiteral("/data/shop.fdb"), QStringLiteral("SYSDBA"), QStringLiteral("pw"));
+    EXPECT_TRUE(boxes->shown.empty()) << boxes->shown.front().prompt.toStdString();
+    // On disk, for the next start: another store in this process would be
+    // answered from this one's memory.
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    const QByteArray onDisk = written.readAll();
+    EXPECT_TRUE(onDisk.contains("FireBirdDatabase=/data/shop.fdb")) << onDisk.left(200).toStdString();
+    EXPECT_TRUE(onDisk.contains("FireBirdPassword=pw"));
 }
 
 TEST_F(ConnectionWindowTest, TestConnectionShowsExactlyOneOfItsTwoMessages)

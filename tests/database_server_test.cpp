@@ -49,17 +49,35 @@ TEST_F(DatabaseServer, LoginFailuresAreDescribed)
     EXPECT_NO_THROW(open(database->connectionString(server.user.toLower(), server.password)));
 }
 
-TEST_F(DatabaseServer, MissingFileAndUnreachableServerAreDescribed)
+// Each way a typed location can miss has its own account: the file, the
+// server, the host's name, a file address of another computer.
+TEST_F(DatabaseServer, MissingFilesAndServersAreDescribedByWhatIsMissing)
 {
     const QString missing = remote(server.folder + QStringLiteral("/missing.fdb"));
-    EXPECT_EQ(failureOf([&] { open(FireBird::connectionString(missing, server.user, server.password)); }),
-              QStringLiteral("The database file \"%1\" cannot be opened: it does not exist, or the server may not "
-                             "read and write it.").arg(missing));
-
     const QString nobodyListens = server.host + QStringLiteral("/1:") + server.folder + QStringLiteral("/x.fdb");
-    EXPECT_EQ(failureOf([&] { open(FireBird::connectionString(nobodyListens, server.user, server.password)); }),
-              QStringLiteral("The Firebird server for \"%1\" cannot be reached: it is not running, or it does not "
-                             "accept connections on that host and port.").arg(nobodyListens));
+    const std::vector<std::pair<QString, QString>> cases{
+        {missing, QStringLiteral("The database file \"%1\" cannot be opened: it does not exist, or the server may not "
+                                 "read and write it.").arg(missing)},
+        {nobodyListens, QStringLiteral("The Firebird server for \"%1\" cannot be reached: it is not running, or it does "
+                                       "not accept connections on that host and port.").arg(nobodyListens)},
+        {QStringLiteral("nosuchhost.invalid:/x.fdb"),
+         QStringLiteral("The server of \"nosuchhost.invalid:/x.fdb\" cannot be found: the host name "
+                        "\"nosuchhost.invalid\" is unknown. Check its spelling and the network connection.")},
+        {QStringLiteral("nosuchhost.invalid/3050:/x.fdb"),
+         QStringLiteral("The server of \"nosuchhost.invalid/3050:/x.fdb\" cannot be found: the host name "
+                        "\"nosuchhost.invalid\" is unknown. Check its spelling and the network connection.")},
+        {server.host + QStringLiteral("/no_such_service:/x.fdb"),
+         QStringLiteral("The server of \"%1/no_such_service:/x.fdb\" cannot be found: the host name \"%1\" or the port "
+                        "name \"no_such_service\" is unknown. Check their spelling and the network connection.")
+             .arg(server.host)},
+        {QStringLiteral("file://fileserver/share/x.fdb"),
+         QStringLiteral("\"file://fileserver/share/x.fdb\" is the address of a file on another computer. A database "
+                        "there opens through the Firebird server of that computer (host:path).")},
+        {QStringLiteral("file:///no%20such%20folder/x.fdb"),
+         QStringLiteral("The database file \"/no such folder/x.fdb\" does not exist.")}};
+    for (const auto &[database, expected] : cases)
+        EXPECT_EQ(failureOf([&] { open(FireBird::connectionString(database, server.user, server.password)); }), expected)
+            << database.toStdString();
 }
 
 // A file a server has open gives no consistent picture to a local reading:

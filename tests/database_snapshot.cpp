@@ -76,7 +76,7 @@ QString tableDifference(const TableSnapshot &e, const TableSnapshot &a)
                  QStringList(a.fieldNames.begin(), a.fieldNames.end()).join(u','));
     for (std::size_t f = 0; f < e.fieldTypes.size(); ++f)
         if (e.fieldTypes[f] != a.fieldTypes[f])
-            return QStringLiteral("field %1 has type %2 against %3").arg(e.fieldNames[f]).arg(e.fieldTypes[f]).arg(a.fieldTypes[f]);
+            return QStringLiteral("field %1 has type %2 against %3").arg(e.fieldNames[f], QString::number(e.fieldTypes[f]), QString::number(a.fieldTypes[f]));
     if (e.recordCount != a.recordCount || e.rows.size() != a.rows.size())
         return QStringLiteral("%1 records (%2 read) against %3 (%4 read)")
             .arg(e.recordCount).arg(e.rows.size()).arg(a.recordCount).arg(a.rows.size());

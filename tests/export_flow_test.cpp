@@ -186,6 +186,49 @@ TEST_F(ExportFlowTest, NamesASheetCannotHoldOrThatAreTakenBecomeDistinctNamesOfT
         EXPECT_EQ(sheet->cell(2, 1), QStringLiteral("1.1")) << sheet->name.toStdString();
 }
 
+// A name that the spreadsheet gave a sheet, and no table did, does not keep a
+// table from that name: the sheet makes way. A sheet keeps such a name when
+// its table's name was refused, or when the new workbook could not be cut
+// down to its first sheet.
+TEST_F(ExportFlowTest, ANameNoTableGaveASheetDoesNotKeepATableFromIt)
+{
+    struct Case {
+        int sheetsInNewWorkbook;
+        const char *failing;
+        int fromWrite, toWrite; // it fails after that many cells are written
+        const char *reportedStep;
+        QStringList sheets;     // in tab order
+        QStringList leftEmpty;
+    };
+    const Case cases[] = {
+        // A's two cells are written before the second table, BAD, names its
+        // new sheet "Sheet2"; BAD's after.
+        {1, "Name", 2, 3, "164", {"Sheet2", "Sheet4", "A"}, {}},
+        {3, "Delete", 0, 1, "122", {"Sheet2", "BAD", "A", "Sheet6", "Sheet3"}, {"Sheet6", "Sheet3"}},
+    };
+    for (const char *name : {"A", "BAD", "Sheet2"})
+        database->add(QString::fromLatin1(name), {{QStringLiteral("ID"), ado::adInteger}}, 1);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.failing);
+        spreadsheet->sheetsInNewWorkbook = c.sheetsInNewWorkbook;
+        spreadsheet->cellWrites = 0;
+        if (c.fromWrite == 0)
+            spreadsheet->fail(QString::fromLatin1(c.failing));
+        spreadsheet->afterCellWrite = [&] {
+            if (spreadsheet->cellWrites == c.fromWrite)
+                spreadsheet->fail(QString::fromLatin1(c.failing));
+            if (spreadsheet->cellWrites == c.toWrite)
+                spreadsheet->failing.clear();
+        };
+        exportTicked({"A", "BAD", "Sheet2"});
+        EXPECT_EQ(reports(), std::vector<QString>{QString::fromLatin1(c.reportedStep)});
+        EXPECT_EQ(book().names(), c.sheets);
+        for (const auto &sheet : book().sheets)
+            EXPECT_EQ(sheet->cell(2, 1), c.leftEmpty.contains(sheet->name) ? QString() : QStringLiteral("1.1"))
+                << sheet->name.toStdString();
+    }
+}
+
 TEST_F(ExportFlowTest, QuotesInsideANameSelectThatTableAndNoOther)
 {
     database->add(QStringLiteral("A\"B"), {{QStringLiteral("ID"), ado::adInteger}}, 2);

@@ -177,9 +177,7 @@ QString firstDifference(RawTable engine, RawTable reader, const ods::Relation &r
 {
     if (engine.size() != reader.size())
         return QStringLiteral("%1: the engine reads %2 rows, the reader %3")
-            .arg(relation.name)
-            .arg(engine.size())
-            .arg(reader.size());
+            .arg(relation.name, QString::number(engine.size()), QString::number(reader.size()));
     std::sort(engine.begin(), engine.end());
     std::sort(reader.begin(), reader.end());
     const std::vector<int> columns = comparedColumns(relation);
@@ -190,9 +188,8 @@ QString firstDifference(RawTable engine, RawTable reader, const ods::Relation &r
                     return value ? QString::fromLatin1(value->left(48).toHex(' ')) : QStringLiteral("NULL");
                 };
                 return QStringLiteral("%1.%2, sorted row %3: engine %4, reader %5")
-                    .arg(relation.name, relation.columns[size_t(columns[c])].name)
-                    .arg(r)
-                    .arg(show(engine[r][c]), show(reader[r][c]));
+                    .arg(relation.name, relation.columns[size_t(columns[c])].name, QString::number(r),
+                         show(engine[r][c]), show(reader[r][c]));
             }
     return {};
 }

@@ -88,7 +88,7 @@ public:
             const Charset &charset = charsets[below(int(std::size(charsets)))];
             const int length = 1 + below(40);
             const bool fixed = chance(40);
-            return {QStringLiteral("%1(%2) CHARACTER SET %3").arg(fixed ? "CHAR" : "VARCHAR").arg(length).arg(charset.name),
+            return {QStringLiteral("%1(%2) CHARACTER SET %3").arg(QLatin1String(fixed ? "CHAR" : "VARCHAR"), QString::number(length), charset.name),
                     [this, &charset, length] { return text(charset, length); }};
         }
         case 13: {
@@ -147,9 +147,9 @@ QByteArray randomDatabaseScript(unsigned seed)
         for (int i = 0; rows > 0 && i < rows / 4; ++i) {
             const int id = 1 + make.below(rows);
             if (make.chance(30))
-                script << QStringLiteral("DELETE FROM %1 WHERE ID = %2;").arg(table).arg(id);
+                script << QStringLiteral("DELETE FROM %1 WHERE ID = %2;").arg(table, QString::number(id));
             else
-                script << QStringLiteral("UPDATE %1 SET C1 = %2 WHERE ID = %3;").arg(table, columns[0].value()).arg(id);
+                script << QStringLiteral("UPDATE %1 SET C1 = %2 WHERE ID = %3;").arg(table, columns[0].value(), QString::number(id));
             if (make.chance(20))
                 script << QStringLiteral("COMMIT;");
         }
@@ -158,8 +158,8 @@ QByteArray randomDatabaseScript(unsigned seed)
         script << QStringLiteral("SET TRANSACTION NO AUTO UNDO;");
         for (int i = 0; rows > 0 && i < 5; ++i) {
             const int id = 1 + make.below(rows);
-            script << QStringLiteral("UPDATE %1 SET C1 = %2 WHERE ID = %3;").arg(table, columns[0].value()).arg(id);
-            script << QStringLiteral("DELETE FROM %1 WHERE ID = %2;").arg(table).arg(1 + make.below(rows));
+            script << QStringLiteral("UPDATE %1 SET C1 = %2 WHERE ID = %3;").arg(table, columns[0].value(), QString::number(id));
+            script << QStringLiteral("DELETE FROM %1 WHERE ID = %2;").arg(table, QString::number(1 + make.below(rows)));
             script << QStringLiteral("INSERT INTO %1 VALUES (%2);").arg(table, row(rows + 1 + i));
         }
         script << QStringLiteral("ROLLBACK;");

@@ -1,7 +1,7 @@
 # The Calc component: its rules without an office, its contract against a
 # real headless Calc, its faults, and showing the workbook on a display.
 marrowbeck_test(spreadsheet_rules_test
-  SOURCES cell_block_buffer_test.cpp sheet_name_rules_test.cpp serial_worker_test.cpp
+  SOURCES cell_block_buffer_test.cpp sheet_name_rules_test.cpp serial_worker_test.cpp office_profile_test.cpp
   LIBS marrowbeck_spreadsheet_automation_internals
   LIBS marrowbeck_calc_inspection
   LABELS spreadsheet unit

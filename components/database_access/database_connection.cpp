@@ -30,6 +30,12 @@ void DatabaseConnection::Open(const QString &connectionString)
     if (m_backend)
         throw components::ComponentError(QStringLiteral("The connection is already open; close it first."));
     const AttachmentSettings settings = attachmentSettings(connectionString);
+    // The connection window gives the path of a file address on this
+    // computer; one that is left names a file of another computer.
+    if (settings.database.startsWith(QLatin1String("file:/"), Qt::CaseInsensitive))
+        throw components::ComponentError(
+            QStringLiteral("\"%1\" is the address of a file on another computer. A database there opens through "
+                           "the Firebird server of that computer (host:path).").arg(settings.database));
     if (namesServer(settings.database)) {
         auto connection = std::make_shared<FirebirdConnection>();
         connection->Open(connectionString);

@@ -125,7 +125,7 @@ OfficeProfile OfficeProfile::claim()
     const QString base = profilesFolder();
     QSet<QByteArray> inUse = profilesInUse();
     for (int n = 1; n <= maximumProfiles; ++n) {
-        const QString folder = QStringLiteral("%1/%2").arg(base).arg(n);
+        const QString folder = QStringLiteral("%1/%2").arg(base, QString::number(n));
         const QByteArray url = QUrl::fromLocalFile(folder).toEncoded();
         if (inUse.contains(url))
             continue;

@@ -20,7 +20,7 @@ int main(int argc, char **argv)
     const QString iconFolder = QString::fromLocal8Bit(argv[1]);
     QDir().mkpath(iconFolder);
     for (int size : {32, 48, 128, 256}) {
-        const QString name = QStringLiteral("%1/marrowbeck-%2.png").arg(iconFolder).arg(size);
+        const QString name = QStringLiteral("%1/marrowbeck-%2.png").arg(iconFolder, QString::number(size));
         if (!Main::applicationIconImage(size).save(name, "PNG")) {
             std::fprintf(stderr, "could not write %s\n", qPrintable(name));
             return 1;

@@ -16,6 +16,8 @@ namespace {
 struct StatusCodes {
     std::vector<std::intptr_t> codes;
     int osError = 0;
+    // The host a network failure names.
+    QString networkHost;
 
     bool has(std::intptr_t code) const { return std::find(codes.begin(), codes.end(), code) != codes.end(); }
 };
@@ -26,6 +28,11 @@ StatusCodes readStatusVector(const std::intptr_t *errors)
     for (const std::intptr_t *p = errors; p && *p != isc_arg_end;) {
         switch (p[0]) {
         case isc_arg_gds: result.codes.push_back(p[1]); p += 2; break;
+        case isc_arg_string:
+            if (result.networkHost.isEmpty() && !result.codes.empty() && result.codes.back() == isc_network_error)
+                result.networkHost = QString::fromLocal8Bit(reinterpret_cast<const char *>(p[1]));
+            p += 2;
+            break;
         case isc_arg_unix:
             if (result.osError == 0)
                 result.osError = int(p[1]);
@@ -43,6 +50,26 @@ bool meansConnectionLost(const StatusCodes &status)
 {
     return status.has(isc_net_read_err) || status.has(isc_net_write_err) || status.has(isc_conn_lost)
         || status.has(isc_lost_db_connection) || status.has(isc_att_shutdown);
+}
+
+// Firebird tells a port given by a service name this computer does not know
+// ("host/fb_db:path") with the codes of an unknown host.
+QString portName(const QString &database)
+{
+    const QString port = database.section(u':', 0, 0).section(u'/', 1);
+    bool numeric = false;
+    port.toInt(&numeric);
+    return numeric ? QString() : port;
+}
+
+QString describeUnknownHost(const QString &database, const QString &host)
+{
+    const QString port = portName(database);
+    if (!port.isEmpty())
+        return QStringLiteral("The server of \"%1\" cannot be found: the host name \"%2\" or the port name \"%3\" is "
+                              "unknown. Check their spelling and the network connection.").arg(database, host, port);
+    return QStringLiteral("The server of \"%1\" cannot be found: the host name \"%2\" is unknown. Check its spelling "
+                          "and the network connection.").arg(database, host);
 }
 
 } // namespace
@@ -101,6 +128,8 @@ QString describeFirebirdError(const std::intptr_t *errors, const QString &databa
     if (meansConnectionLost(status))
         return QStringLiteral("The connection to the database \"%1\" was lost: the server stopped, the link to it "
                               "broke, or the database was shut down.").arg(database);
+    if (status.has(isc_host_unknown))
+        return describeUnknownHost(database, status.networkHost);
     if (status.has(isc_network_error) || status.has(isc_net_connect_err))
         return QStringLiteral("The Firebird server for \"%1\" cannot be reached: it is not running, or it does not "
                               "accept connections on that host and port.").arg(database);

@@ -148,7 +148,7 @@ QString FirebirdQuery::inlinedQuery() const
         outer << QStringLiteral("Q.") + name;
         if (m_columns[i].adoType == ado::adLongVarChar)
             inlined << QStringLiteral("CASE WHEN OCTET_LENGTH(Q.%1) <= %2 THEN CAST(Q.%1 AS VARCHAR(%2) CHARACTER SET OCTETS) END")
-                           .arg(name).arg(inlineBlobBytes);
+                           .arg(name, QString::number(inlineBlobBytes));
     }
     if (inlined.isEmpty())
         return {};

@@ -77,10 +77,8 @@ void RelationRows::decode()
     const std::vector<uint8_t> &data = m_image.data;
     if (data.size() != format.length)
         damaged(QStringLiteral("a record of table \"%1\" on page %2 has %3 bytes where its format has %4")
-                    .arg(m_relation.relation.name)
-                    .arg(m_slot.pageNumber)
-                    .arg(data.size())
-                    .arg(format.length));
+                    .arg(m_relation.relation.name, QString::number(m_slot.pageNumber), QString::number(data.size()),
+                         QString::number(format.length)));
     const bool currentFormat = &format == m_current;
     for (size_t i = 0; i < m_plan.size(); ++i) {
         const Plan &plan = m_plan[i];

@@ -28,9 +28,8 @@ QString exactType(const char *plain, int precision, const ods::Column &column)
     if (column.scale == 0 && column.subType == 0)
         return QString::fromLatin1(plain);
     return QStringLiteral("%1(%2,%3)")
-        .arg(column.subType == 2 ? QStringLiteral("DECIMAL") : QStringLiteral("NUMERIC"))
-        .arg(precision)
-        .arg(-column.scale);
+        .arg(column.subType == 2 ? QStringLiteral("DECIMAL") : QStringLiteral("NUMERIC"), QString::number(precision),
+             QString::number(-column.scale));
 }
 
 } // namespace
@@ -124,8 +123,7 @@ QString emptyComputedColumnStatement(const ods::Relation &relation, const ods::C
 QString columnPositionStatement(const ods::Relation &relation, const ods::Column &column, int position, int dialect)
 {
     return QStringLiteral("ALTER TABLE %1 ALTER %2 POSITION %3")
-        .arg(sqlName(relation.name, dialect), sqlName(column.name, dialect))
-        .arg(position);
+        .arg(sqlName(relation.name, dialect), sqlName(column.name, dialect), QString::number(position));
 }
 
 QString createViewStatement(const ods::Relation &view, int dialect)
@@ -190,7 +188,7 @@ QString createGeneratorStatement(const QString &name, int dialect)
 
 QString setGeneratorStatement(const QString &name, qint64 value, int dialect)
 {
-    return QStringLiteral("SET GENERATOR %1 TO %2").arg(sqlName(name, dialect)).arg(value);
+    return QStringLiteral("SET GENERATOR %1 TO %2").arg(sqlName(name, dialect), QString::number(value));
 }
 
 } // namespace dbaccess

@@ -26,9 +26,8 @@ QString offsetName(int minutes)
 {
     const int magnitude = minutes < 0 ? -minutes : minutes;
     return QStringLiteral("%1%2:%3")
-        .arg(QChar(minutes < 0 ? u'-' : u'+'))
-        .arg(magnitude / 60, 2, 10, QChar(u'0'))
-        .arg(magnitude % 60, 2, 10, QChar(u'0'));
+        .arg(QChar(minutes < 0 ? u'-' : u'+'), QString::number(magnitude / 60).rightJustified(2, u'0'),
+             QString::number(magnitude % 60).rightJustified(2, u'0'));
 }
 
 // Seconds east of UTC in the zone at that UTC instant.
