@@ -168,6 +168,7 @@ int exportTables(const Arguments &arguments)
         // A workbook without any table is no export; the file stays as it was.
         if (window->tablesExported() == 0)
             return;
+        window->progress().saving(QDir::toNativeSeparators(arguments.output));
         workbook.SaveAs(arguments.output);
         saved = true;
     });

@@ -39,6 +39,17 @@ void ExportProgress::show()
     QString line = QStringLiteral("%1: row %2 of %3").arg(m_table, locale.toString(m_row), locale.toString(m_rows));
     if (seconds > 0.5)
         line += QStringLiteral(", %1 rows/s").arg(locale.toString(qRound64(m_row / seconds)));
+    showLine(line);
+}
+
+void ExportProgress::saving(const QString &fileName)
+{
+    if (m_shown)
+        showLine(QStringLiteral("Saving %1").arg(fileName));
+}
+
+void ExportProgress::showLine(const QString &line)
+{
     // Back to the line's start and the rest of the old line wiped.
     std::fprintf(stderr, "\r%s\033[K", line.toLocal8Bit().constData());
     std::fflush(stderr);

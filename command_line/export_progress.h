@@ -14,11 +14,14 @@ public:
 
     void startTable(const QString &name);
     void rowReached(int row, int rows);
+    // Storing a large workbook takes the office a while of its own.
+    void saving(const QString &fileName);
     // Removes the line, so another can be written in its place.
     void clear();
 
 private:
     void show();
+    void showLine(const QString &line);
 
     bool m_shown;
     QString m_table;

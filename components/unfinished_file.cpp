@@ -9,8 +9,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <ftw.h>
 #include <mutex>
 #include <set>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace components {
@@ -18,7 +20,7 @@ namespace {
 
 struct Unfinished {
     std::mutex mutex;
-    std::set<QByteArray> paths;
+    std::set<QByteArray> folders;
 };
 
 Unfinished &unfinished()
@@ -27,13 +29,24 @@ Unfinished &unfinished()
     return files;
 }
 
+int removeEntry(const char *path, const struct stat *, int, struct FTW *)
+{
+    ::remove(path);
+    return 0;
+}
+
+void removeTree(const QByteArray &folder)
+{
+    ::nftw(folder.constData(), removeEntry, 16, FTW_DEPTH | FTW_PHYS);
+}
+
 void removeAll()
 {
     Unfinished &files = unfinished();
     std::lock_guard lock(files.mutex);
-    for (const QByteArray &path : files.paths)
-        ::unlink(path.constData());
-    files.paths.clear();
+    for (const QByteArray &folder : files.folders)
+        removeTree(folder);
+    files.folders.clear();
 }
 
 QString systemError(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
@@ -53,18 +66,23 @@ void removeUnfinishedFilesAtExit()
 UnfinishedFile::UnfinishedFile(const QString &folder)
 {
     removeUnfinishedFilesAtExit();
+    const QString fileName = QStringLiteral("file");
     // A dot first keeps it out of ordinary listings and file patterns.
     for (int attempt = 0;; ++attempt) {
-        const QString path = QDir(folder).filePath(
+        const QString candidate = QDir(folder).filePath(
             QStringLiteral(".marrowbeck-%1.part").arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0')));
-        const QByteArray encoded = QFile::encodeName(path);
+        const QByteArray encoded = QFile::encodeName(candidate);
         Unfinished &files = unfinished();
         std::lock_guard lock(files.mutex);
-        const int fd = ::open(encoded.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            ::close(fd);
-            files.paths.insert(encoded);
-            m_path = path;
+        if (::mkdir(encoded.constData(), 0777) == 0) {
+            files.folders.insert(encoded);
+            m_folder = candidate;
+            m_path = QDir(candidate).filePath(fileName);
+            // Made here, so it has the permissions of a new file whoever
+            // writes it: an office keeps those of the file it replaces.
+            const int fd = ::open(QFile::encodeName(m_path).constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+            if (fd >= 0)
+                ::close(fd);
             return;
         }
         const int error = errno;
@@ -76,27 +94,22 @@ UnfinishedFile::UnfinishedFile(const QString &folder)
 
 UnfinishedFile::~UnfinishedFile()
 {
-    if (m_completed)
-        return;
-    const QByteArray encoded = QFile::encodeName(m_path);
+    const QByteArray encoded = QFile::encodeName(m_folder);
     Unfinished &files = unfinished();
     std::lock_guard lock(files.mutex);
-    ::unlink(encoded.constData());
-    files.paths.erase(encoded);
+    removeTree(encoded);
+    files.folders.erase(encoded);
 }
 
 void UnfinishedFile::complete(const QString &finalPath)
 {
-    const QByteArray encoded = QFile::encodeName(m_path);
     Unfinished &files = unfinished();
     std::lock_guard lock(files.mutex);
-    if (::rename(encoded.constData(), QFile::encodeName(finalPath).constData()) != 0) {
+    if (::rename(QFile::encodeName(m_path).constData(), QFile::encodeName(finalPath).constData()) != 0) {
         const int error = errno;
         throw ComponentError(QStringLiteral("The file %1 could not be written: %2.")
                                  .arg(QDir::toNativeSeparators(finalPath), systemError(error)));
     }
-    files.paths.erase(encoded);
-    m_completed = true;
 }
 
 } // namespace components

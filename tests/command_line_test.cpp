@@ -12,6 +12,7 @@
 #include "table_export.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -28,7 +29,7 @@ using Contents = QList<calc_inspection::SheetContents>;
 
 const QString samplePath = QStringLiteral(MARROWBECK_PROGRAM_DIR "/Samples/sample.fdb");
 
-struct Run {
+struct Finished {
     int status = -1;
     QString errors;
 };
@@ -46,7 +47,7 @@ void startProgram(QProcess &program, const QStringList &arguments, const QString
     program.waitForStarted();
 }
 
-Run runProgram(const QStringList &arguments, const QString &password = QString())
+Finished runProgram(const QStringList &arguments, const QString &password = QString())
 {
     QProcess program;
     startProgram(program, arguments, password);
@@ -187,7 +188,7 @@ TEST_F(CommandLineTest, EveryFormatHoldsWhatTheWizardWrites)
             SCOPED_TRACE(std::string(database.what) + " to ." + format);
             QTemporaryDir out;
             const QString output = out.filePath(QStringLiteral("export.") + QLatin1String(format));
-            const Run run = runProgram({QStringLiteral("--export"), database.path, QStringLiteral("--output"), output},
+            const Finished run = runProgram({QStringLiteral("--export"), database.path, QStringLiteral("--output"), output},
                                        database.password);
             ASSERT_EQ(run.status, 0) << qPrintable(run.errors);
             EXPECT_EQ(run.errors, QString());
@@ -206,11 +207,12 @@ TEST_F(CommandLineTest, EveryFormatHoldsWhatTheWizardWrites)
                 for (qsizetype s = 0; s < wizard.size(); ++s) {
                     EXPECT_EQ(file[s].name, wizard[s].name);
                     EXPECT_EQ(withoutEmptyEnd(file[s].cells), withoutEmptyEnd(wizard[s].cells)) << qPrintable(wizard[s].name);
-                    if (QLatin1String(format) == QLatin1String("ods"))
+                    if (QLatin1String(format) == QLatin1String("ods")) {
                         EXPECT_EQ(file[s].widths, wizard[s].widths) << qPrintable(wizard[s].name);
+                    }
                 }
             }
-            QStringList left = QDir(out.path()).entryList(QDir::Files | QDir::Hidden);
+            QStringList left = QDir(out.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
             left.sort();
             expectedFiles.sort();
             EXPECT_EQ(left, expectedFiles);
@@ -240,8 +242,8 @@ TEST_F(CommandLineTest, AStoppedRunLeavesNoFileAndNoOffice)
         const auto exporting = [&] {
             if (QLatin1String(format) == QLatin1String("xlsx"))
                 return officesOf(id) > 0;
-            for (const QFileInfo &file : QDir(out.path()).entryInfoList(QDir::Files | QDir::Hidden))
-                if (file.size() > 0)
+            for (QDirIterator files(out.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); files.hasNext();)
+                if (files.nextFileInfo().size() > 0)
                     return true;
             return false;
         };
@@ -255,7 +257,7 @@ TEST_F(CommandLineTest, AStoppedRunLeavesNoFileAndNoOffice)
         ::kill(pid_t(id), SIGTERM);
         ASSERT_TRUE(program.waitForFinished(30000));
         EXPECT_EQ(program.exitCode(), 2);
-        EXPECT_EQ(QDir(out.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+        EXPECT_EQ(QDir(out.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
         clock.restart();
         while (officesOf(id) > 0 && clock.elapsed() < 5000)
             QThread::msleep(20);
@@ -284,13 +286,13 @@ TEST_F(CommandLineTest, FailuresAreOneLineEachAndTheStatusTellsHowMuchWasExporte
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(qPrintable(c.arguments.join(u' ')));
-        const Run run = runProgram(c.arguments, QStringLiteral("lanternox"));
+        const Finished run = runProgram(c.arguments, QStringLiteral("lanternox"));
         EXPECT_EQ(run.status, c.status);
         EXPECT_EQ(run.errors.count(u'\n'), 1) << qPrintable(run.errors);
         EXPECT_TRUE(run.errors.contains(QLatin1String(c.line))) << qPrintable(run.errors);
     }
-    EXPECT_EQ(QDir(out.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("part_CUSTOMERS.csv")});
-    const Run version = runProgram({QStringLiteral("--version")});
+    EXPECT_EQ(QDir(out.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{QStringLiteral("part_CUSTOMERS.csv")});
+    const Finished version = runProgram({QStringLiteral("--version")});
     EXPECT_EQ(version.status, 0);
 }
 
