@@ -119,6 +119,31 @@ void keepQtNotesOffStandardError()
     });
 }
 
+// What the failure reports and a termination signal need to know of the run;
+// shared with those services, which outlive it.
+struct Reporting {
+    std::unique_ptr<CommandLineWindow> window;
+    bool listingFailed = false;
+    void clearProgress() const
+    {
+        if (window)
+            window->progress().clear();
+    }
+};
+
+std::shared_ptr<Reporting> reportOnStandardError()
+{
+    const auto reporting = std::make_shared<Reporting>();
+    frame::setMessageBoxService(std::make_shared<StandardErrorReports>([reporting] { reporting->clearProgress(); }, [reporting] {
+        if (reporting->window)
+            reporting->window->failureReported();
+        else
+            reporting->listingFailed = true;
+    }));
+    frame::setTerminator(std::make_shared<StoppedTerminator>([reporting] { reporting->clearProgress(); }));
+    return reporting;
+}
+
 int exportTables(const Arguments &arguments)
 {
     const std::optional<QString> secret = password(arguments);
@@ -126,23 +151,9 @@ int exportTables(const Arguments &arguments)
         return nothingExported;
     const QString connectionString = FireBird::connectionString(arguments.database, arguments.user, *secret);
 
-    std::unique_ptr<CommandLineWindow> window;
-    bool listingFailed = false;
-    frame::setMessageBoxService(std::make_shared<StandardErrorReports>(
-        [&] {
-            if (window)
-                window->progress().clear();
-        },
-        [&] {
-            if (window)
-                window->failureReported();
-            else
-                listingFailed = true;
-        }));
-    frame::setTerminator(std::make_shared<StoppedTerminator>([&] {
-        if (window)
-            window->progress().clear();
-    }));
+    const auto reporting = reportOnStandardError();
+    const bool &listingFailed = reporting->listingFailed;
+    std::unique_ptr<CommandLineWindow> &window = reporting->window;
 
     registerDatabaseAccessComponents();
     NameList listing;
