@@ -53,8 +53,9 @@ void ExportRun::run()
             }
             p.forgetReports();
             p.setSubject(QString());
-            // The tables copied before the database went are shown all the
-            // same; an office left invisible would stay behind unseen.
+            // The tables copied before the database went are shown (or
+            // stored) all the same; an office left invisible would stay
+            // behind unseen.
             sheetStep(208, [&] { workbook->ActiveSheet()->columns().AutoFit(); });
             sheetStep(210, [&] { deliver(*application, *workbook); });
             finish();
