@@ -14,6 +14,7 @@
 // export_bench [rows] [rounds]
 
 #include "calc_direct_write.h"
+#include "generated_table.h"
 #include "calc_inspection.h"
 #include "database_access.h"
 #include "fire_bird.h"
@@ -40,7 +41,7 @@
 
 namespace {
 
-constexpr int columns = 10;
+using bench_table::columns;
 
 void print(const QString &line)
 {
@@ -63,56 +64,6 @@ double peakMegabytes()
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss / 1024.0;
-}
-
-// Made with Firebird's own isql-fb, in a process of its own that has ended
-// before we attach (the embedded engine opens a file for one process only).
-bool createTable(const QString &file, int rows)
-{
-    const QString script = QStringLiteral(
-        "CREATE DATABASE '%1' USER 'SYSDBA' DEFAULT CHARACTER SET UTF8;\n"
-        "CREATE TABLE BIG (ID INTEGER NOT NULL PRIMARY KEY, NAME VARCHAR(30), PRICE NUMERIC(12,2), BORN DATE,"
-        " SEEN TIMESTAMP, TOTAL BIGINT, RATIO DOUBLE PRECISION, NOTE VARCHAR(40), QTY SMALLINT, CODE CHAR(8));\n"
-        "COMMIT;\nSET TERM ^;\n"
-        "EXECUTE BLOCK AS DECLARE I INTEGER = 1; BEGIN WHILE (I <= %2) DO BEGIN\n"
-        " INSERT INTO BIG VALUES (:I, 'Customer ' || :I, :I * 1.25, DATEADD(MOD(:I, 9000) DAY TO DATE '2000-01-01'),"
-        " DATEADD(:I SECOND TO TIMESTAMP '2020-01-01 00:00:00'), :I * 1000003, :I / 7.0, IIF(MOD(:I, 5) = 0, NULL, 'note ' || :I),"
-        " MOD(:I, 300), 'C' || MOD(:I, 1000));\n"
-        " I = I + 1; END END^\nSET TERM ;^\nCOMMIT;\n").arg(file, QString::number(rows));
-    QProcess isql;
-    isql.start(QStringLiteral("isql-fb"), {QStringLiteral("-q")});
-    isql.write(script.toUtf8());
-    isql.closeWriteChannel();
-    isql.waitForFinished(-1);
-    if (isql.exitCode() != 0 || !QFile::exists(file)) {
-        print(QString::fromLocal8Bit(isql.readAllStandardError()));
-        return false;
-    }
-    return true;
-}
-
-// Every cell the export writes, as text: the header row, then the records.
-std::vector<std::vector<QString>> tableTexts(const QString &connectionString)
-{
-    auto connection = components::create<ado::Connection>(ado::ConnectionClass);
-    connection->Open(connectionString);
-    auto records = components::create<ado::Recordset>(ado::RecordsetClass);
-    records->Open(selectAllQuery(QStringLiteral("BIG")), *connection);
-    const long rows = records->RecordCount();
-    const int fields = records->fields().count();
-    std::vector<std::vector<QString>> texts;
-    texts.reserve(std::size_t(rows) + 1);
-    texts.emplace_back();
-    for (int f = 0; f < fields; ++f)
-        texts.back().push_back((*records)[f].Name());
-    for (long r = 0; r < rows; ++r) {
-        texts.emplace_back();
-        for (int f = 0; f < fields; ++f)
-            texts.back().push_back((*records)[f].value().value_or(QString()));
-        records->MoveNext();
-    }
-    connection->Close();
-    return texts;
 }
 
 // Lets the event loop run for a while, as the program does while a user
@@ -154,7 +105,7 @@ int main(int argc, char **argv)
     const int rounds = argc > 2 ? std::max(1, QString::fromLocal8Bit(argv[2]).toInt()) : 3;
 
     const QString file = home.filePath(QStringLiteral("bench.fdb"));
-    if (!createTable(file, rows))
+    if (!bench_table::createTable(file, rows))
         return 1;
     print(QStringLiteral("Table BIG: %1 rows x %2 columns, embedded engine").arg(number(rows), QString::number(columns)));
 
@@ -211,7 +162,7 @@ int main(int argc, char **argv)
 
         // Calc's own ingest of the same cells into new workbooks of a new office.
         if (texts.empty())
-            texts = tableTexts(connection.connectionString());
+            texts = bench_table::tableTexts(connection.connectionString());
         auto office = components::create<excel::Application>(excel::ApplicationClass);
         QStringList ingests;
         double ingestSeconds = 0;

@@ -8,13 +8,22 @@
 namespace FireBird {
 namespace {
 
-void appendUnticked(QTreeWidget &list, const QString &name)
-{
-    auto *item = new QTreeWidgetItem(QStringList{name});
-    item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-    item->setCheckState(0, Qt::Unchecked);
-    list.addTopLevelItem(item);
-}
+class UntickedListbox : public TableListing {
+public:
+    explicit UntickedListbox(QTreeWidget &list) : m_list(list) {}
+
+    void clear() override { m_list.clear(); }
+    void append(const QString &name) override
+    {
+        auto *item = new QTreeWidgetItem(QStringList{name});
+        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+        item->setCheckState(0, Qt::Unchecked);
+        m_list.addTopLevelItem(item);
+    }
+
+private:
+    QTreeWidget &m_list;
+};
 
 // The database's own mark, not the name: a user's table may well be called
 // TAX$RATES, and the system relations all carry the mark.
@@ -25,7 +34,7 @@ bool isSystemRelation(ado::Recordset &catalogue)
 
 } // namespace
 
-void AddTablesToFireBirdListbox(QTreeWidget &list, const QString &connectionString)
+void AddTablesToFireBird(TableListing &list, const QString &connectionString)
 {
     frame::GuardedProcedure p(frame::procedureLocation(u"FireBird", u"AddTablesToFireBirdListbox"));
     std::shared_ptr<ado::Connection> connection;
@@ -55,13 +64,19 @@ void AddTablesToFireBirdListbox(QTreeWidget &list, const QString &connectionStri
             p.step(116, [&] {
                 if (!name)
                     throw components::ComponentError(QStringLiteral("The table name could not be read."));
-                appendUnticked(list, *name);
+                list.append(*name);
             });
         // A record set that cannot move on would bring this row back for ever.
         return p.step(118, [&] { recordset->MoveNext(); });
     });
     p.step(120, [&] { recordset->Close(); });
     p.step(122, [&] { connection->Close(); });
+}
+
+void AddTablesToFireBirdListbox(QTreeWidget &list, const QString &connectionString)
+{
+    UntickedListbox listbox(list);
+    AddTablesToFireBird(listbox, connectionString);
 }
 
 } // namespace FireBird

@@ -5,9 +5,21 @@ class QTreeWidget;
 
 namespace FireBird {
 
-// Empties the list and fills it with the names of the tables and views of the
-// database the connection string names, unticked, in catalogue order; the
+// Where the listing puts the names it finds: the table window's list, or a
+// run without windows.
+class TableListing {
+public:
+    virtual ~TableListing() = default;
+    virtual void clear() = 0;
+    virtual void append(const QString &name) = 0;
+};
+
+// Empties the listing and fills it with the names of the tables and views of
+// the database the connection string names, in catalogue order; the
 // relations the database marks as its own system relations are left out.
+void AddTablesToFireBird(TableListing &list, const QString &connectionString);
+
+// The same into the table window's list, each name unticked.
 void AddTablesToFireBirdListbox(QTreeWidget &list, const QString &connectionString);
 
 } // namespace FireBird

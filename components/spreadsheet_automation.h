@@ -49,6 +49,9 @@ public:
     virtual ~Workbook() = default;
     virtual Worksheets &worksheets() = 0;
     virtual std::shared_ptr<Worksheet> ActiveSheet() = 0;
+    // Stores the workbook in the file, in the format its extension names.
+    // The file is replaced whole or not at all; the workbook stays open.
+    virtual void SaveAs(const QString &fileName) = 0;
 };
 
 class Workbooks {

@@ -10,6 +10,7 @@
 #include "guarded_procedure.h"
 #include "preparation_display.h"
 #include "spreadsheet_automation.h"
+#include "table_export.h"
 
 #include <QSet>
 #include <memory>
@@ -18,13 +19,14 @@ namespace exporting {
 
 // Everything one run of the export holds; dropped when the run ends.
 struct ExportRun {
-    ExportRun(ExportWindow &window, QString connectionString)
-        : window(window), connectionString(std::move(connectionString))
+    ExportRun(ExportWindow &window, QString connectionString, WorkbookDelivery deliver)
+        : window(window), connectionString(std::move(connectionString)), deliver(std::move(deliver))
     {
     }
 
     ExportWindow &window;
     const QString connectionString;
+    const WorkbookDelivery deliver;
     frame::GuardedProcedure p{frame::procedureLocation(u"Form2", u"PushButton5_Click")};
     std::shared_ptr<ado::Connection> connection;
     const std::shared_ptr<PreparationDisplay> preparation = std::make_shared<PreparationDisplay>(window);

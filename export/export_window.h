@@ -22,6 +22,10 @@ public:
     // For texts that change far more often than anyone could read them:
     // made only when they are shown.
     virtual void setProgressTextMaker(std::function<QString()> makeText) = 0;
+    // The record about to be written, of all the table's records, for a
+    // display that shows more than the text (a rate); the bar has no use
+    // for it.
+    virtual void rowReached(int /*row*/, int /*rows*/) {}
 
     // One of the frame's pointer values (hourglass, default).
     virtual void setPointer(int value) = 0;

@@ -53,10 +53,11 @@ void ExportRun::run()
             }
             p.forgetReports();
             p.setSubject(QString());
-            // The tables copied before the database went are shown all the
-            // same; an office left invisible would stay behind unseen.
+            // The tables copied before the database went are shown (or
+            // stored) all the same; an office left invisible would stay
+            // behind unseen.
             sheetStep(208, [&] { workbook->ActiveSheet()->columns().AutoFit(); });
-            sheetStep(210, [&] { application->setVisible(true); });
+            sheetStep(210, [&] { deliver(*application, *workbook); });
             finish();
             // The workbook went with the application, or the tables left went
             // with the database: the export was not done.
@@ -170,6 +171,7 @@ void ExportRun::writeTable(const QString &sheetCandidate)
         p.step(184, [&] { window.yieldToEvents(); });
         p.step(186, [&] {
             window.setProgressTextMaker([sheetCandidate, r, N] { return rowProgressText(sheetCandidate, r, N); });
+            window.rowReached(r, N);
         });
         const std::optional<int> fieldsNow = readValue<int>(188, [&] { return recordset->fields().count(); });
         if (!fieldsNow)
@@ -221,7 +223,14 @@ void ExportRun::finish()
 
 void runExport(ExportWindow &window, const QString &connectionString)
 {
-    exporting::ExportRun run(window, connectionString);
+    runExport(window, connectionString, [](excel::Application &application, excel::Workbook &) {
+        application.setVisible(true);
+    });
+}
+
+void runExport(ExportWindow &window, const QString &connectionString, WorkbookDelivery deliver)
+{
+    exporting::ExportRun run(window, connectionString, std::move(deliver));
     run.run();
 }
 

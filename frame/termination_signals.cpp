@@ -23,10 +23,12 @@ void onTerminationSignal(int)
 
 void endProgramOnTerminationSignals()
 {
-    if (wakeUp[0] >= 0 || ::pipe2(wakeUp, O_CLOEXEC | O_NONBLOCK) != 0)
-        return;
-    auto *notifier = new QSocketNotifier(wakeUp[0], QSocketNotifier::Read);
-    QObject::connect(notifier, &QSocketNotifier::activated, [] { End(); });
+    if (wakeUp[0] < 0) {
+        if (::pipe2(wakeUp, O_CLOEXEC | O_NONBLOCK) != 0)
+            return;
+        auto *notifier = new QSocketNotifier(wakeUp[0], QSocketNotifier::Read);
+        QObject::connect(notifier, &QSocketNotifier::activated, [] { End(); });
+    }
     struct sigaction action {};
     action.sa_handler = onTerminationSignal;
     sigemptyset(&action.sa_mask);

@@ -35,7 +35,7 @@ marrowbeck_test(ods_reader_interbase_test
   TIMEOUT 600)
 # Every test program that reads them finds them there (the other two are
 # defined by files read before this one).
-foreach(reader ods_reader_legacy_test ods_reader_interbase_test database_files_test end_to_end_test)
+foreach(reader ods_reader_legacy_test ods_reader_interbase_test database_files_test end_to_end_test command_line_test)
   target_compile_definitions(${reader} PRIVATE LEGACY_DATABASES="${CMAKE_CURRENT_BINARY_DIR}/legacy")
   add_dependencies(${reader} marrowbeck_legacy_databases)
 endforeach()

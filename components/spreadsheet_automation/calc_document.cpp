@@ -10,8 +10,11 @@
 #include <com/sun/star/frame/XController.hpp>
 #include <com/sun/star/frame/XFrame.hpp>
 #include <com/sun/star/frame/XModel.hpp>
+#include <com/sun/star/frame/XStorable.hpp>
 #include <com/sun/star/sheet/XCellRangeAddressable.hpp>
 #include <com/sun/star/sheet/XCellRangeData.hpp>
+
+#include <array>
 
 namespace calc {
 
@@ -249,6 +252,20 @@ void CalcDocument::send(CellBlock &&block)
     m_sender.post([this, sheet = m_bufferedSheet, firstRow = block.firstRow, firstColumn = block.firstColumn,
                    values = blockValues(block)] {
         callCalc(*m_session, QStringLiteral("write the cells"), [&] { writeBlock(sheet, firstRow, firstColumn, values); });
+    });
+}
+
+void CalcDocument::storeTo(const QString &url, const QString &filterName)
+{
+    flush();
+    call(QStringLiteral("save the workbook"), [&] {
+        std::array<css::beans::PropertyValue, 2> properties;
+        properties[0].Name = "FilterName";
+        properties[0].Value <<= toOUString(filterName);
+        properties[1].Name = "Overwrite";
+        properties[1].Value <<= true;
+        const css::uno::Reference<css::frame::XStorable> storable(m_document, css::uno::UNO_QUERY_THROW);
+        storable->storeToURL(toOUString(url), css::uno::Sequence<css::beans::PropertyValue>(properties.data(), 2));
     });
 }
 

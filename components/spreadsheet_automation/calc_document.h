@@ -59,6 +59,10 @@ public:
     // from the texts written into it (see fitColumns).
     void fitColumns(const SheetRef &sheet, int count);
 
+    // Stores the document under the URL through the office's export filter
+    // of that name, pending cells first.
+    void storeTo(const QString &url, const QString &filterName);
+
     void show();
     void hide();
     // For the read-back only: defined in inspection/, which only tests and

@@ -1,7 +1,12 @@
 #include "calc_workbook.h"
 
 #include "calc_worksheet.h"
+#include "unfinished_file.h"
 #include "uno_runtime.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QUrl>
 
 namespace calc {
 
@@ -41,6 +46,33 @@ QString CalcWorksheets::unusedSheetName() const
         if (!names.contains(candidate, Qt::CaseInsensitive))
             return candidate;
     }
+}
+
+namespace {
+
+// Calc's own export filters for the formats a workbook can be stored in.
+QString filterFor(const QString &fileName)
+{
+    const QString extension = QFileInfo(fileName).suffix().toLower();
+    if (extension == u"ods")
+        return QStringLiteral("calc8");
+    if (extension == u"xlsx")
+        return QStringLiteral("Calc Office Open XML");
+    throw components::ComponentError(
+        QStringLiteral("The workbook cannot be saved as %1: it can be saved as .ods or .xlsx.")
+            .arg(QDir::toNativeSeparators(fileName)));
+}
+
+} // namespace
+
+void CalcWorkbook::SaveAs(const QString &fileName)
+{
+    const QString filter = filterFor(fileName);
+    const QFileInfo target(fileName);
+    // Written beside its final place, so the rename is within one file system.
+    components::UnfinishedFile file(target.absolutePath());
+    m_document->storeTo(QUrl::fromLocalFile(file.path()).toString(QUrl::FullyEncoded), filter);
+    file.complete(target.absoluteFilePath());
 }
 
 std::shared_ptr<excel::Worksheet> CalcWorkbook::ActiveSheet()

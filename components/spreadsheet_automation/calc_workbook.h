@@ -28,6 +28,7 @@ public:
 
     excel::Worksheets &worksheets() override { return m_worksheets; }
     std::shared_ptr<excel::Worksheet> ActiveSheet() override;
+    void SaveAs(const QString &fileName) override;
 
 private:
     std::shared_ptr<CalcDocument> m_document;

@@ -36,7 +36,7 @@ done
 listing=$(dpkg-deb -c "$deb")
 prog=./usr/lib/marrowbeck
 for f in "$prog/marrowbeck" "$prog/HAND-M.CUR" "$prog/x/o.cjs" "$prog/Samples/sample.fdb" \
-         ./usr/bin/marrowbeck ./usr/share/applications/marrowbeck.desktop \
+         ./usr/bin/marrowbeck ./usr/share/applications/marrowbeck.desktop ./usr/share/man/man1/marrowbeck.1 \
          ./usr/share/icons/hicolor/{32x32,48x48,128x128,256x256}/apps/marrowbeck.png; do
   grep -Eq " $f( |$)" <<<"$listing" || fail "package lacks $f"
 done

@@ -116,6 +116,11 @@ public:
         m_book->active = sheet;
         return wrap(sheet);
     }
+    void SaveAs(const QString &fileName) override
+    {
+        m_app->throwPendingWriteFailure();
+        m_book->savedAs = fileName;
+    }
 
 private:
     std::shared_ptr<excel::Worksheet> wrap(const std::shared_ptr<FakeSheet> &sheet)

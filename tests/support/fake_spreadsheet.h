@@ -32,6 +32,7 @@ struct FakeBook {
     std::vector<std::shared_ptr<FakeSheet>> sheets; // tab order
     std::shared_ptr<FakeSheet> active;
     int nextSheetNumber = 1;
+    QString savedAs;
 
     QStringList names() const;
 };

@@ -4,7 +4,16 @@
 #include "calc_document.h"
 #include "uno_runtime.h"
 
+#include <array>
+
+#include <QUrl>
 #include <com/sun/star/awt/XWindow2.hpp>
+#include <com/sun/star/beans/PropertyValue.hpp>
+#include <com/sun/star/sheet/XCellRangeAddressable.hpp>
+#include <com/sun/star/sheet/XSheetCellCursor.hpp>
+#include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
+#include <com/sun/star/sheet/XUsedAreaCursor.hpp>
+#include <com/sun/star/util/XCloseable.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/container/XIndexAccess.hpp>
 #include <com/sun/star/container/XNamed.hpp>
@@ -75,7 +84,62 @@ QVariant toVariant(const css::uno::Any &value)
     return QString();
 }
 
+QList<SheetContents> contentsOf(const css::uno::Reference<css::sheet::XSpreadsheets> &sheets)
+{
+    const css::uno::Reference<css::container::XIndexAccess> byIndex(sheets, css::uno::UNO_QUERY_THROW);
+    QList<SheetContents> contents;
+    for (sal_Int32 i = 0; i < byIndex->getCount(); ++i) {
+        const calc::SheetRef sheet(byIndex->getByIndex(i), css::uno::UNO_QUERY_THROW);
+        SheetContents one;
+        one.name = calc::toQString(css::uno::Reference<css::container::XNamed>(sheet, css::uno::UNO_QUERY_THROW)->getName());
+        const css::uno::Reference<css::sheet::XUsedAreaCursor> cursor(sheet->createCursor(), css::uno::UNO_QUERY_THROW);
+        cursor->gotoEndOfUsedArea(false);
+        const auto end = css::uno::Reference<css::sheet::XCellRangeAddressable>(cursor, css::uno::UNO_QUERY_THROW)->getRangeAddress();
+        const auto range = sheet->getCellRangeByPosition(0, 0, end.EndColumn, end.EndRow);
+        for (const auto &row : css::uno::Reference<css::sheet::XCellRangeData>(range, css::uno::UNO_QUERY_THROW)->getDataArray()) {
+            QVariantList values;
+            for (const css::uno::Any &cell : row)
+                values << toVariant(cell);
+            one.cells << values;
+        }
+        const auto columns = css::uno::Reference<css::table::XColumnRowRange>(range, css::uno::UNO_QUERY_THROW)->getColumns();
+        for (sal_Int32 c = 0; c <= end.EndColumn; ++c) {
+            sal_Int32 width = 0;
+            css::uno::Reference<css::beans::XPropertySet>(columns->getByIndex(c), css::uno::UNO_QUERY_THROW)
+                    ->getPropertyValue("Width") >>= width;
+            one.widths << int(width);
+        }
+        contents << one;
+    }
+    return contents;
+}
+
 } // namespace
+
+QList<SheetContents> workbookContents(const excel::Application &application)
+{
+    const auto document = lastDocument(application);
+    return document->call(QStringLiteral("read the workbook"), [&] { return contentsOf(document->sheets()); });
+}
+
+QList<SheetContents> fileContents(const excel::Application &application, const QString &fileName)
+{
+    const calc::OfficeSession &session = ours(application).session();
+    return calc::callCalc(session, QStringLiteral("read the workbook file"), [&] {
+        std::array<css::beans::PropertyValue, 2> properties;
+        properties[0].Name = "Hidden";
+        properties[0].Value <<= true;
+        properties[1].Name = "ReadOnly";
+        properties[1].Value <<= true;
+        const auto component = session.desktop()->loadComponentFromURL(
+            calc::toOUString(QUrl::fromLocalFile(fileName).toString(QUrl::FullyEncoded)), "_blank", 0,
+            css::uno::Sequence<css::beans::PropertyValue>(properties.data(), 2));
+        const css::uno::Reference<css::sheet::XSpreadsheetDocument> document(component, css::uno::UNO_QUERY_THROW);
+        const QList<SheetContents> contents = contentsOf(document->getSheets());
+        css::uno::Reference<css::util::XCloseable>(component, css::uno::UNO_QUERY_THROW)->close(true);
+        return contents;
+    });
+}
 
 QStringList sheetNames(const excel::Application &application)
 {

@@ -35,6 +35,19 @@ QList<int> columnWidths(const excel::Application &application, const QString &sh
 QList<int> fitColumnsByCalc(const excel::Application &application, const QString &sheetName, int firstColumn,
                             int columnCount);
 
+// A workbook as a user finds it: its worksheets in tab order, each with the
+// values of its used area from A1 (as cellValues gives them) and the widths
+// of those columns.
+struct SheetContents {
+    QString name;
+    QList<QVariantList> cells;
+    QList<int> widths;
+};
+QList<SheetContents> workbookContents(const excel::Application &application);
+// The same of a workbook file, opened hidden in the application's office and
+// closed again.
+QList<SheetContents> fileContents(const excel::Application &application, const QString &fileName);
+
 bool windowVisible(const excel::Application &application);
 
 // The leader of the office's own process group: kill(-id, SIGKILL) ends the

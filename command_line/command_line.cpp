@@ -1,0 +1,239 @@
+#include "command_line.h"
+
+#include "add_tables.h"
+#include "command_line_arguments.h"
+#include "command_line_window.h"
+#include "connection_string.h"
+#include "register_csv_spreadsheet.h"
+#include "register_database_access.h"
+#include "register_spreadsheet_automation.h"
+#include "spreadsheet_automation.h"
+#include "stderr_reports.h"
+#include "table_export.h"
+#include "termination_signals.h"
+#include "unfinished_file.h"
+#include "version.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <unistd.h>
+
+namespace command_line {
+namespace {
+
+constexpr int allExported = 0;
+constexpr int someFailed = 1;
+constexpr int nothingExported = 2;
+
+class NameList : public FireBird::TableListing {
+public:
+    void clear() override { names.clear(); }
+    void append(const QString &name) override { names << name; }
+    QStringList names;
+};
+
+// Kept out of the process list: a file, else the environment.
+std::optional<QString> password(const Arguments &arguments)
+{
+    if (arguments.passwordFile.isEmpty())
+        return qEnvironmentVariable("MARROWBECK_PASSWORD");
+    QFile file(arguments.passwordFile);
+    if (!file.open(QIODevice::ReadOnly)) {
+        printLine(QStringLiteral("The password file %1 cannot be read: %2.")
+                      .arg(QDir::toNativeSeparators(arguments.passwordFile), file.errorString()));
+        return std::nullopt;
+    }
+    QString first = QString::fromUtf8(file.readLine());
+    while (first.endsWith(u'\n') || first.endsWith(u'\r'))
+        first.chop(1);
+    return first;
+}
+
+bool outputFolderTakesFiles(const QString &output)
+{
+    if (QFileInfo(output).isDir()) {
+        printLine(QStringLiteral("The output %1 is a folder, not a file.").arg(QDir::toNativeSeparators(output)));
+        return false;
+    }
+    try {
+        components::UnfinishedFile probe(QFileInfo(output).absolutePath());
+        return true;
+    } catch (const components::ComponentError &error) {
+        printLine(error.description());
+        return false;
+    }
+}
+
+// The tables asked for that the database has, in the order asked; every
+// one it lacks is a failure of its own.
+QStringList tablesToExport(const QStringList &asked, const QStringList &listed, int &missing)
+{
+    if (asked.isEmpty())
+        return listed;
+    QStringList tables;
+    for (const QString &name : asked) {
+        if (listed.contains(name)) {
+            tables << name;
+        } else {
+            printLine(QStringLiteral("There is no table \"%1\" in the database.").arg(name));
+            ++missing;
+        }
+    }
+    return tables;
+}
+
+// The office is started before the export, not by it: its runtime takes the
+// termination signals for itself, and they must come back to us before the
+// first table, so a stopped run leaves no office behind.
+bool startOffice()
+{
+    registerSpreadsheetAutomationComponents();
+    std::shared_ptr<excel::Application> office;
+    try {
+        office = components::create<excel::Application>(excel::ApplicationClass);
+    } catch (const components::ComponentError &error) {
+        printLine(error.description());
+        return false;
+    }
+    frame::endProgramOnTerminationSignals();
+    auto started = std::make_shared<std::shared_ptr<excel::Application>>(std::move(office));
+    components::Registry::instance().registerFactory(
+        excel::ApplicationClass, [started]() -> std::shared_ptr<components::Object> { return std::exchange(*started, nullptr); });
+    return true;
+}
+
+// Standard error carries our failure lines only: Qt's notes about its own
+// surroundings (no runtime folder, a font substituted) are nothing a job's
+// reader can act on.
+void keepQtNotesOffStandardError()
+{
+    static const QtMessageHandler qtOwn = qInstallMessageHandler(nullptr);
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &context, const QString &message) {
+        if ((type == QtCriticalMsg || type == QtFatalMsg) && qtOwn)
+            qtOwn(type, context, message);
+    });
+}
+
+// What the failure reports and a termination signal need to know of the run;
+// shared with those services, which outlive it.
+struct Reporting {
+    std::unique_ptr<CommandLineWindow> window;
+    bool listingFailed = false;
+    void clearProgress() const
+    {
+        if (window)
+            window->progress().clear();
+    }
+};
+
+std::shared_ptr<Reporting> reportOnStandardError()
+{
+    const auto reporting = std::make_shared<Reporting>();
+    frame::setMessageBoxService(std::make_shared<StandardErrorReports>([reporting] { reporting->clearProgress(); }, [reporting] {
+        if (reporting->window)
+            reporting->window->failureReported();
+        else
+            reporting->listingFailed = true;
+    }));
+    frame::setTerminator(std::make_shared<StoppedTerminator>([reporting] { reporting->clearProgress(); }));
+    return reporting;
+}
+
+int exportTables(const Arguments &arguments)
+{
+    const std::optional<QString> secret = password(arguments);
+    if (!secret || !outputFolderTakesFiles(arguments.output))
+        return nothingExported;
+    const QString connectionString = FireBird::connectionString(arguments.database, arguments.user, *secret);
+
+    const auto reporting = reportOnStandardError();
+    const bool &listingFailed = reporting->listingFailed;
+    std::unique_ptr<CommandLineWindow> &window = reporting->window;
+
+    registerDatabaseAccessComponents();
+    NameList listing;
+    FireBird::AddTablesToFireBird(listing, connectionString);
+    if (listing.names.isEmpty()) {
+        if (!listingFailed)
+            printLine(QStringLiteral("The database has no tables to export."));
+        return nothingExported;
+    }
+    int missing = 0;
+    const QStringList tables = tablesToExport(arguments.tables, listing.names, missing);
+    if (tables.isEmpty())
+        return nothingExported;
+
+    if (arguments.format == OutputFormat::Csv)
+        registerCsvSpreadsheetComponents(QFileInfo(arguments.output).absolutePath());
+    else if (!startOffice())
+        return nothingExported;
+
+    window = std::make_unique<CommandLineWindow>(tables, ::isatty(STDERR_FILENO) == 1);
+    bool saved = false;
+    runExport(*window, connectionString, [&](excel::Application &, excel::Workbook &workbook) {
+        // A workbook without any table is no export; the file stays as it was.
+        if (window->tablesExported() == 0)
+            return;
+        window->progress().saving(QDir::toNativeSeparators(arguments.output));
+        workbook.SaveAs(arguments.output);
+        saved = true;
+    });
+    window->progress().clear();
+    if (!saved) {
+        if (window->tablesExported() == 0)
+            printLine(QStringLiteral("No table was exported; %1 was not written.")
+                          .arg(QDir::toNativeSeparators(arguments.output)));
+        return nothingExported;
+    }
+    const bool complete = missing == 0 && !listingFailed && !window->failedBeforeTables()
+        && window->tablesExported() == int(tables.size());
+    return complete ? allExported : someFailed;
+}
+
+} // namespace
+
+int run(int argc, char **argv)
+{
+    QStringList given;
+    for (int i = 1; i < argc; ++i)
+        given << QString::fromLocal8Bit(argv[i]);
+    const Parsed parsed = parseArguments(given);
+    if (!parsed.arguments) {
+        printLine(parsed.error + QStringLiteral(" See marrowbeck --help."));
+        return nothingExported;
+    }
+    if (parsed.arguments->action == Arguments::Action::Help) {
+        std::fputs(helpText().toLocal8Bit().constData(), stdout);
+        return allExported;
+    }
+    if (parsed.arguments->action == Arguments::Action::Version) {
+        std::fputs(versionText().toLocal8Bit().constData(), stdout);
+        return allExported;
+    }
+
+    // No display is needed or used: Qt measures the column widths' texts in
+    // the offscreen platform's fonts, and the office runs headless, so the
+    // workbook can never be shown.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qunsetenv("DISPLAY");
+    qunsetenv("WAYLAND_DISPLAY");
+    keepQtNotesOffStandardError();
+    // Qt sees none of the arguments: a table may well be called "-reverse".
+    int qtArgc = 1;
+    QGuiApplication application(qtArgc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral(MARROWBECK_PRODUCT));
+    QCoreApplication::setOrganizationName(QStringLiteral(MARROWBECK_COMPANY));
+    QCoreApplication::setApplicationVersion(QStringLiteral(MARROWBECK_VERSION));
+    // Before any office starts, so at a sudden end the office is stopped
+    // before its unfinished file is removed.
+    components::removeUnfinishedFilesAtExit();
+    frame::endProgramOnTerminationSignals();
+    return exportTables(*parsed.arguments);
+}
+
+} // namespace command_line

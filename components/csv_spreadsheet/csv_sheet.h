@@ -1,0 +1,43 @@
+#pragma once
+
+#include "unfinished_file.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+#include <vector>
+
+namespace csv {
+
+// One worksheet as a CSV file in the making. Rows are written to the file as
+// the next row begins, so a table of any size costs one row of memory; a
+// row, once left, cannot be written again. Cells of the row being written
+// may come in any order.
+class CsvSheet {
+public:
+    CsvSheet(QString name, const QString &workingFolder);
+
+    const QString &name() const { return m_name; }
+    void setName(const QString &name) { m_name = name; }
+
+    // Row and column from 1, within the worksheet limits.
+    void write(int row, int column, const QString &text);
+    // Every row left so far is in the file; a failed write is reported here.
+    void flushRowsLeft();
+    // Completes the file and gives it its real name.
+    void save(const QString &fileName);
+
+private:
+    void leaveRow();
+    void send();
+
+    QString m_name;
+    components::UnfinishedFile m_file;
+    QFile m_out;
+    int m_row = 1;
+    std::vector<QString> m_cells;
+    QByteArray m_pending;
+    bool m_saved = false;
+};
+
+} // namespace csv

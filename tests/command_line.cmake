@@ -1,0 +1,8 @@
+marrowbeck_test(command_line_test
+  SOURCES command_line_test.cpp database_snapshot.cpp database_snapshot.h
+    firebird_scratch_database.cpp firebird_scratch_database.h
+  LIBS marrowbeck_real_program_fixture
+  LABELS e2e
+  TIMEOUT 900)
+# The program under test is the real binary.
+add_dependencies(command_line_test marrowbeck)
