@@ -142,6 +142,12 @@ QString OfficeProcess::endDescription() const
     return QStringLiteral("it exited with status %1").arg(WEXITSTATUS(status));
 }
 
+bool OfficeProcess::endedBySignal() const
+{
+    std::lock_guard lock(m_watch->mutex);
+    return m_watch->hasEnded && WIFSIGNALED(m_watch->status);
+}
+
 bool OfficeProcess::waitForEnd(std::chrono::milliseconds timeout) const
 {
     std::unique_lock lock(m_watch->mutex);

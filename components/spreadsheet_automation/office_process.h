@@ -26,6 +26,8 @@ public:
     bool hasEnded() const;
     // How it ended, for the user ("it was killed by signal 9").
     QString endDescription() const;
+    // Ended by a signal rather than by its own exit: someone stopped it.
+    bool endedBySignal() const;
     bool waitForEnd(std::chrono::milliseconds timeout) const;
     // Processor time used so far by the processes of the office's session
     // that still run, in clock ticks: while it grows, a slow start is a

@@ -67,11 +67,11 @@ OfficeSession::OfficeSession(std::unique_ptr<OfficeProcess> process, bool hasDis
 {
 }
 
-// An office that ends on its own while starting is started once more: on a
+// An office that exits on its own while starting is started once more: on a
 // loaded machine one can end at once for a passing reason (its display not
 // taking the connection in time, a profile another office took a moment
-// before), which the next start does not meet. One that ends twice, or
-// does not answer, is a real failure.
+// before), which the next start does not meet. One that exits twice, that
+// someone stopped with a signal, or that does not answer is a real failure.
 std::shared_ptr<OfficeSession> OfficeSession::start()
 {
     try {
@@ -126,12 +126,16 @@ void OfficeSession::connect(const QString &pipeName, const QString &log)
         } catch (const css::uno::Exception &) {
             // Not listening yet.
         }
-        if (m_process->hasEnded())
-            throw EndedWhileStarting(
+        if (m_process->hasEnded()) {
+            const QString description =
                 QStringLiteral("LibreOffice Calc could not be started: %1 while starting up. "
                                "Please make sure LibreOffice Calc is installed and opens normally; "
                                "its messages are in %2.")
-                    .arg(m_process->endDescription(), QDir::toNativeSeparators(log)));
+                    .arg(m_process->endDescription(), QDir::toNativeSeparators(log));
+            if (m_process->endedBySignal())
+                throw components::ComponentError(description);
+            throw EndedWhileStarting(description);
+        }
         const auto now = std::chrono::steady_clock::now();
         if (now - lastLook >= progressLook) {
             lastLook = now;
