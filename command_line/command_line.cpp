@@ -69,20 +69,23 @@ bool outputFolderTakesFiles(const QString &output)
     }
 }
 
-// The tables asked for that the database has, in the order asked; every
-// one it lacks is a failure of its own.
+// The tables asked for that the database has, in the list's order, as the
+// wizard exports the entries ticked; every one it lacks is a failure of its
+// own.
 QStringList tablesToExport(const QStringList &asked, const QStringList &listed, int &missing)
 {
     if (asked.isEmpty())
         return listed;
-    QStringList tables;
     for (const QString &name : asked) {
-        if (listed.contains(name)) {
-            tables << name;
-        } else {
+        if (!listed.contains(name)) {
             printLine(QStringLiteral("There is no table \"%1\" in the database.").arg(name));
             ++missing;
         }
+    }
+    QStringList tables;
+    for (const QString &name : listed) {
+        if (asked.contains(name))
+            tables << name;
     }
     return tables;
 }
