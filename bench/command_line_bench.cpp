@@ -74,9 +74,8 @@ int main(int argc, char **argv)
     if (!bench_table::createTable(database, rows))
         return 1;
     print(QStringLiteral("Table BIG: %1 rows x %2 columns = %3 cells, read by the program's own file reader")
-              .arg(QLocale(QLocale::English).toString(rows))
-              .arg(bench_table::columns)
-              .arg(QLocale(QLocale::English).toString(qint64(rows) * bench_table::columns)));
+              .arg(QLocale(QLocale::English).toString(rows), QString::number(bench_table::columns),
+                   QLocale(QLocale::English).toString(qint64(rows) * bench_table::columns)));
     registerDatabaseAccessComponents();
     registerSpreadsheetAutomationComponents();
     const auto texts = bench_table::tableTexts(FireBird::connectionString(database, QStringLiteral("SYSDBA"), QString()));

@@ -1,6 +1,6 @@
 // Needs a display (DISPLAY), since the export ends by showing the workbook.
-// The whole export, as a user runs it: a generated table of the embedded
-// engine into Calc through the real windows ("Next >", "Select All", a
+// The whole export, as a user runs it: a generated table of a Firebird 3
+// file into Calc through the real windows ("Next >", "Select All", a
 // pause as a user takes to press "Finish", then "Finish" until "Done."),
 // with message boxes answered by a recording service. Beside it, from the
 // same run: Calc's own bulk ingest of the same texts, made beforehand, into
@@ -107,7 +107,7 @@ int main(int argc, char **argv)
     const QString file = home.filePath(QStringLiteral("bench.fdb"));
     if (!bench_table::createTable(file, rows))
         return 1;
-    print(QStringLiteral("Table BIG: %1 rows x %2 columns, embedded engine").arg(number(rows), QString::number(columns)));
+    print(QStringLiteral("Table BIG: %1 rows x %2 columns, read by the program's own file reader").arg(number(rows), QString::number(columns)));
 
     auto boxes = std::make_shared<testing_support::RecordingMessageBoxes>();
     frame::setMessageBoxService(boxes);

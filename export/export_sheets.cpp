@@ -84,6 +84,10 @@ void ExportRun::renameAside(const QString &name)
         if (names.back().compare(name, Qt::CaseInsensitive) == 0)
             holder = candidate;
     }
+    // Another spelling of the name than the sheets show: the rename the
+    // table's sheet then tries is refused and reported.
+    if (!holder)
+        return;
     int n = count + 1;
     while (names.contains(QStringLiteral("Sheet%1").arg(n), Qt::CaseInsensitive))
         ++n;
