@@ -6,6 +6,7 @@
 
 #include "component_error.h"
 #include "registry.h"
+#include "spreadsheet_cell.h"
 
 #include <QString>
 #include <memory>
@@ -47,6 +48,9 @@ public:
     virtual QString Name() const = 0;
     virtual int Type() const = 0;
     virtual Value value() const = 0;
+    // The value as a worksheet cell, typed by the column's declared type; a
+    // null is an empty text cell.
+    virtual excel::Cell cell() const { return excel::Cell(value().value_or(QString())); }
 };
 
 class Fields {

@@ -7,6 +7,7 @@
 
 #include "component_error.h"
 #include "registry.h"
+#include "spreadsheet_cell.h"
 
 #include <QString>
 #include <memory>
@@ -24,8 +25,8 @@ public:
     virtual ~Worksheet() = default;
     virtual QString Name() const = 0;
     virtual void setName(const QString &name) = 0;
-    // Row and column from 1; the value is always literal text.
-    virtual void setCells(int row, int column, const QString &text) = 0;
+    // Row and column from 1.
+    virtual void setCells(int row, int column, const Cell &cell) = 0;
     // Cells may be written on the way to the sheet: returns once every cell
     // written so far is in it, and a write that failed on its way fails here
     // rather than in a later call.

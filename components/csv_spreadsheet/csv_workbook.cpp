@@ -25,7 +25,8 @@ public:
             throw components::ComponentError(refusal);
         m_sheet->setName(name);
     }
-    void setCells(int row, int column, const QString &text) override { sheet().write(row, column, text); }
+    // A text file holds what each cell shows.
+    void setCells(int row, int column, const excel::Cell &cell) override { sheet().write(row, column, cell.text); }
     void finishWrites() override { sheet().flushRowsLeft(); }
     excel::Columns &columns() override { return *this; }
     // Text files have no column widths.

@@ -67,7 +67,7 @@ void CalcWorksheet::setName(const QString &name)
                 .arg(name, given));
 }
 
-void CalcWorksheet::setCells(int row, int column, const QString &text)
+void CalcWorksheet::setCells(int row, int column, const excel::Cell &cell)
 {
     const SheetRef &target = sheet();
     if (row < 1 || row > excel::worksheetRowLimit)
@@ -77,7 +77,7 @@ void CalcWorksheet::setCells(int row, int column, const QString &text)
         throw components::ComponentError(
             QStringLiteral("Column %1 cannot be written: a worksheet has columns 1 to %2 only.")
                 .arg(number(column), number(excel::worksheetColumnLimit)));
-    m_document->writeCell(target, row, column, text);
+    m_document->writeCell(target, row, column, cell.text);
 }
 
 void CalcWorksheet::finishWrites()

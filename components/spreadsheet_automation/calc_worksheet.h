@@ -24,7 +24,7 @@ public:
 
     QString Name() const override;
     void setName(const QString &name) override;
-    void setCells(int row, int column, const QString &text) override;
+    void setCells(int row, int column, const excel::Cell &cell) override;
     void finishWrites() override;
     excel::Columns &columns() override { return m_columns; }
     void Delete() override;

@@ -36,13 +36,13 @@ public:
             throw ComponentError(refusal);
         m_sheet->name = name;
     }
-    void setCells(int row, int column, const QString &text) override
+    void setCells(int row, int column, const excel::Cell &cell) override
     {
         m_app->throwPendingWriteFailure();
         if (row < 1 || column < 1 || row > excel::worksheetRowLimit || column > excel::worksheetColumnLimit)
             throw ComponentError(QStringLiteral("Cell (%1, %2) is outside the worksheet.").arg(row).arg(column));
         ++m_app->cellWrites;
-        m_sheet->cells[{row, column}] = text;
+        m_sheet->cells[{row, column}] = cell.text;
         if (m_app->afterCellWrite)
             m_app->afterCellWrite();
     }
