@@ -34,7 +34,7 @@ bool isSystemRelation(ado::Recordset &catalogue)
 
 } // namespace
 
-void AddTablesToFireBird(TableListing &list, const QString &connectionString)
+QString AddTablesToFireBird(TableListing &list, const QString &connectionString)
 {
     frame::GuardedProcedure p(frame::procedureLocation(u"FireBird", u"AddTablesToFireBirdListbox"));
     std::shared_ptr<ado::Connection> connection;
@@ -51,9 +51,15 @@ void AddTablesToFireBird(TableListing &list, const QString &connectionString)
     // Without a connection or a catalogue every later step would fail in
     // turn: one report is enough, and the list stays empty.
     if (!opened)
-        return;
+        return {};
+    // A database that cannot tell what it is is compared with nothing later.
+    QString identity;
+    try {
+        identity = connection->databaseIdentity();
+    } catch (const components::ComponentError &) {
+    }
     if (!p.step(110, [&] { recordset = connection->OpenSchema(ado::adSchemaTables); }))
-        return;
+        return identity;
     p.reportEachStepOnce();
     p.whileLoop(112, [&] { return !recordset->Eof(); }, [&] {
         std::optional<QString> name;
@@ -71,12 +77,13 @@ void AddTablesToFireBird(TableListing &list, const QString &connectionString)
     });
     p.step(120, [&] { recordset->Close(); });
     p.step(122, [&] { connection->Close(); });
+    return identity;
 }
 
-void AddTablesToFireBirdListbox(QTreeWidget &list, const QString &connectionString)
+QString AddTablesToFireBirdListbox(QTreeWidget &list, const QString &connectionString)
 {
     UntickedListbox listbox(list);
-    AddTablesToFireBird(listbox, connectionString);
+    return AddTablesToFireBird(listbox, connectionString);
 }
 
 } // namespace FireBird

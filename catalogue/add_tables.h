@@ -17,9 +17,11 @@ public:
 // Empties the listing and fills it with the names of the tables and views of
 // the database the connection string names, in catalogue order; the
 // relations the database marks as its own system relations are left out.
-void AddTablesToFireBird(TableListing &list, const QString &connectionString);
+// Returns what tells that database from another put in its place (empty:
+// the connection could not tell, or the database did not open).
+QString AddTablesToFireBird(TableListing &list, const QString &connectionString);
 
 // The same into the table window's list, each name unticked.
-void AddTablesToFireBirdListbox(QTreeWidget &list, const QString &connectionString);
+QString AddTablesToFireBirdListbox(QTreeWidget &list, const QString &connectionString);
 
 } // namespace FireBird

@@ -18,6 +18,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -126,7 +127,7 @@ void keepQtNotesOffStandardError()
 // shared with those services, which outlive it.
 struct Reporting {
     std::unique_ptr<CommandLineWindow> window;
-    bool listingFailed = false;
+    int failures = 0;
     void clearProgress() const
     {
         if (window)
@@ -137,14 +138,39 @@ struct Reporting {
 std::shared_ptr<Reporting> reportOnStandardError()
 {
     const auto reporting = std::make_shared<Reporting>();
-    frame::setMessageBoxService(std::make_shared<StandardErrorReports>([reporting] { reporting->clearProgress(); }, [reporting] {
-        if (reporting->window)
-            reporting->window->failureReported();
-        else
-            reporting->listingFailed = true;
-    }));
+    frame::setMessageBoxService(std::make_shared<StandardErrorReports>([reporting] { reporting->clearProgress(); },
+                                                                       [reporting] { ++reporting->failures; }));
     frame::setTerminator(std::make_shared<StoppedTerminator>([reporting] { reporting->clearProgress(); }));
     return reporting;
+}
+
+// A table that failed part-way would look whole in the file: its sheets are
+// taken out before the workbook is stored. False when no table is left to
+// store.
+bool leaveOutFailedTables(const ExportResults &results)
+{
+    const bool anyWhole = std::any_of(results.tables.begin(), results.tables.end(),
+                                      [](const TableResult &table) { return !table.failed && !table.sheets.empty(); });
+    if (!anyWhole)
+        return false;
+    for (const TableResult &table : results.tables) {
+        if (table.failed) {
+            for (const auto &sheet : table.sheets)
+                sheet->Delete();
+        }
+    }
+    return true;
+}
+
+QString leftOutLine(const TableResult &table, const QString &output)
+{
+    if (table.records < 0)
+        return QStringLiteral("The table \"%1\" failed and is not in %2.").arg(table.table, output);
+    return QStringLiteral("The table \"%1\" failed and is not in %2 (%3 of its %4 records had been written when it "
+                          "failed).")
+        .arg(table.table, output)
+        .arg(table.recordsWritten)
+        .arg(table.records);
 }
 
 int exportTables(const Arguments &arguments)
@@ -155,12 +181,12 @@ int exportTables(const Arguments &arguments)
     const QString connectionString = FireBird::connectionString(arguments.database, arguments.user, *secret);
 
     const auto reporting = reportOnStandardError();
-    const bool &listingFailed = reporting->listingFailed;
     std::unique_ptr<CommandLineWindow> &window = reporting->window;
 
     registerDatabaseAccessComponents();
     NameList listing;
-    FireBird::AddTablesToFireBird(listing, connectionString);
+    const QString listedDatabase = FireBird::AddTablesToFireBird(listing, connectionString);
+    const bool listingFailed = reporting->failures > 0;
     if (listing.names.isEmpty()) {
         if (!listingFailed)
             printLine(QStringLiteral("The database has no tables to export."));
@@ -176,25 +202,32 @@ int exportTables(const Arguments &arguments)
     else if (!startOffice())
         return nothingExported;
 
-    window = std::make_unique<CommandLineWindow>(tables, ::isatty(STDERR_FILENO) == 1);
+    window = std::make_unique<CommandLineWindow>(tables, listedDatabase, ::isatty(STDERR_FILENO) == 1);
+    const QString shownOutput = QDir::toNativeSeparators(arguments.output);
     bool saved = false;
-    runExport(*window, connectionString, [&](excel::Application &, excel::Workbook &workbook) {
-        // A workbook without any table is no export; the file stays as it was.
-        if (window->tablesExported() == 0)
-            return;
-        window->progress().saving(QDir::toNativeSeparators(arguments.output));
-        workbook.SaveAs(arguments.output);
-        saved = true;
-    });
+    const ExportResults results =
+        runExport(*window, connectionString, [&](excel::Application &, excel::Workbook &workbook, const ExportResults &run) {
+            // A workbook without any whole table is no export; the file stays
+            // as it was.
+            if (!leaveOutFailedTables(run))
+                return;
+            window->progress().saving(shownOutput);
+            workbook.SaveAs(arguments.output);
+            saved = true;
+        });
     window->progress().clear();
     if (!saved) {
-        if (window->tablesExported() == 0)
-            printLine(QStringLiteral("No table was exported; %1 was not written.")
-                          .arg(QDir::toNativeSeparators(arguments.output)));
+        printLine(QStringLiteral("No table was exported; %1 was not written.").arg(shownOutput));
         return nothingExported;
     }
-    const bool complete = missing == 0 && !listingFailed && !window->failedBeforeTables()
-        && window->tablesExported() == int(tables.size());
+    bool anyFailed = false;
+    for (const TableResult &table : results.tables) {
+        if (table.failed)
+            printLine(leftOutLine(table, shownOutput));
+        anyFailed = anyFailed || table.failed;
+    }
+    const bool complete = missing == 0 && !listingFailed && !results.otherFailures && !anyFailed
+        && int(results.tables.size()) == int(tables.size());
     return complete ? allExported : someFailed;
 }
 

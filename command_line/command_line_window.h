@@ -4,22 +4,20 @@
 #include "export_window.h"
 
 #include <QStringList>
-#include <set>
 
 namespace command_line {
 
 // The export's window when there is none: the tables to export as a list
-// with every entry ticked, progress on standard error, and a record of
-// which tables failed. The export asks for each entry's tick just before
-// it exports that table, so a failure reported from then on is that
-// table's.
+// with every entry ticked, and progress on standard error. The export asks
+// for each entry's tick just before it exports that table.
 class CommandLineWindow : public ExportWindow {
 public:
-    CommandLineWindow(QStringList tables, bool showProgress);
+    CommandLineWindow(QStringList tables, QString listedDatabase, bool showProgress);
 
     int entryCount() const override { return int(m_tables.size()); }
     bool entryTicked(int entry) const override;
     QString entryText(int entry) const override { return m_tables.at(entry - 1); }
+    QString listedDatabase() const override { return m_listedDatabase; }
 
     void setProgressPercent(double) override {}
     void setProgressText(const QString &) override {}
@@ -34,19 +32,11 @@ public:
     void yieldToEvents() override;
 
     ExportProgress &progress() { return m_progress; }
-    // Called for every failure reported.
-    void failureReported();
-    // Tables reached and not failed, and whether any failure came before
-    // the first table.
-    int tablesExported() const;
-    bool failedBeforeTables() const { return m_failedBeforeTables; }
 
 private:
     QStringList m_tables;
+    QString m_listedDatabase;
     mutable ExportProgress m_progress;
-    mutable int m_current = 0;
-    std::set<int> m_failed;
-    bool m_failedBeforeTables = false;
     bool m_busy = false;
 };
 

@@ -106,6 +106,9 @@ public:
     // Where long preparations report; a connection that prepares nothing
     // long ignores it.
     virtual void setPreparationProgress(std::shared_ptr<PreparationProgress> progress) { (void)progress; }
+    // What tells the open database from another one put in its place (a file
+    // copied over it, a restore); empty when the connection cannot tell.
+    virtual QString databaseIdentity() const { return {}; }
 };
 
 inline const QString ConnectionClass = QStringLiteral("ADODB.Connection");

@@ -12,6 +12,7 @@
 #include "spreadsheet_automation.h"
 #include "table_export.h"
 
+#include <QScopeGuard>
 #include <QSet>
 #include <memory>
 
@@ -35,6 +36,9 @@ struct ExportRun {
     std::shared_ptr<excel::Workbook> workbook;
     std::shared_ptr<excel::Worksheet> sheet;
     bool firstSheet = false;
+    ExportResults results;
+    // The failures that belong to a table, of all the run's.
+    int tableFailures = 0;
     // The names the run gave its tables' worksheets, in lower case. Only
     // these keep a table from its name: a sheet that still has the name the
     // spreadsheet gave it makes way.
@@ -57,10 +61,16 @@ struct ExportRun {
     std::optional<T> readValue(int number, Compute &&compute);
     template <class Condition>
     bool readTest(int number, Condition &&condition);
+    template <class Work>
+    auto alwaysSaid(const QString &note, Work &&work) -> decltype(work());
+    QString tableEndNote() const;
 
     void run();
+    void ensureListedDatabase();
     bool prepareWorkbook();
     bool exportEntry(int i, int entries);
+    bool exportEntryCounted(int i, int entries);
+    void tookSheet();
     void writeTable(const QString &sheetCandidate);
     // A worksheet name and the number it took (0: none).
     struct DistinctName {
@@ -127,6 +137,16 @@ template <class Condition>
 bool ExportRun::readTest(int number, Condition &&condition)
 {
     return databaseGone || p.test(number, [&] { return watch(condition); });
+}
+
+// A failure inside work ends the table, or loses what no earlier report of
+// the table told of: it is said even after the table's first report.
+template <class Work>
+auto ExportRun::alwaysSaid(const QString &note, Work &&work) -> decltype(work())
+{
+    p.sayEveryFailure(note);
+    const auto quietAgain = qScopeGuard([&] { p.sayEveryFailure(std::nullopt); });
+    return work();
 }
 
 } // namespace exporting

@@ -13,10 +13,17 @@ bool ExportRun::takeSheet()
     if (p.test(142, [&] { return firstSheet; })) {
         const bool taken = sheetStep(144, [&] { sheet = workbook->ActiveSheet(); });
         p.step(146, [&] { firstSheet = false; });
+        if (taken)
+            tookSheet();
         return taken;
     }
-    return sheetStep(148, [&] { sheet = workbook->worksheets().Add(); });
+    if (!sheetStep(148, [&] { sheet = workbook->worksheets().Add(); }))
+        return false;
+    tookSheet();
+    return true;
 }
+
+void ExportRun::tookSheet() { results.tables.back().sheets.push_back(sheet); }
 
 // Every table gets a worksheet name of its own that shows which table it is:
 // the cleaned name, numbered while another worksheet has it. Only a long
@@ -104,6 +111,7 @@ bool ExportRun::startContinuationSheet(const QString &sheetCandidate, int part, 
 {
     if (!finishWrites(198) || !sheetStep(148, [&] { sheet = workbook->worksheets().Add(); }))
         return false;
+    tookSheet();
     nameSheet(distinctName(Excel1::CleanSheetName(sheetCandidate), part, 158).name, 164);
     for (int f = 0; f < fields; ++f) {
         if (!sheetStep(178, [&] { sheet->setCells(1, f + 1, (*recordset)[f].Name()); }))

@@ -16,6 +16,9 @@ public:
     virtual int entryCount() const = 0;
     virtual bool entryTicked(int entry) const = 0;
     virtual QString entryText(int entry) const = 0;
+    // What the database the entries were listed from told of itself, to be
+    // told from another put in its place since; empty: nothing to compare.
+    virtual QString listedDatabase() const { return {}; }
 
     virtual void setProgressPercent(double percent) = 0;
     virtual void setProgressText(const QString &text) = 0;

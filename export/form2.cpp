@@ -96,7 +96,7 @@ void Form2::PushButton5_Click() { runExport(*this, form1().connectionString()); 
 
 void Form2::listTables(const QString &connectionString)
 {
-    FireBird::AddTablesToFireBirdListbox(*m_ui->ListView1, connectionString);
+    m_listedDatabase = FireBird::AddTablesToFireBirdListbox(*m_ui->ListView1, connectionString);
 }
 
 int Form2::entryCount() const { return m_ui->ListView1->topLevelItemCount(); }

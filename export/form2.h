@@ -37,6 +37,7 @@ public:
     void setPointer(int value) override;
     bool busy() const override { return m_busy; }
     void setBusy(bool busy) override { m_busy = busy; }
+    QString listedDatabase() const override { return m_listedDatabase; }
     void restoreIfMinimized() override;
     void yieldToEvents() override;
 
@@ -50,6 +51,7 @@ private:
     std::unique_ptr<Ui::Form2> m_ui;
     frame::WindowPointer m_pointer;
     bool m_busy = false;
+    QString m_listedDatabase;
 };
 
 // The one table selection window, created and loaded on first reference.

@@ -42,26 +42,28 @@ void ExportRun::run()
         const bool opened = hasConnection && p.step(114, [&] {
             connection->setPreparationProgress(preparation);
             connection->Open(connectionString);
+            ensureListedDatabase();
         });
         if (opened && prepareWorkbook()) {
             p.step(124, [&] { firstSheet = true; });
             const std::optional<int> entries = p.value<int>(126, [&] { return window.entryCount(); });
             p.reportFirstFailureOnly();
             for (int i = 1; entries && i <= *entries; ++i) {
-                if (!exportEntry(i, *entries) || stopped())
+                if (!exportEntryCounted(i, *entries) || stopped())
                     break;
             }
-            p.forgetReports();
+            p.reportEveryFailure();
             p.setSubject(QString());
             // The tables copied before the database went are shown (or
             // stored) all the same; an office left invisible would stay
             // behind unseen.
             sheetStep(208, [&] { workbook->ActiveSheet()->columns().AutoFit(); });
-            sheetStep(210, [&] { deliver(*application, *workbook); });
+            results.delivered = sheetStep(210, [&] { deliver(*application, *workbook, results); });
             finish();
-            // The workbook went with the application, or the tables left went
-            // with the database: the export was not done.
-            if (!stopped())
+            // The workbook went with the application, the tables left went
+            // with the database, or the user cannot see the workbook: the
+            // export was not done.
+            if (!stopped() && results.delivered)
                 p.step(224, [] { frame::MsgBox(QStringLiteral("Done."), frame::vbOKOnly); });
         } else {
             finish();
@@ -72,6 +74,43 @@ void ExportRun::run()
         });
     }
     p.step(228, [&] { window.setBusy(false); });
+    results.otherFailures = p.failures() > tableFailures;
+}
+
+// The entry's table, if it reached one, learns whether anything of it failed.
+bool ExportRun::exportEntryCounted(int i, int entries)
+{
+    const int failuresBefore = p.failures();
+    const std::size_t tablesBefore = results.tables.size();
+    const bool goOn = exportEntry(i, entries);
+    if (results.tables.size() > tablesBefore) {
+        results.tables.back().failed = p.failures() > failuresBefore;
+        tableFailures += p.failures() - failuresBefore;
+    }
+    return goOn;
+}
+
+QString ExportRun::tableEndNote() const
+{
+    const TableResult &table = results.tables.back();
+    if (table.records < 0)
+        return QStringLiteral(" The table ended there: none of its records reached the workbook.");
+    return QStringLiteral(" The table ended there: %1 of its %2 records reached the workbook.")
+        .arg(table.recordsWritten)
+        .arg(table.records);
+}
+
+// The entries name the tables of the database they were listed from: in
+// another database copied over its file since, every one of them would be
+// missing, a report each, then "Done." over an empty workbook.
+void ExportRun::ensureListedDatabase()
+{
+    const QString listed = window.listedDatabase();
+    if (listed.isEmpty() || connection->databaseIdentity() == listed)
+        return;
+    throw components::ComponentError(QStringLiteral(
+        "The database is not the one whose tables are listed: another database has taken its place since the list "
+        "was filled. Go back and press \"Next >\" to list the tables it has now."));
 }
 
 // Without an application or a workbook there is nothing to write into: the
@@ -110,6 +149,7 @@ bool ExportRun::exportEntry(int i, int entries)
         return true;
     QString currentName;
     p.step(130, [&] { currentName = window.entryText(i); });
+    results.tables.push_back({currentName, {}, -1, 0, false});
     // A database's description of a failure names the database, not the
     // table it was reading.
     p.setSubject(QStringLiteral("While exporting the table \"%1\": ").arg(currentName));
@@ -137,21 +177,26 @@ bool ExportRun::exportEntry(int i, int entries)
     writeTable(currentName);
     // Values the database could not compute were left empty on the way;
     // the recordset tells of them once, for the whole table.
-    readStep(198, [&] {
-        const QString warning = recordset->warning();
-        if (!warning.isEmpty())
-            throw components::ComponentError(warning);
+    alwaysSaid(QString(), [&] {
+        readStep(198, [&] {
+            const QString warning = recordset->warning();
+            if (!warning.isEmpty())
+                throw components::ComponentError(warning);
+        });
     });
     return true;
 }
 
 void ExportRun::writeTable(const QString &sheetCandidate)
 {
-    const std::optional<long> records = readValue<long>(172, [&] { return recordset->RecordCount(); });
+    const std::optional<long> records =
+        alwaysSaid(tableEndNote(), [&] { return readValue<long>(172, [&] { return recordset->RecordCount(); }); });
     if (!records)
         return;
+    results.tables.back().records = *records;
     const int N = int(*records);
-    const std::optional<int> F = readValue<int>(174, [&] { return recordset->fields().count(); });
+    const std::optional<int> F =
+        alwaysSaid(tableEndNote(), [&] { return readValue<int>(174, [&] { return recordset->fields().count(); }); });
     if (!F)
         return;
     for (int f = 0; f < *F && !stopped(); ++f) {
@@ -166,18 +211,19 @@ void ExportRun::writeTable(const QString &sheetCandidate)
     for (int r = 1; r <= N && !stopped(); ++r) {
         // Records that end before their count would otherwise be read past
         // the last one, each read failing in turn.
-        if (readTest(182, [&] { return recordset->Eof(); }))
+        if (alwaysSaid(tableEndNote(), [&] { return readTest(182, [&] { return recordset->Eof(); }); }))
             break;
         p.step(184, [&] { window.yieldToEvents(); });
         p.step(186, [&] {
             window.setProgressTextMaker([sheetCandidate, r, N] { return rowProgressText(sheetCandidate, r, N); });
             window.rowReached(r, N);
         });
-        const std::optional<int> fieldsNow = readValue<int>(188, [&] { return recordset->fields().count(); });
+        const std::optional<int> fieldsNow = alwaysSaid(
+            tableEndNote(), [&] { return readValue<int>(188, [&] { return recordset->fields().count(); }); });
         if (!fieldsNow)
             break;
         if (sheetRow > recordsPerSheet) {
-            if (!startContinuationSheet(sheetCandidate, ++part, *fieldsNow))
+            if (!alwaysSaid(tableEndNote(), [&] { return startContinuationSheet(sheetCandidate, ++part, *fieldsNow); }))
                 break;
             sheetRow = 1;
         }
@@ -201,14 +247,16 @@ void ExportRun::writeTable(const QString &sheetCandidate)
             else
                 sheetStep(198, [&] { sheet->setCells(sheetRow, f + 1, Main::NullToDefault(field->value(), QString())); });
         }
+        results.tables.back().recordsWritten = r;
         // A record set that cannot move on still holds the row it read
         // last: going on would write that row again into every later row
         // of the sheet, records the database never held. The table ends
-        // after the one report.
-        if (!readStep(202, [&] { recordset->MoveNext(); }))
+        // there, said even after an earlier report of the table.
+        if (!alwaysSaid(tableEndNote(), [&] { return readStep(202, [&] { recordset->MoveNext(); }); }))
             break;
     }
-    finishWrites(N > 0 ? 198 : 178);
+    // Cells of a block that failed on its way are lost: said as well.
+    alwaysSaid(QString(), [&] { return finishWrites(N > 0 ? 198 : 178); });
 }
 
 void ExportRun::finish()
@@ -221,17 +269,22 @@ void ExportRun::finish()
 
 } // namespace exporting
 
-void runExport(ExportWindow &window, const QString &connectionString)
+ExportResults runExport(ExportWindow &window, const QString &connectionString)
 {
-    runExport(window, connectionString, [](excel::Application &application, excel::Workbook &) {
+    return runExport(window, connectionString, [](excel::Application &application, excel::Workbook &, const ExportResults &) {
         application.setVisible(true);
     });
 }
 
-void runExport(ExportWindow &window, const QString &connectionString, WorkbookDelivery deliver)
+ExportResults runExport(ExportWindow &window, const QString &connectionString, WorkbookDelivery deliver)
 {
     exporting::ExportRun run(window, connectionString, std::move(deliver));
     run.run();
+    // The worksheets are the workbook's, handed over while it is delivered
+    // only: the workbook may be gone by now.
+    for (TableResult &table : run.results.tables)
+        table.sheets.clear();
+    return std::move(run.results);
 }
 
 QString selectAllQuery(const QString &tableName)

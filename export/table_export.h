@@ -4,19 +4,44 @@
 
 #include <QString>
 #include <functional>
+#include <memory>
+#include <vector>
 
 class ExportWindow;
 
-// What becomes of the workbook once every table is in it.
-using WorkbookDelivery = std::function<void(excel::Application &application, excel::Workbook &workbook)>;
+// What became of one ticked table that the export reached.
+struct TableResult {
+    QString table;
+    // The worksheets it took, its continuation sheets after the first; given
+    // while the workbook is delivered, and empty afterwards.
+    std::vector<std::shared_ptr<excel::Worksheet>> sheets;
+    long records = -1; // as the database counted them; -1: never learnt
+    long recordsWritten = 0;
+    // Something of the table failed, said or not: its sheets may lack
+    // records or cells, or hold none.
+    bool failed = false;
+};
+
+struct ExportResults {
+    std::vector<TableResult> tables;
+    // A failure outside every table: before the first, or after the last.
+    bool otherFailures = false;
+    // The workbook reached its user: shown, or handed on whole.
+    bool delivered = false;
+};
+
+// What becomes of the workbook once every table is in it; it may still take
+// out the sheets of the tables that failed.
+using WorkbookDelivery =
+    std::function<void(excel::Application &application, excel::Workbook &workbook, const ExportResults &results)>;
 
 // "Finish": copies every ticked entry's table of the database the connection
 // string names into a worksheet of its own in a new workbook, then shows the
 // workbook.
-void runExport(ExportWindow &window, const QString &connectionString);
+ExportResults runExport(ExportWindow &window, const QString &connectionString);
 // The same export, with the finished workbook handed to deliver instead of
 // shown (a run without windows stores it).
-void runExport(ExportWindow &window, const QString &connectionString, WorkbookDelivery deliver);
+ExportResults runExport(ExportWindow &window, const QString &connectionString, WorkbookDelivery deliver);
 
 // The query that selects exactly the named table, whatever characters the
 // name holds.

@@ -61,6 +61,13 @@ void GuardedProcedure::whileLoop(int number, const std::function<bool()> &condit
 
 void GuardedProcedure::report(const QString &description)
 {
+    ++m_failures;
+    if (m_sayEvery) {
+        m_reportedThisRound = true;
+        m_reportedSteps.insert(m_step);
+        reportFailure(m_subject + description + *m_sayEvery, m_location, m_step);
+        return;
+    }
     if (m_reportFirstFailureOnly && m_reportedThisRound)
         return;
     if (m_reportEachStepOnce && !m_reportedSteps.insert(m_step).second)

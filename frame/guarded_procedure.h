@@ -58,6 +58,22 @@ public:
         m_reportedSteps.clear();
         m_reportedThisRound = false;
     }
+    // Back to a report for every failure, once the loop the rules above
+    // guarded is over.
+    void reportEveryFailure()
+    {
+        m_reportEachStepOnce = m_reportFirstFailureOnly = false;
+        forgetReports();
+    }
+    // Until cleared with std::nullopt, every failure is reported even where
+    // the rules above would keep it silent, with the note after its
+    // description: a failure that ends what the round was doing, or that
+    // loses what no earlier report told of, must never go unsaid.
+    void sayEveryFailure(std::optional<QString> note) { m_sayEvery = std::move(note); }
+
+    // Every failure so far, reported or kept silent: a round that failed in
+    // silence still failed.
+    int failures() const { return m_failures; }
 
     // Put before every description reported from now on, to say what the
     // procedure was working on (the export: which table); empty for none.
@@ -69,6 +85,8 @@ private:
     bool m_reportEachStepOnce = false;
     bool m_reportFirstFailureOnly = false;
     bool m_reportedThisRound = false;
+    std::optional<QString> m_sayEvery;
+    int m_failures = 0;
     std::set<int> m_reportedSteps;
     QString m_subject;
 };

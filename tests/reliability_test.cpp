@@ -402,6 +402,15 @@ TEST_F(ReliabilityTest, DatabaseFileChangedBetweenNextAndFinish)
         text.open(QIODevice::WriteOnly);
         text.write(QByteArray(65536, 'x'));
     };
+    // In place, as a copy command does: the inode stays, the database is another.
+    auto copyAnotherOver = [](const QString &file) {
+        const auto other = ScratchDatabase::embedded("CREATE TABLE OTHER (ID INTEGER);\n");
+        QFile source(other->file());
+        QFile target(file);
+        source.open(QIODevice::ReadOnly);
+        target.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        target.write(source.readAll());
+    };
     auto truncateTo = [](qint64 numerator) {
         return [numerator](const QString &file) { QFile(file).resize(QFileInfo(file).size() * numerator / 2); };
     };
@@ -416,6 +425,7 @@ TEST_F(ReliabilityTest, DatabaseFileChangedBetweenNextAndFinish)
     };
     const Case cases[] = {
         {"replaced by another file", false, replace, "is not a Firebird or InterBase database"},
+        {"another database copied over it", false, copyAnotherOver, "another database has taken its place"},
         {"truncated to nothing", false, truncateTo(0), "\""},
         {"truncated to half", false, truncateTo(1), "\""},
         {"locked by another engine", false, nullptr, "is in use by another program"},

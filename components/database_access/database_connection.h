@@ -21,6 +21,7 @@ public:
     int state() const override;
     void Close() override;
     void setPreparationProgress(std::shared_ptr<ado::PreparationProgress> progress) override;
+    QString databaseIdentity() const override { return backend().databaseIdentity(); }
 
     // The connection that serves the open database; throws when not open.
     ado::Connection &backend() const;

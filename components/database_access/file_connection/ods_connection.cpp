@@ -106,6 +106,8 @@ std::unique_ptr<TableRows> OdsConnection::rowsFor(const QString &query)
     }
 }
 
+QString OdsConnection::databaseIdentity() const { return session()->identity(); }
+
 std::shared_ptr<OdsSession> OdsConnection::session() const
 {
     if (!m_session)

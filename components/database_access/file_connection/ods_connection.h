@@ -22,6 +22,7 @@ public:
     void Close() override;
     // Reports the making of the private copy for views and computed columns.
     void setPreparationProgress(std::shared_ptr<ado::PreparationProgress> progress) override;
+    QString databaseIdentity() const override;
 
     // For a file already inspected.
     void openFile(const AttachmentSettings &settings);

@@ -67,6 +67,7 @@ Header parseHeader(const std::vector<uint8_t> &start, const QString &path)
     if (facts.odsMinor > 15)
         fail(notADatabase(path));
 
+    facts.created = get32(p + layout.creationDate) | (uint64_t(get32(p + layout.creationDate + 4)) << 32);
     header.pagesRelationPointer = get32(p + layout.pagesRelation);
     const auto transaction = [&](size_t offset, size_t high) {
         uint64_t number = layout.transactionWidth == 8 ? get32(p + offset) | (uint64_t(get32(p + offset + 4)) << 32)

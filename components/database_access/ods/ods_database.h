@@ -26,6 +26,9 @@ struct FileFacts {
     int odsMinor = 0;
     unsigned pageSize = 0;
     int dialect = 3;        // 1 or 3
+    // When the database was created, as stored: a database written to keeps
+    // it, another database put in its place brings its own.
+    uint64_t created = 0;
 };
 
 // Reads the header page. Throws when the file is no database at all, or a

@@ -43,6 +43,7 @@ struct HeaderPageLayout {
     // 48-bit transaction numbers keep their high 16 bits apart (0: none).
     size_t oldestInterestingHigh;
     size_t nextTransactionHigh;
+    size_t creationDate;           // 8 bytes: date and time the database was created
 };
 
 // The layouts below keep their fields apart: each transaction number ends
@@ -64,7 +65,8 @@ inline constexpr HeaderPageLayout headerOds10{.pagesRelation = 20,
                                               .odsMinor = 62,
                                               .odsMinorOriginal = 64,
                                               .oldestInterestingHigh = 0,
-                                              .nextTransactionHigh = 0};
+                                              .nextTransactionHigh = 0,
+                                              .creationDate = 44};
 // Firebird 3 (ODS 12): 48-bit transaction numbers.
 inline constexpr HeaderPageLayout headerFirebird12{.pagesRelation = 20,
                                                    .oldestInteresting = 28,
@@ -76,7 +78,8 @@ inline constexpr HeaderPageLayout headerFirebird12{.pagesRelation = 20,
                                                    .odsMinor = 64,
                                                    .odsMinorOriginal = 0,
                                                    .oldestInterestingHigh = 126,
-                                                   .nextTransactionHigh = 124};
+                                                   .nextTransactionHigh = 124,
+                                                   .creationDate = 44};
 // Firebird 4 and 5 (ODS 13): one field fewer before the high words.
 inline constexpr HeaderPageLayout headerFirebird13{.pagesRelation = 20,
                                                    .oldestInteresting = 28,
@@ -88,7 +91,8 @@ inline constexpr HeaderPageLayout headerFirebird13{.pagesRelation = 20,
                                                    .odsMinor = 64,
                                                    .odsMinorOriginal = 0,
                                                    .oldestInterestingHigh = 122,
-                                                   .nextTransactionHigh = 120};
+                                                   .nextTransactionHigh = 120,
+                                                   .creationDate = 44};
 // InterBase 2009 to XE3 (ODS 13 to 15) keep InterBase 6's layout.
 inline constexpr HeaderPageLayout headerInterBase13 = headerOds10;
 // InterBase XE7 and later (ODS 16 on): 64-bit transaction numbers in a new
@@ -103,7 +107,8 @@ inline constexpr HeaderPageLayout headerInterBase16{.pagesRelation = 56,
                                                     .odsMinor = 20,
                                                     .odsMinorOriginal = 0,
                                                     .oldestInterestingHigh = 0,
-                                                    .nextTransactionHigh = 0};
+                                                    .nextTransactionHigh = 0,
+                                                    .creationDate = 68};
 static_assert(fieldsApart(headerOds10) && fieldsApart(headerFirebird12) && fieldsApart(headerFirebird13) &&
               fieldsApart(headerInterBase16));
 
