@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <csignal>
+#include <functional>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
@@ -55,6 +56,7 @@ QString fakeDatabase(const QTemporaryDir &folder, qint64 bytes)
     EXPECT_TRUE(file.open(QIODevice::WriteOnly));
     QByteArray header(1024, '\0');
     header[0] = 1;
+    header[17] = 0x10; // pages of 4096 bytes
     file.write(header);
     file.resize(bytes);
     return path;
@@ -195,6 +197,61 @@ TEST_F(CopiesCache, TheLeastRecentlyUsedCopiesGoForTheSizeLimitAndForRoomOnTheDi
     copy(QStringLiteral("recent.fdb"), 10 << 20, 1, false);
     dbaccess::makeRoomFor(folder, 10 << 20, QStringLiteral("new.fdb"));
     EXPECT_EQ(filesIn(folder), (QStringList{QStringLiteral("a.fdb"), QStringLiteral("recent.fdb")}));
+}
+
+// A power cut can leave a copy cut short, or its pages never written, under
+// its final name: the next run makes it again instead of failing on it for
+// good. A whole copy is kept, and one another process chose moments ago
+// (not attached yet, so not held) is not dropped for room.
+TEST_F(CopiesCache, ACopyCutAfterItsRenameIsMadeAgainAndOneJustChosenIsNotDropped)
+{
+    QTemporaryDir source;
+    const dbaccess::FileVersion version = dbaccess::inspectLocalFile(fakeDatabase(source, 1 << 20));
+    struct Case {
+        const char *what;
+        std::function<void(const QString &)> damage;
+        bool madeAgain;
+    };
+    const Case cases[] = {
+        {"whole", [](const QString &) {}, false},
+        {"cut to half", [](const QString &copy) { QFile(copy).resize(1 << 19); }, true},
+        {"cut to nothing", [](const QString &copy) { QFile(copy).resize(0); }, true},
+        {"its first page never written", [](const QString &copy) {
+             QFile file(copy);
+             file.open(QIODevice::ReadWrite);
+             file.write(QByteArray(4096, '\0'));
+         }, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString copy = dbaccess::byteCopy(version);
+        ASSERT_EQ(QFileInfo(copy).size(), 1 << 20);
+        c.damage(copy);
+        const auto inodeOf = [](const QString &path) {
+            struct stat info {};
+            ::stat(QFile::encodeName(path).constData(), &info);
+            return info.st_ino;
+        };
+        const ino_t before = inodeOf(copy);
+        EXPECT_EQ(dbaccess::byteCopy(version), copy);
+        EXPECT_EQ(QFileInfo(copy).size(), 1 << 20);
+        if (!c.madeAgain) {
+            EXPECT_EQ(inodeOf(copy), before) << "a whole copy is reused";
+        }
+        QFile file(copy);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.read(18).back(), '\x10');
+    }
+    SmallFilesystem cache(folder, "100m");
+    ASSERT_TRUE(cache.mounted());
+    QFile chosen(folder + QStringLiteral("/chosen.fdb"));
+    ASSERT_TRUE(chosen.open(QIODevice::WriteOnly));
+    chosen.write(QByteArray(60 << 20, 'x'));
+    chosen.close();
+    // No room then, said as such; the copy stays all the same.
+    EXPECT_TRUE(failureOf([&] { dbaccess::makeRoomFor(folder, 30 << 20, QStringLiteral("new.fdb")); })
+                    .startsWith(QStringLiteral("There is not enough free space")));
+    EXPECT_TRUE(chosen.exists()) << "dropped before its chooser could attach it";
 }
 
 } // namespace

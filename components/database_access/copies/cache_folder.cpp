@@ -3,6 +3,7 @@
 #include "component_error.h"
 #include "local_file.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QMutex>
@@ -134,9 +135,18 @@ std::vector<CachedCopy> completeCopies(const QString &folder, qint64 &folderByte
     return copies;
 }
 
+// A copy another process chose moments ago is not attached yet, and so not
+// held: its time of last use, set as it chose it, keeps it.
+constexpr qint64 chosenMomentsAgoNs = 60LL * 1000000000;
+
+bool chosenMomentsAgo(const CachedCopy &copy)
+{
+    return copy.lastUsedNs > 0 && QDateTime::currentMSecsSinceEpoch() * 1000000 - copy.lastUsedNs < chosenMomentsAgoNs;
+}
+
 bool dropCopy(const CachedCopy &copy)
 {
-    if (inUseHere(copy.path) || heldByAnotherEngine(copy.path) || !QFile::remove(copy.path))
+    if (inUseHere(copy.path) || heldByAnotherEngine(copy.path) || chosenMomentsAgo(copy) || !QFile::remove(copy.path))
         return false;
     QFile::remove(copy.path + QStringLiteral(".failures.json"));
     return true;
@@ -222,6 +232,15 @@ bool inUseHere(const QString &copy)
 {
     QMutexLocker lock(&stateMutex());
     return copiesInUse().contains(copy);
+}
+
+bool discardCopy(const QString &copy)
+{
+    {
+        QMutexLocker lock(&stateMutex());
+        copiesInUse().remove(copy);
+    }
+    return dropCopy({copy});
 }
 
 bool heldByAnotherEngine(const QString &path)

@@ -44,6 +44,11 @@ void makeRoomFor(const QString &folder, qint64 bytes, const QString &source);
 void markInUse(const QString &copy);
 bool inUseHere(const QString &copy);
 
+// Removes a copy found broken, with its list of failures, so that it is made
+// again: this process stops using it; another engine that holds it keeps it.
+// False when it stays.
+bool discardCopy(const QString &copy);
+
 // An engine, of this process or another, holds the file open (engines
 // lock their files with flock).
 bool heldByAnotherEngine(const QString &path);

@@ -2,6 +2,7 @@
 
 #include "cache_folder.h"
 #include "component_error.h"
+#include "durable_rename.h"
 #include "firebird_error.h"
 
 #include <QCryptographicHash>
@@ -177,8 +178,13 @@ QString copiesFolder()
         const QString temporary = QDir::tempPath() + QStringLiteral("/marrowbeck-copies-%1").arg(::getuid());
         if (privateFolder(temporary))
             return temporary;
-        QByteArray fresh = QFile::encodeName(QDir::tempPath()) + "/marrowbeck-copies-XXXXXX";
-        return ::mkdtemp(fresh.data()) ? QFile::decodeName(fresh) : QString();
+        // Made once per process: a new one for every call would leave a
+        // folder behind for each.
+        static const QString fresh = [] {
+            QByteArray pattern = QFile::encodeName(QDir::tempPath()) + "/marrowbeck-copies-XXXXXX";
+            return ::mkdtemp(pattern.data()) ? QFile::decodeName(pattern) : QString();
+        }();
+        return fresh;
     }();
     if (folder.isEmpty())
         fail(QStringLiteral("No folder for the program's private copies of database files can be made: the cache "
@@ -214,6 +220,19 @@ void dropOtherVersions(const FileVersion &version)
             folder.remove(old.fileName() + QStringLiteral(".failures.json"));
 }
 
+bool copyLooksWhole(const QString &copy, qint64 writtenSize)
+{
+    QFile file(copy);
+    if (!file.open(QIODevice::ReadOnly) || file.size() < writtenSize)
+        return false;
+    const QByteArray start = file.read(20);
+    constexpr char headerPageType = 1;
+    if (start.size() < 20 || start[0] != headerPageType)
+        return false;
+    const uint pageSize = uchar(start[16]) | (uint(uchar(start[17])) << 8);
+    return pageSize >= 1024 && (pageSize & (pageSize - 1)) == 0 && file.size() % pageSize == 0;
+}
+
 QString byteCopy(const FileVersion &version)
 {
     // Copies appear under their final name only once complete; an engine
@@ -222,6 +241,8 @@ QString byteCopy(const FileVersion &version)
     QString target = copyFileName(version, QStringLiteral("copy"));
     if (!inUseHere(target) && QFileInfo::exists(target) && heldByAnotherEngine(target))
         target = copyFileName(version, QStringLiteral("copy%1").arg(::getpid()));
+    if (QFileInfo::exists(target) && !copyLooksWhole(target, version.size))
+        discardCopy(target);
     if (QFileInfo::exists(target)) {
         markInUse(target);
         return target;
@@ -238,7 +259,7 @@ QString byteCopy(const FileVersion &version)
             QFile::remove(partial);
             throw;
         }
-        if (steady && QFile::rename(partial, target)) {
+        if (steady && components::renameDurably(partial, target) == 0) {
             markInUse(target);
             return target;
         }
@@ -264,7 +285,7 @@ QString attachableCopy(const QString &copy)
         const QString partial = partialName(own);
         QFile::remove(partial);
         QFile::remove(own);
-        if (!QFile::copy(copy, partial) || !QFile::rename(partial, own)) {
+        if (!QFile::copy(copy, partial) || components::renameDurably(partial, own) != 0) {
             QFile::remove(partial);
             fail(QStringLiteral("A private copy of a database file cannot be kept in \"%1\".").arg(copiesFolder()));
         }

@@ -47,6 +47,12 @@ void dropOtherVersions(const FileVersion &version);
 // copy is the program's own: an engine may write into it.
 QString byteCopy(const FileVersion &version);
 
+// Whether a copy found under its final name is whole: at least as long as
+// when it was written (an engine may lengthen it, never shorten it), and
+// starting with a header page. A power cut can leave a copy short or
+// empty under its final name; reused, it would fail on every run.
+bool copyLooksWhole(const QString &copy, qint64 writtenSize);
+
 // A finished copy this process may attach: the copy itself, or, while
 // another program's engine holds it (an engine holds its file alone), a
 // byte copy of it of this process's own.

@@ -4,12 +4,15 @@
 #include "cache_folder.h"
 #include "component_error.h"
 #include "copy_lock.h"
+#include "durable_rename.h"
 #include "modern_copy_rebuild.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSaveFile>
+#include <limits>
 
 namespace dbaccess {
 
@@ -59,8 +62,19 @@ QByteArray savedReport(const ModernCopy &copy)
             reasons.insert(column, reason);
         emptyColumns.insert(name, reasons);
     }
-    const QJsonObject saved{{QStringLiteral("failures"), failures}, {QStringLiteral("emptyColumns"), emptyColumns}};
+    const QJsonObject saved{{QStringLiteral("failures"), failures},
+                            {QStringLiteral("emptyColumns"), emptyColumns},
+                            {QStringLiteral("size"), double(QFileInfo(copy.path).size())}};
     return QJsonDocument(saved).toJson();
+}
+
+qint64 savedSize(const QString &target)
+{
+    QFile list(failuresFile(target));
+    if (!list.open(QIODevice::ReadOnly))
+        return std::numeric_limits<qint64>::max();
+    const QJsonValue size = QJsonDocument::fromJson(list.readAll()).object().value(QStringLiteral("size"));
+    return size.isDouble() ? qint64(size.toDouble()) : std::numeric_limits<qint64>::max();
 }
 
 void readReport(const QString &target, ModernCopy &copy)
@@ -88,7 +102,7 @@ ModernCopy made(const QString &target, const FileVersion &version, const ods::Da
     const QString partial = partialName(target);
     QFile::remove(partial);
     BuildProgress building(reporter, lock, version.path, copyUnits(database));
-    ModernCopy copy{target, true, {}, {}};
+    ModernCopy copy{partial, true, {}, {}};
     try {
         RebuildReport report = rebuild(partial, version, database, building);
         copy.failures = std::move(report.failures);
@@ -98,9 +112,23 @@ ModernCopy made(const QString &target, const FileVersion &version, const ods::Da
         throw;
     }
     building.finish();
-    QFile list(failuresFile(target));
-    if (!list.open(QIODevice::WriteOnly) || list.write(savedReport(copy)) < 0 || !list.flush()
-        || !QFile::rename(partial, target)) {
+    // Rebuilt over minutes from a file another program may write: a copy
+    // read across a change would mix two states, and filed under either
+    // key it would be believed for good.
+    const FileVersion after = inspectLocalFile(version.path, HeldFile::Read);
+    if (after.size != version.size || after.modifiedNs != version.modifiedNs || after.headerDigest != version.headerDigest) {
+        QFile::remove(partial);
+        throw components::ComponentError(QStringLiteral("The database file \"%1\" changed while its private copy "
+                                                        "for views and computed columns was being made. Export "
+                                                        "again when the program that writes it is done.")
+                                             .arg(version.path));
+    }
+    // The list first: a copy without its list would pass for one that
+    // lacks nothing.
+    QSaveFile list(failuresFile(target));
+    if (!list.open(QIODevice::WriteOnly) || list.write(savedReport(copy)) < 0 || !list.commit()
+        || components::renameDurably(partial, target) != 0) {
+        QFile::remove(failuresFile(target));
         QFile::remove(partial);
         throw components::ComponentError(QStringLiteral("A private copy of \"%1\" for its views and computed columns "
                                                         "cannot be kept in \"%2\".").arg(version.path, copiesFolder()));
@@ -122,6 +150,10 @@ ModernCopy rebuiltCopy(const FileVersion &version, const ods::Database &database
 {
     const QString target = copyFileName(version, QStringLiteral("rebuilt"));
     Reporter reporter(progress);
+    // A copy without its list, or shorter than the list says, was cut by a
+    // power cut or a full disk after its rename: made again.
+    if (QFileInfo::exists(target) && !copyLooksWhole(target, savedSize(target)))
+        discardCopy(target);
     markInUse(target);
     if (!QFileInfo::exists(target)) {
         CopyLock lock(target + QStringLiteral(".lock"), progress ? &reporter : nullptr, version.path);

@@ -286,9 +286,10 @@ QByteArray FirebirdQuery::readBlob(const ISC_QUAD &blobId) const
     m_session->ensureOpen();
     StatusGuard guard;
     QByteArray bytes;
+    IBlob *blob = nullptr;
     try {
         ISC_QUAD id = blobId;
-        IBlob *blob = m_session->attachment()->openBlob(&guard.status, m_session->transaction(), &id, 0, nullptr);
+        blob = m_session->attachment()->openBlob(&guard.status, m_session->transaction(), &id, 0, nullptr);
         char buffer[32768];
         for (;;) {
             unsigned length = 0;
@@ -298,7 +299,11 @@ QByteArray FirebirdQuery::readBlob(const ISC_QUAD &blobId) const
             bytes.append(buffer, length);
         }
         blob->close(&guard.status);
+        blob = nullptr; // a closed BLOB is released with it
     } catch (const FbException &error) {
+        // Released whatever failed, or every failing read would keep one.
+        if (blob)
+            blob->release();
         fail(error);
     }
     return bytes;

@@ -2,6 +2,7 @@
 
 #include "component_error.h"
 #include "firebird_error.h"
+#include "cache_folder.h"
 #include "local_file.h"
 #include "modern_copy.h"
 #include "ods/system_table.h"
@@ -57,6 +58,21 @@ FilePicture takePicture(const QString &path)
                                                     "Try again when the program that writes it is done.").arg(path));
 }
 
+QString replacedText(const QString &path)
+{
+    return QStringLiteral("The database file \"%1\" is gone: it was deleted, moved or replaced by another file "
+                          "after it was opened.").arg(path);
+}
+
+QString identityOf(const ods::FileFacts &facts)
+{
+    return QStringLiteral("%1/%2/%3/%4")
+        .arg(facts.firebird ? QStringLiteral("Firebird") : QStringLiteral("InterBase"))
+        .arg(facts.odsMajor)
+        .arg(facts.pageSize)
+        .arg(facts.created);
+}
+
 } // namespace
 
 std::shared_ptr<OdsSession> OdsSession::open(const AttachmentSettings &settings)
@@ -91,10 +107,10 @@ void OdsSession::ensureFileStillThere() const
 {
     struct stat now {};
     if (::stat(QFile::encodeName(path()).constData(), &now) != 0 || now.st_dev != m_device || now.st_ino != m_inode)
-        throw components::ConnectionLost(
-            QStringLiteral("The database file \"%1\" is gone: it was deleted, moved or replaced by another file "
-                           "after it was opened.").arg(path()));
+        throw components::ConnectionLost(replacedText(path()));
 }
+
+QString OdsSession::identity() const { return identityOf(m_picture.database->facts()); }
 
 const FilePicture &OdsSession::currentPicture()
 {
@@ -104,8 +120,18 @@ const FilePicture &OdsSession::currentPicture()
         // Refused as at opening when another file took its place; an
         // engine that now holds it is no reason, as every read is checked.
         inspectLocalFile(path(), HeldFile::Read);
-        m_picture = takePicture(path());
+        FilePicture fresh = takePicture(path());
+        // Another database copied over the file keeps its inode: only its
+        // header tells.
+        if (identityOf(fresh.database->facts()) != identity())
+            throw components::ConnectionLost(replacedText(path()));
+        m_picture = std::move(fresh);
         m_privileges.reset();
+        // The engine's copy shows the file as it was: a new one is made for
+        // the state read from now on. A query still reading the old one
+        // keeps it until it is done.
+        m_engineCopy.reset();
+        m_copyProblem.clear();
     }
     return m_picture;
 }
@@ -154,20 +180,34 @@ std::shared_ptr<Session> OdsSession::engineCopy()
     if (!m_copyProblem.isEmpty())
         throw components::ComponentError(m_copyProblem);
     if (!m_engineCopy) {
-        ModernCopy copy;
-        try {
-            // The copy is checked to have been read from an unchanging file.
-            copy = modernCopy(inspectLocalFile(path(), HeldFile::Read), *m_picture.database, m_progress.get());
-        } catch (const components::ComponentError &error) {
-            m_copyProblem = error.description();
-            throw;
-        }
+        const auto makeCopy = [&] {
+            try {
+                // The copy is checked to have been read from an unchanging file.
+                return modernCopy(inspectLocalFile(path(), HeldFile::Read), *m_picture.database, m_progress.get());
+            } catch (const components::ComponentError &error) {
+                m_copyProblem = error.description();
+                throw;
+            }
+        };
+        // Made from the picture of the file now, and filed under that state.
+        currentPicture();
+        ModernCopy copy = makeCopy();
         AttachmentSettings settings = m_settings;
         // A rebuilt copy is owned by SYSDBA; the grants were checked in the
         // file before.
         if (copy.rebuilt)
             settings.user = QStringLiteral("SYSDBA");
-        m_engineCopy = Session::open(settings, copy.path);
+        try {
+            m_engineCopy = Session::open(settings, copy.path);
+        } catch (const components::ComponentError &) {
+            // Cut in a way its length and first page do not show (a power
+            // cut after its rename): made once more, not refused on every
+            // later run.
+            if (!discardCopy(copy.path))
+                throw;
+            copy = makeCopy();
+            m_engineCopy = Session::open(settings, copy.path);
+        }
         m_copyFailures = copy.failures;
         m_copyEmptyColumns = copy.emptyColumns;
     }

@@ -41,6 +41,8 @@ public:
     // Throws components::ConnectionLost when the file opened is no longer
     // at its path (deleted, moved, or another file put in its place).
     void ensureFileStillThere() const;
+    // The database the session opened, told from any other by its header.
+    QString identity() const;
     // The picture to read from now: a fresh one when the file has changed.
     const FilePicture &currentPicture();
     // Throws, naming the table, when the file changed since `picture`.

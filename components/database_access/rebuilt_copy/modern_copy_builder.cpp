@@ -169,10 +169,17 @@ void CopyBuilder::fill(const ods::Database &database, const ods::Relation &relat
             const QByteArray content = database.blob(relation, value);
             ISC_QUAD id{};
             IBlob *blob = m_attachment->createBlob(&m_status, transaction, &id, 0, nullptr);
-            for (qsizetype done = 0; done < content.size(); done += 32768)
-                blob->putSegment(&m_status, unsigned(qMin<qsizetype>(32768, content.size() - done)),
-                                 content.constData() + done);
-            blob->close(&m_status);
+            try {
+                for (qsizetype done = 0; done < content.size(); done += 32768)
+                    blob->putSegment(&m_status, unsigned(qMin<qsizetype>(32768, content.size() - done)),
+                                     content.constData() + done);
+                blob->close(&m_status); // releases it
+            } catch (...) {
+                // The transaction's rollback drops the unfinished BLOB; the
+                // handle is ours to let go.
+                blob->release();
+                throw;
+            }
             std::memcpy(at, &id, sizeof id);
         } else if (type == SQL_VARYING) {
             std::memcpy(at, value.data(), size_t(qMin<qsizetype>(value.size(), room + 2)));
