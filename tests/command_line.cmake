@@ -6,3 +6,8 @@ marrowbeck_test(command_line_test
   TIMEOUT 900)
 # The program under test is the real binary.
 add_dependencies(command_line_test marrowbeck)
+marrowbeck_test(csv_workbook_test
+  SOURCES csv_workbook_test.cpp
+  LIBS marrowbeck_csv_spreadsheet
+  LABELS command_line unit
+  TIMEOUT 120)

@@ -110,10 +110,21 @@ std::shared_ptr<excel::Worksheet> CsvWorkbook::Add()
     return std::make_shared<CsvWorksheet>(m_book, sheet);
 }
 
+// The files are one export: every file is complete before the first takes
+// its name, and a name that cannot be given puts back what the names held.
 void CsvWorkbook::SaveAs(const QString &fileName)
 {
     for (const auto &sheet : m_book->sheets)
-        sheet->save(csvSheetFileName(fileName, sheet->name()));
+        sheet->finish();
+    std::size_t replaced = 0;
+    try {
+        for (; replaced < m_book->sheets.size(); ++replaced)
+            m_book->sheets[replaced]->replace(csvSheetFileName(fileName, m_book->sheets[replaced]->name()));
+    } catch (const components::ComponentError &) {
+        while (replaced > 0)
+            m_book->sheets[--replaced]->restorePrevious();
+        throw;
+    }
 }
 
 void CsvApplication::setVisible(bool)

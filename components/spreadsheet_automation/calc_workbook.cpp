@@ -1,6 +1,7 @@
 #include "calc_workbook.h"
 
 #include "calc_worksheet.h"
+#include "full_disk.h"
 #include "unfinished_file.h"
 #include "uno_runtime.h"
 
@@ -71,7 +72,19 @@ void CalcWorkbook::SaveAs(const QString &fileName)
     const QFileInfo target(fileName);
     // Written beside its final place, so the rename is within one file system.
     components::UnfinishedFile file(target.absolutePath());
-    m_document->storeTo(QUrl::fromLocalFile(file.path()).toString(QUrl::FullyEncoded), filter);
+    try {
+        m_document->storeTo(QUrl::fromLocalFile(file.path()).toString(QUrl::FullyEncoded), filter);
+    } catch (const components::ComponentStopped &) {
+        throw;
+    } catch (const components::ComponentError &error) {
+        // The office does not say why; a disk it filled is the likeliest
+        // reason, and the one the user can act on. Asked while the
+        // unfinished file still takes its room.
+        const QString full = components::fullDiskTextIfFull(target.absolutePath());
+        throw components::ComponentError(full.isEmpty() ? error.description()
+                                                        : QStringLiteral("LibreOffice Calc could not save %1. %2")
+                                                              .arg(QDir::toNativeSeparators(target.absoluteFilePath()), full));
+    }
     file.complete(target.absoluteFilePath());
 }
 
