@@ -1,6 +1,7 @@
 #include "termination_signals.h"
 
 #include "platform.h"
+#include "stop_request.h"
 
 #include <QSocketNotifier>
 #include <csignal>
@@ -12,9 +13,19 @@ namespace {
 
 int wakeUp[2] = {-1, -1};
 
-// Only async-signal-safe work here; the event loop does the rest.
+// Only async-signal-safe work here; the event loop does the rest. The first
+// signal is seen at the work's next yield, which may be seconds away; a
+// second one is the user insisting, and ends the program at once. The
+// offices we started end with us through their keepers, and what was half
+// written is swept at the next run.
 void onTerminationSignal(int)
 {
+    if (components::stopRequested()) {
+        const char line[] = "marrowbeck: Stopped at once by a second signal.\n";
+        [[maybe_unused]] const ssize_t said = ::write(STDERR_FILENO, line, sizeof line - 1);
+        ::_exit(2);
+    }
+    components::stopRequested() = 1;
     const char byte = 1;
     [[maybe_unused]] const ssize_t written = ::write(wakeUp[1], &byte, 1);
 }

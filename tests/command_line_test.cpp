@@ -7,6 +7,7 @@
 #include "connection_string.h"
 #include "database_snapshot.h"
 #include "export_window.h"
+#include "file_digest.h"
 #include "firebird_scratch_database.h"
 #include "real_program_fixture.h"
 #include "table_export.h"
@@ -158,7 +159,7 @@ protected:
         NameList listing;
         FireBird::AddTablesToFireBird(listing, connectionString);
         AllTicked window(listing.names);
-        runExport(window, connectionString, [](excel::Application &, excel::Workbook &) {});
+        runExport(window, connectionString, [](excel::Application &, excel::Workbook &, const ExportResults &) {});
         EXPECT_EQ(boxes->prompts(), std::vector<QString>{QStringLiteral("Done.")});
         boxes->shown.clear();
         return calc_inspection::workbookContents(*applications.back());
@@ -294,6 +295,106 @@ TEST_F(CommandLineTest, FailuresAreOneLineEachAndTheStatusTellsHowMuchWasExporte
     EXPECT_EQ(QDir(out.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{QStringLiteral("part_CUSTOMERS.csv")});
     const Finished version = runProgram({QStringLiteral("--version")});
     EXPECT_EQ(version.status, 0);
+}
+
+// Faults of a run, each with what standard error says, what the folder holds
+// afterwards (nothing hidden, nothing half written), the exit status and that
+// no office of the run is left; the database file is never written. A run
+// killed outright leaves its unfinished folder to the next run, which sweeps
+// it.
+TEST_F(CommandLineTest, WholeTablesOrNothingWhateverFails)
+{
+    // Q cannot be computed in the second record: the table NUMS fails part-way.
+    const auto database = ScratchDatabase::embedded(
+        "CREATE TABLE NUMS (A INTEGER, B INTEGER, Q COMPUTED BY (A / B));\n"
+        "INSERT INTO NUMS (A, B) VALUES (1, 1);\n"
+        "INSERT INTO NUMS (A, B) VALUES (1, 0);\n"
+        "INSERT INTO NUMS (A, B) VALUES (4, 2);\n"
+        "CREATE TABLE GOOD (ID INTEGER);\n"
+        "INSERT INTO GOOD VALUES (7);\n"
+        "CREATE TABLE BIG (ID INTEGER, A VARCHAR(40), B VARCHAR(40));\n"
+        "COMMIT;\nSET TERM ^;\n"
+        "EXECUTE BLOCK AS DECLARE I INTEGER = 1; BEGIN WHILE (I <= 200000) DO BEGIN\n"
+        " INSERT INTO BIG VALUES (:I, 'a' || :I, 'b' || :I); I = I + 1; END END^\n"
+        "SET TERM ;^\nCOMMIT;\n");
+    const QByteArray before = fileDigest(database->file());
+    struct Case {
+        const char *what;
+        const char *format;
+        QStringList tables;
+        std::vector<int> sent; // signals sent while rows are on their way
+        int status;               // -1: killed
+        QStringList files;        // of the output folder, hidden ones included
+        QStringList says;         // each on standard error
+    };
+    const Case cases[] = {
+        {"a table failed part-way, as .csv", "csv", {"NUMS", "GOOD"}, {}, 1, {"out_GOOD.csv"},
+         {"in record 2", "The table \"NUMS\" failed and is not in", "(3 of its 3 records had been written"}},
+        {"a table failed part-way, as .ods", "ods", {"NUMS", "GOOD"}, {}, 1, {"out.ods"}, {"The table \"NUMS\" failed"}},
+        {"a table failed part-way, as .xlsx", "xlsx", {"NUMS", "GOOD"}, {}, 1, {"out.xlsx"}, {"The table \"NUMS\" failed"}},
+        {"the only table failed", "csv", {"NUMS"}, {}, 2, {}, {"in record 2", "No table was exported"}},
+        {"killed outright, as .xlsx", "xlsx", {"BIG"}, {SIGKILL}, -1, {}, {}},
+        {"killed outright, as .csv", "csv", {"BIG"}, {SIGKILL}, -1, {}, {}},
+        {"two Ctrl+C, as .csv", "csv", {"BIG"}, {SIGINT, SIGINT}, 2, {}, {"Stopped at once by a second signal"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        QTemporaryDir out;
+        const QString output = out.filePath(QStringLiteral("out.") + QLatin1String(c.format));
+        QStringList arguments{QStringLiteral("--export"), database->dbname(), QStringLiteral("--output"), output};
+        for (const QString &table : c.tables)
+            arguments << QStringLiteral("--table") << table;
+        QProcess program;
+        startProgram(program, arguments, QStringLiteral("masterkey"));
+        const qint64 id = program.processId();
+        if (!c.sent.empty()) {
+            const auto rowsOnTheirWay = [&] {
+                if (QLatin1String(c.format) != QLatin1String("csv"))
+                    return officesOf(id) > 0;
+                for (QDirIterator files(out.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); files.hasNext();)
+                    if (files.nextFileInfo().size() > 0)
+                        return true;
+                return false;
+            };
+            QElapsedTimer clock;
+            clock.start();
+            while (!rowsOnTheirWay() && program.state() == QProcess::Running && clock.elapsed() < 60000)
+                QThread::msleep(10);
+            ASSERT_EQ(program.state(), QProcess::Running) << qPrintable(program.readAllStandardError());
+            for (int signal : c.sent)
+                ::kill(pid_t(id), signal);
+        }
+        ASSERT_TRUE(program.waitForFinished(c.sent.empty() ? 300000 : 5000)) << "not ended at once";
+        const QString errors = QString::fromLocal8Bit(program.readAllStandardError());
+        EXPECT_EQ(program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1, c.status) << qPrintable(errors);
+        for (const QString &line : c.says)
+            EXPECT_TRUE(errors.contains(line)) << qPrintable(line) << " in " << qPrintable(errors);
+        QElapsedTimer clock;
+        clock.start();
+        while (officesOf(id) > 0 && clock.elapsed() < 10000)
+            QThread::msleep(20);
+        EXPECT_EQ(officesOf(id), 0) << "an office outlived its run";
+        if (!c.sent.empty()) {
+            // The next run into the folder, of one small table.
+            const Finished next = runProgram({QStringLiteral("--export"), database->dbname(), QStringLiteral("--output"),
+                                              out.filePath(QStringLiteral("next.csv")), QStringLiteral("--table"),
+                                              QStringLiteral("GOOD")},
+                                             QStringLiteral("masterkey"));
+            EXPECT_EQ(next.status, 0) << qPrintable(next.errors);
+            EXPECT_EQ(QDir(out.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                      QStringList{QStringLiteral("next_GOOD.csv")});
+        } else {
+            EXPECT_EQ(QDir(out.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), c.files);
+        }
+        if (QLatin1String(c.format) != QLatin1String("csv") && c.status == 1) {
+            if (applications.empty())
+                components::create<excel::Application>(excel::ApplicationClass);
+            const Contents file = calc_inspection::fileContents(*applications.back(), output);
+            ASSERT_EQ(file.size(), 1);
+            EXPECT_EQ(file[0].name, QStringLiteral("GOOD"));
+        }
+        EXPECT_EQ(fileDigest(database->file()), before);
+    }
 }
 
 } // namespace

@@ -9,10 +9,13 @@
 #include <condition_variable>
 #include <csignal>
 #include <cstring>
+#include <functional>
 #include <fcntl.h>
 #include <mutex>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <thread>
 #include <vector>
 
@@ -25,6 +28,7 @@ struct OfficeProcess::Watch {
     mutable std::condition_variable ended;
     bool hasEnded = false;
     int status = 0;
+    int keeper = -1;
 };
 
 namespace {
@@ -56,6 +60,87 @@ QString cannotStart(const QString &program, const QString &reason)
         .arg(reason, QDir::toNativeSeparators(program));
 }
 
+// A program in a session of its own, its input from `input` (-1: nothing),
+// its output into the file `output`. Returns 0 or the error number.
+int spawnInSession(std::vector<char *> &argv, char **envp, int input, const QByteArray &output, pid_t &pid)
+{
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    if (input < 0)
+        posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
+    else
+        posix_spawn_file_actions_adddup2(&files, input, 0);
+    posix_spawn_file_actions_addopen(&files, 1, output.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_adddup2(&files, 1, 2);
+    // The office outlives our work: it must not inherit our descriptors. An
+    // inherited database file keeps the engine's file lock alive in the
+    // office, and the next attachment to that file is refused as "in use".
+    posix_spawn_file_actions_addclosefrom_np(&files, 3);
+
+    // We ignore SIGPIPE for the UNO bridge; the office must get it back, and
+    // must not inherit whatever signals our threads have blocked.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    sigset_t noneBlocked;
+    sigemptyset(&noneBlocked);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setsigmask(&attributes, &noneBlocked);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+
+    const int error = posix_spawn(&pid, argv[0], &files, &attributes, argv.data(), envp);
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&files);
+    return error;
+}
+
+void reapInBackground(pid_t pid, const std::function<void(int)> &ended)
+{
+    std::thread([pid, ended] {
+        int status = 0;
+        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+        ended(status);
+    }).detach();
+}
+
+// A keeper that ends the office's whole group once we are gone, however we
+// end (a SIGKILL runs none of our own clean-up): the kernel closes our end of
+// its pipe with us. Told "keep" when the office is the user's, it ends
+// quietly. Returns our end of the connection, or -1 when no keeper runs.
+int startKeeper(qint64 group)
+{
+    // A socket rather than a pipe: a keeper gone already costs no SIGPIPE.
+    int ends[2];
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0)
+        return -1;
+    std::vector<QByteArray> argumentStrings{"/bin/sh", "-c",
+                                            "IFS= read -r word; [ \"$word\" = keep ] || kill -9 -\"$0\"",
+                                            QByteArray::number(group)};
+    std::vector<char *> argv = pointersTo(argumentStrings);
+    pid_t keeper = 0;
+    const int error = spawnInSession(argv, environ, ends[0], "/dev/null", keeper);
+    ::close(ends[0]);
+    if (error != 0) {
+        ::close(ends[1]);
+        return -1;
+    }
+    reapInBackground(keeper, [](int) {});
+    return ends[1];
+}
+
+void releaseKeeper(int &keeper)
+{
+    if (keeper < 0)
+        return;
+    const char word[] = "keep\n";
+    [[maybe_unused]] const ssize_t sent = ::send(keeper, word, sizeof word - 1, MSG_NOSIGNAL);
+    ::close(keeper);
+    keeper = -1;
+}
+
 } // namespace
 
 OfficeProcess::OfficeProcess(qint64 processId, std::shared_ptr<Watch> watch)
@@ -79,50 +164,30 @@ std::unique_ptr<OfficeProcess> OfficeProcess::start(const QString &program, cons
     std::vector<char *> argv = pointersTo(argumentStrings);
     std::vector<char *> envp = pointersTo(environmentStrings);
 
-    posix_spawn_file_actions_t files;
-    posix_spawn_file_actions_init(&files);
-    posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
-    const QByteArray log = QFile::encodeName(logFile);
-    posix_spawn_file_actions_addopen(&files, 1, log.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_adddup2(&files, 1, 2);
-    // The office outlives our work: it must not inherit our descriptors. An
-    // inherited database file keeps the engine's file lock alive in the
-    // office, and the next attachment to that file is refused as "in use".
-    posix_spawn_file_actions_addclosefrom_np(&files, 3);
-
-    // We ignore SIGPIPE for the UNO bridge; the office must get it back, and
-    // must not inherit whatever signals our threads have blocked.
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    sigset_t defaults;
-    sigemptyset(&defaults);
-    sigaddset(&defaults, SIGPIPE);
-    sigset_t noneBlocked;
-    sigemptyset(&noneBlocked);
-    posix_spawnattr_setsigdefault(&attributes, &defaults);
-    posix_spawnattr_setsigmask(&attributes, &noneBlocked);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-
     pid_t pid = 0;
-    const int error = posix_spawn(&pid, argv[0], &files, &attributes, argv.data(), envp.data());
-    posix_spawnattr_destroy(&attributes);
-    posix_spawn_file_actions_destroy(&files);
+    const int error = spawnInSession(argv, envp.data(), -1, QFile::encodeName(logFile), pid);
     if (error != 0)
         throw components::ComponentError(cannotStart(program, QString::fromLocal8Bit(std::strerror(error))));
 
     // The watcher owns its state with us, so it may outlive this object when
     // the office is left running for the user.
     auto watch = std::make_shared<Watch>();
-    std::thread([pid, watch] {
-        int status = 0;
-        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
+    watch->keeper = startKeeper(pid);
+    reapInBackground(pid, [watch](int status) {
         std::lock_guard lock(watch->mutex);
         watch->hasEnded = true;
         watch->status = status;
+        // Its process group may soon be another's.
+        releaseKeeper(watch->keeper);
         watch->ended.notify_all();
-    }).detach();
+    });
     return std::unique_ptr<OfficeProcess>(new OfficeProcess(pid, std::move(watch)));
+}
+
+void OfficeProcess::outliveUs()
+{
+    std::lock_guard lock(m_watch->mutex);
+    releaseKeeper(m_watch->keeper);
 }
 
 bool OfficeProcess::hasEnded() const

@@ -19,6 +19,9 @@ public:
                                                 const QString &logFile);
     // Never stops the office: one left to the user must outlive us.
     ~OfficeProcess() = default;
+    // Until this is called the office ends with our program, even with one
+    // killed outright: an office nobody can see must not run on for ever.
+    void outliveUs();
 
     // Leader of the office's process group: the launcher, and soffice.bin
     // under it, share it.

@@ -191,6 +191,7 @@ OfficeSession::~OfficeSession()
 void OfficeSession::handOverToUser()
 {
     m_handedOver = true;
+    m_process->outliveUs();
     forgetUnshownOffice(m_process->processId());
 }
 
