@@ -1,6 +1,6 @@
 // A workbook of CSV files as the command line stores it: many sheets under a
-// small descriptor limit, and a set of files that replaces another whole or
-// not at all.
+// small descriptor limit, a set of files that replaces another whole or not
+// at all, and a disk that fills, said as such and leaving nothing.
 
 #include "component_error.h"
 #include "register_csv_spreadsheet.h"
@@ -11,7 +11,10 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <QScopeGuard>
+#include <sys/mount.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -43,16 +46,30 @@ TEST(CsvWorkbookTest, SheetsBeyondTheDescriptorLimitAndASetReplacedWholeOrNotAtA
         const char *what;
         int sheets;
         int blockedSheet; // a folder holds its file's name; 0: none
+        int rows = 1;
+        bool smallDisk = false; // 256 KB
+        const char *says = "";
     };
     const Case cases[] = {{"1,200 sheets under a limit of 128 descriptors", 1200, 0},
-                          {"the name of sheet 3 of 5 held by a folder", 5, 3}};
+                          {"the name of sheet 3 of 5 held by a folder", 5, 3, 1, false, "something other than a file"},
+                          {"a disk that fills", 5, 0, 5000, true, "is full"}};
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         QTemporaryDir folder;
+        if (c.smallDisk && ::getuid() != 0) {
+            std::printf("[ skipped  ] %s: needs root to mount a small filesystem\n", c.what);
+            continue;
+        }
+        const bool mounted = c.smallDisk && ::mount("tmpfs", QFile::encodeName(folder.path()).constData(), "tmpfs", 0, "size=256k") == 0;
+        const auto unmount = qScopeGuard([&] {
+            if (mounted)
+                ::umount2(QFile::encodeName(folder.path()).constData(), MNT_DETACH);
+        });
+        ASSERT_EQ(mounted, c.smallDisk);
         const QString output = folder.filePath(QStringLiteral("out.csv"));
         const auto fileOf = [&](int n) { return csvSheetFileName(output, QStringLiteral("T%1").arg(n)); };
         // What an earlier export left, to be replaced.
-        for (int n = 1; n <= c.sheets; ++n) {
+        for (int n = 1; n <= c.sheets && !c.smallDisk; ++n) {
             QFile earlier(fileOf(n));
             ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
             earlier.write("earlier\r\n");
@@ -62,24 +79,30 @@ TEST(CsvWorkbookTest, SheetsBeyondTheDescriptorLimitAndASetReplacedWholeOrNotAtA
             QDir().mkpath(fileOf(c.blockedSheet) + QStringLiteral("/inside"));
         }
         registerCsvSpreadsheetComponents(folder.path());
-        bool failed = false;
+        QString failure;
         {
             const DescriptorLimit limit(128);
             auto application = components::create<excel::Application>(excel::ApplicationClass);
             auto workbook = application->workbooks().Add();
-            for (int n = 1; n <= c.sheets; ++n) {
-                auto sheet = n == 1 ? workbook->ActiveSheet() : workbook->worksheets().Add();
-                sheet->setName(QStringLiteral("T%1").arg(n));
-                sheet->setCells(1, 1, excel::Cell(QStringLiteral("row of %1").arg(n)));
-                sheet->finishWrites();
-            }
             try {
+                for (int n = 1; n <= c.sheets; ++n) {
+                    auto sheet = n == 1 ? workbook->ActiveSheet() : workbook->worksheets().Add();
+                    sheet->setName(QStringLiteral("T%1").arg(n));
+                    for (int row = 1; row <= c.rows; ++row)
+                        sheet->setCells(row, 1, excel::Cell(QStringLiteral("row of %1").arg(n)));
+                    sheet->finishWrites();
+                }
                 workbook->SaveAs(output);
-            } catch (const components::ComponentError &) {
-                failed = true;
+            } catch (const components::ComponentError &error) {
+                failure = error.description();
             }
         }
-        EXPECT_EQ(failed, c.blockedSheet != 0);
+        EXPECT_TRUE(failure.contains(QLatin1String(c.says))) << failure.toStdString();
+        EXPECT_EQ(failure.isEmpty(), c.blockedSheet == 0 && !c.smallDisk);
+        if (c.smallDisk) {
+            EXPECT_EQ(QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+            continue;
+        }
         for (int n = 1; n <= c.sheets; ++n) {
             if (n == c.blockedSheet)
                 EXPECT_TRUE(QFileInfo::exists(fileOf(n) + QStringLiteral("/inside")));
