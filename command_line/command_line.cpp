@@ -7,6 +7,7 @@
 #include "register_csv_spreadsheet.h"
 #include "register_database_access.h"
 #include "register_spreadsheet_automation.h"
+#include "register_xlsx_spreadsheet.h"
 #include "spreadsheet_automation.h"
 #include "stderr_reports.h"
 #include "table_export.h"
@@ -69,6 +70,19 @@ bool outputFolderTakesFiles(const QString &output)
     }
 }
 
+// The listed table a name given on the command line means: the table of
+// that very name, else as SQL reads an identifier: in double quotes exactly
+// the name inside, without them its upper case.
+QString listedTable(const QString &asked, const QStringList &listed)
+{
+    if (listed.contains(asked))
+        return asked;
+    QString meant = asked.toUpper();
+    if (asked.size() >= 2 && asked.startsWith(u'"') && asked.endsWith(u'"'))
+        meant = asked.mid(1, asked.size() - 2).replace(QStringLiteral("\"\""), QStringLiteral("\""));
+    return listed.contains(meant) ? meant : QString();
+}
+
 // The tables asked for that the database has, in the list's order, as the
 // wizard exports the entries ticked; every one it lacks is a failure of its
 // own.
@@ -76,15 +90,18 @@ QStringList tablesToExport(const QStringList &asked, const QStringList &listed, 
 {
     if (asked.isEmpty())
         return listed;
+    QStringList found;
     for (const QString &name : asked) {
-        if (!listed.contains(name)) {
+        const QString table = listedTable(name, listed);
+        if (table.isEmpty()) {
             printLine(QStringLiteral("There is no table \"%1\" in the database.").arg(name));
             ++missing;
         }
+        found << table;
     }
     QStringList tables;
     for (const QString &name : listed) {
-        if (asked.contains(name))
+        if (found.contains(name))
             tables << name;
     }
     return tables;
@@ -147,8 +164,20 @@ std::shared_ptr<Reporting> reportOnStandardError()
     return reporting;
 }
 
+// Only .ods needs the office; .xlsx and .csv are written without one.
+bool officeAvailableFor(OutputFormat format)
+{
+    if (format != OutputFormat::Ods || spreadsheetOfficeInstalled())
+        return true;
+    printLine(QStringLiteral("Writing .ods needs LibreOffice Calc, which is not installed: install it with "
+                             "\"sudo apt install libreoffice-calc\", or write .xlsx or .csv, which need no office."));
+    return false;
+}
+
 int exportTables(const Arguments &arguments)
 {
+    if (!officeAvailableFor(arguments.format))
+        return nothingExported;
     const std::optional<QString> secret = password(arguments);
     if (!secret || !outputFolderTakesFiles(arguments.output))
         return nothingExported;
@@ -171,8 +200,11 @@ int exportTables(const Arguments &arguments)
     if (tables.isEmpty())
         return nothingExported;
 
+    const QString outputFolder = QFileInfo(arguments.output).absolutePath();
     if (arguments.format == OutputFormat::Csv)
-        registerCsvSpreadsheetComponents(QFileInfo(arguments.output).absolutePath());
+        registerCsvSpreadsheetComponents(outputFolder);
+    else if (arguments.format == OutputFormat::Xlsx)
+        registerXlsxSpreadsheetComponents(outputFolder);
     else if (!startOffice())
         return nothingExported;
 
@@ -220,8 +252,8 @@ int run(int argc, char **argv)
     }
 
     // No display is needed or used: Qt measures the column widths' texts in
-    // the offscreen platform's fonts, and the office runs headless, so the
-    // workbook can never be shown.
+    // the offscreen platform's fonts, and the office (for .ods only) runs
+    // headless, so the workbook can never be shown.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     qunsetenv("DISPLAY");
     qunsetenv("WAYLAND_DISPLAY");

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "spreadsheet_cell.h"
 #include "unfinished_file.h"
 
 #include <QByteArray>
@@ -15,15 +16,21 @@ namespace csv {
 // may come in any order.
 class CsvSheet {
 public:
+    // The folder the files take shape in.
+    using Context = QString;
+
     CsvSheet(QString name, const QString &workingFolder);
 
     const QString &name() const { return m_name; }
     void setName(const QString &name) { m_name = name; }
 
-    // Row and column from 1, within the worksheet limits.
-    void write(int row, int column, const QString &text);
+    // Row and column from 1, within the worksheet limits. A text file holds
+    // what each cell shows.
+    void write(int row, int column, const excel::Cell &cell);
     // Every row left so far is in the file; a failed write is reported here.
     void flushRowsLeft();
+    // Text files have no column widths.
+    void autoFit() {}
     // Completes the file and gives it its real name.
     void save(const QString &fileName);
 
