@@ -212,7 +212,7 @@ int exportTables(const Arguments &arguments)
     bool saved = false;
     runExport(*window, connectionString, [&](excel::Application &, excel::Workbook &workbook) {
         // A workbook without any table is no export; the file stays as it was.
-        if (window->tablesExported() == 0)
+        if (window->tablesWritten() == 0)
             return;
         window->progress().saving(QDir::toNativeSeparators(arguments.output));
         workbook.SaveAs(arguments.output);
@@ -220,7 +220,7 @@ int exportTables(const Arguments &arguments)
     });
     window->progress().clear();
     if (!saved) {
-        if (window->tablesExported() == 0)
+        if (window->tablesWritten() == 0)
             printLine(QStringLiteral("No table was exported; %1 was not written.")
                           .arg(QDir::toNativeSeparators(arguments.output)));
         return nothingExported;

@@ -2,6 +2,8 @@
 
 #include "platform.h"
 
+#include <algorithm>
+
 namespace command_line {
 
 CommandLineWindow::CommandLineWindow(QStringList tables, bool showProgress)
@@ -16,6 +18,12 @@ bool CommandLineWindow::entryTicked(int entry) const
     return true;
 }
 
+void CommandLineWindow::rowReached(int row, int rows)
+{
+    m_recordsReached.insert(m_current);
+    m_progress.rowReached(row, rows);
+}
+
 void CommandLineWindow::yieldToEvents() { frame::DoEvents(); }
 
 void CommandLineWindow::failureReported()
@@ -27,5 +35,12 @@ void CommandLineWindow::failureReported()
 }
 
 int CommandLineWindow::tablesExported() const { return m_current - int(m_failed.size()); }
+
+int CommandLineWindow::tablesWritten() const
+{
+    const auto written = std::count_if(m_failed.begin(), m_failed.end(),
+                                       [this](int table) { return m_recordsReached.count(table) > 0; });
+    return tablesExported() + int(written);
+}
 
 } // namespace command_line

@@ -24,7 +24,7 @@ public:
     void setProgressPercent(double) override {}
     void setProgressText(const QString &) override {}
     void setProgressTextMaker(std::function<QString()>) override {}
-    void rowReached(int row, int rows) override { m_progress.rowReached(row, rows); }
+    void rowReached(int row, int rows) override;
 
     void setPointer(int) override {}
     bool busy() const override { return m_busy; }
@@ -39,6 +39,10 @@ public:
     // Tables reached and not failed, and whether any failure came before
     // the first table.
     int tablesExported() const;
+    // Tables in the workbook: besides those exported, those that failed
+    // once their records were being written (values lost on the way, a
+    // database gone mid-table), whose records up to there are kept.
+    int tablesWritten() const;
     bool failedBeforeTables() const { return m_failedBeforeTables; }
 
 private:
@@ -46,6 +50,7 @@ private:
     mutable ExportProgress m_progress;
     mutable int m_current = 0;
     std::set<int> m_failed;
+    std::set<int> m_recordsReached;
     bool m_failedBeforeTables = false;
     bool m_busy = false;
 };
