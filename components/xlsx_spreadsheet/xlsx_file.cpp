@@ -10,6 +10,12 @@
 namespace xlsx {
 namespace {
 
+// Arial is what Calc's Liberation Sans stands in for, width for width.
+constexpr const char *cellFontName = "Arial";
+constexpr double cellFontPoints = 10;
+// The height of a row in that font: the library's default suits Calibri 11.
+constexpr double rowPoints = 12.75;
+
 [[noreturn]] void notWritten(const QString &path, lxw_error error)
 {
     throw components::ComponentError(QStringLiteral("The file %1 could not be written: %2.")
@@ -32,6 +38,7 @@ public:
         m_workbook = workbook_new_opt(QFile::encodeName(path).constData(), &options);
         if (!m_workbook)
             notWritten(path, LXW_ERROR_CREATING_XLSX_FILE);
+        useCellFont();
     }
     ~LibraryWorkbook()
     {
@@ -64,6 +71,17 @@ public:
     }
 
 private:
+    // The wizard's workbook shows its cells in Calc's default font; the
+    // library's default (Calibri 11) is missing where Calc runs on Linux,
+    // and Calc would lay out its columns in a font of other widths. The
+    // library gives no call for it: its first format is the default.
+    void useCellFont()
+    {
+        lxw_format *cellDefault = STAILQ_FIRST(m_workbook->formats);
+        format_set_font_name(cellDefault, cellFontName);
+        format_set_font_size(cellDefault, cellFontPoints);
+    }
+
     QString m_path;
     lxw_workbook *m_workbook = nullptr;
     std::vector<lxw_format *> m_formats;
@@ -108,6 +126,7 @@ void writeWorkbookFile(WorkbookParts &parts, const std::vector<std::shared_ptr<X
         const std::vector<double> pixels = sheet->columnPixels();
         for (std::size_t c = 0; c < pixels.size(); ++c)
             worksheet_set_column_pixels(worksheet, lxw_col_t(c), lxw_col_t(c), uint32_t(std::lround(pixels[c])), nullptr);
+        worksheet_set_default_row(worksheet, rowPoints, LXW_FALSE);
         if (sheet.get() == &active)
             worksheet_activate(worksheet);
         writeCells(workbook, worksheet, *sheet, parts.formats(), path);
