@@ -9,6 +9,7 @@
 #include "export_window.h"
 #include "firebird_scratch_database.h"
 #include "real_program_fixture.h"
+#include "xlsx_file_xml.h"
 #include "table_export.h"
 
 #include <QDir>
@@ -16,10 +17,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
-#include <QXmlStreamReader>
 #include <csignal>
 #include <map>
 #include <gtest/gtest.h>
@@ -131,84 +130,6 @@ QList<QVariantList> withoutEmptyEnd(QList<QVariantList> rows)
     while (!rows.isEmpty() && empty(rows.back()))
         rows.removeLast();
     return rows;
-}
-
-// One entry of a zip file, as any reader of the format gets it (Python's
-// own zip module: no zip reader of our own to be wrong the same way).
-QByteArray zipEntry(const QString &file, const QString &entry)
-{
-    QProcess python;
-    python.start(QStringLiteral("python3"),
-                 {QStringLiteral("-c"),
-                  QStringLiteral("import sys, zipfile; sys.stdout.buffer.write(zipfile.ZipFile(sys.argv[1]).read(sys.argv[2]))"),
-                  file, entry});
-    python.waitForFinished(60000);
-    return python.readAllStandardOutput();
-}
-
-// Each attribute of each element of the given name, in document order.
-QList<QXmlStreamAttributes> elements(const QByteArray &xml, const QString &name)
-{
-    QList<QXmlStreamAttributes> found;
-    for (QXmlStreamReader reader(xml); !reader.atEnd();) {
-        if (reader.readNext() == QXmlStreamReader::StartElement && reader.name() == name)
-            found << reader.attributes();
-    }
-    return found;
-}
-
-QString attribute(const QXmlStreamAttributes &attributes, const QString &qualifiedName)
-{
-    for (const QXmlStreamAttribute &a : attributes) {
-        if (a.qualifiedName() == qualifiedName)
-            return a.value().toString();
-    }
-    return QString();
-}
-
-// A worksheet of an .xlsx file read from its XML: each cell as its kind and
-// value ("text:..." for a string in the cell, "number:..." for a <v>, which
-// a boolean is too), rows and columns from 1.
-struct XlsxSheetXml {
-    QString name;
-    QMap<std::pair<int, int>, QString> cells;
-};
-
-QString numberCell(double value) { return QStringLiteral("number:") + QString::number(value, 'g', 17); }
-
-QList<XlsxSheetXml> xlsxSheets(const QString &file)
-{
-    QMap<QString, QString> targets;
-    for (const auto &relation : elements(zipEntry(file, QStringLiteral("xl/_rels/workbook.xml.rels")), QStringLiteral("Relationship")))
-        targets[attribute(relation, QStringLiteral("Id"))] = attribute(relation, QStringLiteral("Target"));
-    QList<XlsxSheetXml> sheets;
-    for (const auto &sheet : elements(zipEntry(file, QStringLiteral("xl/workbook.xml")), QStringLiteral("sheet"))) {
-        XlsxSheetXml read{attribute(sheet, QStringLiteral("name")), {}};
-        QXmlStreamReader xml(zipEntry(file, QStringLiteral("xl/") + targets[attribute(sheet, QStringLiteral("r:id"))]));
-        QString reference, type;
-        while (!xml.atEnd()) {
-            if (xml.readNext() != QXmlStreamReader::StartElement)
-                continue;
-            if (xml.name() == u"c") {
-                reference = attribute(xml.attributes(), QStringLiteral("r"));
-                type = attribute(xml.attributes(), QStringLiteral("t"));
-                continue;
-            }
-            if (xml.name() != u"t" && xml.name() != u"v")
-                continue;
-            const QString value = xml.readElementText();
-            const qsizetype digits = reference.indexOf(QRegularExpression(QStringLiteral("[0-9]")));
-            int column = 0;
-            for (const QChar letter : reference.left(digits))
-                column = column * 26 + (letter.unicode() - u'A' + 1);
-            read.cells[{reference.mid(digits).toInt(), column}] =
-                type == u"inlineStr" || type == u"str" ? QStringLiteral("text:") + value
-                : type == u"s"                       ? QStringLiteral("shared string")
-                                                     : numberCell(value.toDouble());
-        }
-        sheets << read;
-    }
-    return sheets;
 }
 
 // What the XML of a sheet holds for cells as Calc gives them: text for a
