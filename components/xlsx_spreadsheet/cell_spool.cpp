@@ -3,6 +3,7 @@
 #include "component_error.h"
 
 #include <QDir>
+#include <QFile>
 #include <cstring>
 
 namespace xlsx {
@@ -66,17 +67,14 @@ private:
 
 } // namespace
 
-CellSpool::CellSpool(QString path) : m_path(std::move(path)), m_out(m_path)
+CellSpool::CellSpool(QString path) : m_path(std::move(path))
 {
-    if (!m_out.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
-        fileFailed(m_out, QStringLiteral("written"));
+    QFile out(m_path);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        fileFailed(out, QStringLiteral("written"));
 }
 
-CellSpool::~CellSpool()
-{
-    m_out.close();
-    QFile::remove(m_path);
-}
+CellSpool::~CellSpool() { QFile::remove(m_path); }
 
 void CellSpool::appendHead(int row, int column, excel::Cell::Kind kind)
 {
@@ -104,10 +102,16 @@ void CellSpool::appendValue(int row, int column, excel::Cell::Kind kind, double 
         flush();
 }
 
+// Opened for each block only: a workbook of thousands of sheets would
+// otherwise hold a file open for each.
 void CellSpool::flush()
 {
-    if (m_out.write(m_pending) != m_pending.size())
-        fileFailed(m_out, QStringLiteral("written"));
+    if (m_pending.isEmpty())
+        return;
+    QFile out(m_path);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)
+        || out.write(m_pending) != m_pending.size())
+        fileFailed(out, QStringLiteral("written"));
     m_pending.clear();
 }
 

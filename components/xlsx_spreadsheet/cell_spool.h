@@ -3,7 +3,6 @@
 #include "spreadsheet_cell.h"
 
 #include <QByteArray>
-#include <QFile>
 #include <QString>
 #include <functional>
 
@@ -42,7 +41,6 @@ private:
     void appendHead(int row, int column, excel::Cell::Kind kind);
 
     QString m_path;
-    QFile m_out;
     QByteArray m_pending;
 };
 

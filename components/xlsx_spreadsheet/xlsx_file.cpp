@@ -1,6 +1,7 @@
 #include "xlsx_file.h"
 
 #include "component_error.h"
+#include "fast_deflate.h"
 
 #include <QDir>
 #include <QFile>
@@ -117,6 +118,7 @@ void writeWorkbookFile(WorkbookParts &parts, const std::vector<std::shared_ptr<X
                        const XlsxSheet &active)
 {
     const QString &path = parts.file().path();
+    deflateFast();
     LibraryWorkbook workbook(path, parts.folder());
     for (const auto &sheet : sheets) {
         lxw_worksheet *worksheet = workbook_add_worksheet(workbook.get(), sheet->name().toUtf8().constData());
