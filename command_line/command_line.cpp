@@ -7,6 +7,7 @@
 #include "register_csv_spreadsheet.h"
 #include "register_database_access.h"
 #include "register_spreadsheet_automation.h"
+#include "register_xlsx_spreadsheet.h"
 #include "spreadsheet_automation.h"
 #include "stderr_reports.h"
 #include "table_export.h"
@@ -70,6 +71,19 @@ bool outputFolderTakesFiles(const QString &output)
     }
 }
 
+// The listed table a name given on the command line means: the table of
+// that very name, else as SQL reads an identifier: in double quotes exactly
+// the name inside, without them its upper case.
+QString listedTable(const QString &asked, const QStringList &listed)
+{
+    if (listed.contains(asked))
+        return asked;
+    QString meant = asked.toUpper();
+    if (asked.size() >= 2 && asked.startsWith(u'"') && asked.endsWith(u'"'))
+        meant = asked.mid(1, asked.size() - 2).replace(QStringLiteral("\"\""), QStringLiteral("\""));
+    return listed.contains(meant) ? meant : QString();
+}
+
 // The tables asked for that the database has, in the list's order, as the
 // wizard exports the entries ticked; every one it lacks is a failure of its
 // own.
@@ -77,15 +91,18 @@ QStringList tablesToExport(const QStringList &asked, const QStringList &listed, 
 {
     if (asked.isEmpty())
         return listed;
+    QStringList found;
     for (const QString &name : asked) {
-        if (!listed.contains(name)) {
+        const QString table = listedTable(name, listed);
+        if (table.isEmpty()) {
             printLine(QStringLiteral("There is no table \"%1\" in the database.").arg(name));
             ++missing;
         }
+        found << table;
     }
     QStringList tables;
     for (const QString &name : listed) {
-        if (asked.contains(name))
+        if (found.contains(name))
             tables << name;
     }
     return tables;
@@ -145,16 +162,17 @@ std::shared_ptr<Reporting> reportOnStandardError()
 }
 
 // A table that failed part-way would look whole in the file: its sheets are
-// taken out before the workbook is stored. False when no table is left to
-// store.
+// taken out before the workbook is stored. A table whose records all arrived
+// stays, whatever else of it was said (a value left empty, a text cut).
+// False when no table is left to store.
 bool leaveOutFailedTables(const ExportResults &results)
 {
     const bool anyWhole = std::any_of(results.tables.begin(), results.tables.end(),
-                                      [](const TableResult &table) { return !table.failed && !table.sheets.empty(); });
+                                      [](const TableResult &table) { return table.whole() && !table.sheets.empty(); });
     if (!anyWhole)
         return false;
     for (const TableResult &table : results.tables) {
-        if (table.failed) {
+        if (!table.whole()) {
             for (const auto &sheet : table.sheets)
                 sheet->Delete();
         }
@@ -173,8 +191,20 @@ QString leftOutLine(const TableResult &table, const QString &output)
         .arg(table.records);
 }
 
+// Only .ods needs the office; .xlsx and .csv are written without one.
+bool officeAvailableFor(OutputFormat format)
+{
+    if (format != OutputFormat::Ods || spreadsheetOfficeInstalled())
+        return true;
+    printLine(QStringLiteral("Writing .ods needs LibreOffice Calc, which is not installed: install it with "
+                             "\"sudo apt install libreoffice-calc\", or write .xlsx or .csv, which need no office."));
+    return false;
+}
+
 int exportTables(const Arguments &arguments)
 {
+    if (!officeAvailableFor(arguments.format))
+        return nothingExported;
     const std::optional<QString> secret = password(arguments);
     if (!secret || !outputFolderTakesFiles(arguments.output))
         return nothingExported;
@@ -197,8 +227,11 @@ int exportTables(const Arguments &arguments)
     if (tables.isEmpty())
         return nothingExported;
 
+    const QString outputFolder = QFileInfo(arguments.output).absolutePath();
     if (arguments.format == OutputFormat::Csv)
-        registerCsvSpreadsheetComponents(QFileInfo(arguments.output).absolutePath());
+        registerCsvSpreadsheetComponents(outputFolder);
+    else if (arguments.format == OutputFormat::Xlsx)
+        registerXlsxSpreadsheetComponents(outputFolder);
     else if (!startOffice())
         return nothingExported;
 
@@ -222,7 +255,7 @@ int exportTables(const Arguments &arguments)
     }
     bool anyFailed = false;
     for (const TableResult &table : results.tables) {
-        if (table.failed)
+        if (!table.whole())
             printLine(leftOutLine(table, shownOutput));
         anyFailed = anyFailed || table.failed;
     }
@@ -253,8 +286,8 @@ int run(int argc, char **argv)
     }
 
     // No display is needed or used: Qt measures the column widths' texts in
-    // the offscreen platform's fonts, and the office runs headless, so the
-    // workbook can never be shown.
+    // the offscreen platform's fonts, and the office (for .ods only) runs
+    // headless, so the workbook can never be shown.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     qunsetenv("DISPLAY");
     qunsetenv("WAYLAND_DISPLAY");

@@ -3,6 +3,7 @@
 #include "version.h"
 
 #include <QCommandLineParser>
+#include <QDir>
 #include <QFileInfo>
 
 namespace command_line {
@@ -22,6 +23,13 @@ std::optional<OutputFormat> formatOf(const QString &output)
     if (extension == u"csv")
         return OutputFormat::Csv;
     return std::nullopt;
+}
+
+// The shell leaves a quoted "~/" as it is; the program takes it as the
+// home folder, as it does in a database path.
+QString inHomeFolder(const QString &path)
+{
+    return path.startsWith(QLatin1String("~/")) ? QDir::homePath() + path.mid(1) : path;
 }
 
 } // namespace
@@ -69,7 +77,7 @@ Parsed parseArguments(const QStringList &arguments)
     if (!parser.isSet(outputOption) || parser.value(outputOption).isEmpty())
         return {std::nullopt, QStringLiteral("--output FILE is missing.")};
     result.database = parser.value(exportOption);
-    result.output = parser.value(outputOption);
+    result.output = inHomeFolder(parser.value(outputOption));
     const std::optional<OutputFormat> format = formatOf(result.output);
     if (!format)
         return {std::nullopt, QStringLiteral("The output file %1 names no known format: its name must end in .ods, "
@@ -92,15 +100,18 @@ QString helpText()
         "       marrowbeck --help | --version\n"
         "\n"
         "Copies tables of a Firebird or InterBase database into a workbook without windows:\n"
-        "each table into a worksheet of its own, a header row then one row per record, every\n"
-        "cell as text, the same workbook the wizard makes.\n"
+        "each table into a worksheet of its own, a header row then one row per record, the\n"
+        "same workbook the wizard makes.\n"
         "\n"
         "  --export DATABASE     a database file of any version, host:path or host/port:path\n"
-        "  --output FILE         FILE.ods or FILE.xlsx (written through LibreOffice Calc, never\n"
-        "                        shown), or FILE.csv: one file per worksheet beside FILE, named\n"
-        "                        FILE's name, \"_\", the worksheet's name, \".csv\"\n"
-        "  --table NAME          a table or view to export; may be repeated; exported in the\n"
-        "                        order the wizard lists them; without it every table listed\n"
+        "  --output FILE         FILE.xlsx (written directly), FILE.ods (written through\n"
+        "                        LibreOffice Calc, never shown: the one output that needs it),\n"
+        "                        or FILE.csv: one file per worksheet beside FILE, named FILE's\n"
+        "                        name, \"_\", the worksheet's name, \".csv\"\n"
+        "  --table NAME          a table or view to export, named as in SQL: products is\n"
+        "                        PRODUCTS unless a table is called products, \"products\" only\n"
+        "                        that; may be repeated; exported in the order the wizard\n"
+        "                        lists them; without it every table listed\n"
         "  --user USER           the user name (default SYSDBA)\n"
         "  --password-file FILE  the password is the first line of FILE; without it the\n"
         "                        environment variable MARROWBECK_PASSWORD, else none\n"
@@ -112,7 +123,8 @@ QString helpText()
         "\n"
         "Exit status: 0 every table exported; 1 some tables failed, the others were exported;\n"
         "2 nothing exported (bad arguments, database not opened, office not started, output\n"
-        "not written, or the program was stopped).\n");
+        "not written, or the program was stopped). A text longer than an .xlsx cell holds\n"
+        "(32,767 characters) is cut to that length and reported as a failure of its table.\n");
 }
 
 QString versionText() { return QStringLiteral(MARROWBECK_PRODUCT " " MARROWBECK_VERSION "\n"); }

@@ -247,7 +247,8 @@ void ExportRun::writeTable(const QString &sheetCandidate)
             else
                 sheetStep(198, [&] { sheet->setCells(sheetRow, f + 1, Main::NullToDefault(field->value(), QString())); });
         }
-        results.tables.back().recordsWritten = r;
+        if (!databaseGone)
+            results.tables.back().recordsWritten = r;
         // A record set that cannot move on still holds the row it read
         // last: going on would write that row again into every later row
         // of the sheet, records the database never held. The table ends
@@ -256,7 +257,8 @@ void ExportRun::writeTable(const QString &sheetCandidate)
             break;
     }
     // Cells of a block that failed on its way are lost: said as well.
-    alwaysSaid(QString(), [&] { return finishWrites(N > 0 ? 198 : 178); });
+    if (!alwaysSaid(QString(), [&] { return finishWrites(N > 0 ? 198 : 178); }))
+        results.tables.back().cellsLost = true;
 }
 
 void ExportRun::finish()

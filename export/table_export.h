@@ -20,6 +20,13 @@ struct TableResult {
     // Something of the table failed, said or not: its sheets may lack
     // records or cells, or hold none.
     bool failed = false;
+    // Cells sent on their way never reached a sheet.
+    bool cellsLost = false;
+
+    // Every record is on the table's sheets, each with all its cells. A
+    // table can fail and still be whole: a value the database could not
+    // compute, a text longer than a cell holds, a refused sheet name.
+    bool whole() const { return records >= 0 && recordsWritten == records && !cellsLost; }
 };
 
 struct ExportResults {

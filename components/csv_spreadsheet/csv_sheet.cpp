@@ -27,7 +27,7 @@ CsvSheet::CsvSheet(QString name, const QString &workingFolder)
 {
 }
 
-void CsvSheet::write(int row, int column, const QString &text)
+void CsvSheet::write(int row, int column, const excel::Cell &cell)
 {
     if (m_saved)
         throw components::ComponentError(QStringLiteral("The worksheet \"%1\" has been saved already.").arg(m_name));
@@ -44,7 +44,7 @@ void CsvSheet::write(int row, int column, const QString &text)
         leaveRow();
     if (std::size_t(column) > m_cells.size())
         m_cells.resize(std::size_t(column));
-    m_cells[std::size_t(column - 1)] = text;
+    m_cells[std::size_t(column - 1)] = cell.text;
 }
 
 void CsvSheet::leaveRow()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "spreadsheet_cell.h"
 #include "unfinished_file.h"
 
 #include <QByteArray>
@@ -17,16 +18,22 @@ namespace csv {
 // thousand.
 class CsvSheet {
 public:
+    // The folder the files take shape in.
+    using Context = QString;
+
     CsvSheet(QString name, const QString &workingFolder);
 
     const QString &name() const { return m_name; }
     void setName(const QString &name) { m_name = name; }
 
-    // Row and column from 1, within the worksheet limits.
-    void write(int row, int column, const QString &text);
+    // Row and column from 1, within the worksheet limits. A text file holds
+    // what each cell shows.
+    void write(int row, int column, const excel::Cell &cell);
     // Every row left so far is in the file, which is closed until the next
     // write; a failed write is reported here.
     void flushRowsLeft();
+    // Text files have no column widths.
+    void autoFit() {}
     // Completes the file, still under its unfinished name.
     void finish();
     // Gives the finished file its real name, keeping aside whatever had that

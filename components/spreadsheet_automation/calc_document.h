@@ -17,6 +17,8 @@
 
 namespace calc {
 
+using column_widths::ColumnWidthCandidates;
+using column_widths::TextWidthEstimate;
 using SheetRef = css::uno::Reference<css::sheet::XSpreadsheet>;
 
 // One Calc document as a workbook: its sheets, its view and the cells not yet

@@ -6,6 +6,7 @@
 #include "uno_runtime.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <atomic>
 #include <chrono>
@@ -79,6 +80,12 @@ std::shared_ptr<OfficeSession> OfficeSession::start()
     } catch (const EndedWhileStarting &) {
     }
     return startOnce();
+}
+
+bool OfficeSession::installed()
+{
+    const QFileInfo program(officeProgram());
+    return program.isFile() && program.isExecutable();
 }
 
 std::shared_ptr<OfficeSession> OfficeSession::startOnce()

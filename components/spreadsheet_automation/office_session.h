@@ -23,6 +23,8 @@ public:
     // Throws components::ComponentError when the office cannot be started
     // or does not answer in time; nothing is left running then.
     static std::shared_ptr<OfficeSession> start();
+    // Whether there is an office program to start.
+    static bool installed();
     ~OfficeSession();
 
     OfficeSession(const OfficeSession &) = delete;

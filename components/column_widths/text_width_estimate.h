@@ -6,11 +6,12 @@
 
 class QFontMetricsF;
 
-namespace calc {
+namespace column_widths {
 
 // How wide a text will be in a cell, estimated from the advances of its
-// characters in the sheet's font. Good enough to rank texts by width; the
-// width a column gets is always Calc's own measure of the widest ones.
+// characters in the sheet's font. Calc's own measure of the widest texts
+// is what a column gets in Calc; without an office, this estimate is the
+// measure (it misses kerning and hinting by a few per cent).
 class TextWidthEstimate {
 public:
     // Without a GUI application there are no fonts: characters then count
@@ -31,4 +32,4 @@ private:
     mutable std::vector<float> m_advances;
 };
 
-} // namespace calc
+} // namespace column_widths

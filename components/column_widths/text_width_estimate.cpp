@@ -4,7 +4,7 @@
 #include <QFontMetricsF>
 #include <QGuiApplication>
 
-namespace calc {
+namespace column_widths {
 
 TextWidthEstimate::TextWidthEstimate(const QString &fontFamily, double pointSize) : m_advances(0x10000, -1.0f)
 {
@@ -51,4 +51,4 @@ float TextWidthEstimate::width(const QString &text) const
     return std::max(widest, line);
 }
 
-} // namespace calc
+} // namespace column_widths

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace calc {
+namespace column_widths {
 
 void ColumnWidthCandidates::note(int row, int column, const QString &text)
 {
@@ -39,4 +39,4 @@ const ColumnWidthCandidates::Column *ColumnWidthCandidates::column(int column) c
     return &m_columns[std::size_t(column - 1)];
 }
 
-} // namespace calc
+} // namespace column_widths

@@ -5,11 +5,11 @@
 #include <QString>
 #include <vector>
 
-namespace calc {
+namespace column_widths {
 
 // The texts written into one worksheet that may be its columns' widest,
-// kept while the cells are written: fitting the columns then needs Calc to
-// measure a few texts per column instead of every cell.
+// kept while the cells are written: fitting the columns then measures a few
+// texts per column instead of every cell.
 class ColumnWidthCandidates {
 public:
     struct Column {
@@ -30,7 +30,7 @@ public:
     const Column *column(int column) const;
 
     // The texts ranked close to the widest by estimate are all kept, up to
-    // this many: estimates miss Calc's kerning and hinting by a few per
+    // this many: estimates miss the spreadsheet's kerning and hinting by a few per
     // cent, never the ranking of texts a character apart.
     static constexpr std::size_t keptPerColumn = 4;
 
@@ -39,4 +39,4 @@ private:
     std::vector<Column> m_columns;
 };
 
-} // namespace calc
+} // namespace column_widths
