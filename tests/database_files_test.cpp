@@ -187,7 +187,9 @@ TEST_F(DatabaseFiles, EveryLegacyFileOpensListsAndExportsUnchanged)
 // page made of the text; each column is read in the code page its bytes show,
 // the same through the engine and through the reader. A column of a few
 // short words takes its table's verdict; one too short with a table too
-// short takes the user's Windows code page (the test's C locale: 1252).
+// short takes that of the file's other tables where they tell one (here they
+// mix four pages, which tells none), else the user's Windows code page (the
+// test's C locale: 1252).
 TEST_F(DatabaseFiles, TextInNoDeclaredCharsetReadsInTheCodePageItsBytesShow)
 {
     struct Column {
@@ -264,6 +266,68 @@ TEST_F(DatabaseFiles, TextInNoDeclaredCharsetReadsInTheCodePageItsBytesShow)
     }
     engine.Close();
     reader.Close();
+}
+
+// Text in no declared character set in two real files, read the same
+// whatever the user's language, none at all included (as cron runs it; the
+// test is also run under C.UTF-8 and an empty environment): a table of a
+// few short words takes the verdict of the file's other tables, and a
+// column of messages in several languages is read value by value.
+TEST_F(DatabaseFiles, UndeclaredTextOfRealFilesReadsAsTypedInAnyLanguage)
+{
+    const auto script = [](const QString &text, QChar::Script script) {
+        return std::any_of(text.begin(), text.end(), [script](QChar c) { return c.script() == script; });
+    };
+    const struct {
+        const char *file;
+        const char *table;
+        const char *column;
+        QStringList cells;          // some of the column's cells
+        QChar::Script script;       // and how many of them are written in it
+        int inScript;
+        QChar::Script otherScript;
+        int inOtherScript;
+    } cases[] = {
+        {"ods10.0-dialect1-goods.fdb", "MEASURES", "MEASURE_NAME", {QStringLiteral("Шт"), QStringLiteral("Кг")},
+         QChar::Script_Cyrillic, 2, QChar::Script_Latin, 0},
+        // French, German and a made-up language, then Japanese (EUC-JP) and
+        // Korean (EUC-KR). Two Korean words too short to tell read as
+        // Japanese: the bytes fit both.
+        {"ods10.0-dialect1-msg.gdb", "TRANSMSGS", "TEXT",
+         {QStringLiteral("更新をロールバックしますか?"), QStringLiteral("데이타베이스가 준비되어 있지 않다."),
+          QStringLiteral("«%s» ne peut pas être indicé.  Ce n'est pas une zone.")},
+         QChar::Script_Hiragana, 1035, QChar::Script_Hangul, 9},
+    };
+    QTemporaryDir folder;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.file);
+        const QString file = db_test::legacyFixture(QString::fromLatin1(c.file), folder.path());
+        ASSERT_FALSE(file.isEmpty());
+        auto connection = components::create<ado::Connection>(ado::ConnectionClass);
+        connection->Open(connectionStringFor(file));
+        const db_test::DatabaseSnapshot read =
+            snapshot(*connection, [&](const QString &name, const QString &) { return name == QLatin1String(c.table); });
+        connection->Close();
+        const auto found = std::find_if(read.tables.begin(), read.tables.end(),
+                                        [&](const db_test::TableSnapshot &t) { return t.name == QLatin1String(c.table); });
+        ASSERT_NE(found, read.tables.end());
+        const db_test::TableSnapshot &table = *found;
+        const auto field = std::find(table.fieldNames.begin(), table.fieldNames.end(), QLatin1String(c.column));
+        ASSERT_NE(field, table.fieldNames.end());
+        QStringList cells;
+        for (const auto &row : table.rows)
+            if (const ado::Value &cell = row[std::size_t(field - table.fieldNames.begin())])
+                cells << cell->trimmed();
+        for (const QString &cell : c.cells)
+            EXPECT_TRUE(cells.contains(cell)) << cell.toStdString();
+        int inScript = 0, inOther = 0;
+        for (const QString &cell : cells) {
+            inScript += script(cell, c.script);
+            inOther += script(cell, c.otherScript);
+        }
+        EXPECT_EQ(inScript, c.inScript);
+        EXPECT_EQ(inOther, c.inOtherScript);
+    }
 }
 
 // Programs that open the same file at once share one rebuilt copy: one makes
