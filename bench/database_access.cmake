@@ -15,3 +15,9 @@ marrowbeck_bench(failing_values_bench
 marrowbeck_bench(local_file_bench
   SOURCES local_file_bench.cpp database_failure.cpp database_failure.h
   LIBS marrowbeck_database_access_internals marrowbeck_connection_string fbclient Qt6::Core)
+
+# Text in no declared character set, each long value told on its own,
+# against a column that declares its code page. Pure, no Firebird.
+marrowbeck_bench(undeclared_text_bench
+  SOURCES undeclared_text_bench.cpp
+  LIBS marrowbeck_database_access_internals Qt6::Core)

@@ -6,6 +6,7 @@
 
 #include "firebird_column.h"
 #include "fuzz_input.h"
+#include "ods/character_sets.h"
 #include "text_decoder.h"
 #include "value_text.h"
 
@@ -57,7 +58,7 @@ const std::shared_ptr<TextDecoder> &decoderFor(int charset)
 // cannot write it back.
 QByteArray encodedAs(int charset, const QString &text)
 {
-    const iconv_t handle = iconv_open(dbaccess::iconvName(charset), "UTF-8");
+    const iconv_t handle = iconv_open(ods::iconvName(charset), "UTF-8");
     if (handle == iconv_t(-1))
         return {};
     QByteArray in = text.toUtf8();
@@ -79,7 +80,7 @@ void checkDecoding(int charset, QByteArrayView bytes)
     if (bytes.isValidUtf8()) {
         if (text.toUtf8() != bytes)
             fuzz::fail("valid UTF-8 does not round-trip", raw, text);
-    } else if (!*dbaccess::iconvName(charset)) {
+    } else if (!*ods::iconvName(charset)) {
         if (text != raw)
             fuzz::fail("bytes of a charset without its own decoding are not kept as Latin-1", raw, text);
     } else if (text.isEmpty() != bytes.isEmpty()

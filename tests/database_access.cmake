@@ -23,6 +23,14 @@ marrowbeck_test(database_files_test
   LABELS database firebird
   TIMEOUT 600)
 add_dependencies(database_files_test marrowbeck_sample_database)
+# Text in no declared character set reads the same in the user's language,
+# in a plain C.UTF-8 one and with no environment at all, as cron runs it.
+foreach(environment "c_utf8;LANG=C.UTF-8" "empty_environment")
+  list(POP_FRONT environment name)
+  add_test(NAME database_files_test_undeclared_text_${name}
+    COMMAND env -i ${environment} $<TARGET_FILE:database_files_test> --gtest_filter=DatabaseFiles.UndeclaredText*)
+  set_tests_properties(database_files_test_undeclared_text_${name} PROPERTIES TIMEOUT 120 LABELS "database;firebird")
+endforeach()
 marrowbeck_test(copies_cache_test
   SOURCES copies_cache_test.cpp firebird_scratch_database.cpp firebird_scratch_database.h
   LIBS marrowbeck_database_access_internals marrowbeck_connection_string

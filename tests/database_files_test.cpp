@@ -187,7 +187,9 @@ TEST_F(DatabaseFiles, EveryLegacyFileOpensListsAndExportsUnchanged)
 // page made of the text; each column is read in the code page its bytes show,
 // the same through the engine and through the reader. A column of a few
 // short words takes its table's verdict; one too short with a table too
-// short takes the user's Windows code page (the test's C locale: 1252).
+// short takes that of the file's other tables where they tell one (here they
+// mix four pages, which tells none), else the user's Windows code page (the
+// test's C locale: 1252).
 TEST_F(DatabaseFiles, TextInNoDeclaredCharsetReadsInTheCodePageItsBytesShow)
 {
     struct Column {
@@ -264,6 +266,68 @@ TEST_F(DatabaseFiles, TextInNoDeclaredCharsetReadsInTheCodePageItsBytesShow)
     }
     engine.Close();
     reader.Close();
+}
+
+// Text in no declared character set in two real files, read the same
+// whatever the user's language, none at all included (as cron runs it; the
+// test is also run under C.UTF-8 and an empty environment): a table of a
+// few short words takes the verdict of the file's other tables, and a
+// column of messages in several languages is read value by value.
+TEST_F(DatabaseFiles, UndeclaredTextOfRealFilesReadsAsTypedInAnyLanguage)
+{
+    const auto script = [](const QString &text, QChar::Script script) {
+        return std::any_of(text.begin(), text.end(), [script](QChar c) { return c.script() == script; });
+    };
+    const struct {
+        const char *file;
+        const char *table;
+        const char *column;
+        QStringList cells;          // some of the column's cells
+        QChar::Script script;       // and how many of them are written in it
+        int inScript;
+        QChar::Script otherScript;
+        int inOtherScript;
+    } cases[] = {
+        {"ods10.0-dialect1-goods.fdb", "MEASURES", "MEASURE_NAME", {QStringLiteral("Шт"), QStringLiteral("Кг")},
+         QChar::Script_Cyrillic, 2, QChar::Script_Latin, 0},
+        // French, German and a made-up language, then Japanese (EUC-JP) and
+        // Korean (EUC-KR). Two Korean words too short to tell read as
+        // Japanese: the bytes fit both.
+        {"ods10.0-dialect1-msg.gdb", "TRANSMSGS", "TEXT",
+         {QStringLiteral("更新をロールバックしますか?"), QStringLiteral("데이타베이스가 준비되어 있지 않다."),
+          QStringLiteral("«%s» ne peut pas être indicé.  Ce n'est pas une zone.")},
+         QChar::Script_Hiragana, 1035, QChar::Script_Hangul, 9},
+    };
+    QTemporaryDir folder;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.file);
+        const QString file = db_test::legacyFixture(QString::fromLatin1(c.file), folder.path());
+        ASSERT_FALSE(file.isEmpty());
+        auto connection = components::create<ado::Connection>(ado::ConnectionClass);
+        connection->Open(connectionStringFor(file));
+        const db_test::DatabaseSnapshot read =
+            snapshot(*connection, [&](const QString &name, const QString &) { return name == QLatin1String(c.table); });
+        connection->Close();
+        const auto found = std::find_if(read.tables.begin(), read.tables.end(),
+                                        [&](const db_test::TableSnapshot &t) { return t.name == QLatin1String(c.table); });
+        ASSERT_NE(found, read.tables.end());
+        const db_test::TableSnapshot &table = *found;
+        const auto field = std::find(table.fieldNames.begin(), table.fieldNames.end(), QLatin1String(c.column));
+        ASSERT_NE(field, table.fieldNames.end());
+        QStringList cells;
+        for (const auto &row : table.rows)
+            if (const ado::Value &cell = row[std::size_t(field - table.fieldNames.begin())])
+                cells << cell->trimmed();
+        for (const QString &cell : c.cells)
+            EXPECT_TRUE(cells.contains(cell)) << cell.toStdString();
+        int inScript = 0, inOther = 0;
+        for (const QString &cell : cells) {
+            inScript += script(cell, c.script);
+            inOther += script(cell, c.otherScript);
+        }
+        EXPECT_EQ(inScript, c.inScript);
+        EXPECT_EQ(inOther, c.inOtherScript);
+    }
 }
 
 // Programs that open the same file at once share one rebuilt copy: one makes
@@ -506,7 +570,31 @@ QByteArray viewsToReconstructScript()
            "  BEGIN K = 1; WHILE (K <= N) DO BEGIN SUSPEND; K = K + 1; END END\n"
            "END^\n"
            "SET TERM ; ^\n"
-           "CREATE VIEW SHELF_ITEMS AS SELECT K, TRIPLED(K) AS T FROM SHELF.ITEMS(2);\n";
+           "CREATE VIEW SHELF_ITEMS AS SELECT K, TRIPLED(K) AS T FROM SHELF.ITEMS(2);\n"
+           // Firebird 2 kept the default of a parameter declared with a plain
+           // type in the field made for it, as ADDEND's B gets its default
+           // here.
+           "SET TERM ^ ;\n"
+           "CREATE PROCEDURE ADDEND (A INTEGER, B INTEGER) RETURNS (R INTEGER) AS BEGIN R = A + B; SUSPEND; END^\n"
+           "COMMIT^\n"
+           "EXECUTE BLOCK AS DECLARE F VARCHAR(63); BEGIN\n"
+           "  SELECT TRIM(RDB$FIELD_SOURCE) FROM RDB$PROCEDURE_PARAMETERS\n"
+           "    WHERE RDB$PROCEDURE_NAME = 'ADDEND' AND RDB$PARAMETER_NAME = 'B' INTO :F;\n"
+           "  EXECUTE STATEMENT 'ALTER DOMAIN \"' || F || '\" SET DEFAULT 7';\n"
+           "END^\n"
+           "SET TERM ; ^\n";
+}
+
+// A procedure that calls ADDEND with fewer arguments, under a view: made in
+// an attachment of its own, as the engine learns ADDEND's default only when
+// it loads the procedure afresh.
+QByteArray callerOfADefaultScript()
+{
+    return "SET TERM ^ ;\n"
+           "CREATE PROCEDURE ADDS_SEVEN (X INTEGER) RETURNS (R INTEGER) AS\n"
+           "BEGIN SELECT R FROM ADDEND(:X) INTO :R; SUSPEND; END^\n"
+           "SET TERM ; ^\n"
+           "CREATE VIEW SEVEN_MORE AS SELECT R FROM ADDS_SEVEN(5);\n";
 }
 
 // The reader and the engine on the same ODS 12 files give the same
@@ -547,7 +635,12 @@ TEST_F(DatabaseFiles, ReaderAndEngineGiveTheSameCellsForOds12Files)
         // after "*" was expanded), views over a selectable procedure that
         // calls another, a PSQL function and a package, and tables with
         // array columns beside views.
-        {QStringLiteral("views the rebuilt copy must reconstruct"), scratch(viewsToReconstructScript(), 8192)},
+        {QStringLiteral("views the rebuilt copy must reconstruct"), [&made](const QString &) {
+             made.push_back(ScratchDatabase::embedded(viewsToReconstructScript(), "UTF8", 3, 8192));
+             runIsql("CONNECT '" + made.back()->file().toUtf8() + "' USER 'SYSDBA' PASSWORD 'masterkey';\n" +
+                         callerOfADefaultScript(), "UTF8");
+             return made.back()->file();
+         }},
     };
     sources.push_back({QStringLiteral("every type and character set"), scratch(everyTypeAndCharacterSet(), 4096), false});
     sources.push_back({QStringLiteral("the employee file of Firebird 3"), [](const QString &folder) {

@@ -168,6 +168,11 @@ TEST_F(InterBaseFiles, EveryFileOpensListsAndReadsEverythingUnchanged)
             rows += (long long)table.rows.size();
             if (!table.failure.isEmpty())
                 failing << table.name;
+            // The reader's own reason, not the engine's, for a table it cannot reach.
+            if (each.failing.contains(table.name)) {
+                EXPECT_TRUE(table.failure.startsWith(QStringLiteral("The table \"%1\" is kept").arg(table.name)))
+                    << table.failure.toStdString();
+            }
             for (const auto &row : table.rows)
                 for (const ado::Value &cell : row)
                     cellFound = cellFound || (each.someCell && cell && *cell == QString::fromUtf8(each.someCell));

@@ -1,7 +1,8 @@
 // Rows written before a column changed type: the reader must show them as
 // the Firebird 3 engine does, cell for cell, for every change ALTER COLUMN
-// TYPE allows; where the engine itself fails on such a row, the reader
-// refuses the table with one message.
+// TYPE allows, a switch to a domain of another character set among them;
+// where the engine itself fails on such a row, the reader refuses the table
+// with one message.
 
 #include "component_error.h"
 #include "firebird_scratch_database.h"
@@ -74,6 +75,22 @@ const TypeChange dialect1Changes[] = {
     {"DT1T", "DATE", "VARCHAR(30)", {"'2001-02-03 04:05:06'", "'1899-12-31'", "'9999-12-31 23:59:59'"}},
 };
 
+// Columns moved to a domain of another character set. Within one set and
+// from or into NONE or OCTETS the bytes stay; between two real sets the text
+// goes through Unicode.
+const TypeChange charsetChanges[] = {
+    {"N2U", "D_NONE", "D_UTF8", {"'plain'", "x'C3A9C3A8'", "x'E6A5BD'"}},
+    {"N2W", "D_NONE", "D_WIN1252", {"x'E9'", "x'80'", "x'81'"}},
+    {"W2N", "D_WIN1252", "D_NONE", {"x'E9'", "x'9F'", "''"}},
+    {"O2U", "D_OCTETS", "D_UTF8", {"x'41'", "x'C3BC'", "''"}},
+    {"U2O", "D_UTF8", "D_OCTETS", {"_UTF8 'ü'", "'a'", "''"}},
+    {"U2W", "D_UTF8", "D_WIN1252", {"_UTF8 'é'", "_UTF8 '€ŠŸ'", "'x'"}},
+    {"W2U", "D_WIN1252", "D_UTF8", {"x'E9'", "x'80'", "x'C3A9'"}},
+    {"I2W", "D_LATIN1", "D_WIN1252", {"x'E9'", "x'A4'", "x'FF'"}},
+    {"W2C", "D_WIN1252", "D_WIN1251", {"x'A7'", "x'AB'", "'abc'"}},
+    {"U2S", "D_UTF8", "D_SJIS", {"_UTF8 '日本'", "'a'", "_UTF8 'カナ'"}},
+};
+
 // One column through several changes, with rows written under each type.
 const char *const chain[] = {"SMALLINT", "INTEGER", "NUMERIC(12,2)", "VARCHAR(24)"};
 
@@ -121,9 +138,41 @@ QByteArray dialect3Script()
     return changedTableScript(changes) + chained + overflowing;
 }
 
-QString changedDatabase(const QTemporaryDir &folder, const char *dialect, const QByteArray &script)
+// The column N of each table below holds a row the engine itself cannot
+// show after the change: it fails on the table, and so must the reader.
+QByteArray failingChange(const char *table, const char *before, const char *value, const char *after)
 {
-    const QString file = folder.filePath(QStringLiteral("changed%1.fdb").arg(QLatin1String(dialect)));
+    return QByteArray("CREATE TABLE ") + table + " (ID INTEGER, N " + before + ");\nCOMMIT;\nINSERT INTO " + table +
+           " VALUES (1, 'a');\nINSERT INTO " + table + " VALUES (2, " + value + ");\nCOMMIT;\nALTER TABLE " + table +
+           " ALTER N TYPE " + after + ";\nCOMMIT;\n";
+}
+
+QByteArray charsetScript()
+{
+    const QByteArray domains = "CREATE DOMAIN D_NONE VARCHAR(20) CHARACTER SET NONE;\n"
+                               "CREATE DOMAIN D_OCTETS VARCHAR(20) CHARACTER SET OCTETS;\n"
+                               "CREATE DOMAIN D_UTF8 VARCHAR(20) CHARACTER SET UTF8;\n"
+                               "CREATE DOMAIN D_WIN1252 VARCHAR(20) CHARACTER SET WIN1252;\n"
+                               "CREATE DOMAIN D_WIN1251 VARCHAR(20) CHARACTER SET WIN1251;\n"
+                               "CREATE DOMAIN D_LATIN1 VARCHAR(20) CHARACTER SET ISO8859_1;\n"
+                               "CREATE DOMAIN D_SJIS VARCHAR(20) CHARACTER SET SJIS_0208;\nCOMMIT;\n";
+    // The real case: NONE, then UTF8, then WIN1252, rows under each.
+    const QByteArray chained = "CREATE TABLE RENAMED (ID INTEGER, NOME VARCHAR(255) CHARACTER SET NONE);\nCOMMIT;\n"
+                               "INSERT INTO RENAMED VALUES (1, 'Jose');\nINSERT INTO RENAMED VALUES (2, x'4AC3A9');\nCOMMIT;\n"
+                               "CREATE DOMAIN D_NOME_UTF8 VARCHAR(255) CHARACTER SET UTF8;\n"
+                               "CREATE DOMAIN D_NOME_WIN1252 VARCHAR(255) CHARACTER SET WIN1252;\nCOMMIT;\n"
+                               "ALTER TABLE RENAMED ALTER NOME TYPE D_NOME_UTF8;\nCOMMIT;\n"
+                               "INSERT INTO RENAMED VALUES (3, _UTF8 'Zoë');\nCOMMIT;\n"
+                               "ALTER TABLE RENAMED ALTER NOME TYPE D_NOME_WIN1252;\nCOMMIT;\n"
+                               "INSERT INTO RENAMED VALUES (4, x'E9');\nCOMMIT;\n";
+    return domains + changedTableScript(charsetChanges) + chained +
+           failingChange("MALFORMED", "D_NONE", "x'E3'", "D_UTF8") +
+           failingChange("UNMAPPED", "D_LATIN1", "x'81'", "D_WIN1252");
+}
+
+QString changedDatabase(const QTemporaryDir &folder, const char *name, const char *dialect, const QByteArray &script)
+{
+    const QString file = folder.filePath(QStringLiteral("%1.fdb").arg(QLatin1String(name)));
     runIsql("SET SQL DIALECT " + QByteArray(dialect) + ";\nCREATE DATABASE '" + file.toUtf8() +
                 "' USER 'SYSDBA' PASSWORD 'masterkey' PAGE_SIZE 4096 DEFAULT CHARACTER SET NONE;\n" + script,
             "UTF8");
@@ -143,17 +192,19 @@ TEST(OdsReaderAfterTypeChanges, RowsOfOlderFormatsReadAsTheEngineShowsThem)
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
     const struct {
+        const char *name;
         const char *dialect;
         QByteArray script;
         std::vector<std::pair<const char *, size_t>> tables;   // name, rows
-        bool overflowing;
+        std::vector<const char *> failing;   // tables whose column N the engine fails on
     } databases[] = {
-        {"3", dialect3Script(), {{"CHANGED", 8}, {"CHAINED", 2 * std::size(chain)}}, true},
-        {"1", changedTableScript(dialect1Changes), {{"CHANGED", 8}}, false},
+        {"types3", "3", dialect3Script(), {{"CHANGED", 8}, {"CHAINED", 2 * std::size(chain)}}, {"OVERFLOWING"}},
+        {"types1", "1", changedTableScript(dialect1Changes), {{"CHANGED", 8}}, {}},
+        {"charsets", "3", charsetScript(), {{"CHANGED", 8}, {"RENAMED", 4}}, {"MALFORMED", "UNMAPPED"}},
     };
     for (const auto &each : databases) {
-        SCOPED_TRACE(each.dialect);
-        const QString file = changedDatabase(folder, each.dialect, each.script);
+        SCOPED_TRACE(each.name);
+        const QString file = changedDatabase(folder, each.name, each.dialect, each.script);
         const std::unique_ptr<ods::Database> database = ods::Database::open(file);
         for (const auto &[name, rows] : each.tables) {
             SCOPED_TRACE(name);
@@ -165,14 +216,16 @@ TEST(OdsReaderAfterTypeChanges, RowsOfOlderFormatsReadAsTheEngineShowsThem)
             EXPECT_EQ(reader.size(), rows);
             EXPECT_EQ(ods_test::firstDifference(engine, reader, *relation).toStdString(), "");
         }
-        if (!each.overflowing)
-            continue;
-        const ods::Relation *overflowing = relationNamed(*database, "OVERFLOWING");
-        ASSERT_NE(overflowing, nullptr);
-        EXPECT_ANY_THROW(ods_test::engineTable(file, *overflowing));
-        const QString failure = db_test::failureOf([&] { ods_test::readerTable(*database, *overflowing); });
-        EXPECT_TRUE(failure.contains(QLatin1String("\"OVERFLOWING\"")) && failure.contains(QLatin1String("\"N\"")))
-            << failure.toStdString();
+        for (const char *name : each.failing) {
+            SCOPED_TRACE(name);
+            const ods::Relation *failing = relationNamed(*database, name);
+            ASSERT_NE(failing, nullptr);
+            EXPECT_ANY_THROW(ods_test::engineTable(file, *failing));
+            const QString failure = db_test::failureOf([&] { ods_test::readerTable(*database, *failing); });
+            EXPECT_TRUE(failure.contains(QStringLiteral("\"%1\"").arg(QLatin1String(name))) &&
+                        failure.contains(QLatin1String("\"N\"")))
+                << failure.toStdString();
+        }
     }
 }
 

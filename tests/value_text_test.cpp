@@ -154,7 +154,7 @@ TEST(TextDecoding, ALongMultiByteValueCutForTheSampleStillTellsItsPage)
     while (value.size() < 10000)
         value += tokyo + ' ';
     auto table = std::make_shared<dbaccess::TableCodePages>(
-        1, [&](dbaccess::CodePageSample &sample) { sample.add(0, value); }, "WINDOWS-1252");
+        1, [&](dbaccess::CodePageSample &sample) { sample.add(0, value); }, [] { return QByteArray("WINDOWS-1252"); });
     EXPECT_EQ(TextDecoder(table, 0).decode(tokyo), QStringLiteral("東京都"));
 }
 

@@ -113,6 +113,11 @@ QString describeFileProblem(int osError, const QString &database)
 
 QString describeNoPermission(const QString &database)
 {
+    // A local file is read by our own reader or the engine on a private
+    // copy of it: only the grants kept in the file can refuse.
+    if (!namesServer(database))
+        return QStringLiteral("The data in \"%1\" cannot be read: the user has no permission to read it by the "
+                              "grants kept in the file.").arg(database);
     return QStringLiteral("The data in \"%1\" cannot be read: the user has no permission to read it, or the "
                           "database file may not be written by whoever opens it (a server needs to read and "
                           "write the file).").arg(database);

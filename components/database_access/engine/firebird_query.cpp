@@ -130,7 +130,7 @@ void FirebirdQuery::prepare(ThrowStatusWrapper &status)
     }
     shareCodePages(
         types, [this](const std::vector<int> &which, CodePageSample &sample) { readCodePageSample(which, sample); },
-        windowsCodePage(QLocale::system()));
+        [] { return windowsCodePage(QLocale::system()); });
     m_output = m_statement->getOutputMetadata(&status);
     m_row.assign(m_output->getMessageLength(&status), 0);
     m_cursor = m_statement->openCursor(&status, transaction, nullptr, nullptr, m_output, 0);

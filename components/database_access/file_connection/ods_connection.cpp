@@ -92,6 +92,11 @@ std::unique_ptr<TableRows> OdsConnection::rowsFor(const QString &query)
     const ods::Relation &relation = open->relation(*table);
     open->ensureMayRead(relation);
     if (needsEngine(relation)) {
+        // A table whose stored rows the reader cannot reach (kept in an
+        // InterBase tablespace, encrypted) is refused for that reason alone,
+        // not as something the engine could not do with its copy.
+        if (!relation.view && !open->copyIsTheFile())
+            picture.database->rows(relation);
         auto rows = std::make_unique<FirebirdQuery>(open->engineCopyFor(relation), query);
         return withFailingColumns(std::move(rows), open->emptyColumnFailures(relation));
     }

@@ -42,28 +42,68 @@ bool fitsLayout(const EngineColumn &column, QByteArrayView bytes)
     }
 }
 
+std::vector<EngineColumn> engineColumns(const ods::Relation &relation)
+{
+    std::vector<EngineColumn> columns;
+    for (const auto &column : relation.columns) {
+        columns.push_back(engineColumn(column.dtype, column.scale, column.subType, column.charset, unsigned(column.length)));
+        // The file's own count, where its byte length is not characters
+        // times the set's widest character (metadata names of Firebird 3).
+        if (columns.back().characters && column.characterLength > 0)
+            columns.back().characters = unsigned(column.characterLength);
+    }
+    return columns;
+}
+
+// The values of the columns `which` from the relation's first row, until the
+// sample is complete, the rows end or `rowLimit` rows were read. Damage met
+// here ends the sample only: the rows before it still count, and the damage
+// is reported where the cells reach it.
+void readSample(const ods::Database &database, const ods::Relation &relation, const std::vector<EngineColumn> &columns,
+                const std::vector<int> &which, CodePageSample &sample, long rowLimit)
+{
+    const BlobContent blob = [&](QByteArrayView id) { return database.blob(relation, id); };
+    try {
+        const std::unique_ptr<ods::Rows> rows = database.rows(relation);
+        for (long row = 0; row != rowLimit && !sample.complete() && rows->next(); ++row) {
+            for (std::size_t i = 0; i < which.size(); ++i) {
+                const int field = which[i];
+                if (!sample.wants(int(i)) || rows->isNull(field))
+                    continue;
+                const EngineColumn &column = columns[std::size_t(field)];
+                const QByteArrayView bytes = rows->value(field);
+                if (fitsLayout(column, bytes))
+                    sample.add(int(i), textBytes(column, reinterpret_cast<const unsigned char *>(bytes.data()), blob));
+            }
+        }
+    } catch (const components::ComponentError &) {
+    }
+}
+
 class RelationRows : public TableRows {
 public:
     RelationRows(std::shared_ptr<OdsSession> session, FilePicture picture, const ods::Relation &relation)
-        : m_session(std::move(session)), m_picture(std::move(picture)), m_relation(relation), m_text(QLocale::system())
+        : m_session(std::move(session)), m_picture(std::move(picture)), m_relation(relation), m_text(QLocale::system()),
+          m_columns(engineColumns(relation))
     {
-        for (const auto &column : relation.columns) {
-            m_columns.push_back(engineColumn(column.dtype, column.scale, column.subType, column.charset,
-                                             unsigned(column.length)));
-            // The file's own count, where its byte length is not characters
-            // times the set's widest character (metadata names of Firebird 3).
-            if (m_columns.back().characters && column.characterLength > 0)
-                m_columns.back().characters = unsigned(column.characterLength);
-            m_fields.push_back({column.name, adoTypeOf(m_columns.back())});
-        }
+        for (std::size_t i = 0; i < m_columns.size(); ++i)
+            m_fields.push_back({relation.columns[i].name, adoTypeOf(m_columns[i])});
         m_rows = m_picture.database->rows(relation);
         m_blob = [this](QByteArrayView id) { return m_picture.database->blob(m_relation, id); };
         std::vector<EngineColumn *> columns;
         for (EngineColumn &column : m_columns)
             columns.push_back(&column);
+        // A table too short to tell takes what the file's other tables
+        // show before the user's language: one program typed them all.
         shareCodePages(
-            columns, [this](const std::vector<int> &which, CodePageSample &sample) { readSample(which, sample); },
-            windowsCodePage(QLocale::system()));
+            columns,
+            [this](const std::vector<int> &which, CodePageSample &sample) {
+                readSample(*m_picture.database, m_relation, m_columns, which, sample, -1);
+            },
+            [session = m_session] {
+                const QByteArray file = session->fileCodePage();
+                return file.isEmpty() ? windowsCodePage(QLocale::system()) : file;
+            });
     }
 
     const std::vector<FieldDescription> &fields() const override { return m_fields; }
@@ -107,27 +147,6 @@ public:
     }
 
 private:
-    // Damage met here ends the sample only: the rows before it are still
-    // exported, and the damage is reported where the cells reach it.
-    void readSample(const std::vector<int> &which, CodePageSample &sample) const
-    {
-        try {
-            const std::unique_ptr<ods::Rows> rows = m_picture.database->rows(m_relation);
-            while (!sample.complete() && rows->next()) {
-                for (std::size_t i = 0; i < which.size(); ++i) {
-                    const int field = which[i];
-                    if (!sample.wants(int(i)) || rows->isNull(field))
-                        continue;
-                    const EngineColumn &column = m_columns[std::size_t(field)];
-                    const QByteArrayView bytes = rows->value(field);
-                    if (fitsLayout(column, bytes))
-                        sample.add(int(i), textBytes(column, reinterpret_cast<const unsigned char *>(bytes.data()), m_blob));
-                }
-            }
-        } catch (const components::ComponentError &) {
-        }
-    }
-
     // What looks damaged may be a writer's change under the reader: that is
     // said instead when the file changed.
     template <class Read>
@@ -193,6 +212,31 @@ private:
 };
 
 } // namespace
+
+QByteArray undeclaredTextCodePage(const ods::Database &database)
+{
+    // Enough to tell a page with several tables' share in it; a table of
+    // plain text gives nothing however long, so it is not read to its end.
+    constexpr qsizetype fileSampleBytes = 16384;
+    constexpr long rowsOfATable = 5000;
+    QByteArray whole;
+    for (const ods::Relation &relation : database.relations()) {
+        if (relation.system || relation.view || whole.size() >= fileSampleBytes)
+            continue;
+        const std::vector<EngineColumn> columns = engineColumns(relation);
+        std::vector<int> which;
+        for (std::size_t i = 0; i < columns.size(); ++i)
+            if (holdsUndeclaredText(columns[i]))
+                which.push_back(int(i));
+        if (which.empty())
+            continue;
+        CodePageSample sample(int(which.size()));
+        readSample(database, relation, columns, which, sample, rowsOfATable);
+        for (int i = 0; i < sample.columns(); ++i)
+            whole += sample.bytes(i);
+    }
+    return detectedCodePage(whole);
+}
 
 std::unique_ptr<TableRows> relationRows(std::shared_ptr<OdsSession> session, const FilePicture &picture,
                                         const ods::Relation &relation)

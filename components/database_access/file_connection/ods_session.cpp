@@ -5,6 +5,7 @@
 #include "cache_folder.h"
 #include "local_file.h"
 #include "modern_copy.h"
+#include "ods_rows.h"
 #include "ods/system_table.h"
 
 #include <QFile>
@@ -240,6 +241,13 @@ std::map<QString, QString> OdsSession::emptyColumnFailures(const ods::Relation &
                                    .arg(column, relation.view ? QStringLiteral("view") : QStringLiteral("table"),
                                         relation.name, m_settings.database, reason);
     return failures;
+}
+
+const QByteArray &OdsSession::fileCodePage()
+{
+    if (!m_fileCodePage)
+        m_fileCodePage = undeclaredTextCodePage(*m_picture.database);
+    return *m_fileCodePage;
 }
 
 } // namespace dbaccess

@@ -66,6 +66,9 @@ public:
     // relation cannot be read, by column name.
     std::map<QString, QString> emptyColumnFailures(const ods::Relation &relation) const;
 
+    // What undeclaredTextCodePage makes of the file, worked out once.
+    const QByteArray &fileCodePage();
+
 private:
     OdsSession() = default;
 
@@ -80,6 +83,7 @@ private:
     std::map<QString, QString> m_copyFailures;
     QString m_copyProblem;
     std::map<QString, std::map<QString, QString>> m_copyEmptyColumns;
+    std::optional<QByteArray> m_fileCodePage;
     bool m_open = false;
 };
 

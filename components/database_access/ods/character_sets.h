@@ -40,4 +40,58 @@ constexpr int firebirdCharsetOfInterBase(int interbaseCharset)
     }
 }
 
+// The iconv name of a Firebird character set; empty when none fits or the
+// set needs no conversion of its own (NONE, OCTETS, ASCII, UTF-8).
+constexpr const char *iconvName(int firebirdCharset)
+{
+    switch (firebirdCharset) {
+    case 5: return "SHIFT_JIS";
+    case 6: return "EUC-JP";
+    case 9: return "CP737";
+    case 10: return "CP437";
+    case 11: return "CP850";
+    case 12: return "CP865";
+    case 13: return "CP860";
+    case 14: return "CP863";
+    case 15: return "CP775";
+    case 16: return "CP858";
+    case 17: return "CP862";
+    case 18: return "CP864";
+    case 21: return "ISO-8859-1";
+    case 22: return "ISO-8859-2";
+    case 23: return "ISO-8859-3";
+    case 34: return "ISO-8859-4";
+    case 35: return "ISO-8859-5";
+    case 36: return "ISO-8859-6";
+    case 37: return "ISO-8859-7";
+    case 38: return "ISO-8859-8";
+    case 39: return "ISO-8859-9";
+    case 40: return "ISO-8859-13";
+    case 44: return "CP949";
+    case 45: return "CP852";
+    case 46: return "CP857";
+    case 47: return "CP861";
+    case 48: return "CP866";
+    case 49: return "CP869";
+    case 51: return "CP1250";
+    case 52: return "CP1251";
+    case 53: return "CP1252";
+    case 54: return "CP1253";
+    case 55: return "CP1254";
+    case 56: return "BIG5";
+    case 57: return "GB2312";
+    case 58: return "CP1255";
+    case 59: return "CP1256";
+    case 60: return "CP1257";
+    case 63: return "KOI8-R";
+    case 64: return "KOI8-U";
+    case 65: return "CP1258";
+    case 66: return "TIS-620";
+    case 67: return "GBK";
+    case 68: return "CP932";
+    case 69: return "GB18030";
+    default: return "";
+    }
+}
+
 } // namespace ods

@@ -1,11 +1,13 @@
 #include "value_conversion.h"
 
+#include "character_sets.h"
 #include "engine_text_forms.h"
 #include "page_bytes.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <iconv.h>
 #include <limits>
 
 namespace ods {
@@ -211,17 +213,107 @@ QByteArray textOf(const FieldLayout &from, const uint8_t *value)
     return QByteArray(reinterpret_cast<const char *>(value + 2), std::max(length, 0));
 }
 
+// Valid UTF-8 as the engine checks it: no overlong forms, no surrogates,
+// nothing past U+10FFFF.
+bool wellFormedUtf8(const QByteArray &text)
+{
+    const auto *p = reinterpret_cast<const uint8_t *>(text.constData());
+    const auto *end = p + text.size();
+    while (p < end) {
+        const uint8_t lead = *p++;
+        if (lead < 0x80)
+            continue;
+        int following = 0;
+        uint8_t low = 0x80, high = 0xBF;
+        if (lead >= 0xC2 && lead <= 0xDF)
+            following = 1;
+        else if (lead >= 0xE0 && lead <= 0xEF) {
+            following = 2;
+            low = lead == 0xE0 ? 0xA0 : 0x80;
+            high = lead == 0xED ? 0x9F : 0xBF;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            following = 3;
+            low = lead == 0xF0 ? 0x90 : 0x80;
+            high = lead == 0xF4 ? 0x8F : 0xBF;
+        } else
+            return false;
+        if (end - p < following || *p < low || *p > high)
+            return false;
+        for (int i = 1; i < following; ++i)
+            if ((p[i] & 0xC0) != 0x80)
+                return false;
+        p += following;
+    }
+    return true;
+}
+
+// The name iconv knows a character set by, UTF-8 for Firebird's two
+// Unicode sets; empty for a set this reader cannot convert.
+const char *unicodeCapableName(int charset)
+{
+    switch (charset) {
+    case 2: return "ASCII";
+    case 3:
+    case charsetUtf8: return "UTF-8";
+    default: return iconvName(charset);
+    }
+}
+
+// The whole text from one set into the other, or nothing: a byte the source
+// set has no character for, or a character the target set lacks, fails it.
+bool transcode(const QByteArray &text, const char *from, const char *to, QByteArray &out)
+{
+    const iconv_t handle = iconv_open(to, from);
+    if (handle == iconv_t(-1))
+        return false;
+    out.resize(text.size() * 4 + 4);
+    char *in = const_cast<char *>(text.constData());
+    size_t inLeft = size_t(text.size());
+    char *at = out.data();
+    size_t outLeft = size_t(out.size());
+    const bool done = iconv(handle, &in, &inLeft, &at, &outLeft) != size_t(-1) &&
+                      iconv(handle, nullptr, nullptr, &at, &outLeft) != size_t(-1);
+    iconv_close(handle);
+    out.truncate(out.size() - qsizetype(outLeft));
+    return done;
+}
+
+// Where the target set checks that its bytes are characters: the Unicode
+// sets and the multi-byte Asian sets; a single-byte set takes any byte.
+bool wellFormedIn(int charset, const QByteArray &text)
+{
+    if (charset == charsetUtf8)
+        return wellFormedUtf8(text);
+    if (bytesPerCharacter(charset) == 1)
+        return true;
+    const char *name = unicodeCapableName(charset);
+    QByteArray ignored;
+    return *name && transcode(text, name, "UTF-8", ignored);
+}
+
+// As the engine moves text between character sets: bytes are copied within
+// one set and from or into NONE or OCTETS (where the target set checks well-
+// formedness, they must be well formed); between two real sets the text goes
+// through Unicode.
 bool textToText(const FieldLayout &from, const uint8_t *value, const FieldLayout &to, QByteArray &out)
 {
     const int source = charsetOf(from);
     const int target = charsetOf(to);
-    const QByteArray text = textOf(from, value);
-    // Between two real character sets the engine transliterates; this
-    // reader does not, but plain ASCII from NONE reads the same in any.
-    const bool asIs = source == target || target == charsetNone || source == charsetOctets ||
-                      target == charsetOctets ||
-                      (source == charsetNone && std::all_of(text.begin(), text.end(), [](char c) { return c >= 0; }));
-    return asIs && placeText(text, to, out);
+    QByteArray text = textOf(from, value);
+    const bool copied = source == target || source == charsetNone || source == charsetOctets ||
+                        target == charsetNone || target == charsetOctets;
+    if (copied) {
+        if (!wellFormedIn(target, text))
+            return false;
+    } else {
+        const char *sourceName = unicodeCapableName(source);
+        const char *targetName = unicodeCapableName(target);
+        QByteArray moved;
+        if (!*sourceName || !*targetName || !transcode(text, sourceName, targetName, moved))
+            return false;
+        text = moved;
+    }
+    return placeText(text, to, out);
 }
 
 QByteArray dateTimeText(const FieldLayout &from, const uint8_t *value)

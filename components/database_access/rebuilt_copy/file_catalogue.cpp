@@ -4,6 +4,7 @@
 #include "record_format.h"
 #include "system_table.h"
 
+#include <QRegularExpression>
 #include <deque>
 
 namespace dbaccess {
@@ -55,8 +56,11 @@ void readViews(const ods::Database &database, FileCatalogue &catalogue)
 void readFields(const ods::Database &database, FileCatalogue &catalogue)
 {
     ods::SystemTable fields(database, QStringLiteral("RDB$FIELDS"));
-    while (fields.next())
+    while (fields.next()) {
         catalogue.fieldTypes[fields.text("RDB$FIELD_NAME")] = fieldType(database, fields);
+        if (const QString source = fields.text("RDB$DEFAULT_SOURCE").trimmed(); !source.isEmpty())
+            catalogue.fieldDefaults[fields.text("RDB$FIELD_NAME")] = source;
+    }
     ods::SystemTable dimensions(database, QStringLiteral("RDB$FIELD_DIMENSIONS"));
     std::map<QString, std::map<int, std::pair<int, int>>> bounds;
     while (dimensions.next())
@@ -74,10 +78,19 @@ RoutineParameter parameter(const FileCatalogue &catalogue, const ods::SystemTabl
 {
     RoutineParameter parameter;
     parameter.name = rows.text(nameColumn);
-    const auto type = catalogue.fieldTypes.find(rows.text("RDB$FIELD_SOURCE"));
+    const QString field = rows.text("RDB$FIELD_SOURCE");
+    const auto type = catalogue.fieldTypes.find(field);
     if (type != catalogue.fieldTypes.end())
         parameter.type = type->second;
     parameter.defaultSource = rows.text("RDB$DEFAULT_SOURCE").trimmed();
+    // Firebird 2 keeps the default of a parameter declared with a plain type
+    // in the field the engine made for it (RDB$ and a number), as the
+    // engine reads it too; a named domain's default is the domain's own.
+    static const QRegularExpression madeForIt(QStringLiteral("^RDB\\$[0-9]+$"));
+    const auto fieldDefault = catalogue.fieldDefaults.find(field);
+    if (parameter.defaultSource.isEmpty() && fieldDefault != catalogue.fieldDefaults.end()
+        && madeForIt.match(field).hasMatch())
+        parameter.defaultSource = fieldDefault->second;
     return parameter;
 }
 

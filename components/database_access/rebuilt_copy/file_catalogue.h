@@ -68,6 +68,7 @@ struct FileCatalogue {
     std::map<QString, std::map<QString, ViewColumnBase>> viewColumnBases; // by view, then column
     std::map<QString, ods::Column> fieldTypes;                            // RDB$FIELDS by name
     std::map<QString, std::vector<std::pair<int, int>>> fieldBounds;      // arrays' lower and upper bounds
+    std::map<QString, QString> fieldDefaults;                             // RDB$FIELDS defaults' source, where set
     std::vector<StoredRoutine> routines;
     std::map<QString, StoredPackage> packages;
     std::map<QString, QString> exceptions;                                // name, message

@@ -31,24 +31,27 @@ int nonAsciiBytes(QByteArrayView bytes)
 
 } // namespace
 
-QByteArray detectedCodePage(QByteArrayView sample)
+QByteArray toldCodePage(QByteArrayView sample)
 {
     if (nonAsciiBytes(sample) < minimumNonAsciiBytes)
         return {};
-    const std::unique_ptr<std::remove_pointer_t<uchardet_t>, void (*)(uchardet_t)> detector(uchardet_new(),
-                                                                                          uchardet_delete);
+    // Values are told one by one in columns of mixed pages: one detector a
+    // thread, made once.
+    static thread_local const std::unique_ptr<std::remove_pointer_t<uchardet_t>, void (*)(uchardet_t)> detector(
+        uchardet_new(), uchardet_delete);
+    uchardet_reset(detector.get());
     if (uchardet_handle_data(detector.get(), sample.data(), size_t(sample.size())) != 0)
         return {};
     uchardet_data_end(detector.get());
     QByteArray name = uchardet_get_charset(detector.get());
     // Windows programs wrote in Windows' own supersets of these pages: 1252
     // only adds characters where ISO-8859-1 has control codes nobody typed,
-    // 932 and 949 the vendor characters Shift-JIS and EUC-KR lack.
+    // 932 and 949 (UHC) the vendor characters Shift-JIS and EUC-KR lack.
     if (name == "ISO-8859-1")
         name = "WINDOWS-1252";
     else if (name == "SHIFT_JIS")
         name = "CP932";
-    else if (name == "EUC-KR")
+    else if (name == "EUC-KR" || name == "UHC")
         name = "CP949";
     // The detector tells Central European text from other scripts well but
     // mixes up its two pages. Windows-1250 puts š, ž, ť, ś and ź (and their
@@ -58,10 +61,23 @@ QByteArray detectedCodePage(QByteArrayView sample)
         name = hasControlCodeBytes(sample) ? "WINDOWS-1250" : "ISO-8859-2";
     if (name.isEmpty() || name == "ASCII" || name.startsWith("UTF-"))
         return {};
+    return name;
+}
+
+QByteArray detectedCodePage(QByteArrayView sample)
+{
+    QByteArray name = toldCodePage(sample);
     QString ignored;
-    if (!CodePage(name).decode(sample, ignored))
+    if (name.isEmpty() || !CodePage(name).decode(sample, ignored))
         return {};
     return name;
+}
+
+bool isMultiByteCodePage(const QByteArray &name)
+{
+    static const QByteArrayList pages{"BIG5", "CP932", "CP949", "EUC-JP", "EUC-TW", "GB18030", "GBK", "GB2312",
+                                      "HZ-GB-2312", "ISO-2022-CN", "ISO-2022-JP", "ISO-2022-KR", "SHIFT_JIS"};
+    return pages.contains(name);
 }
 
 QByteArray windowsCodePage(const QLocale &locale)

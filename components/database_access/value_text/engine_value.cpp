@@ -107,21 +107,25 @@ QByteArray textBytes(const EngineColumn &column, const unsigned char *at, const 
     }
 }
 
-void shareCodePages(const std::vector<EngineColumn *> &columns, ReadColumnSample read, const QByteArray &fallback)
+bool holdsUndeclaredText(const EngineColumn &column)
+{
+    const bool text = column.dtype == ods::DtText || column.dtype == ods::DtVarying
+        || (column.dtype == ods::DtBlob && column.subType == 1);
+    return text && column.charset == charsetNone;
+}
+
+void shareCodePages(const std::vector<EngineColumn *> &columns, ReadColumnSample read, TableCodePages::Fallback fallback)
 {
     std::vector<int> undeclared;
-    for (std::size_t i = 0; i < columns.size(); ++i) {
-        const EngineColumn &column = *columns[i];
-        const bool text = column.dtype == ods::DtText || column.dtype == ods::DtVarying
-            || (column.dtype == ods::DtBlob && column.subType == 1);
-        if (text && column.charset == charsetNone)
+    for (std::size_t i = 0; i < columns.size(); ++i)
+        if (holdsUndeclaredText(*columns[i]))
             undeclared.push_back(int(i));
-    }
     if (undeclared.empty())
         return;
     auto table = std::make_shared<TableCodePages>(
         int(undeclared.size()),
-        [undeclared, read = std::move(read)](CodePageSample &sample) { read(undeclared, sample); }, fallback);
+        [undeclared, read = std::move(read)](CodePageSample &sample) { read(undeclared, sample); },
+        std::move(fallback));
     for (std::size_t i = 0; i < undeclared.size(); ++i)
         columns[std::size_t(undeclared[i])]->decoder = std::make_shared<TextDecoder>(table, int(i));
 }

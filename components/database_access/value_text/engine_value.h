@@ -55,10 +55,14 @@ QByteArray textBytes(const EngineColumn &column, const unsigned char *at, const 
 // the table's columns), until the sample is complete or the rows end.
 using ReadColumnSample = std::function<void(const std::vector<int> &columns, CodePageSample &sample)>;
 
+// Text (CHAR, VARCHAR or a text BLOB) in no declared character set.
+bool holdsUndeclaredText(const EngineColumn &column);
+
 // Gives every text column in no declared set a decoder that shares one code
 // page sample for the whole table; read runs once, when a value first needs
 // a code page. fallback: for columns too short to tell.
-void shareCodePages(const std::vector<EngineColumn *> &columns, ReadColumnSample read, const QByteArray &fallback);
+void shareCodePages(const std::vector<EngineColumn *> &columns, ReadColumnSample read,
+                    TableCodePages::Fallback fallback);
 
 // The text of a value that is not null; `at` points to column.length bytes
 // (for VARCHAR: the 2-byte length, then room for the bytes).

@@ -57,8 +57,4 @@ private:
 bool isAscii(QByteArrayView bytes);
 bool isUtf8(QByteArrayView bytes);
 
-// The iconv name of a Firebird character set; empty when none fits or the
-// set needs no conversion of its own (NONE, OCTETS, ASCII, UTF-8).
-const char *iconvName(int firebirdCharset);
-
 } // namespace dbaccess
