@@ -4,7 +4,7 @@
 #include "firebird_error.h"
 #include "local_file.h"
 #include "modern_copy.h"
-#include "ods/system_table.h"
+#include "system_table.h"
 
 #include <QFile>
 #include <sys/stat.h>
