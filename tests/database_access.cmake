@@ -24,10 +24,11 @@ marrowbeck_test(database_files_test
   TIMEOUT 600)
 add_dependencies(database_files_test marrowbeck_sample_database)
 marrowbeck_test(copies_cache_test
-  SOURCES copies_cache_test.cpp firebird_scratch_database.cpp firebird_scratch_database.h
+  SOURCES copies_cache_test.cpp kept_open_test.cpp firebird_scratch_database.cpp firebird_scratch_database.h
   LIBS marrowbeck_database_access_internals marrowbeck_connection_string
   LABELS database firebird
   TIMEOUT 300)
+add_dependencies(copies_cache_test marrowbeck_sample_database)
 
 # The parts of the database access component include only what they link:
 # the arrows are read from the links CMake was given, the includes from the

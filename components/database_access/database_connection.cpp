@@ -41,7 +41,7 @@ void DatabaseConnection::Open(const QString &connectionString)
         m_rows = connection.get();
         return;
     }
-    const FileVersion version = inspectLocalFile(settings.database);
+    const FileVersion version = inspectOpenedFile(openedFile(settings.database)->descriptor(), settings.database);
     auto reader = std::make_shared<OdsConnection>();
     std::exception_ptr refusal;
     reader->setPreparationProgress(m_progress);

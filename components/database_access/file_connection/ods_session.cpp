@@ -7,7 +7,8 @@
 #include "system_table.h"
 
 #include <QFile>
-#include <sys/stat.h>
+#include <mutex>
+#include <unistd.h>
 
 namespace dbaccess {
 
@@ -36,38 +37,77 @@ void ensureWhole(const ods::Database &database, qint64 fileSize, const QString &
 }
 
 // The catalogue read between two equal stamps: one state of the file.
-FilePicture takePicture(const QString &path)
+FilePicture takePicture(const StampedFile &file)
 {
+    const QString &path = file.path();
     for (int attempt = 0; attempt < pictureAttempts; ++attempt) {
-        const FileStamp before = stampOf(path);
+        const FileStamp before = file.stamp();
         std::shared_ptr<const ods::Database> database;
         try {
             database = ods::Database::open(path);
             ensureWhole(*database, before.size, path);
         } catch (const components::ComponentError &) {
             // What looks damaged may only be half written: look again.
-            if (stampOf(path) == before)
+            if (file.stamp() == before)
                 throw;
             continue;
         }
-        if (stampOf(path) == before)
+        if (file.stamp() == before)
             return {database, before};
     }
     throw components::ComponentError(QStringLiteral("The database file \"%1\" kept changing while it was being read. "
                                                     "Try again when the program that writes it is done.").arg(path));
 }
 
+// The last file opened and the last catalogue read of it, with the login it
+// was read for. Each step of an export opens a connection of its own (list
+// the tables, check them, export them); while the file's stamp stays the
+// same, each finds the file open and its catalogue read.
+struct KeptOpen {
+    std::shared_ptr<StampedFile> file;
+    std::optional<AttachmentSettings> login;
+    FilePicture picture;
+};
+
+std::mutex keptLock;
+KeptOpen kept;
+
 } // namespace
+
+std::shared_ptr<StampedFile> openedFile(const QString &path)
+{
+    const std::lock_guard<std::mutex> lock(keptLock);
+    if (kept.file && kept.file->path() == path && kept.file->stillAtPath() &&
+        ::access(QFile::encodeName(path).constData(), R_OK) == 0)
+        return kept.file;
+    std::shared_ptr<StampedFile> file;
+    try {
+        file = std::make_shared<StampedFile>(path);
+    } catch (const components::ComponentError &) {
+        // The inspection's texts tell a file the user may not read apart.
+        inspectLocalFile(path);
+        throw;
+    }
+    kept = KeptOpen{file, std::nullopt, {}};
+    return file;
+}
 
 std::shared_ptr<OdsSession> OdsSession::open(const AttachmentSettings &settings)
 {
     std::shared_ptr<OdsSession> session(new OdsSession);
     session->m_settings = settings;
-    session->m_picture = takePicture(settings.database);
-    struct stat opened {};
-    if (::stat(QFile::encodeName(settings.database).constData(), &opened) == 0) {
-        session->m_device = opened.st_dev;
-        session->m_inode = opened.st_ino;
+    session->m_file = openedFile(settings.database);
+    {
+        const std::lock_guard<std::mutex> lock(keptLock);
+        if (kept.file == session->m_file && kept.login == settings && session->m_file->stamp() == kept.picture.stamp) {
+            session->m_picture = kept.picture;
+        } else {
+            session->m_picture = takePicture(*session->m_file);
+            if (kept.file == session->m_file) {
+                kept.login = settings;
+                kept.picture = session->m_picture;
+            }
+        }
     }
     session->m_open = true;
     return session;
@@ -89,8 +129,7 @@ void OdsSession::close()
 
 void OdsSession::ensureFileStillThere() const
 {
-    struct stat now {};
-    if (::stat(QFile::encodeName(path()).constData(), &now) != 0 || now.st_dev != m_device || now.st_ino != m_inode)
+    if (!m_file->stillAtPath())
         throw components::ConnectionLost(
             QStringLiteral("The database file \"%1\" is gone: it was deleted, moved or replaced by another file "
                            "after it was opened.").arg(path()));
@@ -100,11 +139,11 @@ const FilePicture &OdsSession::currentPicture()
 {
     ensureOpen();
     ensureFileStillThere();
-    if (stampOf(path()) != m_picture.stamp) {
+    if (m_file->stamp() != m_picture.stamp) {
         // Refused as at opening when another file took its place; an
         // engine that now holds it is no reason, as every read is checked.
         inspectLocalFile(path(), HeldFile::Read);
-        m_picture = takePicture(path());
+        m_picture = takePicture(*m_file);
         m_privileges.reset();
     }
     return m_picture;
@@ -113,7 +152,7 @@ const FilePicture &OdsSession::currentPicture()
 void OdsSession::ensureUnchangedSince(const FilePicture &picture, const QString &table) const
 {
     ensureFileStillThere();
-    if (stampOf(path()) != picture.stamp)
+    if (m_file->stamp() != picture.stamp)
         throw components::ComponentError(
             QStringLiteral("The table \"%1\" cannot be read: another program changed \"%2\" while the table was being "
                            "read, so what was read would mix two states of the database. Export it again, or when the "
@@ -157,7 +196,8 @@ std::shared_ptr<Session> OdsSession::engineCopy()
         ModernCopy copy;
         try {
             // The copy is checked to have been read from an unchanging file.
-            copy = modernCopy(inspectLocalFile(path(), HeldFile::Read), *m_picture.database, m_progress.get());
+            copy = modernCopy(inspectOpenedFile(m_file->descriptor(), path(), HeldFile::Read), *m_picture.database,
+                              m_progress.get());
         } catch (const components::ComponentError &error) {
             m_copyProblem = error.description();
             throw;
