@@ -1,7 +1,7 @@
 #include "file_stamp.h"
 
 #include "component_error.h"
-#include "firebird_error.h"
+#include "file_messages.h"
 
 #include <QFile>
 #include <cerrno>

@@ -1,6 +1,7 @@
 #include "ods_session.h"
 
 #include "component_error.h"
+#include "file_messages.h"
 #include "firebird_error.h"
 #include "local_file.h"
 #include "modern_copy.h"

@@ -2,7 +2,7 @@
 
 #include "cache_folder.h"
 #include "component_error.h"
-#include "firebird_error.h"
+#include "file_messages.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
