@@ -28,7 +28,7 @@ marrowbeck_test(ods_reader_legacy_test
 # Real InterBase files of ODS 13 to 19, kept next to the source tree (they
 # have no licence to be in it).
 marrowbeck_test(ods_reader_interbase_test
-  SOURCES ods_reader_interbase_test.cpp ods_raw_rows.cpp ods_raw_rows.h database_snapshot.cpp database_snapshot.h
+  SOURCES ods_reader_interbase_test.cpp ods_encrypted_column_test.cpp ods_raw_rows.cpp ods_raw_rows.h database_snapshot.cpp database_snapshot.h
     firebird_scratch_database.cpp firebird_scratch_database.h
   LIBS marrowbeck_ods_reader marrowbeck_database_access_internals marrowbeck_connection_string fbclient
   LABELS database ods

@@ -107,7 +107,24 @@ TEST_F(InterBaseFiles, EveryFileOpensListsAndReadsEverythingUnchanged)
          "Rondouillard & frères, S.A.R.L."},
         {"ods19.0-ps4096-medicines.ib", 19, 0, 4096, {3, 25}, 0, {}, {}},
     };
-    EXPECT_EQ(QDir(fixtures).entryList({QStringLiteral("*.xz")}).size(), qsizetype(std::size(cases)));
+    // Beside these: InterBase 2007 files, not read yet, and the Firebird 1.5
+    // twins they will be compared with; refused below, by name.
+    const QStringList notReadYet = QDir(fixtures).entryList({QStringLiteral("*ib2007*.xz"), QStringLiteral("twin-*.xz")});
+    EXPECT_EQ(QDir(fixtures).entryList({QStringLiteral("*.xz")}).size(), qsizetype(std::size(cases)) + notReadYet.size());
+    for (const QString &packed : notReadYet) {
+        if (!packed.contains(QLatin1String("ib2007")))
+            continue;
+        SCOPED_TRACE(packed.toStdString());
+        const QString path = unpacked(packed.chopped(3));
+        ASSERT_FALSE(path.isEmpty());
+        auto connection = components::create<ado::Connection>(ado::ConnectionClass);
+        try {
+            connection->Open(connectionStringFor(path));
+            ADD_FAILURE() << "an InterBase 2007 file opened";
+        } catch (const components::ComponentError &error) {
+            EXPECT_TRUE(error.description().contains(QLatin1String("InterBase 2007"))) << error.description().toStdString();
+        }
+    }
     for (const auto &each : cases) {
         SCOPED_TRACE(each.file);
         const QString path = unpacked(QLatin1String(each.file));

@@ -2,10 +2,8 @@
 
 #include "component_error.h"
 #include "firebird_connection.h"
-#include "firebird_query.h"
 #include "local_file.h"
 #include "ods_connection.h"
-#include "rows_recordset.h"
 
 #include <exception>
 
@@ -40,15 +38,17 @@ void DatabaseConnection::Open(const QString &connectionString)
         auto connection = std::make_shared<FirebirdConnection>();
         connection->Open(connectionString);
         m_backend = connection;
+        m_rows = connection.get();
         return;
     }
-    const FileVersion version = inspectLocalFile(settings.database);
+    const FileVersion version = inspectOpenedFile(openedFile(settings.database)->descriptor(), settings.database);
     auto reader = std::make_shared<OdsConnection>();
     std::exception_ptr refusal;
     reader->setPreparationProgress(m_progress);
     try {
         reader->openFile(settings);
         m_backend = reader;
+        m_rows = reader.get();
         return;
     } catch (const components::ComponentError &) {
         refusal = std::current_exception();
@@ -66,6 +66,7 @@ void DatabaseConnection::Open(const QString &connectionString)
         std::rethrow_exception(refusal);
     }
     m_backend = engine;
+    m_rows = engine.get();
 }
 
 std::shared_ptr<ado::Recordset> DatabaseConnection::OpenSchema(int schema)
@@ -84,6 +85,7 @@ void DatabaseConnection::Close()
         throw components::ComponentError(QStringLiteral("The connection is already closed."));
     m_backend->Close();
     m_backend.reset();
+    m_rows = nullptr;
 }
 
 void DatabaseConnection::setPreparationProgress(std::shared_ptr<ado::PreparationProgress> progress)
@@ -93,22 +95,17 @@ void DatabaseConnection::setPreparationProgress(std::shared_ptr<ado::Preparation
         m_backend->setPreparationProgress(m_progress);
 }
 
+std::unique_ptr<TableRows> DatabaseConnection::rowsFor(const QString &source)
+{
+    backend();
+    return m_rows->rowsFor(source);
+}
+
 ado::Connection &DatabaseConnection::backend() const
 {
     if (!m_backend)
         throw components::ComponentError(QStringLiteral("The connection to the database is not open."));
     return *m_backend;
-}
-
-std::unique_ptr<TableRows> openRows(const QString &source, ado::Connection &connection)
-{
-    if (auto *routed = dynamic_cast<DatabaseConnection *>(&connection))
-        return openRows(source, routed->backend());
-    if (auto *engine = dynamic_cast<FirebirdConnection *>(&connection))
-        return std::make_unique<FirebirdQuery>(engine->session(), source);
-    if (auto *reader = dynamic_cast<OdsConnection *>(&connection))
-        return reader->rowsFor(source);
-    throw components::ComponentError(QStringLiteral("The recordset can only be opened on a Firebird connection."));
 }
 
 } // namespace dbaccess

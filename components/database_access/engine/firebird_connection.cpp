@@ -64,6 +64,11 @@ void FirebirdConnection::Close()
     m_session.reset();
 }
 
+std::unique_ptr<TableRows> FirebirdConnection::rowsFor(const QString &query)
+{
+    return std::make_unique<FirebirdQuery>(session(), query);
+}
+
 std::shared_ptr<Session> FirebirdConnection::session() const
 {
     if (!m_session)

@@ -2,6 +2,7 @@
 
 #include "database_access.h"
 #include "firebird_session.h"
+#include "rows_recordset.h"
 
 #include <memory>
 
@@ -9,7 +10,7 @@ namespace dbaccess {
 
 // "ADODB.Connection" on Firebird: the connection string of the connection
 // window becomes one attachment with one read-only snapshot transaction.
-class FirebirdConnection : public ado::Connection {
+class FirebirdConnection : public ado::Connection, public RowsSource {
 public:
     void setCursorLocation(int location) override;
     void setMode(int mode) override;
@@ -19,6 +20,9 @@ public:
     std::shared_ptr<ado::Recordset> OpenSchema(int schema) override;
     int state() const override;
     void Close() override;
+
+    // The query runs on the server, or on the engine's private copy.
+    std::unique_ptr<TableRows> rowsFor(const QString &query) override;
 
     // The open session; throws when the connection is not open.
     std::shared_ptr<Session> session() const;

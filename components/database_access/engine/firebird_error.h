@@ -12,12 +12,6 @@ namespace dbaccess {
 // without a text of ours.
 QString describeFirebirdError(const std::intptr_t *errors, const QString &database, const QString &firebirdText);
 
-// The text for a database file the system would not open (errno), or, for
-// 0, one that is there but cannot be read as a database.
-QString describeFileProblem(int osError, const QString &database);
-// A file a Firebird engine or server has open.
-QString describeFileInUse(const QString &database);
-QString describeNotADatabase(const QString &database);
 // A table the user name given has no right to read.
 QString describeNoPermission(const QString &database);
 

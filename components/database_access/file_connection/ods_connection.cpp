@@ -35,7 +35,7 @@ void OdsConnection::setMode(int)
 void OdsConnection::Open(const QString &connectionString)
 {
     const AttachmentSettings settings = attachmentSettings(connectionString);
-    inspectLocalFile(settings.database);
+    inspectOpenedFile(openedFile(settings.database)->descriptor(), settings.database);
     openFile(settings);
 }
 

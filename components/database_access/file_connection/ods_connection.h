@@ -2,7 +2,7 @@
 
 #include "database_access.h"
 #include "ods_session.h"
-#include "table_rows.h"
+#include "rows_recordset.h"
 
 #include <memory>
 
@@ -12,7 +12,7 @@ namespace dbaccess {
 // reading only. Tables read straight from the file, with the grants the file
 // keeps; views and tables with computed columns through the embedded engine
 // on a private modern copy, made when one is first read.
-class OdsConnection : public ado::Connection {
+class OdsConnection : public ado::Connection, public RowsSource {
 public:
     void setCursorLocation(int location) override;
     void setMode(int mode) override;
@@ -28,7 +28,7 @@ public:
     void openFile(const AttachmentSettings &settings);
     // The rows of SELECT * FROM "<table>". Any other query runs on the
     // engine's copy of a Firebird 3 file, and is refused for other versions.
-    std::unique_ptr<TableRows> rowsFor(const QString &query);
+    std::unique_ptr<TableRows> rowsFor(const QString &query) override;
 
 private:
     std::shared_ptr<OdsSession> session() const;

@@ -1,15 +1,17 @@
 #include "ods_session.h"
 
 #include "component_error.h"
+#include "file_messages.h"
 #include "firebird_error.h"
 #include "cache_folder.h"
 #include "local_file.h"
 #include "modern_copy.h"
 #include "ods_rows.h"
-#include "ods/system_table.h"
+#include "system_table.h"
 
 #include <QFile>
-#include <sys/stat.h>
+#include <mutex>
+#include <unistd.h>
 
 namespace dbaccess {
 
@@ -38,21 +40,22 @@ void ensureWhole(const ods::Database &database, qint64 fileSize, const QString &
 }
 
 // The catalogue read between two equal stamps: one state of the file.
-FilePicture takePicture(const QString &path)
+FilePicture takePicture(const StampedFile &file)
 {
+    const QString &path = file.path();
     for (int attempt = 0; attempt < pictureAttempts; ++attempt) {
-        const FileStamp before = stampOf(path);
+        const FileStamp before = file.stamp();
         std::shared_ptr<const ods::Database> database;
         try {
             database = ods::Database::open(path);
             ensureWhole(*database, before.size, path);
         } catch (const components::ComponentError &) {
             // What looks damaged may only be half written: look again.
-            if (stampOf(path) == before)
+            if (file.stamp() == before)
                 throw;
             continue;
         }
-        if (stampOf(path) == before)
+        if (file.stamp() == before)
             return {database, before};
     }
     throw components::ComponentError(QStringLiteral("The database file \"%1\" kept changing while it was being read. "
@@ -74,17 +77,55 @@ QString identityOf(const ods::FileFacts &facts)
         .arg(facts.created);
 }
 
+// The last file opened and the last catalogue read of it, with the login it
+// was read for. Each step of an export opens a connection of its own (list
+// the tables, check them, export them); while the file's stamp stays the
+// same, each finds the file open and its catalogue read.
+struct KeptOpen {
+    std::shared_ptr<StampedFile> file;
+    std::optional<AttachmentSettings> login;
+    FilePicture picture;
+};
+
+std::mutex keptLock;
+KeptOpen kept;
+
 } // namespace
+
+std::shared_ptr<StampedFile> openedFile(const QString &path)
+{
+    const std::lock_guard<std::mutex> lock(keptLock);
+    if (kept.file && kept.file->path() == path && kept.file->stillAtPath() &&
+        ::access(QFile::encodeName(path).constData(), R_OK) == 0)
+        return kept.file;
+    std::shared_ptr<StampedFile> file;
+    try {
+        file = std::make_shared<StampedFile>(path);
+    } catch (const components::ComponentError &) {
+        // The inspection's texts tell a file the user may not read apart.
+        inspectLocalFile(path);
+        throw;
+    }
+    kept = KeptOpen{file, std::nullopt, {}};
+    return file;
+}
 
 std::shared_ptr<OdsSession> OdsSession::open(const AttachmentSettings &settings)
 {
     std::shared_ptr<OdsSession> session(new OdsSession);
     session->m_settings = settings;
-    session->m_picture = takePicture(settings.database);
-    struct stat opened {};
-    if (::stat(QFile::encodeName(settings.database).constData(), &opened) == 0) {
-        session->m_device = opened.st_dev;
-        session->m_inode = opened.st_ino;
+    session->m_file = openedFile(settings.database);
+    {
+        const std::lock_guard<std::mutex> lock(keptLock);
+        if (kept.file == session->m_file && kept.login == settings && session->m_file->stamp() == kept.picture.stamp) {
+            session->m_picture = kept.picture;
+        } else {
+            session->m_picture = takePicture(*session->m_file);
+            if (kept.file == session->m_file) {
+                kept.login = settings;
+                kept.picture = session->m_picture;
+            }
+        }
     }
     session->m_open = true;
     return session;
@@ -106,8 +147,7 @@ void OdsSession::close()
 
 void OdsSession::ensureFileStillThere() const
 {
-    struct stat now {};
-    if (::stat(QFile::encodeName(path()).constData(), &now) != 0 || now.st_dev != m_device || now.st_ino != m_inode)
+    if (!m_file->stillAtPath())
         throw components::ConnectionLost(replacedText(path()));
 }
 
@@ -117,11 +157,11 @@ const FilePicture &OdsSession::currentPicture()
 {
     ensureOpen();
     ensureFileStillThere();
-    if (stampOf(path()) != m_picture.stamp) {
+    if (m_file->stamp() != m_picture.stamp) {
         // Refused as at opening when another file took its place; an
         // engine that now holds it is no reason, as every read is checked.
         inspectLocalFile(path(), HeldFile::Read);
-        FilePicture fresh = takePicture(path());
+        FilePicture fresh = takePicture(*m_file);
         // Another database copied over the file keeps its inode: only its
         // header tells.
         if (identityOf(fresh.database->facts()) != identity())
@@ -140,7 +180,7 @@ const FilePicture &OdsSession::currentPicture()
 void OdsSession::ensureUnchangedSince(const FilePicture &picture, const QString &table) const
 {
     ensureFileStillThere();
-    if (stampOf(path()) != picture.stamp)
+    if (m_file->stamp() != picture.stamp)
         throw components::ComponentError(
             QStringLiteral("The table \"%1\" cannot be read: another program changed \"%2\" while the table was being "
                            "read, so what was read would mix two states of the database. Export it again, or when the "
@@ -184,7 +224,8 @@ std::shared_ptr<Session> OdsSession::engineCopy()
         const auto makeCopy = [&] {
             try {
                 // The copy is checked to have been read from an unchanging file.
-                return modernCopy(inspectLocalFile(path(), HeldFile::Read), *m_picture.database, m_progress.get());
+                return modernCopy(inspectOpenedFile(m_file->descriptor(), path(), HeldFile::Read),
+                                  *m_picture.database, m_progress.get());
             } catch (const components::ComponentError &error) {
                 m_copyProblem = error.description();
                 throw;

@@ -4,15 +4,19 @@
 #include "database_access.h"
 #include "file_stamp.h"
 #include "firebird_session.h"
-#include "ods/ods_database.h"
+#include "ods_database.h"
 #include "read_privileges.h"
 
 #include <map>
 #include <memory>
 #include <optional>
-#include <sys/types.h>
 
 namespace dbaccess {
+
+// The user's file as a connection finds it: the one opened last while the
+// path still names it and it may be read, else the file at the path opened
+// now. Throws the usual texts when it cannot be opened.
+std::shared_ptr<StampedFile> openedFile(const QString &path);
 
 // What the reader made of the file at one moment, and the file's stamp then.
 struct FilePicture {
@@ -31,6 +35,8 @@ struct FilePicture {
 // rather than given with rows of two moments.
 class OdsSession {
 public:
+    // Reads the catalogue, or takes the one read last for the same login
+    // while the file's stamp is unchanged.
     static std::shared_ptr<OdsSession> open(const AttachmentSettings &settings);
 
     const QString &path() const { return m_settings.database; }
@@ -75,8 +81,7 @@ private:
     AttachmentSettings m_settings;
     FilePicture m_picture;
     // The file opened, told apart from a file later put at its path.
-    dev_t m_device = 0;
-    ino_t m_inode = 0;
+    std::shared_ptr<StampedFile> m_file;
     std::optional<ReadPrivileges> m_privileges;
     std::shared_ptr<Session> m_engineCopy;
     std::shared_ptr<ado::PreparationProgress> m_progress;

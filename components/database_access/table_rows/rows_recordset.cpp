@@ -41,7 +41,10 @@ void RowsRecordset::Open(const QString &source, ado::Connection &activeConnectio
         throw components::ComponentError(QStringLiteral("The recordset is already open; close it first."));
     if (activeConnection.state() == ado::adStateClosed)
         throw components::ConnectionLost(QStringLiteral("The connection to the database is not open."));
-    openOn(openRows(source, activeConnection));
+    auto *rows = dynamic_cast<RowsSource *>(&activeConnection);
+    if (!rows)
+        throw components::ComponentError(QStringLiteral("The recordset can only be opened on a Firebird connection."));
+    openOn(rows->rowsFor(source));
 }
 
 void RowsRecordset::openOn(std::unique_ptr<TableRows> rows)

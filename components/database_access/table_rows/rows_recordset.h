@@ -43,8 +43,13 @@ private:
     bool m_eof = true;
 };
 
-// The rows a source text names on a connection of this component; throws
-// for a connection of another kind.
-std::unique_ptr<TableRows> openRows(const QString &source, ado::Connection &connection);
+// What every connection of this component gives its recordsets: the rows a
+// source text names. A recordset asks the connection it is opened on, so the
+// parts below the connections need not know them.
+class RowsSource {
+public:
+    virtual ~RowsSource() = default;
+    virtual std::unique_ptr<TableRows> rowsFor(const QString &source) = 0;
+};
 
 } // namespace dbaccess

@@ -30,6 +30,9 @@ enum class HeldFile { Refuse, Read };
 // file, a folder, a file the user may not read, a file a Firebird engine
 // holds open (unless told to read it), and a file that is no database.
 FileVersion inspectLocalFile(const QString &path, HeldFile held = HeldFile::Refuse);
+// The same on a file already open for reading (`descriptor`), without
+// opening it again.
+FileVersion inspectOpenedFile(int descriptor, const QString &path, HeldFile held = HeldFile::Refuse);
 
 // The folder for copies: "databases" in the program's cache folder, or a
 // private folder under the temporary folder where that cannot be written.

@@ -33,6 +33,8 @@ struct AttachmentSettings {
     QString password;
     QString role;
     QString characterSet;
+
+    bool operator==(const AttachmentSettings &) const = default;
 };
 
 // What the connection window's string asks for: the outer OLE DB part holds

@@ -3,7 +3,7 @@
 #include "cache_folder.h"
 #include "component_error.h"
 #include "durable_rename.h"
-#include "firebird_error.h"
+#include "file_messages.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -134,24 +134,29 @@ FileVersion inspectLocalFile(const QString &path, HeldFile held)
             fail(QStringLiteral("The database file \"%1\" cannot be opened: you may not read it.").arg(path));
         fail(describeFileProblem(errno, path));
     }
+    return inspectOpenedFile(file.get(), path, held);
+}
+
+FileVersion inspectOpenedFile(int descriptor, const QString &path, HeldFile held)
+{
     struct stat info {};
-    if (::fstat(file.get(), &info) != 0)
+    if (::fstat(descriptor, &info) != 0)
         fail(describeFileProblem(errno, path));
     if (S_ISDIR(info.st_mode))
         fail(describeFileProblem(EISDIR, path));
     // Firebird engines hold their files with flock, exclusively unless they
     // share them (Classic). Reading under a writing engine gives no
     // consistent picture.
-    if (::flock(file.get(), LOCK_SH | LOCK_NB) != 0) {
+    if (::flock(descriptor, LOCK_SH | LOCK_NB) != 0) {
         if (errno == EWOULDBLOCK && held == HeldFile::Refuse)
             fail(describeFileInUse(path));
     } else {
-        ::flock(file.get(), LOCK_UN);
+        ::flock(descriptor, LOCK_UN);
     }
     QByteArray header(headerBytes, '\0');
     qsizetype got = 0;
     while (got < headerBytes) {
-        const ssize_t n = ::pread(file.get(), header.data() + got, size_t(headerBytes - got), got);
+        const ssize_t n = ::pread(descriptor, header.data() + got, size_t(headerBytes - got), got);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
