@@ -2,7 +2,7 @@
 // columns = 1,000,000 cells by default), timed as a scheduled job sees it:
 // the whole program, from its start to its end, office start and close
 // included. Beside it, from the same run: Calc's own ingest of the same
-// texts made beforehand into an office already running, then Calc's own
+// cells made beforehand into an office already running, then Calc's own
 // store of them as .xlsx (the least any .xlsx made through Calc can cost),
 // and the command's export of the same table to .csv, which needs no office.
 // Ratios are medians over the rounds. No display is used.
@@ -78,7 +78,7 @@ int main(int argc, char **argv)
                    QLocale(QLocale::English).toString(qint64(rows) * bench_table::columns)));
     registerDatabaseAccessComponents();
     registerSpreadsheetAutomationComponents();
-    const auto texts = bench_table::tableTexts(FireBird::connectionString(database, QStringLiteral("SYSDBA"), QString()));
+    const auto cells = bench_table::tableCells(FireBird::connectionString(database, QStringLiteral("SYSDBA"), QString()));
     auto office = components::create<excel::Application>(excel::ApplicationClass);
 
     std::vector<double> toCalc, toCsv;
@@ -90,7 +90,7 @@ int main(int argc, char **argv)
             return 1;
 
         auto workbook = office->workbooks().Add();
-        const auto ingest = spreadsheet_bench::ingestPremadeInBlocks(*office, workbook->ActiveSheet()->Name(), texts,
+        const auto ingest = spreadsheet_bench::ingestPremadeInBlocks(*office, workbook->ActiveSheet()->Name(), cells,
                                                                      65536 / bench_table::columns);
         QElapsedTimer clock;
         clock.start();

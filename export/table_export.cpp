@@ -1,7 +1,6 @@
 #include "table_export.h"
 
 #include "export_run.h"
-#include "main_module.h"
 #include "platform.h"
 #include "window_pointer.h"
 #include "worksheet_rules.h"
@@ -199,7 +198,7 @@ void ExportRun::writeTable(const QString &sheetCandidate)
             if (binary)
                 sheetStep(196, [&] { sheet->setCells(sheetRow, f + 1, binaryPlaceholder); });
             else
-                sheetStep(198, [&] { sheet->setCells(sheetRow, f + 1, Main::NullToDefault(field->value(), QString())); });
+                sheetStep(198, [&] { sheet->setCells(sheetRow, f + 1, field->cell()); });
         }
         // A record set that cannot move on still holds the row it read
         // last: going on would write that row again into every later row

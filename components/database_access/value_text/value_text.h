@@ -39,6 +39,14 @@ public:
     static QString binary(QByteArrayView bytes);
     QChar decimalSeparator() const { return m_decimal; }
 
+    // Number format codes, in the en-US spelling spreadsheets store, under
+    // which a date or time cell shows what date() and time() write: the
+    // locale's order, four-digit years, seconds, and as many digits of the
+    // fraction as fractionDigits. Empty where no code shows the same (a
+    // lower-case or translated AM/PM).
+    QString dateFormat() const { return m_dateFormat; }
+    QString timeFormat(int fractionDigits) const;
+
     struct Part {
         enum Kind { Literal, Day, DayName, Month, MonthName, Year, Hour12, Hour24, Minute, Second, AmPm };
         Kind kind;
@@ -54,6 +62,7 @@ private:
     QChar m_decimal;
     std::vector<Part> m_date;
     std::vector<Part> m_time;
+    QString m_dateFormat;
 };
 
 } // namespace dbaccess
