@@ -208,6 +208,10 @@ TEST(ValueCells, TypedByTheColumnWhereTheSpreadsheetHoldsTheValueAsItsTextStates
         {german, ods::DtTime, 0, raw(ticks(8, 0, 0, 0)), Kind::Time, 8 / 24.0, "HH:MM:SS"},
         {german, ods::DtTimestamp, 0, raw(day(2020, 5, 17)) + raw(ticks(18, 0, 0, 0)), Kind::Date,
          double(day(2020, 5, 17) - day(1899, 12, 30)) + 0.75, germanDate + " HH:MM:SS"},
+        // Fifteen digits hold the last day's seconds, not their ten-thousandths.
+        {german, ods::DtTimestamp, 0, raw(day(9999, 12, 31)) + raw(ticks(23, 59, 59, 0)), Kind::Date, 2958465 + ticks(23, 59, 59, 0) / 864e6,
+         germanDate + " HH:MM:SS"},
+        {german, ods::DtTimestamp, 0, raw(day(9999, 12, 31)) + raw(ticks(23, 59, 59, 9999)), Kind::Text, 0, ""},
         {english, ods::DtTime, 0, raw(ticks(13, 5, 9, 0)), Kind::Time, ticks(13, 5, 9, 0) / 864e6,
          ValueText(english).timeFormat(0)},
         // A time past the end of the day is damage, not a time.

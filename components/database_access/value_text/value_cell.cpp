@@ -130,7 +130,12 @@ excel::Cell timestampCell(const ValueText &text, const QDate &date, unsigned ten
     const excel::Cell day = dateCell(text, date);
     const excel::Cell time = timeCell(text, tenThousandths);
     const QString shown = day.text + u' ' + time.text;
-    if (day.isText() || time.isText())
+    // Spreadsheets show a date and time from the number's first 15 digits:
+    // the day's digits and the fraction of a second shown must fit in them
+    // (a day takes up to 5 digits more than a second). 9999-12-31
+    // 23:59:59.9999 would show as the next day.
+    const int dayDigits = int(QString::number(std::abs(qint64(day.number))).size());
+    if (day.isText() || time.isText() || dayDigits + fractionDigits(tenThousandths) + 5 > spreadsheetDigits)
         return excel::Cell(shown);
     return excel::Cell(excel::Cell::Date, shown, day.number + time.number, day.format + u' ' + time.format);
 }
