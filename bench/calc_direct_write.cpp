@@ -65,7 +65,7 @@ WriteRate ingestPremadeInBlocks(const excel::Application &application, const QSt
     timer.start();
     for (const auto &block : blocks)
         calc::writeTypedBlock(sheet, block, keys);
-    return {static_cast<long long>(rows.size()) * rows.front().size(), timer.nsecsElapsed() / 1e9};
+    return {static_cast<long long>(rows.size() * rows.front().size()), timer.nsecsElapsed() / 1e9};
 }
 
 WriteRate writeDirectCellByCell(const excel::Application &application, const QString &sheetName, int rows,

@@ -118,6 +118,20 @@ Rows withoutEmptyEnd(Rows rows)
     return rows;
 }
 
+// Each cell's text as shown, marked "#" for a number: the number itself a
+// file keeps to the digits it shows (.xlsx to 15, .ods times to the
+// nanosecond).
+QList<QStringList> heldAndShown(const calc_inspection::SheetContents &sheet)
+{
+    QList<QStringList> rows;
+    for (qsizetype r = 0; r < sheet.cells.size(); ++r) {
+        rows.emplace_back();
+        for (qsizetype c = 0; c < sheet.cells[r].size(); ++c)
+            rows.back() << (sheet.cells[r][c].typeId() == QMetaType::Double ? QStringLiteral("#") : QString()) + sheet.shown[r][c];
+    }
+    return rows;
+}
+
 // Calc spells booleans and exponents its own way ("TRUE", "1E+30").
 template <class Rows>
 QList<QStringList> upperCase(const Rows &rows)
@@ -193,7 +207,7 @@ TEST_F(CommandLineTest, EveryFormatHoldsWhatTheWizardWrites)
         QString path;
         QString password;
     };
-    const auto everyType = ScratchDatabase::embedded(db_test::everyTypeTable);
+    const auto everyType = ScratchDatabase::embedded(db_test::everyTypeTable + "CREATE VIEW TYPES_VIEW AS SELECT * FROM TYPES;\n");
     const Database databases[] = {{"the sample", samplePath, QStringLiteral("lanternox")},
                                   {"an InterBase 6 dialect-1 file", goods, QStringLiteral("masterkey")},
                                   {"a table of every type", everyType->dbname(), QStringLiteral("masterkey")}};
@@ -224,7 +238,8 @@ TEST_F(CommandLineTest, EveryFormatHoldsWhatTheWizardWrites)
                 ASSERT_EQ(file.size(), wizard.size());
                 for (qsizetype s = 0; s < wizard.size(); ++s) {
                     EXPECT_EQ(file[s].name, wizard[s].name);
-                    EXPECT_EQ(withoutEmptyEnd(file[s].cells), withoutEmptyEnd(wizard[s].cells)) << qPrintable(wizard[s].name);
+                    EXPECT_EQ(withoutEmptyEnd(heldAndShown(file[s])), withoutEmptyEnd(heldAndShown(wizard[s])))
+                        << qPrintable(wizard[s].name);
                     if (QLatin1String(format) == QLatin1String("ods")) {
                         EXPECT_EQ(file[s].widths, wizard[s].widths) << qPrintable(wizard[s].name);
                     }
