@@ -29,7 +29,11 @@ enum class NumberShape {
 // negative zero stay text: a spreadsheet shows none of them as written.
 excel::Cell numberCell(const QString &text, QChar decimal, NumberShape shape);
 
-// tenThousandths of a second since midnight, as Firebird keeps times.
+// Date and time cells with the formats that show them as ValueText writes
+// them; tenThousandths of a second since midnight, as Firebird keeps times.
+// A date and time whose fraction of a second needs more than a
+// spreadsheet's 15 digits beside its day (ten-thousandths after the year
+// 4637) stays text.
 excel::Cell dateCell(const ValueText &text, const QDate &date);
 excel::Cell timeCell(const ValueText &text, unsigned tenThousandths);
 excel::Cell timestampCell(const ValueText &text, const QDate &date, unsigned tenThousandths);

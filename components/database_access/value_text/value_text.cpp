@@ -156,11 +156,11 @@ ValueText::ValueText(const QLocale &locale)
 {
     ensureSeconds(m_time);
     m_dateFormat = formatCode(m_date, m_locale, 0);
-}
-
-QString ValueText::timeFormat(int fractionDigits) const
-{
-    return formatCode(m_time, m_locale, fractionDigits);
+    for (int digits = 0; digits < int(m_timeFormats.size()); ++digits) {
+        m_timeFormats[std::size_t(digits)] = formatCode(m_time, m_locale, digits);
+        if (!m_dateFormat.isEmpty() && !m_timeFormats[std::size_t(digits)].isEmpty())
+            m_timestampFormats[std::size_t(digits)] = m_dateFormat + u' ' + m_timeFormats[std::size_t(digits)];
+    }
 }
 
 QString ValueText::exactNumber(std::int64_t unscaled, int scale) const

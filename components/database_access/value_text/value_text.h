@@ -5,6 +5,7 @@
 #include <QByteArrayView>
 #include <QLocale>
 #include <QString>
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -44,8 +45,10 @@ public:
     // locale's order, four-digit years, seconds, and as many digits of the
     // fraction as fractionDigits. Empty where no code shows the same (a
     // lower-case or translated AM/PM).
+    // fractionDigits from 0 to 4.
     QString dateFormat() const { return m_dateFormat; }
-    QString timeFormat(int fractionDigits) const;
+    QString timeFormat(int fractionDigits) const { return m_timeFormats[std::size_t(fractionDigits)]; }
+    QString timestampFormat(int fractionDigits) const { return m_timestampFormats[std::size_t(fractionDigits)]; }
 
     struct Part {
         enum Kind { Literal, Day, DayName, Month, MonthName, Year, Hour12, Hour24, Minute, Second, AmPm };
@@ -63,6 +66,8 @@ private:
     std::vector<Part> m_date;
     std::vector<Part> m_time;
     QString m_dateFormat;
+    std::array<QString, 5> m_timeFormats;
+    std::array<QString, 5> m_timestampFormats;
 };
 
 } // namespace dbaccess
