@@ -61,10 +61,12 @@ WriteRate ingestPremadeInBlocks(const excel::Application &application, const QSt
     const auto &calcApplication = dynamic_cast<const calc::CalcApplication &>(application);
     calc::NumberFormatKeys keys(css::uno::Reference<css::util::XNumberFormatsSupplier>(
         calcApplication.lastDocument()->document(), css::uno::UNO_QUERY_THROW));
+    const css::uno::Reference<css::lang::XMultiServiceFactory> factory(calcApplication.lastDocument()->document(),
+                                                                       css::uno::UNO_QUERY_THROW);
     QElapsedTimer timer;
     timer.start();
     for (const auto &block : blocks)
-        calc::writeTypedBlock(sheet, block, keys);
+        calc::writeTypedBlock(sheet, block, keys, factory);
     return {static_cast<long long>(rows.size() * rows.front().size()), timer.nsecsElapsed() / 1e9};
 }
 

@@ -70,6 +70,7 @@ CalcDocument::CalcDocument(std::shared_ptr<OfficeSession> session,
       m_buffer(cellBudget, [this](CellBlock &&block) { send(std::move(block)); }, firstBlockCells)
 {
     m_sheets = m_document->getSheets();
+    m_factory.set(m_document, css::uno::UNO_QUERY_THROW);
     m_formatKeys = std::make_unique<NumberFormatKeys>(
         css::uno::Reference<css::util::XNumberFormatsSupplier>(m_document, css::uno::UNO_QUERY_THROW));
     m_widthEstimate = cellFontEstimate(m_sheets);
@@ -220,7 +221,7 @@ void CalcDocument::fitColumns(const SheetRef &sheet, int count)
 void CalcDocument::send(CellBlock &&block)
 {
     m_sender.post([this, sheet = m_bufferedSheet, typed = typedBlock(block)] {
-        callCalc(*m_session, QStringLiteral("write the cells"), [&] { writeTypedBlock(sheet, typed, *m_formatKeys); });
+        callCalc(*m_session, QStringLiteral("write the cells"), [&] { writeTypedBlock(sheet, typed, *m_formatKeys, m_factory); });
     });
 }
 

@@ -7,6 +7,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <com/sun/star/lang/XMultiServiceFactory.hpp>
 #include <com/sun/star/sheet/XSpreadsheet.hpp>
 #include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
 #include <com/sun/star/sheet/XSpreadsheetView.hpp>
@@ -103,6 +104,7 @@ private:
     ColumnWidthCandidates *m_bufferedWidths = nullptr;
     // Used by the blocks' jobs only, on the sending thread.
     std::unique_ptr<NumberFormatKeys> m_formatKeys;
+    css::uno::Reference<css::lang::XMultiServiceFactory> m_factory;
     // Last, so it has ended before anything its jobs use goes.
     mutable SerialWorker m_sender;
 };

@@ -4,7 +4,11 @@
 #include "uno_runtime.h"
 
 #include <com/sun/star/beans/XPropertySet.hpp>
+#include <com/sun/star/sheet/XCellRangeAddressable.hpp>
 #include <com/sun/star/sheet/XCellRangeData.hpp>
+#include <com/sun/star/sheet/XSheetCellRangeContainer.hpp>
+
+#include <map>
 
 namespace calc {
 
@@ -72,22 +76,33 @@ TypedBlock typedBlock(const CellBlock &block)
 }
 
 void writeTypedBlock(const css::uno::Reference<css::sheet::XSpreadsheet> &sheet, const TypedBlock &block,
-                     NumberFormatKeys &keys)
+                     NumberFormatKeys &keys, const css::uno::Reference<css::lang::XMultiServiceFactory> &document)
 {
     const int rowCount = block.values.getLength();
     const int columnCount = block.values[0].getLength();
     const auto range = sheet->getCellRangeByPosition(block.firstColumn, block.firstRow,
                                                      block.firstColumn + columnCount - 1, block.firstRow + rowCount - 1);
     css::uno::Reference<css::sheet::XCellRangeData>(range, css::uno::UNO_QUERY_THROW)->setDataArray(block.values);
+    if (block.formats.empty())
+        return;
+    const sal_Int16 sheetIndex =
+        css::uno::Reference<css::sheet::XCellRangeAddressable>(range, css::uno::UNO_QUERY_THROW)->getRangeAddress().Sheet;
+    std::map<sal_Int32, std::vector<css::table::CellRangeAddress>> rangesByKey;
     for (const FormatRun &run : block.formats) {
         const std::optional<sal_Int32> key = keys.key(run.format, run.boolean);
         if (!key)
             continue;
         const int column = block.firstColumn + run.column;
-        const css::uno::Reference<css::beans::XPropertySet> cells(
-            sheet->getCellRangeByPosition(column, block.firstRow + run.firstRow, column, block.firstRow + run.lastRow),
-            css::uno::UNO_QUERY_THROW);
-        cells->setPropertyValue("NumberFormat", css::uno::Any(*key));
+        rangesByKey[*key].push_back(
+            {sheetIndex, column, block.firstRow + run.firstRow, column, block.firstRow + run.lastRow});
+    }
+    for (const auto &[key, addresses] : rangesByKey) {
+        const css::uno::Reference<css::sheet::XSheetCellRangeContainer> ranges(
+            document->createInstance("com.sun.star.sheet.SheetCellRanges"), css::uno::UNO_QUERY_THROW);
+        ranges->addRangeAddresses(
+            css::uno::Sequence<css::table::CellRangeAddress>(addresses.data(), sal_Int32(addresses.size())), true);
+        css::uno::Reference<css::beans::XPropertySet>(ranges, css::uno::UNO_QUERY_THROW)
+            ->setPropertyValue("NumberFormat", css::uno::Any(key));
     }
 }
 
