@@ -9,7 +9,7 @@ namespace dbaccess {
 
 namespace {
 
-// What a double holds exactly to the last digit.
+// The significant digits a spreadsheet keeps of a number and shows.
 constexpr int spreadsheetDigits = 15;
 constexpr qint64 spreadsheetDayZero = 2415019; // 30 December 1899, as a Julian day
 constexpr unsigned ticksPerDay = 86400u * 10000u;
