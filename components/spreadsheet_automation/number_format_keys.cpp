@@ -3,6 +3,7 @@
 #include "uno_runtime.h"
 
 #include <QLocale>
+#include <com/sun/star/util/MalformedNumberFormatException.hpp>
 #include <com/sun/star/util/NumberFormat.hpp>
 
 namespace calc {
@@ -51,10 +52,14 @@ std::optional<sal_Int32> NumberFormatKeys::key(const QString &format, bool boole
     if (format.isEmpty())
         key = unlessDefault(types->getStandardFormat(css::util::NumberFormat::NUMBER, m_locale));
     else
-        // Converting keeps the codes' meaning and gives them the locale's
-        // separators and keywords; a code the locale already has comes back
-        // as the key it has.
-        key = m_formats->addNewConverted(toOUString(format), css::lang::Locale("en", "US", ""), m_locale);
+        try {
+            // Converting keeps the codes' meaning and gives them the
+            // locale's separators and keywords; a code the locale already
+            // has comes back as the key it has.
+            key = m_formats->addNewConverted(toOUString(format), css::lang::Locale("en", "US", ""), m_locale);
+        } catch (const css::util::MalformedNumberFormatException &) {
+            // The value still arrives, under the general format.
+        }
     m_keys.insert(format, key);
     return key;
 }
