@@ -1,6 +1,8 @@
 #include "calc_direct_write.h"
 
 #include "calc_application.h"
+#include "number_format_keys.h"
+#include "typed_block.h"
 #include "uno_runtime.h"
 
 #include <QElapsedTimer>
@@ -45,35 +47,27 @@ WriteRate writeDirectInBlocks(const excel::Application &application, const QStri
 }
 
 WriteRate ingestPremadeInBlocks(const excel::Application &application, const QString &sheetName,
-                                const std::vector<std::vector<QString>> &rows, int blockRows)
+                                const std::vector<std::vector<excel::Cell>> &rows, int blockRows)
 {
     const calc::SheetRef sheet = sheetNamed(application, sheetName);
-    const int columns = int(rows.front().size());
-    std::vector<css::uno::Sequence<css::uno::Sequence<css::uno::Any>>> blocks;
+    std::vector<calc::TypedBlock> blocks;
     for (std::size_t first = 0; first < rows.size(); first += std::size_t(blockRows)) {
-        const int count = int(std::min<std::size_t>(std::size_t(blockRows), rows.size() - first));
-        css::uno::Sequence<css::uno::Sequence<css::uno::Any>> block(count);
-        auto *blockRowsData = block.getArray();
-        for (int r = 0; r < count; ++r) {
-            css::uno::Sequence<css::uno::Any> cells(columns);
-            auto *cellData = cells.getArray();
-            for (int c = 0; c < columns; ++c)
-                cellData[c] <<= calc::toOUString(rows[first + std::size_t(r)][std::size_t(c)]);
-            blockRowsData[r] = std::move(cells);
-        }
-        blocks.push_back(std::move(block));
+        calc::CellBlock block;
+        block.firstRow = int(first) + 1;
+        const std::size_t end = std::min(rows.size(), first + std::size_t(blockRows));
+        block.rows.assign(rows.begin() + std::ptrdiff_t(first), rows.begin() + std::ptrdiff_t(end));
+        blocks.push_back(calc::typedBlock(block));
     }
+    const auto &calcApplication = dynamic_cast<const calc::CalcApplication &>(application);
+    calc::NumberFormatKeys keys(css::uno::Reference<css::util::XNumberFormatsSupplier>(
+        calcApplication.lastDocument()->document(), css::uno::UNO_QUERY_THROW));
+    const css::uno::Reference<css::lang::XMultiServiceFactory> factory(calcApplication.lastDocument()->document(),
+                                                                       css::uno::UNO_QUERY_THROW);
     QElapsedTimer timer;
     timer.start();
-    int firstRow = 0;
-    for (const auto &block : blocks) {
-        const css::uno::Reference<css::sheet::XCellRangeData> range(
-            sheet->getCellRangeByPosition(0, firstRow, columns - 1, firstRow + block.getLength() - 1),
-            css::uno::UNO_QUERY_THROW);
-        range->setDataArray(block);
-        firstRow += block.getLength();
-    }
-    return {static_cast<long long>(rows.size()) * columns, timer.nsecsElapsed() / 1e9};
+    for (const auto &block : blocks)
+        calc::writeTypedBlock(sheet, block, keys, factory);
+    return {static_cast<long long>(rows.size() * rows.front().size()), timer.nsecsElapsed() / 1e9};
 }
 
 WriteRate writeDirectCellByCell(const excel::Application &application, const QString &sheetName, int rows,

@@ -15,11 +15,12 @@ namespace spreadsheet_bench {
 WriteRate writeDirectInBlocks(const excel::Application &application, const QString &sheetName, int rows,
                               int columns, int blockRows);
 
-// Calc taking in texts made beforehand: every block of blockRows rows is
-// turned into the call's own values before the clock starts, so only the
-// bulk calls are timed. The rows go into the sheet from its first row on.
+// Calc taking in cells made beforehand: every block of blockRows rows is
+// turned into the call's own values and number formats before the clock
+// starts, so only the calls that set them are timed. The rows go into the
+// sheet from its first row on.
 WriteRate ingestPremadeInBlocks(const excel::Application &application, const QString &sheetName,
-                                const std::vector<std::vector<QString>> &rows, int blockRows);
+                                const std::vector<std::vector<excel::Cell>> &rows, int blockRows);
 
 // One call per cell, as a naive automation client writes.
 WriteRate writeDirectCellByCell(const excel::Application &application, const QString &sheetName, int rows,

@@ -2,7 +2,7 @@
 // = 1,000,000 cells by default), timed as a scheduled job sees it: the
 // whole program, from its start to its end. Beside it, from the same run:
 // what an .xlsx made through Calc costs at the least, Calc's own ingest of
-// the same texts made beforehand into an office already running and its
+// the same cells made beforehand into an office already running and its
 // store of them as .xlsx, and the command's export to .csv. Ratios are
 // medians over the rounds. No display is used.
 //
@@ -129,7 +129,7 @@ int main(int argc, char **argv)
               .arg(thousands(rows), QString::number(bench_table::columns), thousands(qint64(rows) * bench_table::columns)));
     registerDatabaseAccessComponents();
     registerSpreadsheetAutomationComponents();
-    const auto texts = bench_table::tableTexts(FireBird::connectionString(database, QStringLiteral("SYSDBA"), QString()));
+    const auto cells = bench_table::tableCells(FireBird::connectionString(database, QStringLiteral("SYSDBA"), QString()));
     auto office = components::create<excel::Application>(excel::ApplicationClass);
 
     std::vector<double> throughCalc, toCsv;
@@ -141,7 +141,7 @@ int main(int argc, char **argv)
             return 1;
 
         auto workbook = office->workbooks().Add();
-        const auto ingest = spreadsheet_bench::ingestPremadeInBlocks(*office, workbook->ActiveSheet()->Name(), texts,
+        const auto ingest = spreadsheet_bench::ingestPremadeInBlocks(*office, workbook->ActiveSheet()->Name(), cells,
                                                                      65536 / bench_table::columns);
         QElapsedTimer clock;
         clock.start();

@@ -33,7 +33,7 @@ bool createTable(const QString &file, int rows)
     return true;
 }
 
-std::vector<std::vector<QString>> tableTexts(const QString &connectionString)
+std::vector<std::vector<excel::Cell>> tableCells(const QString &connectionString)
 {
     auto connection = components::create<ado::Connection>(ado::ConnectionClass);
     connection->Open(connectionString);
@@ -41,19 +41,27 @@ std::vector<std::vector<QString>> tableTexts(const QString &connectionString)
     records->Open(selectAllQuery(QStringLiteral("BIG")), *connection);
     const long rows = records->RecordCount();
     const int fields = records->fields().count();
-    std::vector<std::vector<QString>> texts;
-    texts.reserve(std::size_t(rows) + 1);
-    texts.emplace_back();
+    std::vector<std::vector<excel::Cell>> cells;
+    cells.reserve(std::size_t(rows) + 1);
+    cells.emplace_back();
     for (int f = 0; f < fields; ++f)
-        texts.back().push_back((*records)[f].Name());
+        cells.back().push_back((*records)[f].Name());
     for (long r = 0; r < rows; ++r) {
-        texts.emplace_back();
+        cells.emplace_back();
         for (int f = 0; f < fields; ++f)
-            texts.back().push_back((*records)[f].value().value_or(QString()));
+            cells.back().push_back((*records)[f].cell());
         records->MoveNext();
     }
     connection->Close();
-    return texts;
+    return cells;
+}
+
+std::vector<std::vector<excel::Cell>> asTexts(std::vector<std::vector<excel::Cell>> cells)
+{
+    for (auto &row : cells)
+        for (excel::Cell &cell : row)
+            cell = excel::Cell(cell.text);
+    return cells;
 }
 
 } // namespace bench_table

@@ -3,6 +3,8 @@
 // The benchmarks' generated table BIG: 10 columns of mixed types, about one
 // value in fifty a null.
 
+#include "spreadsheet_cell.h"
+
 #include <QString>
 #include <vector>
 
@@ -15,7 +17,12 @@ inline constexpr int columns = 10;
 // only). False, with isql-fb's messages printed, when it fails.
 bool createTable(const QString &file, int rows);
 
-// Every cell the export writes, as text: the header row, then the records.
-std::vector<std::vector<QString>> tableTexts(const QString &connectionString);
+// Every cell the export writes: the header row, then the records, typed as
+// the export types them.
+std::vector<std::vector<excel::Cell>> tableCells(const QString &connectionString);
+
+// The same cells, each as the text it shows: what the export wrote before
+// cells were typed.
+std::vector<std::vector<excel::Cell>> asTexts(std::vector<std::vector<excel::Cell>> cells);
 
 } // namespace bench_table

@@ -1,7 +1,6 @@
 #include "table_export.h"
 
 #include "export_run.h"
-#include "main_module.h"
 #include "platform.h"
 #include "window_pointer.h"
 #include "worksheet_rules.h"
@@ -245,7 +244,7 @@ void ExportRun::writeTable(const QString &sheetCandidate)
             if (binary)
                 sheetStep(196, [&] { sheet->setCells(sheetRow, f + 1, binaryPlaceholder); });
             else
-                sheetStep(198, [&] { sheet->setCells(sheetRow, f + 1, Main::NullToDefault(field->value(), QString())); });
+                sheetStep(198, [&] { sheet->setCells(sheetRow, f + 1, field->cell()); });
         }
         if (!databaseGone)
             results.tables.back().recordsWritten = r;

@@ -2,7 +2,8 @@
 // scale, character set and locale give text without a crash or a sanitizer
 // report; exact numbers read back as the value they came from, floating-point
 // ones as that value rounded to the digits its type holds; decoding keeps
-// every byte.
+// every byte. The typed cell of the same value shows the same text, and a
+// number cell holds the number its text states.
 
 #include "firebird_column.h"
 #include "fuzz_input.h"
@@ -140,6 +141,20 @@ void checkFloating(const Locale &locale, Float value, const QString &text, int d
         fuzz::fail("a floating-point value does not read back", QString::number(double(value), 'g', 17), text);
 }
 
+void checkCell(const Locale &locale, const excel::Cell &cell, const QString &text)
+{
+    if (cell.text != text)
+        fuzz::fail("the typed cell shows another text than the value", text, cell.text);
+    if (cell.kind != excel::Cell::Number)
+        return;
+    QString plain = text;
+    plain.replace(locale.decimal, u'.');
+    bool parsed = false;
+    const double stated = plain.toDouble(&parsed);
+    if (!parsed || stated != cell.number)
+        fuzz::fail("a number cell holds another number than its text states", text, QString::number(cell.number, 'g', 17));
+}
+
 constexpr unsigned types[] = {SQL_TEXT, SQL_VARYING, SQL_SHORT, SQL_LONG, SQL_INT64, SQL_FLOAT, SQL_DOUBLE,
                               SQL_D_FLOAT, SQL_BOOLEAN, SQL_TYPE_DATE, SQL_TYPE_TIME, SQL_TIMESTAMP, SQL_BLOB,
                               SQL_ARRAY, 32752, 32754, 32756, 32760, 32762}; // the last: Firebird 4 types
@@ -200,5 +215,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     case SQL_DOUBLE: checkFloating(locale, number, *value, 15); break;
     default: break;
     }
+    checkCell(locale, dbaccess::columnCell(column, row.data(), locale.text, readBlob), *value);
     return 0;
 }

@@ -196,4 +196,32 @@ INSERT INTO T VALUES (4, 'Jürgen', NULL);
     EXPECT_EQ(*(*recordset)[1].value(), QStringLiteral(u"Jürgen"));
 }
 
+// The cells of a table of every type are the same whichever way the table
+// is read: the file reader, a view the embedded engine computes, a server.
+TEST_F(DatabaseServer, EveryTypeGivesTheSameCellsThroughTheReaderTheEngineAndAServer)
+{
+    const QByteArray view = "CREATE VIEW TYPES_VIEW AS SELECT * FROM TYPES;\n";
+    const auto local = ScratchDatabase::embedded(db_test::everyTypeTable + view);
+    const auto remote = ScratchDatabase::onServer(server, db_test::everyTypeTable);
+    const auto cells = [](const QString &connectionString, const QString &table) {
+        auto connection = open(connectionString);
+        auto recordset = query(*connection, QStringLiteral("SELECT * FROM %1 ORDER BY ID").arg(table));
+        QStringList rows;
+        for (; !recordset->Eof(); recordset->MoveNext()) {
+            QStringList row;
+            for (int f = 0; f < recordset->fields().count(); ++f) {
+                const excel::Cell cell = (*recordset)[f].cell();
+                row << QStringLiteral("%1 %2 %3 %4").arg(int(cell.kind)).arg(cell.number, 0, 'g', 17).arg(cell.text, cell.format);
+            }
+            rows << row.join(u'|');
+        }
+        return rows;
+    };
+    const QStringList byReader = cells(local->connectionString(), QStringLiteral("TYPES"));
+    ASSERT_EQ(byReader.size(), 8);
+    EXPECT_TRUE(byReader[3].startsWith(QStringLiteral("1 4 4 0|"))) << "an INTEGER is a number cell: " << byReader[3].toStdString();
+    EXPECT_EQ(cells(local->connectionString(), QStringLiteral("TYPES_VIEW")), byReader);
+    EXPECT_EQ(cells(remote->connectionString(server.user, server.password), QStringLiteral("TYPES")), byReader);
+}
+
 } // namespace

@@ -103,6 +103,25 @@ void ScratchDatabase::run(const QByteArray &script) const
 
 namespace db_test {
 
+const QByteArray everyTypeTable =
+    "CREATE TABLE TYPES (ID INTEGER, S SMALLINT, I INTEGER, B BIGINT, N NUMERIC(18,4), M NUMERIC(9,2), F FLOAT,"
+    " D DOUBLE PRECISION, DT DATE, T TIME, TS TIMESTAMP, FLAG BOOLEAN, C CHAR(6), V VARCHAR(20));\n"
+    "INSERT INTO TYPES VALUES (1, -32768, -2147483648, -9223372036854775807 - 1, 12345678901234.5678, 0.01, 0.1, 0.1,"
+    " '0001-01-01', '23:59:59.1234', '1899-12-30 00:00:00', TRUE, '00123', '=1+1');\n"
+    "INSERT INTO TYPES VALUES (2, 32767, 2147483647, 9223372036854775807, 99999999999999.9999, -12.34, 1e30, 1e300,"
+    " '1899-12-30', '00:00:00', '9999-12-31 23:59:59.9999', FALSE, 'TRUE', '2021-08-31');\n"
+    "INSERT INTO TYPES (ID, C, V) VALUES (3, '1E5', '');\n"
+    "INSERT INTO TYPES VALUES (4, 999, 1000, 1000000000000000000, 1.5, 50.00, 3.25, 0.1,"
+    " '9999-12-31', '12:00:00.5', '2020-02-29 18:00:00.1', TRUE, 'A', 'x');\n"
+    "INSERT INTO TYPES VALUES (5, -7, 999, 123456789012345, -0.0001, 999.99, -2.5, 1e-300,"
+    " '1900-03-01', '08:30:00', '1582-10-15 12:00:00', FALSE, 'B', 'y');\n"
+    "INSERT INTO TYPES VALUES (6, 0, -1, -5, 1234567890.1234, 0, 0.1, -1.5e-7,"
+    " '2021-08-31', '23:59:59.9999', '2021-08-31 00:00:00', TRUE, 'C', 'z');\n"
+    "INSERT INTO TYPES VALUES (7, 32, 2, 42, 0, -0.05, 16777216, 123456789012345,"
+    " '2000-02-29', '00:00:00.0001', '1999-12-31 23:59:59', FALSE, 'D', 'w');\n"
+    "INSERT INTO TYPES VALUES (8, 1, 100000, 7, 10.5, 10.10, 1, 2.5,"
+    " '1970-01-01', '13:05:09', '1970-01-01 00:00:00.5', TRUE, 'E', 'v');\n";
+
 std::shared_ptr<ado::Connection> open(const QString &connectionString)
 {
     auto connection = components::create<ado::Connection>(ado::ConnectionClass);

@@ -55,6 +55,11 @@ private:
 
 namespace db_test {
 
+// A table TYPES with a column of each type a Firebird 3 table holds: rows
+// ID 1 to 3 hold the extremes and nulls, rows from ID 4 on ordinary values
+// with no null.
+extern const QByteArray everyTypeTable;
+
 // Through the component under test, as the program opens and reads.
 std::shared_ptr<ado::Connection> open(const QString &connectionString);
 std::shared_ptr<ado::Recordset> query(ado::Connection &connection, const QString &sql);

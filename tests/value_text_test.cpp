@@ -6,6 +6,7 @@
 #include "text_decoder.h"
 #include "value_text.h"
 
+#include <QDate>
 #include <QLocale>
 #include <gtest/gtest.h>
 #include <algorithm>
@@ -127,6 +128,117 @@ TEST(EngineValues, NewerTypesReadAsFirebirdShowsThem)
     }
     EXPECT_EQ(dbaccess::timeZoneName(1), "-23:58");
     EXPECT_EQ(dbaccess::timeZoneName(65535), "GMT");
+}
+
+template <class T>
+QByteArray raw(T value)
+{
+    return QByteArray(reinterpret_cast<const char *>(&value), sizeof value);
+}
+
+QByteArray fromBigEndianHex(const char *hex)
+{
+    QByteArray bytes = QByteArray::fromHex(hex);
+    std::reverse(bytes.begin(), bytes.end());
+    return bytes;
+}
+
+// Firebird's day number of a date, and ten-thousandths of a second.
+std::int32_t day(int year, int month, int dayOfMonth)
+{
+    return std::int32_t(QDate(year, month, dayOfMonth).toJulianDay() - 2400001);
+}
+std::uint32_t ticks(int hour, int minute, int second, int tenThousandths)
+{
+    return std::uint32_t(((hour * 60 + minute) * 60 + second) * 10000 + tenThousandths);
+}
+
+// Each value's cell by its column's type, checked against the text the
+// same value gives today: a typed cell must show exactly that text, so the
+// text is written out only where it is the point of the case.
+TEST(ValueCells, TypedByTheColumnWhereTheSpreadsheetHoldsTheValueAsItsTextStatesIt)
+{
+    using Kind = excel::Cell::Kind;
+    struct Case {
+        QLocale locale;
+        int dtype;
+        int scale;
+        QByteArray bytes;
+        Kind kind;
+        double number = 0;
+        QString format;
+    };
+    const QString germanDate = QStringLiteral("DD\\.MM\\.YYYY");
+    const Case cases[] = {
+        {german, ods::DtShort, 0, raw<std::int16_t>(-32768), Kind::Number, -32768, "0"},
+        {german, ods::DtLong, -2, raw<std::int32_t>(5000), Kind::Number, 50, "0.00"},
+        {german, ods::DtInt64, -2, raw<std::int64_t>(-5), Kind::Number, -0.05, "0.00"},
+        {german, ods::DtInt64, 0, raw<std::int64_t>(123456789012345), Kind::Number, 123456789012345.0, "0"},
+        {german, ods::DtInt64, 0, raw<std::int64_t>(1000000000000000000), Kind::Number, 1e18, "0"},
+        {german, ods::DtInt64, -4, raw<std::int64_t>(12345678901234), Kind::Number, 1234567890.1234, "0.0000"},
+        // More digits than a double holds, or not its own integer: the text.
+        {german, ods::DtInt64, 0, raw(std::numeric_limits<std::int64_t>::max()), Kind::Text, 0, ""},
+        {german, ods::DtInt64, 0, raw(std::numeric_limits<std::int64_t>::min()), Kind::Text, 0, ""},
+        {german, ods::DtInt64, 0, raw<std::int64_t>(9007199254740993), Kind::Text, 0, ""},
+        {german, ods::DtInt64, -4, raw<std::int64_t>(123456789012345678), Kind::Text, 0, ""},
+        {german, ods::DtInt128, 0, fromBigEndianHex("7FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF"), Kind::Text, 0, ""},
+        {german, ods::DtInt128, -2, fromBigEndianHex("FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFB"), Kind::Number, -0.05, "0.00"},
+        // Binary floating point: the general format, or the exponent where the text has one.
+        {german, ods::DtDouble, 0, raw(0.1), Kind::Number, 0.1, ""},
+        {german, ods::DtDouble, 0, raw(0.1 + 0.2), Kind::Number, 0.3, ""},
+        {german, ods::DtReal, 0, raw(0.1f), Kind::Number, 0.1, ""},
+        {german, ods::DtDouble, 0, raw(1e300), Kind::Number, 1e300, "0E+00"},
+        {german, ods::DtDouble, 0, raw(-2.5e-7), Kind::Number, -2.5e-7, "0.0E+00"},
+        {german, ods::DtDouble, 0, raw(std::numeric_limits<double>::quiet_NaN()), Kind::Text, 0, ""},
+        {german, ods::DtDouble, 0, raw(std::numeric_limits<double>::infinity()), Kind::Text, 0, ""},
+        {german, ods::DtDouble, 0, raw(-0.0), Kind::Number, 0, ""},
+        {german, ods::DtDec64, 0, fromBigEndianHex("A238000000000000"), Kind::Text, 0, ""},
+        {german, ods::DtDec64, 0, fromBigEndianHex("A2300000000003D0"), Kind::Number, -7.5, "0.00"},
+        {german, ods::DtDec64, 0, fromBigEndianHex("2260000000000001"), Kind::Number, 1e10, "0E+00"},
+        {german, ods::DtDec64, 0, fromBigEndianHex("6E38FF3FCFF3FCFF"), Kind::Text, 0, ""},
+        {german, ods::DtDec64, 0, fromBigEndianHex("7800000000000000"), Kind::Text, 0, ""},
+        {german, ods::DtBoolean, 0, QByteArray("\x01", 1), Kind::Boolean, 1, ""},
+        {german, ods::DtBoolean, 0, QByteArray("\x00", 1), Kind::Boolean, 0, ""},
+        // Days since 30 December 1899; the target decides what its calendar holds.
+        {german, ods::DtDate, 0, raw(day(1899, 12, 30)), Kind::Date, 0, germanDate},
+        {german, ods::DtDate, 0, raw(day(1, 1, 1)), Kind::Date, -693593, germanDate},
+        {german, ods::DtDate, 0, raw(day(9999, 12, 31)), Kind::Date, 2958465, germanDate},
+        {german, ods::DtTime, 0, raw(ticks(23, 59, 59, 1234)), Kind::Time, ticks(23, 59, 59, 1234) / 864e6, "HH:MM:SS.0000"},
+        {german, ods::DtTime, 0, raw(ticks(8, 0, 0, 5000)), Kind::Time, 8 / 24.0 + 0.5 / 86400, "HH:MM:SS.0"},
+        {german, ods::DtTime, 0, raw(ticks(8, 0, 0, 0)), Kind::Time, 8 / 24.0, "HH:MM:SS"},
+        {german, ods::DtTimestamp, 0, raw(day(2020, 5, 17)) + raw(ticks(18, 0, 0, 0)), Kind::Date,
+         double(day(2020, 5, 17) - day(1899, 12, 30)) + 0.75, germanDate + " HH:MM:SS"},
+        // Fifteen digits hold the last day's seconds, not their ten-thousandths.
+        {german, ods::DtTimestamp, 0, raw(day(9999, 12, 31)) + raw(ticks(23, 59, 59, 0)), Kind::Date, 2958465 + ticks(23, 59, 59, 0) / 864e6,
+         germanDate + " HH:MM:SS"},
+        {german, ods::DtTimestamp, 0, raw(day(9999, 12, 31)) + raw(ticks(23, 59, 59, 9999)), Kind::Text, 0, ""},
+        {english, ods::DtTime, 0, raw(ticks(13, 5, 9, 0)), Kind::Time, ticks(13, 5, 9, 0) / 864e6,
+         ValueText(english).timeFormat(0)},
+        // A time past the end of the day is damage, not a time.
+        {german, ods::DtTime, 0, raw(ticks(24, 0, 0, 1)), Kind::Text, 0, ""},
+        // The zone is part of the value.
+        {german, ods::DtTimeTz, 0, fromBigEndianHex("0000" "059F" "00000000"), Kind::Text, 0, ""},
+        // Text columns are text whatever they read like.
+        {german, ods::DtText, 0, "00123", Kind::Text, 0, ""},
+        {german, ods::DtText, 0, "=1+1", Kind::Text, 0, ""},
+        {german, ods::DtText, 0, "1E5", Kind::Text, 0, ""},
+        {german, ods::DtText, 0, "TRUE", Kind::Text, 0, ""},
+    };
+    for (const auto &c : cases) {
+        const ValueText text(c.locale);
+        const auto column = dbaccess::engineColumn(c.dtype, c.scale, 0, 0, unsigned(c.bytes.size()));
+        const auto *at = reinterpret_cast<const unsigned char *>(c.bytes.constData());
+        const excel::Cell cell = dbaccess::engineValueCell(column, at, text, {});
+        const QString today = dbaccess::engineValueText(column, at, text, {});
+        SCOPED_TRACE(today.toStdString());
+        EXPECT_EQ(cell.text, today);
+        EXPECT_EQ(cell.kind, c.kind);
+        if (c.kind != Kind::Text) {
+            EXPECT_DOUBLE_EQ(cell.number, c.number);
+            EXPECT_EQ(cell.format, c.format);
+        }
+    }
+    EXPECT_TRUE(ValueText(english).timeFormat(0).endsWith("AM/PM"));
 }
 
 TEST(TextDecoding, PrefersUtf8ThenTheDeclaredCharsetThenLatin1)

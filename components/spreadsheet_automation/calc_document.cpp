@@ -1,6 +1,8 @@
 #include "calc_document.h"
 
 #include "column_fitting.h"
+#include "number_format_keys.h"
+#include "typed_block.h"
 #include "uno_runtime.h"
 
 #include <com/sun/star/awt/XTopWindow.hpp>
@@ -12,7 +14,6 @@
 #include <com/sun/star/frame/XModel.hpp>
 #include <com/sun/star/frame/XStorable.hpp>
 #include <com/sun/star/sheet/XCellRangeAddressable.hpp>
-#include <com/sun/star/sheet/XCellRangeData.hpp>
 
 #include <array>
 
@@ -32,39 +33,6 @@ constexpr std::size_t firstBlockCells = 4096;
 
 // Candidates are kept for this many sheets, the ones written last.
 constexpr std::size_t sheetsWithWidthCandidates = 64;
-
-// A block as the bulk call takes it. Made by the caller, while the office
-// still takes in the block before: made on the sending thread it would keep
-// the office waiting for every block.
-css::uno::Sequence<css::uno::Sequence<css::uno::Any>> blockValues(const CellBlock &block)
-{
-    const int rowCount = int(block.rows.size());
-    const int columnCount = int(block.rows.front().size());
-    css::uno::Sequence<css::uno::Sequence<css::uno::Any>> rows(rowCount);
-    auto *rowData = rows.getArray();
-    for (int r = 0; r < rowCount; ++r) {
-        css::uno::Sequence<css::uno::Any> cells(columnCount);
-        auto *cellData = cells.getArray();
-        // Always a string, never a void Any: a void value in a column not
-        // yet written crashes the office. An empty string leaves the cell
-        // empty, and a string is stored as text, never re-read as a number,
-        // date or formula.
-        for (int c = 0; c < columnCount; ++c)
-            cellData[c] <<= toOUString(block.rows[r][c]);
-        rowData[r] = std::move(cells);
-    }
-    return rows;
-}
-
-void writeBlock(const SheetRef &sheet, int firstRow, int firstColumn,
-                const css::uno::Sequence<css::uno::Sequence<css::uno::Any>> &values)
-{
-    const int rowCount = values.getLength();
-    const int columnCount = values[0].getLength();
-    const auto range = sheet->getCellRangeByPosition(
-        firstColumn - 1, firstRow - 1, firstColumn + columnCount - 2, firstRow + rowCount - 2);
-    css::uno::Reference<css::sheet::XCellRangeData>(range, css::uno::UNO_QUERY_THROW)->setDataArray(values);
-}
 
 // The font of a new document's cells, which the widths are estimated in.
 std::unique_ptr<TextWidthEstimate> cellFontEstimate(const css::uno::Reference<css::sheet::XSpreadsheets> &sheets)
@@ -102,6 +70,9 @@ CalcDocument::CalcDocument(std::shared_ptr<OfficeSession> session,
       m_buffer(cellBudget, [this](CellBlock &&block) { send(std::move(block)); }, firstBlockCells)
 {
     m_sheets = m_document->getSheets();
+    m_factory.set(m_document, css::uno::UNO_QUERY_THROW);
+    m_formatKeys = std::make_unique<NumberFormatKeys>(
+        css::uno::Reference<css::util::XNumberFormatsSupplier>(m_document, css::uno::UNO_QUERY_THROW));
     m_widthEstimate = cellFontEstimate(m_sheets);
     const css::uno::Reference<css::frame::XModel> model(m_document, css::uno::UNO_QUERY_THROW);
     m_view.set(model->getCurrentController(), css::uno::UNO_QUERY_THROW);
@@ -168,7 +139,7 @@ void CalcDocument::activate(const SheetRef &sheet)
     call(QStringLiteral("activate the worksheet"), [&] { m_view->setActiveSheet(sheet); });
 }
 
-void CalcDocument::writeCell(const SheetRef &sheet, int row, int column, const QString &text)
+void CalcDocument::writeCell(const SheetRef &sheet, int row, int column, const excel::Cell &cell)
 {
     // Comparing the proxies' addresses costs no call to the office; the
     // export writes one sheet at a time, so a false "different" is rare and
@@ -178,8 +149,8 @@ void CalcDocument::writeCell(const SheetRef &sheet, int row, int column, const Q
         m_bufferedSheet = sheet;
         m_bufferedWidths = &widthCandidatesOf(sheet);
     }
-    m_bufferedWidths->note(row, column, text);
-    callCalc(*m_session, QStringLiteral("write the cells"), [&] { m_buffer.write(row, column, text); });
+    m_bufferedWidths->note(row, column, cell.text);
+    callCalc(*m_session, QStringLiteral("write the cells"), [&] { m_buffer.write(row, column, cell); });
 }
 
 void CalcDocument::flush()
@@ -249,9 +220,8 @@ void CalcDocument::fitColumns(const SheetRef &sheet, int count)
 
 void CalcDocument::send(CellBlock &&block)
 {
-    m_sender.post([this, sheet = m_bufferedSheet, firstRow = block.firstRow, firstColumn = block.firstColumn,
-                   values = blockValues(block)] {
-        callCalc(*m_session, QStringLiteral("write the cells"), [&] { writeBlock(sheet, firstRow, firstColumn, values); });
+    m_sender.post([this, sheet = m_bufferedSheet, typed = typedBlock(block)] {
+        callCalc(*m_session, QStringLiteral("write the cells"), [&] { writeTypedBlock(sheet, typed, *m_formatKeys, m_factory); });
     });
 }
 

@@ -7,6 +7,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <com/sun/star/lang/XMultiServiceFactory.hpp>
 #include <com/sun/star/sheet/XSpreadsheet.hpp>
 #include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
 #include <com/sun/star/sheet/XSpreadsheetView.hpp>
@@ -19,6 +20,8 @@ namespace calc {
 
 using column_widths::ColumnWidthCandidates;
 using column_widths::TextWidthEstimate;
+class NumberFormatKeys;
+
 using SheetRef = css::uno::Reference<css::sheet::XSpreadsheet>;
 
 // One Calc document as a workbook: its sheets, its view and the cells not yet
@@ -51,11 +54,12 @@ public:
     int indexOf(const SheetRef &sheet) const;
     QStringList sheetNames() const;
     const css::uno::Reference<css::sheet::XSpreadsheets> &sheets() const { return m_sheets; }
+    const css::uno::Reference<css::sheet::XSpreadsheetDocument> &document() const { return m_document; }
     SheetRef activeSheet() const;
     void activate(const SheetRef &sheet);
 
     // Row and column from 1, already checked against the sheet's limits.
-    void writeCell(const SheetRef &sheet, int row, int column, const QString &text);
+    void writeCell(const SheetRef &sheet, int row, int column, const excel::Cell &cell);
     void flush();
     // Columns 1..count of the sheet as Calc's optimal width would set them,
     // from the texts written into it (see fitColumns).
@@ -100,6 +104,9 @@ private:
     std::deque<SheetWidths> m_sheetWidths;
     bool m_droppedWidthCandidates = false;
     ColumnWidthCandidates *m_bufferedWidths = nullptr;
+    // Used by the blocks' jobs only, on the sending thread.
+    std::unique_ptr<NumberFormatKeys> m_formatKeys;
+    css::uno::Reference<css::lang::XMultiServiceFactory> m_factory;
     // Last, so it has ended before anything its jobs use goes.
     mutable SerialWorker m_sender;
 };

@@ -77,7 +77,7 @@ void CalcWorksheet::setCells(int row, int column, const excel::Cell &cell)
         throw components::ComponentError(
             QStringLiteral("Column %1 cannot be written: a worksheet has columns 1 to %2 only.")
                 .arg(number(column), number(excel::worksheetColumnLimit)));
-    m_document->writeCell(target, row, column, cell.text);
+    m_document->writeCell(target, row, column, cell);
 }
 
 void CalcWorksheet::finishWrites()

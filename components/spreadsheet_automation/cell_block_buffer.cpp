@@ -13,16 +13,16 @@ CellBlockBuffer::CellBlockBuffer(std::size_t cellBudget, Sink sink, std::size_t 
 {
 }
 
-void CellBlockBuffer::write(int row, int column, const QString &text)
+void CellBlockBuffer::write(int row, int column, const excel::Cell &cell)
 {
     // Tables are written row by row: the row asked for is nearly always the
     // one written last, found without a search.
     auto it = m_last != m_runs.end() && m_last->first == row ? m_last : m_runs.find(row);
     if (it != m_runs.end()) {
         Run &run = it->second;
-        const int end = run.firstColumn + int(run.texts.size());
+        const int end = run.firstColumn + int(run.cells.size());
         if (column >= run.firstColumn && column < end) {
-            run.texts[std::size_t(column - run.firstColumn)] = text;
+            run.cells[std::size_t(column - run.firstColumn)] = cell;
             return;
         }
         // Writes that do not extend the row to the right would leave a gap
@@ -32,21 +32,21 @@ void CellBlockBuffer::write(int row, int column, const QString &text)
             send();
             it = m_runs.end();
         } else {
-            run.texts.push_back(text);
+            run.cells.push_back(cell);
             ++m_cellCount;
             return;
         }
     }
     // Blocks end at a row boundary, so a table written row by row becomes
     // whole rectangles.
-    const std::size_t expectedWidth = m_last != m_runs.end() ? m_last->second.texts.size() : 1;
+    const std::size_t expectedWidth = m_last != m_runs.end() ? m_last->second.cells.size() : 1;
     if (m_cellCount >= m_blockCells) {
         send();
         m_blockCells = std::min(2 * m_blockCells, m_cellBudget);
     }
     m_last = m_runs.emplace(row, Run{column, {}}).first;
-    m_last->second.texts.reserve(expectedWidth);
-    m_last->second.texts.push_back(text);
+    m_last->second.cells.reserve(expectedWidth);
+    m_last->second.cells.push_back(cell);
     ++m_cellCount;
 }
 
@@ -70,15 +70,15 @@ void CellBlockBuffer::send()
     std::size_t width = 0;
     for (auto &[row, run] : runs) {
         const bool joins = !block.rows.empty() && row == nextRow
-            && run.firstColumn == block.firstColumn && run.texts.size() == width;
+            && run.firstColumn == block.firstColumn && run.cells.size() == width;
         if (!joins) {
             if (!block.rows.empty())
                 m_sink(std::exchange(block, CellBlock{}));
             block.firstRow = row;
             block.firstColumn = run.firstColumn;
-            width = run.texts.size();
+            width = run.cells.size();
         }
-        block.rows.push_back(std::move(run.texts));
+        block.rows.push_back(std::move(run.cells));
         nextRow = row + 1;
     }
     m_sink(std::move(block));

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QString>
+#include "spreadsheet_cell.h"
+
 #include <cstddef>
 #include <functional>
 #include <map>
@@ -8,12 +9,12 @@
 
 namespace calc {
 
-// A rectangle of texts, rows from firstRow down, columns from firstColumn
-// right (both from 1); every row has the same number of texts.
+// A rectangle of cells, rows from firstRow down, columns from firstColumn
+// right (both from 1); every row has the same number of cells.
 struct CellBlock {
     int firstRow = 1;
     int firstColumn = 1;
-    std::vector<std::vector<QString>> rows;
+    std::vector<std::vector<excel::Cell>> rows;
 };
 
 // Collects cells written one at a time and hands them on as rectangles, so
@@ -33,7 +34,7 @@ public:
 
     // May hand the buffered cells to the sink first (when the budget is
     // spent, or the cell cannot join them); what the sink throws passes on.
-    void write(int row, int column, const QString &text);
+    void write(int row, int column, const excel::Cell &cell);
     // The buffered cells are taken out before the sink sees them: when the
     // sink fails they are not sent a second time.
     void flush();
@@ -44,7 +45,7 @@ private:
     // The cells of one row written so far, left to right without a gap.
     struct Run {
         int firstColumn = 1;
-        std::vector<QString> texts;
+        std::vector<excel::Cell> cells;
     };
 
     void send();

@@ -71,21 +71,44 @@ std::vector<FirebirdColumn> describeColumns(ThrowStatusWrapper &status, IMessage
     return columns;
 }
 
-ado::Value columnValue(const FirebirdColumn &column, const unsigned char *row, const ValueText &text,
-                       const BlobReader &readBlob)
+namespace {
+
+// A null gives nullFound; a short text BLOB read inline gives its text; any
+// other value goes to convert with its bytes and a reader of its BLOB.
+template <class Result, class Convert>
+Result readColumn(const FirebirdColumn &column, const unsigned char *row, const BlobReader &readBlob, Result nullFound,
+                  Convert convert)
 {
     if (nullIndicator(row + column.nullOffset))
-        return std::nullopt;
+        return nullFound;
     if (column.inlineOffset >= 0 && !nullIndicator(row + column.inlineNullOffset)) {
         const unsigned char *inlined = row + column.inlineOffset;
         unsigned short length;
         std::memcpy(&length, inlined, sizeof length);
-        return characterText(column.type, QByteArrayView(reinterpret_cast<const char *>(inlined + 2), length));
+        return Result(characterText(column.type, QByteArrayView(reinterpret_cast<const char *>(inlined + 2), length)));
     }
-    return engineValueText(column.type, row + column.offset, text, [&readBlob](QByteArrayView blobId) {
+    return convert(row + column.offset, [&readBlob](QByteArrayView blobId) {
         ISC_QUAD id;
         std::memcpy(&id, blobId.data(), sizeof id);
         return readBlob(id);
+    });
+}
+
+} // namespace
+
+ado::Value columnValue(const FirebirdColumn &column, const unsigned char *row, const ValueText &text,
+                       const BlobReader &readBlob)
+{
+    return readColumn<ado::Value>(column, row, readBlob, std::nullopt, [&](const unsigned char *at, const BlobContent &blob) {
+        return engineValueText(column.type, at, text, blob);
+    });
+}
+
+excel::Cell columnCell(const FirebirdColumn &column, const unsigned char *row, const ValueText &text,
+                       const BlobReader &readBlob)
+{
+    return readColumn<excel::Cell>(column, row, readBlob, {}, [&](const unsigned char *at, const BlobContent &blob) {
+        return engineValueCell(column.type, at, text, blob);
     });
 }
 

@@ -34,5 +34,8 @@ using BlobReader = std::function<QByteArray(const ISC_QUAD &blobId)>;
 // The value of one column in a fetched row, as text; nullopt for null.
 ado::Value columnValue(const FirebirdColumn &column, const unsigned char *row, const ValueText &text,
                        const BlobReader &readBlob);
+// The same as a worksheet cell; an empty text cell for null.
+excel::Cell columnCell(const FirebirdColumn &column, const unsigned char *row, const ValueText &text,
+                       const BlobReader &readBlob);
 
 } // namespace dbaccess

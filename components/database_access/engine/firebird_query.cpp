@@ -201,6 +201,11 @@ ado::Value FirebirdQuery::value(int column) const
     return columnValue(m_columns[std::size_t(column)], m_row.data(), m_text, m_blobReader);
 }
 
+excel::Cell FirebirdQuery::cell(int column) const
+{
+    return columnCell(m_columns[std::size_t(column)], m_row.data(), m_text, m_blobReader);
+}
+
 long FirebirdQuery::count()
 {
     if (m_count >= 0)

@@ -28,6 +28,7 @@ public:
     bool connectionOpen() const override { return m_session->isOpen(); }
     bool next() override;
     ado::Value value(int column) const override;
+    excel::Cell cell(int column) const override;
     // Counted by the server in the same snapshot the rows come from,
     // without fetching them.
     long count() override;

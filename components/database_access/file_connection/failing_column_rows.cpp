@@ -31,6 +31,13 @@ public:
         return m_rows->value(field);
     }
 
+    excel::Cell cell(int field) const override
+    {
+        if (!m_failures[std::size_t(field)].isEmpty())
+            throw components::ComponentError(m_failures[std::size_t(field)]);
+        return m_rows->cell(field);
+    }
+
 private:
     std::unique_ptr<TableRows> m_rows;
     std::vector<QString> m_failures;

@@ -122,18 +122,18 @@ public:
 
     ado::Value value(int field) const override
     {
-        m_session->ensureOpen();
-        if (m_rows->isNull(field))
+        const unsigned char *at = valueAt(field);
+        if (!at)
             return std::nullopt;
-        const EngineColumn &column = m_columns[std::size_t(field)];
-        const QByteArrayView bytes = m_rows->value(field);
-        return unlessChanged([&] {
-            if (!fitsLayout(column, bytes))
-                throw components::ComponentError(
-                    QStringLiteral("A record of the table \"%1\" in \"%2\" is damaged: the value of its column \"%3\" "
-                                   "is cut short.").arg(m_relation.name, m_session->path(), m_fields[std::size_t(field)].name));
-            return engineValueText(column, reinterpret_cast<const unsigned char *>(bytes.data()), m_text, m_blob);
-        });
+        return unlessChanged([&] { return engineValueText(m_columns[std::size_t(field)], at, m_text, m_blob); });
+    }
+
+    excel::Cell cell(int field) const override
+    {
+        const unsigned char *at = valueAt(field);
+        if (!at)
+            return {};
+        return unlessChanged([&] { return engineValueCell(m_columns[std::size_t(field)], at, m_text, m_blob); });
     }
 
     long count() override
@@ -147,6 +147,22 @@ public:
     }
 
 private:
+    // The value's bytes in the current record; null for a null value.
+    const unsigned char *valueAt(int field) const
+    {
+        m_session->ensureOpen();
+        if (m_rows->isNull(field))
+            return nullptr;
+        const QByteArrayView bytes = m_rows->value(field);
+        unlessChanged([&] {
+            if (!fitsLayout(m_columns[std::size_t(field)], bytes))
+                throw components::ComponentError(
+                    QStringLiteral("A record of the table \"%1\" in \"%2\" is damaged: the value of its column \"%3\" "
+                                   "is cut short.").arg(m_relation.name, m_session->path(), m_fields[std::size_t(field)].name));
+        });
+        return reinterpret_cast<const unsigned char *>(bytes.data());
+    }
+
     // What looks damaged may be a writer's change under the reader: that is
     // said instead when the file changed.
     template <class Read>

@@ -11,7 +11,8 @@ public:
 
     QString Name() const override { return m_name; }
     int Type() const override { return m_type; }
-    ado::Value value() const override { return m_recordset.currentValue(m_column); }
+    ado::Value value() const override { return m_recordset.currentRow().value(m_column); }
+    excel::Cell cell() const override { return m_recordset.currentRow().cell(m_column); }
 
 private:
     const RowsRecordset &m_recordset;
@@ -137,12 +138,12 @@ void RowsRecordset::ensureOpen() const
         throw components::ConnectionLost(QStringLiteral("The connection to the database is closed."));
 }
 
-ado::Value RowsRecordset::currentValue(int column) const
+const TableRows &RowsRecordset::currentRow() const
 {
     ensureOpen();
     if (m_eof)
         throw components::ComponentError(QStringLiteral("There is no current record: the end of the records has been reached."));
-    return m_rows->value(column);
+    return *m_rows;
 }
 
 } // namespace dbaccess

@@ -36,7 +36,7 @@ private:
     ado::Field &item(const QString &name) override;
 
     void ensureOpen() const;
-    ado::Value currentValue(int field) const;
+    const TableRows &currentRow() const;
 
     std::unique_ptr<TableRows> m_rows;
     std::vector<std::unique_ptr<RowField>> m_fields;

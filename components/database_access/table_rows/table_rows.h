@@ -21,6 +21,9 @@ public:
     // Makes the next row current; false when there is none.
     virtual bool next() = 0;
     virtual ado::Value value(int field) const = 0;
+    // The value as a worksheet cell; rows that know no declared types give
+    // their text.
+    virtual excel::Cell cell(int field) const { return excel::Cell(value(field).value_or(QString())); }
     // The exact number of rows, from the same picture the rows come from.
     virtual long count() = 0;
     // False once the connection the rows came through has been closed.

@@ -25,9 +25,14 @@ constexpr qint64 firebirdDayZero = 2400001;
 constexpr unsigned ticksPerSecond = 10000;
 constexpr int blobIdBytes = 8;
 
+QDate dateOf(std::int32_t days)
+{
+    return QDate::fromJulianDay(firebirdDayZero + days);
+}
+
 QString dateText(const ValueText &text, std::int32_t days)
 {
-    const QDate date = QDate::fromJulianDay(firebirdDayZero + days);
+    const QDate date = dateOf(days);
     return text.date(date.year(), date.month(), date.day());
 }
 
@@ -165,6 +170,33 @@ QString engineValueText(const EngineColumn &column, const unsigned char *at, con
         return zonedTimestampText(text, read<std::int32_t>(at), read<std::uint32_t>(at + 4), read<std::uint16_t>(at + 8));
     case ods::DtBlob: return blobText(column, blobContent(bytes(blobIdBytes)));
     default: return QStringLiteral("{ARRAY}");
+    }
+}
+
+excel::Cell engineValueCell(const EngineColumn &column, const unsigned char *at, const ValueText &text,
+                            const BlobContent &blobContent)
+{
+    const auto number = [&](NumberShape shape) {
+        return numberCell(engineValueText(column, at, text, blobContent), text.decimalSeparator(), shape);
+    };
+    switch (column.dtype) {
+    case ods::DtShort:
+    case ods::DtLong:
+    case ods::DtInt64:
+    case ods::DtInt128:
+    case ods::DtDec64:
+    case ods::DtDec128: return number(NumberShape::Decimal);
+    // A dialect-1 NUMERIC is a double with a scale, shown with the digits
+    // the double gives, as any other.
+    case ods::DtReal:
+    case ods::DtDouble:
+    case ods::DtDFloat: return number(NumberShape::Binary);
+    case ods::DtBoolean: return booleanCell(*at != 0);
+    case ods::DtDate: return dateCell(text, dateOf(read<std::int32_t>(at)));
+    case ods::DtTime: return timeCell(text, read<std::uint32_t>(at));
+    case ods::DtTimestamp: return timestampCell(text, dateOf(read<std::int32_t>(at)), read<std::uint32_t>(at + 4));
+    // Zoned values stay text: the zone is part of them.
+    default: return excel::Cell(engineValueText(column, at, text, blobContent));
     }
 }
 

@@ -9,6 +9,7 @@
 #include "data_type.h"
 #include "table_code_pages.h"
 #include "text_decoder.h"
+#include "value_cell.h"
 #include "value_text.h"
 
 #include <QByteArray>
@@ -68,5 +69,10 @@ void shareCodePages(const std::vector<EngineColumn *> &columns, ReadColumnSample
 // (for VARCHAR: the 2-byte length, then room for the bytes).
 QString engineValueText(const EngineColumn &column, const unsigned char *at, const ValueText &text,
                         const BlobContent &blobContent);
+
+// The same value as a worksheet cell, typed by the column's type (see
+// value_cell.h); its text is engineValueText's.
+excel::Cell engineValueCell(const EngineColumn &column, const unsigned char *at, const ValueText &text,
+                            const BlobContent &blobContent);
 
 } // namespace dbaccess

@@ -105,6 +105,47 @@ void appendNumber(QString &out, int value, int width)
     out += QString::number(value);
 }
 
+// The parts as a format code; empty when one of them has no code that
+// shows what the text shows. Literals are escaped character by character,
+// so that no locale's conversion of the code turns a "/" or "." into its
+// own separator; a ":" stays a time separator, which keeps "MM" next to it
+// read as minutes.
+QString formatCode(const std::vector<Part> &parts, const QLocale &locale, int fractionDigits)
+{
+    QString code;
+    for (const auto &part : parts) {
+        switch (part.kind) {
+        case Part::Day: code += part.width >= 2 ? u"DD" : u"D"; break;
+        case Part::Month: code += part.width >= 2 ? u"MM" : u"M"; break;
+        case Part::Year: code += u"YYYY"; break;
+        case Part::DayName: code += part.width == int(QLocale::LongFormat) ? u"DDDD" : u"DDD"; break;
+        case Part::MonthName: code += part.width == int(QLocale::LongFormat) ? u"MMMM" : u"MMM"; break;
+        case Part::Hour12:
+        case Part::Hour24: code += part.width >= 2 ? u"HH" : u"H"; break;
+        case Part::Minute: code += u"MM"; break;
+        case Part::Second:
+            code += u"SS";
+            if (fractionDigits > 0)
+                code += u'.' + QString(fractionDigits, u'0');
+            break;
+        case Part::AmPm:
+            // Spreadsheets write their own AM and PM, upper case.
+            if (part.width == 0 || locale.amText().toUpper() != u"AM" || locale.pmText().toUpper() != u"PM")
+                return {};
+            code += u"AM/PM";
+            break;
+        case Part::Literal:
+            for (const QChar c : part.literal) {
+                if (c != u':' && c != u' ')
+                    code += u'\\';
+                code += c;
+            }
+            break;
+        }
+    }
+    return code;
+}
+
 } // namespace
 
 ValueText::ValueText(const QLocale &locale)
@@ -114,6 +155,12 @@ ValueText::ValueText(const QLocale &locale)
     , m_time(compilePattern(locale.timeFormat(QLocale::ShortFormat)))
 {
     ensureSeconds(m_time);
+    m_dateFormat = formatCode(m_date, m_locale, 0);
+    for (int digits = 0; digits < int(m_timeFormats.size()); ++digits) {
+        m_timeFormats[std::size_t(digits)] = formatCode(m_time, m_locale, digits);
+        if (!m_dateFormat.isEmpty() && !m_timeFormats[std::size_t(digits)].isEmpty())
+            m_timestampFormats[std::size_t(digits)] = m_dateFormat + u' ' + m_timeFormats[std::size_t(digits)];
+    }
 }
 
 QString ValueText::exactNumber(std::int64_t unscaled, int scale) const

@@ -5,6 +5,7 @@
 #include <QByteArrayView>
 #include <QLocale>
 #include <QString>
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -39,6 +40,16 @@ public:
     static QString binary(QByteArrayView bytes);
     QChar decimalSeparator() const { return m_decimal; }
 
+    // Number format codes, in the en-US spelling spreadsheets store, under
+    // which a date or time cell shows what date() and time() write: the
+    // locale's order, four-digit years, seconds, and as many digits of the
+    // fraction as fractionDigits. Empty where no code shows the same (a
+    // lower-case or translated AM/PM).
+    // fractionDigits from 0 to 4.
+    QString dateFormat() const { return m_dateFormat; }
+    QString timeFormat(int fractionDigits) const { return m_timeFormats[std::size_t(fractionDigits)]; }
+    QString timestampFormat(int fractionDigits) const { return m_timestampFormats[std::size_t(fractionDigits)]; }
+
     struct Part {
         enum Kind { Literal, Day, DayName, Month, MonthName, Year, Hour12, Hour24, Minute, Second, AmPm };
         Kind kind;
@@ -54,6 +65,9 @@ private:
     QChar m_decimal;
     std::vector<Part> m_date;
     std::vector<Part> m_time;
+    QString m_dateFormat;
+    std::array<QString, 5> m_timeFormats;
+    std::array<QString, 5> m_timestampFormats;
 };
 
 } // namespace dbaccess

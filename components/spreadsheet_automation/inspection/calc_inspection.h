@@ -25,6 +25,32 @@ QString activeSheetName(const excel::Application &application);
 QList<QVariantList> cellValues(const excel::Application &application, const QString &sheetName, int firstRow,
                                int firstColumn, int rowCount, int columnCount);
 
+// What a cell holds as Calc has it: its type, a number cell's number (dates
+// and times as days since 30 December 1899), and the text it shows under its
+// number format.
+struct ShownCell {
+    enum Type { Empty, Value, Text, Formula };
+    Type type = Empty;
+    double value = 0;
+    QString shown;
+};
+QList<QList<ShownCell>> shownCells(const excel::Application &application, const QString &sheetName, int firstRow,
+                                   int firstColumn, int rowCount, int columnCount);
+// The same of a sheet of a workbook file, opened hidden in the application's
+// office and closed again.
+QList<QList<ShownCell>> fileShownCells(const excel::Application &application, const QString &fileName,
+                                       const QString &sheetName, int rowCount, int columnCount);
+
+// What Calc computes for a formula in its English spelling ("=SUM(B2:B9)"),
+// entered into a cell of the sheet right of everything else and removed
+// again.
+double formulaResult(const excel::Application &application, const QString &sheetName, const QString &formula);
+
+// Calc's own ascending sort of the rows firstRow to lastRow of one column
+// (from 1), that column alone.
+void sortColumnByCalc(const excel::Application &application, const QString &sheetName, int column, int firstRow,
+                      int lastRow);
+
 // In hundredths of a millimetre, columns from 1.
 QList<int> columnWidths(const excel::Application &application, const QString &sheetName, int firstColumn,
                         int columnCount);
@@ -36,11 +62,12 @@ QList<int> fitColumnsByCalc(const excel::Application &application, const QString
                             int columnCount);
 
 // A workbook as a user finds it: its worksheets in tab order, each with the
-// values of its used area from A1 (as cellValues gives them) and the widths
-// of those columns.
+// values of its used area from A1 (as cellValues gives them), the texts
+// those cells show, and the widths of those columns.
 struct SheetContents {
     QString name;
     QList<QVariantList> cells;
+    QList<QStringList> shown;
     QList<int> widths;
 };
 QList<SheetContents> workbookContents(const excel::Application &application);
