@@ -55,8 +55,10 @@
 // 2-byte length. InterBase from ODS 15 keeps BLOB headers on pages of their
 // own (types 11 and 12), listed apart from the table's data pages.
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <type_traits>
 
 namespace ods {
@@ -397,8 +399,12 @@ inline T readField(const uint8_t *bytes, disk::Field<T> field)
 {
     using Unsigned = std::make_unsigned_t<T>;
     Unsigned value = 0;
-    for (size_t i = 0; i < sizeof(T); ++i)
-        value = Unsigned(value | Unsigned(Unsigned(bytes[field.offset + i]) << (8 * i)));
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(&value, bytes + field.offset, sizeof value);
+    } else {
+        for (size_t i = 0; i < sizeof(T); ++i)
+            value = Unsigned(value | Unsigned(Unsigned(bytes[field.offset + i]) << (8 * i)));
+    }
     return T(value);
 }
 

@@ -9,6 +9,8 @@ using disk::RecordHeader;
 // Far more versions or fragments than any sound record has: a chain longer
 // than this loops.
 constexpr int chainLimit = 100000;
+// More bytes than any record format holds.
+constexpr size_t recordLimit = 1 << 20;
 
 } // namespace
 
@@ -93,6 +95,16 @@ void RecordStore::expand(const RecordSlot &head, std::vector<uint8_t> &out, size
 bool RecordStore::newestCommitted(const RecordSlot &primary, RecordImage *image,
                                   const std::function<size_t(int)> &formatLength) const
 {
+    // Most records have no older version that counts: no chain to keep.
+    if (m_transactions.committed(primary.transaction)) {
+        if (primary.flags & Deleted)
+            return false;
+        if (image) {
+            expand(primary, image->data, recordLimit);
+            image->format = primary.format;
+        }
+        return true;
+    }
     std::vector<RecordSlot> chain{primary};
     while (!m_transactions.committed(chain.back().transaction)) {
         const RecordSlot &newer = chain.back();
@@ -116,13 +128,12 @@ bool RecordStore::newestCommitted(const RecordSlot &primary, RecordImage *image,
     size_t base = chain.size() - 1;
     while (base > 0 && (chain[base - 1].flags & DeltaBelow))
         --base;
-    const size_t limit = 1 << 20;
-    expand(chain[base], image->data, limit);
+    expand(chain[base], image->data, recordLimit);
     std::vector<uint8_t> differences;
     for (size_t i = base + 1; i < chain.size(); ++i) {
-        expand(chain[i], differences, limit);
+        expand(chain[i], differences, recordLimit);
         if (const size_t length = formatLength(chain[i].format)) {
-            if (length > limit)
+            if (length > recordLimit)
                 damaged(QStringLiteral("a record format is longer than any record can be"));
             image->data.resize(length, 0);
         }
