@@ -21,7 +21,7 @@ foreach(archive ${legacy_archives})
 endforeach()
 add_custom_target(marrowbeck_legacy_databases DEPENDS ${legacy_files})
 marrowbeck_test(ods_reader_legacy_test
-  SOURCES ods_reader_legacy_test.cpp ods_record_codec_test.cpp ods_product_names_test.cpp ods_encryption_test.cpp ods_reader_interbase5_test.cpp ods_raw_rows.cpp ods_raw_rows.h firebird_scratch_database.cpp firebird_scratch_database.h
+  SOURCES ods_reader_legacy_test.cpp ods_record_codec_test.cpp ods_page_view_test.cpp ods_product_names_test.cpp ods_encryption_test.cpp ods_reader_interbase5_test.cpp ods_raw_rows.cpp ods_raw_rows.h firebird_scratch_database.cpp firebird_scratch_database.h
   LIBS marrowbeck_ods_reader_internals marrowbeck_database_access marrowbeck_connection_string fbclient
   LABELS database ods
   TIMEOUT 300)
