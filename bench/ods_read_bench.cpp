@@ -14,7 +14,7 @@
 
 #include "firebird_client.h"
 #include "modern_copy.h"
-#include "ods_database.h"
+#include "ods/ods_database.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>

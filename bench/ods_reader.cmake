@@ -2,5 +2,5 @@
 # against the embedded engine on the bare client API.
 marrowbeck_bench(ods_read_bench
   SOURCES ods_read_bench.cpp
-  LIBS marrowbeck_ods_reader marrowbeck_database_access_internals fbclient Qt6::Core)
+  LIBS marrowbeck_ods_reader_internals marrowbeck_database_access_internals fbclient Qt6::Core)
 target_compile_definitions(ods_read_bench PRIVATE MARROWBECK_SOURCE_DIR="${PROJECT_SOURCE_DIR}")

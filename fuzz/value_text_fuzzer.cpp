@@ -7,7 +7,7 @@
 
 #include "firebird_column.h"
 #include "fuzz_input.h"
-#include "character_sets.h"
+#include "ods/character_sets.h"
 #include "text_decoder.h"
 #include "value_text.h"
 

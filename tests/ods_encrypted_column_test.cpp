@@ -6,7 +6,7 @@
 
 #include "component_error.h"
 #include "header_page.h"
-#include "ods_database.h"
+#include "ods/ods_database.h"
 #include "on_disk_format.h"
 #include "page_bytes.h"
 #include "page_file.h"
@@ -85,24 +85,24 @@ bool markEncrypted(const QString &path, const QString &table, const QString &col
         file.seek(at);
         QByteArray page = file.read(pageSize);
         auto *p = reinterpret_cast<uint8_t *>(page.data());
-        if (p[PageHeader::type] != ods::DataPage || ods::get16(p + DataPage::relation) != relationFieldsId)
+        if (p[PageHeader::type.offset] != ods::DataPage || ods::get16(p + DataPage::relation.offset) != relationFieldsId)
             continue;
-        const unsigned lines = ods::get16(p + DataPage::count);
+        const unsigned lines = ods::get16(p + DataPage::count.offset);
         unsigned used = unsigned(pageSize);
         for (unsigned line = 0; line < lines; ++line)
-            if (const unsigned offset = ods::get16(p + DataPage::lines + line * DataPage::lineSize))
+            if (const unsigned offset = ods::get16(p + DataPage::lines.entry(line) + LineEntry::offset.offset))
                 used = std::min(used, offset);
         for (unsigned line = 0; line < lines; ++line) {
-            uint8_t *entry = p + DataPage::lines + line * DataPage::lineSize;
-            const unsigned offset = ods::get16(entry + DataPage::lineOffset);
-            const unsigned length = ods::get16(entry + DataPage::lineLength);
+            uint8_t *entry = p + DataPage::lines.entry(line);
+            const unsigned offset = ods::get16(entry + LineEntry::offset.offset);
+            const unsigned length = ods::get16(entry + LineEntry::length.offset);
             if (!offset || length <= RecordHeader::size)
                 continue;
             const uint8_t *record = p + offset;
             // A whole record with no older version behind it.
             constexpr unsigned partOfAnother =
                 ods::Deleted | ods::OldVersion | ods::Fragment | ods::Incomplete | ods::BlobHeader | ods::DeltaBelow;
-            if ((ods::get16(record + RecordHeader::flags) & partOfAnother) || ods::get32(record + RecordHeader::backPage))
+            if ((ods::get16(record + RecordHeader::flags.offset) & partOfAnother) || ods::get32(record + RecordHeader::backPage.offset))
                 continue;
             std::vector<uint8_t> data;
             ods::unpack(record + RecordHeader::size, length - RecordHeader::size, ods::Packing::Runs, data, 65535);
@@ -115,14 +115,14 @@ bool markEncrypted(const QString &path, const QString &table, const QString &col
             const QByteArray body = packed(data);
             const unsigned newLength = unsigned(RecordHeader::size + body.size());
             const unsigned newOffset = (used - newLength) & ~7u;
-            if (newLength > used || newOffset < DataPage::lines + lines * DataPage::lineSize)
+            if (newLength > used || newOffset < DataPage::lines.entry(lines))
                 return false;
             std::copy(record, record + RecordHeader::size, p + newOffset);
             std::copy(body.begin(), body.end(), p + newOffset + RecordHeader::size);
-            entry[DataPage::lineOffset] = uint8_t(newOffset);
-            entry[DataPage::lineOffset + 1] = uint8_t(newOffset >> 8);
-            entry[DataPage::lineLength] = uint8_t(newLength);
-            entry[DataPage::lineLength + 1] = uint8_t(newLength >> 8);
+            entry[LineEntry::offset.offset] = uint8_t(newOffset);
+            entry[LineEntry::offset.offset + 1] = uint8_t(newOffset >> 8);
+            entry[LineEntry::length.offset] = uint8_t(newLength);
+            entry[LineEntry::length.offset + 1] = uint8_t(newLength >> 8);
             file.seek(at);
             return file.write(page) == page.size() && file.flush();
         }

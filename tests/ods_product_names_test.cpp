@@ -68,8 +68,8 @@ TEST(OdsProductNames, EveryRealFileIsNamedForTheReleaseThatWroteIt)
             const std::vector<uint8_t> start = headerOf(folder + u'/' + archive);
             ASSERT_GE(start.size(), 1024u);
             // Read as the reader reads it, also where it then refuses the file.
-            const uint16_t odsWord = ods::get16(start.data() + ods::disk::HeaderPageCommon::odsWord);
-            const int minor = ods::get16(start.data() + ods::headerLayoutOf(odsWord).odsMinor);
+            const uint16_t odsWord = ods::get16(start.data() + ods::disk::HeaderPageCommon::odsWord.offset);
+            const int minor = ods::get16(start.data() + ods::headerLayoutOf(odsWord).odsMinor.offset);
             const QString expected = QStringLiteral("%1 (on-disk structure %2)")
                                          .arg(QLatin1String(release->release), odsInName.match(archive).captured(1));
             EXPECT_EQ(ods::madeBy(odsWord, minor), expected);

@@ -6,7 +6,7 @@
 // content, since their ids are handles; the reader gives arrays as the
 // content of the BLOB that holds them.
 
-#include "ods_database.h"
+#include "ods/ods_database.h"
 
 #include <QByteArray>
 #include <QList>

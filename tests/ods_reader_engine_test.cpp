@@ -123,13 +123,13 @@ Census censusOf(const QString &path)
     file.setLayout(header.facts.pageSize, true);
     Census census;
     for (uint32_t number = 1; number < file.pageCount(); ++number) {
-        ods::Page page;
+        ods::PageView page;
         try {
             page = file.page(number, ods::DataPage);
         } catch (const components::ComponentError &) {
             continue;
         }
-        const uint8_t *bytes = page->data();
+        const uint8_t *bytes = page.span().data();
         for (unsigned line = 0; line < ods::get16(bytes + 22); ++line) {
             const unsigned offset = ods::get16(bytes + 24 + 4 * line);
             if (offset == 0)

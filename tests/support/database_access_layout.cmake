@@ -58,6 +58,10 @@ foreach(name IN LISTS names)
   else()
     list(APPEND parts_folders "${ROOT}/${name}")
   endif()
+  # The reader's public headers go by "ods/...".
+  if(name STREQUAL "ods")
+    list(APPEND parts_folders "${ROOT}/ods/public")
+  endif()
 endforeach()
 
 set(wrong "")

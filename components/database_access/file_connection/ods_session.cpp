@@ -7,7 +7,7 @@
 #include "local_file.h"
 #include "modern_copy.h"
 #include "ods_rows.h"
-#include "system_table.h"
+#include "ods/system_table.h"
 
 #include <QFile>
 #include <mutex>

@@ -4,7 +4,7 @@
 #include "database_access.h"
 #include "file_stamp.h"
 #include "firebird_session.h"
-#include "ods_database.h"
+#include "ods/ods_database.h"
 #include "read_privileges.h"
 
 #include <map>

@@ -1,6 +1,6 @@
 #include "read_privileges.h"
 
-#include "system_table.h"
+#include "ods/system_table.h"
 
 #include <pwd.h>
 #include <unistd.h>

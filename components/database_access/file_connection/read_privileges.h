@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ods_database.h"
+#include "ods/ods_database.h"
 
 #include <QString>
 #include <map>

@@ -17,19 +17,20 @@ public:
 
     void addPage(uint32_t number, bool pointers)
     {
-        const Page page = m_file.page(number, BlobPage);
-        const bool isPointerPage = ((*page)[disk::PageHeader::flags] & disk::BlobPage::pointerFlag) != 0;
+        const PageView page = m_file.page(number, BlobPage);
+        const bool isPointerPage = (page.flags() & disk::BlobPage::pointerFlag) != 0;
         if (isPointerPage != pointers)
-            damaged(QStringLiteral("blob page %1 is of the wrong kind").arg(number));
-        const size_t length = get16(page->data() + disk::BlobPage::length);
-        if (disk::BlobPage::data + length > page->size())
-            damaged(QStringLiteral("blob page %1 claims more bytes than it holds").arg(number));
+            damagedPage(number, QStringLiteral("blob page %1 is of the wrong kind").arg(number));
+        const size_t length = page[disk::BlobPage::length];
+        if (!page.span().has(disk::BlobPage::data.offset, length))
+            damagedPage(number, QStringLiteral("blob page %1 claims more bytes than it holds").arg(number));
+        const PageSpan content = page.part(disk::BlobPage::data.offset, length);
         if (!pointers) {
-            add(page->data() + disk::BlobPage::data, length);
+            add(content.data(), length);
             return;
         }
-        for (size_t at = 0; at + 4 <= length; at += 4)
-            addPage(get32(page->data() + disk::BlobPage::data + at), false);
+        for (size_t entry = 0; entry < length / disk::PageNumberEntry::size; ++entry)
+            addPage(content[disk::PageNumberEntry::page.within(entry * disk::PageNumberEntry::size)], false);
     }
 
     QByteArray take() { return std::move(m_bytes); }
@@ -67,39 +68,41 @@ QByteArray readBlob(const RelationPages &pages, QByteArrayView blobId)
     if (blobId.size() != BlobId::size)
         damaged(QStringLiteral("a BLOB id is not 8 bytes long"));
     const auto *id = reinterpret_cast<const uint8_t *>(blobId.data());
-    const int relation = get16(id + BlobId::relation);
-    const uint64_t recordNumber = get32(id + BlobId::number) | (uint64_t(id[BlobId::numberHigh]) << 32);
+    const int relation = readField(id, BlobId::relation);
+    const uint64_t recordNumber = readField(id, BlobId::number) | (uint64_t(readField(id, BlobId::numberHigh)) << 32);
     if (relation == 0 && recordNumber == 0)
         return {};
     if (relation != pages.relationId())
         damaged(QStringLiteral("a BLOB of table %1 names table %2").arg(pages.relationId()).arg(relation));
 
+    using Header = disk::BlobHeader;
     const RecordSlot slot = pages.locateBlob(recordNumber);
-    if (!(slot.flags & BlobHeader) || slot.rawLength < disk::BlobHeader::data)
-        damaged(QStringLiteral("line %1 of page %2 should hold a BLOB but does not").arg(slot.line).arg(slot.pageNumber));
-    const uint8_t *header = slot.raw;
-    const int level = header[disk::BlobHeader::level];
-    const uint64_t storedLength = get32(header + disk::BlobHeader::length);
+    if (!(slot.flags & BlobHeader) || slot.raw.size() < Header::data.offset)
+        damagedPage(slot.page.number(), QStringLiteral("line %1 of page %2 should hold a BLOB but does not")
+                                            .arg(slot.line)
+                                            .arg(slot.page.number()));
+    const int level = slot.raw[Header::level];
+    const uint64_t storedLength = slot.raw[Header::length];
     const PageFile &file = pages.store().file();
     const uint64_t fileBytes = file.pageCount() * file.pageSize();
     if (storedLength > fileBytes)
         damaged(QStringLiteral("a BLOB claims to be longer than the whole file"));
-    const bool segmented = !(slot.flags & disk::BlobHeader::streamFlag);
+    const bool segmented = !(slot.flags & StreamBlob);
     // Each segment adds its 2-byte length to what the pages hold.
-    const uint64_t segments = get32(header + disk::BlobHeader::segments);
+    const uint64_t segments = slot.raw[Header::segments];
     const uint64_t ceiling = storedLength + (segmented ? 2 * std::min<uint64_t>(segments, fileBytes) : 0);
 
     Collector collector(file, ceiling);
-    const uint8_t *list = header + disk::BlobHeader::data;
-    const size_t listLength = slot.rawLength - disk::BlobHeader::data;
+    const PageSpan list = slot.raw.from(Header::data.offset);
     switch (level) {
     case 0:
-        collector.add(list, listLength);
+        collector.add(list.data(), list.size());
         break;
     case 1:
     case 2:
-        for (size_t at = 0; at + 4 <= listLength; at += 4)
-            collector.addPage(get32(list + at), level == 2);
+        for (size_t entry = 0; entry < list.size() / disk::PageNumberEntry::size; ++entry)
+            collector.addPage(list[disk::PageNumberEntry::page.within(entry * disk::PageNumberEntry::size)],
+                              level == 2);
         break;
     default:
         damaged(QStringLiteral("a BLOB has an unknown level %1").arg(level));

@@ -58,7 +58,7 @@ int memoryLength(int dtype, int declared)
 
 void CatalogueReader::readColumns()
 {
-    const OdsVersion &version = *m_file.m_header.version;
+    const OdsVersion &version = *m_header.version;
     const auto charsetOf = [&](int stored) {
         return version.interbaseTypes ? firebirdCharsetOfInterBase(stored) : stored;
     };
@@ -98,12 +98,12 @@ void CatalogueReader::readColumns()
         fieldsByRelation[record.name(relationFields["RDB$RELATION_NAME"])].push_back(field);
     });
 
-    for (Relation &relation : m_file.m_relations) {
+    for (Relation &relation : m_catalogue.relations) {
         std::vector<RelationField> &fields = fieldsByRelation[relation.name];
         std::stable_sort(fields.begin(), fields.end(), [](const RelationField &a, const RelationField &b) {
             return a.position != b.position ? a.position < b.position : a.fieldId < b.fieldId;
         });
-        StoredRelation &stored = m_file.m_stored[relation.id];
+        StoredRelation &stored = m_catalogue.stored[relation.id];
         const auto current = stored.formats.find(relation.format);
         std::vector<FieldLayout> systemFields;
         for (const RelationField &field : fields) {
@@ -148,7 +148,7 @@ void CatalogueReader::readColumns()
             relation.columns.push_back(column);
         }
         if (relation.system && !relation.view) {
-            stored.systemFormat = layOut(systemFields, m_file.m_conventions.alignment);
+            stored.systemFormat = layOut(systemFields, m_conventions.alignment);
             if (version.interbaseTypes)
                 readBooleansAsFirebirds(stored.systemFormat);
             stored.hasSystemFormat = true;

@@ -8,7 +8,7 @@
 
 namespace ods {
 
-void CatalogueReader::read()
+Catalogue CatalogueReader::read()
 {
     readPageInventory();
     chooseConventions();
@@ -17,21 +17,28 @@ void CatalogueReader::read()
     readFormats();
     readRelations();
     readColumns();
+    return std::move(m_catalogue);
+}
+
+StoredRelation &CatalogueReader::systemRelation(int relationId)
+{
+    StoredRelation &relation = m_catalogue.stored[relationId];
+    relation.relation.id = relationId;
+    return relation;
 }
 
 void CatalogueReader::forEachRecord(int relationId, const RecordFormat &layout,
                                     const std::function<void(const FieldReader &)> &use)
 {
-    StoredRelation &relation = m_file.m_stored[relationId];
-    relation.relation.id = relationId;
-    const RelationPages pages = m_file.pagesOf(relation);
+    StoredRelation &relation = systemRelation(relationId);
+    const RelationPages pages = pagesOf(m_store, relation);
     RelationPages::Cursor cursor(pages, true);
     RecordSlot slot;
     RecordImage image;
     const auto keepLength = [](int) { return size_t(0); };
     while (cursor.next(slot)) {
         try {
-            if (!m_file.m_store.newestCommitted(slot, &image, keepLength))
+            if (!m_store.newestCommitted(slot, &image, keepLength))
                 continue;
             const auto later = relation.formats.find(image.format);
             if (image.format != 0 && later != relation.formats.end() && later->second.known)
@@ -48,10 +55,8 @@ QString CatalogueReader::blobText(int relationId, const QByteArray &blobId)
 {
     if (blobId.isEmpty())
         return {};
-    StoredRelation &relation = m_file.m_stored[relationId];
-    relation.relation.id = relationId;
     try {
-        return FieldReader::decodeName(readBlob(m_file.pagesOf(relation), blobId));
+        return FieldReader::decodeName(readBlob(pagesOf(m_store, systemRelation(relationId)), blobId));
     } catch (const components::ComponentError &) {
         return {};  // a damaged source text costs only that text
     }
@@ -59,18 +64,18 @@ QString CatalogueReader::blobText(int relationId, const QByteArray &blobId)
 
 void CatalogueReader::readPageInventory()
 {
-    const Header &header = m_file.m_header;
+    const Header &header = m_header;
     std::map<int, std::vector<uint32_t>> searched;
     try {
-        m_file.m_stored[RdbPages].pointerPages = RelationPages::chainFrom(m_file.m_file, header.pagesRelationPointer);
+        m_catalogue.stored[RdbPages].pointerPages = RelationPages::chainFrom(m_file, header.pagesRelationPointer);
     } catch (const components::ComponentError &) {
-        searched = RelationPages::searchPointerPages(m_file.m_file);
+        searched = RelationPages::searchPointerPages(m_file);
         if (searched[RdbPages].empty())
             throw;
-        m_file.m_stored[RdbPages].pointerPages = searched[RdbPages];
+        m_catalogue.stored[RdbPages].pointerPages = searched[RdbPages];
     }
     m_layouts = bootstrapLayouts(header, candidateConventions(header).front());
-    const uint64_t pageCount = m_file.m_file.pageCount();
+    const uint64_t pageCount = m_file.pageCount();
     const SystemLayout &fields = m_layouts.pages;
     std::map<int, SequencedPages> pointerPages;
     std::map<int, SequencedPages> blobPointerPages;
@@ -90,27 +95,27 @@ void CatalogueReader::readPageInventory()
             inventory.emplace_back(sequence, page);
     });
     for (const auto &[relation, pages] : pointerPages)
-        m_file.m_stored[relation].pointerPages = bySequence(pages);
+        m_catalogue.stored[relation].pointerPages = bySequence(pages);
     for (const auto &[relation, pages] : blobPointerPages)
-        m_file.m_stored[relation].blobs.pointerPages = bySequence(pages);
+        m_catalogue.stored[relation].blobs.pointerPages = bySequence(pages);
     // When RDB$PAGES has lost the pages of the catalogue's own tables, the
     // pointer pages themselves say whose they are.
-    if (m_file.m_stored[RdbRelations].pointerPages.empty()) {
+    if (m_catalogue.stored[RdbRelations].pointerPages.empty()) {
         if (searched.empty())
-            searched = RelationPages::searchPointerPages(m_file.m_file);
+            searched = RelationPages::searchPointerPages(m_file);
         for (auto &[relation, list] : searched)
-            if (relation != RdbPages && m_file.m_stored[relation].pointerPages.empty())
-                m_file.m_stored[relation].pointerPages = list;
+            if (relation != RdbPages && m_catalogue.stored[relation].pointerPages.empty())
+                m_catalogue.stored[relation].pointerPages = list;
     }
-    m_file.m_transactions =
-        TransactionInventory(&m_file.m_file, bySequence(inventory), header.oldestInteresting, header.nextTransaction);
+    m_transactions =
+        TransactionInventory(&m_file, bySequence(inventory), header.oldestInteresting, header.nextTransaction);
 }
 
 void CatalogueReader::chooseConventions()
 {
     // RDB$PAGES is the first relation of every file: the right layout finds its
     // name in RDB$RELATIONS, and lays RDB$FIELDS out as long as its records.
-    const Header &header = m_file.m_header;
+    const Header &header = m_header;
     for (const SystemConventions &conventions : candidateConventions(header)) {
         const BootstrapLayouts layouts = bootstrapLayouts(header, conventions);
         const SystemLayout &relations = layouts.relations;
@@ -132,7 +137,7 @@ void CatalogueReader::chooseConventions()
                 fitting += record.length() == layouts.fields.format.length;
             });
         if (named && (records == 0 || fitting * 2 > records)) {
-            m_file.m_conventions = conventions;
+            m_conventions = conventions;
             m_layouts = layouts;
             return;
         }
@@ -148,26 +153,26 @@ void CatalogueReader::readRelations()
     forEachRecord(RdbRelations, fields.format, [&](const FieldReader &record) {
         Relation relation;
         relation.id = record.number(fields["RDB$RELATION_ID"], -1);
-        if (relation.id < 0 || m_file.m_stored[relation.id].relation.name.size() > 0)
+        if (relation.id < 0 || m_catalogue.stored[relation.id].relation.name.size() > 0)
             return;
         relation.name = record.name(fields["RDB$RELATION_NAME"]);
         relation.system = record.number(fields["RDB$SYSTEM_FLAG"]) != 0;
         relation.view = !record.isNull(fields["RDB$VIEW_BLR"]);
         relation.viewSource = blobText(RdbRelations, record.blobId(fields["RDB$VIEW_SOURCE"]));
         relation.format = record.number(fields["RDB$FORMAT"]);
-        StoredRelation &stored = m_file.m_stored[relation.id];
+        StoredRelation &stored = m_catalogue.stored[relation.id];
         stored.blobs.recordsPerPage = unsigned(std::max(record.number(fields["RDB$BLOB_BLOCKING_FACTOR"]), 0));
         const QString tablespace = record.name(fields["RDB$FILESPACE_NAME"]);
         if (!relation.view && !tablespace.isEmpty() && tablespace != QLatin1String("PRIMARY"))
             stored.tablespace = tablespace;
         stored.relation = relation;
-        m_file.m_relations.push_back(relation);
+        m_catalogue.relations.push_back(relation);
     });
 }
 
 void CatalogueReader::readFormats()
 {
-    const OdsVersion &version = *m_file.m_header.version;
+    const OdsVersion &version = *m_header.version;
     const SystemLayout &fields = m_layouts.formats;
     forEachRecord(RdbFormats, fields.format, [&](const FieldReader &record) {
         const QByteArray id = record.blobId(fields["RDB$DESCRIPTOR"]);
@@ -175,11 +180,11 @@ void CatalogueReader::readFormats()
             return;
         RecordFormat format;
         try {
-            format = parseFormatDescriptor(readBlob(m_file.pagesOf(m_file.m_stored.at(RdbFormats)), id), version);
+            format = parseFormatDescriptor(readBlob(pagesOf(m_store, m_catalogue.stored.at(RdbFormats)), id), version);
         } catch (const components::ComponentError &) {
             // Left unknown: reading that table says so, the others go on.
         }
-        m_file.m_stored[record.number(fields["RDB$RELATION_ID"])].formats[record.number(fields["RDB$FORMAT"])] =
+        m_catalogue.stored[record.number(fields["RDB$RELATION_ID"])].formats[record.number(fields["RDB$FORMAT"])] =
             std::move(format);
     });
 }

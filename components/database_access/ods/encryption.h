@@ -5,7 +5,7 @@
 // is refused as a whole rather than shown as text. The catalogue marks such
 // a column (RDB$RELATION_FIELDS.RDB$ENCRYPTION_ID set) in Column::encrypted.
 
-#include "ods_database.h"
+#include "file_contents.h"
 
 #include <QString>
 

@@ -1,6 +1,5 @@
 #include "header_page.h"
 
-#include "page_bytes.h"
 #include "page_file.h"
 #include "product_names.h"
 
@@ -27,20 +26,20 @@ bool validPageSize(unsigned size)
 Header parseHeader(const std::vector<uint8_t> &start, const QString &path)
 {
     using disk::HeaderPageCommon;
-    if (start.size() < 1024 || start[disk::PageHeader::type] != HeaderPage)
+    if (start.size() < HeaderPageCommon::bytesRead || start[disk::PageHeader::type.offset] != HeaderPage)
         fail(notADatabase(path));
-    const uint8_t *p = start.data();
+    const PageSpan page(start.data(), start.size(), 0, HeaderPage);
     Header header;
     FileFacts &facts = header.facts;
-    facts.pageSize = get16(p + HeaderPageCommon::pageSize);
-    const uint16_t odsWord = get16(p + HeaderPageCommon::odsWord);
+    facts.pageSize = page[HeaderPageCommon::pageSize];
+    const uint16_t odsWord = page[HeaderPageCommon::odsWord];
     facts.odsMajor = odsWord & ~HeaderPageCommon::firebirdFlag;
     const bool firebirdFlag = (odsWord & HeaderPageCommon::firebirdFlag) != 0;
     // Firebird's flag came with ODS 11.
     if (!validPageSize(facts.pageSize) || (firebirdFlag && facts.odsMajor < 11))
         fail(notADatabase(path));
     const disk::HeaderPageLayout &layout = headerLayoutOf(odsWord);
-    facts.odsMinor = get16(p + layout.odsMinor);
+    facts.odsMinor = page[layout.odsMinor];
     header.version = odsVersionOf(odsWord, facts.odsMinor);
     if (!header.version) {
         if (facts.odsMajor < 8)
@@ -56,9 +55,10 @@ Header parseHeader(const std::vector<uint8_t> &start, const QString &path)
                  .arg(path, madeBy(odsWord, facts.odsMinor)));
     }
     facts.firebird = header.version->family == Family::Firebird;
-    header.odsMinorOriginal =
-        layout.odsMinorOriginal ? std::min<int>(get16(p + layout.odsMinorOriginal), facts.odsMinor) : facts.odsMinor;
-    const uint16_t flags = get16(p + layout.flags);
+    header.odsMinorOriginal = layout.odsMinorOriginal.offset
+                                  ? std::min<int>(page[layout.odsMinorOriginal], facts.odsMinor)
+                                  : facts.odsMinor;
+    const uint16_t flags = page[layout.flags];
     facts.dialect = (flags & layout.dialect3Flag) ? 3 : 1;
     if (flags & layout.encryptedFlag)
         fail(QStringLiteral("\"%1\" was made by %2 and is encrypted. Decrypt it with that Firebird version "
@@ -67,24 +67,19 @@ Header parseHeader(const std::vector<uint8_t> &start, const QString &path)
     if (facts.odsMinor > 15)
         fail(notADatabase(path));
 
-    facts.created = get32(p + layout.creationDate) | (uint64_t(get32(p + layout.creationDate + 4)) << 32);
-    header.pagesRelationPointer = get32(p + layout.pagesRelation);
-    const auto transaction = [&](size_t offset, size_t high) {
-        uint64_t number = layout.transactionWidth == 8 ? get32(p + offset) | (uint64_t(get32(p + offset + 4)) << 32)
-                                                       : get32(p + offset);
-        if (high)
-            number |= uint64_t(get16(p + high)) << 32;
+    facts.created = page[layout.creationDay] | (uint64_t(page[layout.creationTime]) << 32);
+    header.pagesRelationPointer = page[layout.pagesRelation];
+    const auto transaction = [&](const disk::TransactionField &field) {
+        uint64_t number = page[field.low];
+        if (field.high16.offset)
+            number |= uint64_t(page[field.high16]) << 32;
+        if (field.high32.offset)
+            number |= uint64_t(page[field.high32]) << 32;
         return number;
     };
-    header.oldestInteresting = transaction(layout.oldestInteresting, layout.oldestInterestingHigh);
-    header.nextTransaction = transaction(layout.nextTransaction, layout.nextTransactionHigh);
+    header.oldestInteresting = transaction(layout.oldestInteresting);
+    header.nextTransaction = transaction(layout.nextTransaction);
     return header;
-}
-
-FileFacts probe(const QString &path)
-{
-    PageFile file(path);
-    return parseHeader(file.readStart(1024), path).facts;
 }
 
 } // namespace ods

@@ -4,7 +4,7 @@
 // the file, its page size, and the transaction numbers that decide which
 // record versions count as committed.
 
-#include "ods_database.h"
+#include "file_contents.h"
 #include "ods_version.h"
 
 #include <QString>

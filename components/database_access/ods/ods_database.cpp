@@ -37,7 +37,7 @@ public:
 
     QByteArray blob(const Relation &relation, QByteArrayView blobId) const override
     {
-        return readBlob(m_file->pagesOf(m_file->stored(relation)), blobId);
+        return readBlob(pagesOf(m_file->store(), m_file->stored(relation)), blobId);
     }
 
 private:
@@ -45,6 +45,12 @@ private:
 };
 
 } // namespace
+
+FileFacts probe(const QString &path)
+{
+    const PageFile file(path);
+    return parseHeader(file.readStart(disk::HeaderPageCommon::bytesRead), path).facts;
+}
 
 std::unique_ptr<Database> Database::open(const QString &path)
 {

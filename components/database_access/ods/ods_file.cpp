@@ -8,7 +8,7 @@ namespace {
 
 Header readHeader(PageFile &file, const QString &path)
 {
-    Header header = parseHeader(file.readStart(1024), path);
+    Header header = parseHeader(file.readStart(disk::HeaderPageCommon::bytesRead), path);
     file.setLayout(header.facts.pageSize, header.version->pagesMayBeEncrypted);
     if (file.pageCount() < 2)
         damaged(QStringLiteral("the file ends after its header page"));
@@ -23,21 +23,21 @@ StorageLayout layoutOf(const Header &header)
 } // namespace
 
 OdsFile::OdsFile(const QString &path)
-    : m_file(path), m_header(readHeader(m_file, path)), m_store(m_file, layoutOf(m_header), m_transactions)
+    : m_file(path), m_header(readHeader(m_file, path)), m_store(m_file, layoutOf(m_header), m_transactions),
+      m_catalogue(CatalogueReader(m_file, m_header, m_store, m_transactions).read())
 {
-    CatalogueReader(*this).read();
 }
 
 const StoredRelation &OdsFile::stored(const Relation &relation) const
 {
-    const auto found = m_stored.find(relation.id);
-    if (found == m_stored.end())
+    const auto found = m_catalogue.stored.find(relation.id);
+    if (found == m_catalogue.stored.end())
         throw components::ComponentError(
             QStringLiteral("The table \"%1\" is not in the database's catalogue.").arg(relation.name));
     return found->second;
 }
 
-RelationPages OdsFile::pagesOf(const StoredRelation &relation) const
+RelationPages pagesOf(const RecordStore &store, const StoredRelation &relation)
 {
     if (!relation.tablespace.isEmpty())
         throw components::ComponentError(
@@ -45,20 +45,20 @@ RelationPages OdsFile::pagesOf(const StoredRelation &relation) const
                            "this program does not read. Move the table into the database's primary file with "
                            "InterBase (ALTER TABLE ... SET TABLESPACE TO PRIMARY) and open the file again.")
                 .arg(relation.relation.name, relation.tablespace));
-    return RelationPages(m_store, relation.relation.id, relation.pointerPages, &relation.blobs);
+    return RelationPages(store, relation.relation.id, relation.pointerPages, &relation.blobs);
 }
 
-const RecordFormat &OdsFile::format(const StoredRelation &relation, int number) const
+const RecordFormat &StoredRelation::format(int number) const
 {
-    const auto found = relation.formats.find(number);
+    const auto found = formats.find(number);
     // The engine's own tables are stored in a built-in format 0; only those
     // altered since have more formats in RDB$FORMATS.
-    if (relation.hasSystemFormat && found == relation.formats.end())
-        return relation.systemFormat;
-    if (found == relation.formats.end() || !found->second.known)
+    if (hasSystemFormat && found == formats.end())
+        return systemFormat;
+    if (found == formats.end() || !found->second.known)
         damaged(QStringLiteral("format %1 of table \"%2\" is missing or unreadable")
                     .arg(number)
-                    .arg(relation.relation.name));
+                    .arg(relation.name));
     return found->second;
 }
 

@@ -29,7 +29,7 @@ struct OdsVersion {
     bool formatHasCount = false;                // Firebird from ODS 12: count first, defaults after
     // Records a data page can hold: (page size - 28) / this. Firebird counts
     // a line index entry and a record header; InterBase from ODS 13 more.
-    unsigned recordSlotBytes = unsigned(disk::DataPage::lineSize + disk::RecordHeader::size);
+    unsigned recordSlotBytes = unsigned(disk::LineEntry::size + disk::RecordHeader::size);
     // Bits a data page takes on its pointer page: its number and fill bits.
     unsigned pointerSlotBits = 34;
     bool pointerSlotsInEights = false;          // Firebird from ODS 12 rounds down to a multiple of 8

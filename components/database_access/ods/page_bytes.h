@@ -1,15 +1,14 @@
 #pragma once
 
-// Little-endian field access into page images, and the one way this reader
-// reports a file it cannot make sense of. Every on-disk number is read through
-// these so that no read can leave the buffer it belongs to.
+// The one way this reader reports a file it cannot make sense of, and
+// little-endian numbers in values that are no page's (record images, BLOB
+// contents), read where their length has been checked.
 
 #include "component_error.h"
 
 #include <QString>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 
 namespace ods {
 
@@ -18,12 +17,33 @@ namespace ods {
     throw components::ComponentError(whatWasFound);
 }
 
+inline QString damageMessage(const QString &detail)
+{
+    return QStringLiteral("The database file is damaged: %1. Repair it with the tools of the Firebird version that "
+                          "made it (gfix, or a backup and restore with gbak), or use a backup copy.")
+        .arg(detail);
+}
+
 // A page or record that contradicts the structure: the file is damaged.
 [[noreturn]] inline void damaged(const QString &detail)
 {
-    fail(QStringLiteral("The database file is damaged: %1. Repair it with the tools of the Firebird version that "
-                        "made it (gfix, or a backup and restore with gbak), or use a backup copy.")
-             .arg(detail));
+    fail(damageMessage(detail));
+}
+
+// Damage found on one page, which a reader of a damaged file can pass over
+// for the next: what the user is told is that of damaged().
+class PageDamage : public components::ComponentError {
+public:
+    PageDamage(uint32_t page, const QString &detail) : ComponentError(damageMessage(detail)), m_page(page) {}
+    uint32_t page() const { return m_page; }
+
+private:
+    uint32_t m_page;
+};
+
+[[noreturn]] inline void damagedPage(uint32_t page, const QString &detail)
+{
+    throw PageDamage(page, detail);
 }
 
 inline uint16_t get16(const uint8_t *p)
@@ -35,25 +55,5 @@ inline uint32_t get32(const uint8_t *p)
 {
     return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
 }
-
-// A bounded view of bytes; reads past its end are damage, never undefined.
-struct ByteSpan {
-    const uint8_t *data = nullptr;
-    size_t size = 0;
-
-    bool has(size_t offset, size_t length) const { return offset <= size && length <= size - offset; }
-    uint16_t u16(size_t offset) const
-    {
-        if (!has(offset, 2))
-            damaged(QStringLiteral("a field lies outside its record"));
-        return get16(data + offset);
-    }
-    uint32_t u32(size_t offset) const
-    {
-        if (!has(offset, 4))
-            damaged(QStringLiteral("a field lies outside its record"));
-        return get32(data + offset);
-    }
-};
 
 } // namespace ods

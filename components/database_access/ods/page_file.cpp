@@ -52,7 +52,8 @@ std::vector<uint8_t> PageFile::readStart(size_t length) const
 Page PageFile::load(uint32_t number) const
 {
     if (uint64_t(number) >= pageCount())
-        damaged(QStringLiteral("page %1 lies beyond the end of the file (%2 pages)").arg(number).arg(pageCount()));
+        damagedPage(number,
+                    QStringLiteral("page %1 lies beyond the end of the file (%2 pages)").arg(number).arg(pageCount()));
     auto bytes = std::make_shared<std::vector<uint8_t>>(m_pageSize);
     const off_t offset = off_t(uint64_t(number) * m_pageSize);
     size_t done = 0;
@@ -69,9 +70,9 @@ Page PageFile::load(uint32_t number) const
     return bytes;
 }
 
-Page PageFile::page(uint32_t number, PageType type, PageType alternative) const
+PageView PageFile::page(uint32_t number, PageType type, PageType alternative) const
 {
-    Page page;
+    Page bytes;
     {
         const std::lock_guard<std::mutex> lock(m_cacheLock);
         Slot &slot = m_cache[number % m_cache.size()];
@@ -79,13 +80,16 @@ Page PageFile::page(uint32_t number, PageType type, PageType alternative) const
             slot.page = load(number);
             slot.number = number;
         }
-        page = slot.page;
+        bytes = slot.page;
     }
-    const uint8_t found = (*page)[disk::PageHeader::type];
-    if (found != type && (alternative == 0 || found != alternative))
-        damaged(QStringLiteral("page %1 should be of type %2 but is of type %3").arg(number).arg(int(type)).arg(int(found)));
+    PageView page(std::move(bytes), number);
+    if (page.type() != type && (alternative == 0 || page.type() != alternative))
+        damagedPage(number, QStringLiteral("page %1 should be of type %2 but is of type %3")
+                                .arg(number)
+                                .arg(int(type))
+                                .arg(int(page.type())));
     // An encrypted page cannot be read without the key the engine holds.
-    if (m_encryptionFlag && ((*page)[disk::PageHeader::flags] & disk::PageHeader::encryptedFlag) && (type == DataPage || type == BlobPage))
+    if (m_encryptionFlag && (page.flags() & disk::PageHeader::encryptedFlag) && (type == DataPage || type == BlobPage))
         fail(QStringLiteral("The database file is encrypted. Decrypt it with the Firebird version that made it "
                             "(ALTER DATABASE DECRYPT) and open the decrypted file."));
     return page;

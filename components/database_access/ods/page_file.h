@@ -5,8 +5,7 @@
 // a mapping would kill the process); a small cache keeps the pages a record
 // chain or a blob revisits.
 
-#include "on_disk_format.h"
-#include "page_bytes.h"
+#include "page_view.h"
 
 #include <QString>
 #include <array>
@@ -16,24 +15,6 @@
 #include <vector>
 
 namespace ods {
-
-// Page types as the header byte of every page names them.
-enum PageType : uint8_t {
-    HeaderPage = 1,
-    InventoryPage = 2,
-    TransactionPage = 3,
-    PointerPage = 4,
-    DataPage = 5,
-    BlobPage = 8,
-    // InterBase from ODS 15: pointer pages of a table's BLOB headers, the
-    // data pages holding them, and (from ODS 16) pointer pages of data pages
-    // holding only the tails of long records, which their heads lead to.
-    BlobPointerPage = 11,
-    BlobDataPage = 12,
-    TailPointerPage = 14,
-};
-
-using Page = std::shared_ptr<const std::vector<uint8_t>>;
 
 class PageFile {
 public:
@@ -55,9 +36,9 @@ public:
     unsigned pageSize() const { return m_pageSize; }
     uint64_t pageCount() const { return m_fileSize / m_pageSize; }
 
-    // Page `number`, checked to be of `type` (or `alternative`, when given);
-    // damaged() when it is not.
-    Page page(uint32_t number, PageType type, PageType alternative = PageType(0)) const;
+    // Page `number`, checked to be of `type` (or `alternative`, when given):
+    // PageDamage when it is not, or lies beyond the end of the file.
+    PageView page(uint32_t number, PageType type, PageType alternative = PageType(0)) const;
 
 private:
     Page load(uint32_t number) const;

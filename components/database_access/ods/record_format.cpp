@@ -21,11 +21,11 @@ constexpr int interbaseBoolean = 20;
 FieldLayout readEntry(const uint8_t *p, const disk::FormatEntryLayout &entry)
 {
     FieldLayout field;
-    field.dtype = p[entry.dtype];
-    field.scale = int8_t(p[entry.scale]);
-    field.length = get16(p + entry.length);
-    field.subType = int16_t(get16(p + entry.subType));
-    field.offset = get32(p + entry.offset);
+    field.dtype = readField(p, entry.dtype);
+    field.scale = readField(p, entry.scale);
+    field.length = readField(p, entry.length);
+    field.subType = readField(p, entry.subType);
+    field.offset = readField(p, entry.offset);
     if (field.dtype > highestDtype || (field.dtype == DtVarying && field.length < 2) ||
         (field.dtype != 0 && field.length == 0))
         badDescriptor();
@@ -51,10 +51,10 @@ bool plausible(const QByteArray &blob, const disk::FormatEntryLayout &entry)
         return false;
     const auto *bytes = reinterpret_cast<const uint8_t *>(blob.constData());
     for (size_t at = 0; at < size_t(blob.size()); at += entry.size) {
-        const uint32_t offset = get32(bytes + at + entry.offset);
-        if (bytes[at + entry.dtype] > highestDtype || offset > 0x10000)
+        const uint32_t offset = readField(bytes + at, entry.offset);
+        if (readField(bytes + at, entry.dtype) > highestDtype || offset > 0x10000)
             return false;
-        for (size_t padding = entry.offset + 4; padding < entry.size; ++padding)
+        for (size_t padding = entry.offset.end(); padding < entry.size; ++padding)
             if (bytes[at + padding] != 0)
                 return false;
     }
@@ -85,27 +85,27 @@ RecordFormat countedEntries(const QByteArray &blob)
     format.known = true;
     const auto *bytes = reinterpret_cast<const uint8_t *>(blob.constData());
     const size_t size = size_t(blob.size());
-    if (size < CountedFormat::countBytes)
+    if (size < CountedFormat::count.size)
         badDescriptor();
-    const size_t count = get16(bytes);
-    size_t at = CountedFormat::countBytes;
+    const size_t count = readField(bytes, CountedFormat::count);
+    size_t at = CountedFormat::count.size;
     if (count * entry.size > size - at)
         badDescriptor();
     for (size_t i = 0; i < count; ++i, at += entry.size)
         format.fields.push_back(readEntry(bytes + at, entry));
     format.length = lengthOf(format.fields);
     format.defaults.resize(count);
-    if (size - at < CountedFormat::countBytes)
+    if (size - at < CountedFormat::count.size)
         return format;
-    size_t defaults = get16(bytes + at);
-    at += CountedFormat::countBytes;
+    size_t defaults = readField(bytes + at, CountedFormat::count);
+    at += CountedFormat::count.size;
     while (defaults-- > 0) {
-        if (size - at < CountedFormat::fieldIdBytes + entry.size)
+        if (size - at < CountedFormat::fieldId.size + entry.size)
             badDescriptor();
-        const size_t fieldId = get16(bytes + at);
+        const size_t fieldId = readField(bytes + at, CountedFormat::fieldId);
         FieldDefault value;
-        value.layout = readEntry(bytes + at + CountedFormat::fieldIdBytes, entry);
-        at += CountedFormat::fieldIdBytes + entry.size;
+        value.layout = readEntry(bytes + at + CountedFormat::fieldId.size, entry);
+        at += CountedFormat::fieldId.size + entry.size;
         if (size_t(value.layout.length) > size - at || fieldId >= count)
             badDescriptor();
         value.value = QByteArray(reinterpret_cast<const char *>(bytes + at), value.layout.length);

@@ -9,6 +9,8 @@ using disk::RecordHeader;
 // Far more versions or fragments than any sound record has: a chain longer
 // than this loops.
 constexpr int chainLimit = 100000;
+// More bytes than any record format holds.
+constexpr size_t recordLimit = 1 << 20;
 
 } // namespace
 
@@ -17,55 +19,52 @@ RecordStore::RecordStore(const PageFile &file, StorageLayout layout, const Trans
 {
 }
 
-bool RecordStore::slot(const Page &page, uint32_t pageNumber, uint16_t line, RecordSlot &out) const
+bool RecordStore::slot(const PageView &page, uint16_t line, RecordSlot &out) const
 {
-    const std::vector<uint8_t> &bytes = *page;
-    const size_t count = get16(bytes.data() + disk::DataPage::count);
-    const size_t entry = disk::DataPage::lines + size_t(line) * disk::DataPage::lineSize;
-    if (line >= count || entry + disk::DataPage::lineSize > bytes.size())
+    using disk::LineEntry;
+    const size_t entry = disk::DataPage::lines.entry(line);
+    if (line >= page[disk::DataPage::count] || !page.span().has(entry, LineEntry::size))
         return false;
-    const size_t offset = get16(bytes.data() + entry + disk::DataPage::lineOffset);
-    const size_t length = get16(bytes.data() + entry + disk::DataPage::lineLength);
+    const size_t offset = page[LineEntry::offset.within(entry)];
+    const size_t length = page[LineEntry::length.within(entry)];
     if (offset == 0)
         return false;
-    if (offset + length > bytes.size() || length < RecordHeader::size)
-        damaged(QStringLiteral("record %1 of page %2 lies outside its page").arg(line).arg(pageNumber));
-    const uint8_t *header = bytes.data() + offset;
+    const uint32_t number = page.number();
+    if (!page.span().has(offset, length) || length < RecordHeader::size)
+        damagedPage(number, QStringLiteral("record %1 of page %2 lies outside its page").arg(line).arg(number));
+    const PageSpan raw = page.part(offset, length);
     out.page = page;
-    out.pageNumber = pageNumber;
     out.line = line;
-    out.flags = get16(header + RecordHeader::flags);
-    out.transaction = get32(header + RecordHeader::transaction);
-    out.backPage = get32(header + RecordHeader::backPage);
-    out.backLine = get16(header + RecordHeader::backLine);
-    out.format = header[RecordHeader::format];
+    out.flags = raw[RecordHeader::flags];
+    out.transaction = raw[RecordHeader::transaction];
+    out.backPage = raw[RecordHeader::backPage];
+    out.backLine = raw[RecordHeader::backLine];
+    out.format = raw[RecordHeader::format];
     if (!m_layout.hasLongTransactions())
         out.flags &= ~uint16_t(LongTransaction | NotPacked);
     size_t headerSize = RecordHeader::size;
     if (out.flags & LongTransaction) {
         headerSize = RecordHeader::longSize;
         if (length < RecordHeader::longSize)
-            damaged(QStringLiteral("record %1 of page %2 is too short").arg(line).arg(pageNumber));
-        out.transaction |= uint64_t(get16(header + RecordHeader::transactionHigh)) << 32;
+            damagedPage(number, QStringLiteral("record %1 of page %2 is too short").arg(line).arg(number));
+        out.transaction |= uint64_t(raw[RecordHeader::transactionHigh]) << 32;
     }
     if (out.flags & Incomplete) {
         headerSize = FragmentedHeader::size;
         if (length < FragmentedHeader::size)
-            damaged(QStringLiteral("record %1 of page %2 is too short").arg(line).arg(pageNumber));
-        out.fragmentPage = get32(header + FragmentedHeader::fragmentPage);
-        out.fragmentLine = get16(header + FragmentedHeader::fragmentLine);
+            damagedPage(number, QStringLiteral("record %1 of page %2 is too short").arg(line).arg(number));
+        out.fragmentPage = raw[FragmentedHeader::fragmentPage];
+        out.fragmentLine = raw[FragmentedHeader::fragmentLine];
     }
-    out.raw = header;
-    out.rawLength = length;
-    out.data = header + headerSize;
-    out.length = length - headerSize;
+    out.raw = raw;
+    out.data = raw.from(headerSize);
     return true;
 }
 
 RecordSlot RecordStore::follow(uint32_t pageNumber, uint16_t line) const
 {
     RecordSlot next;
-    if (!slot(m_file.page(pageNumber, DataPage), pageNumber, line, next))
+    if (!slot(m_file.page(pageNumber, DataPage), line, next))
         damaged(QStringLiteral("a record points to an empty line %1 of page %2").arg(line).arg(pageNumber));
     return next;
 }
@@ -78,34 +77,45 @@ void RecordStore::expand(const RecordSlot &head, std::vector<uint8_t> &out, size
         return m_layout.hasLongRuns() ? Packing::LongRuns : Packing::Runs;
     };
     out.clear();
-    unpack(head.data, head.length, packing(head.flags), out, limit);
+    unpack(head.data.data(), head.data.size(), packing(head.flags), out, limit);
     RecordSlot piece = head;
     int fragments = 0;
     while (piece.flags & Incomplete) {
         if (++fragments > chainLimit)
-            damaged(QStringLiteral("the fragments of a record on page %1 form a loop").arg(head.pageNumber));
+            damaged(QStringLiteral("the fragments of a record on page %1 form a loop").arg(head.page.number()));
         piece = follow(piece.fragmentPage, piece.fragmentLine);
         if (!(piece.flags & Fragment))
-            damaged(QStringLiteral("line %1 of page %2 should continue a record but does not")
-                        .arg(piece.line)
-                        .arg(piece.pageNumber));
-        unpack(piece.data, piece.length, packing(piece.flags), out, limit);
+            damagedPage(piece.page.number(), QStringLiteral("line %1 of page %2 should continue a record but does not")
+                                                 .arg(piece.line)
+                                                 .arg(piece.page.number()));
+        unpack(piece.data.data(), piece.data.size(), packing(piece.flags), out, limit);
     }
 }
 
 bool RecordStore::newestCommitted(const RecordSlot &primary, RecordImage *image,
                                   const std::function<size_t(int)> &formatLength) const
 {
+    // Most records have no older version that counts: no chain to keep.
+    if (m_transactions.committed(primary.transaction)) {
+        if (primary.flags & Deleted)
+            return false;
+        if (image) {
+            expand(primary, image->data, recordLimit);
+            image->format = primary.format;
+        }
+        return true;
+    }
     std::vector<RecordSlot> chain{primary};
     while (!m_transactions.committed(chain.back().transaction)) {
         const RecordSlot &newer = chain.back();
         if (newer.backPage == 0)
             return false;
         if (chain.size() > size_t(chainLimit))
-            damaged(QStringLiteral("the versions of a record on page %1 form a loop").arg(primary.pageNumber));
+            damaged(QStringLiteral("the versions of a record on page %1 form a loop").arg(primary.page.number()));
         RecordSlot older = follow(newer.backPage, newer.backLine);
         if (older.flags & (Fragment | BlobHeader))
-            damaged(QStringLiteral("a back version on page %1 is not a record").arg(older.pageNumber));
+            damagedPage(older.page.number(),
+                        QStringLiteral("a back version on page %1 is not a record").arg(older.page.number()));
         chain.push_back(std::move(older));
     }
     if (chain.back().flags & Deleted)
@@ -118,13 +128,12 @@ bool RecordStore::newestCommitted(const RecordSlot &primary, RecordImage *image,
     size_t base = chain.size() - 1;
     while (base > 0 && (chain[base - 1].flags & DeltaBelow))
         --base;
-    const size_t limit = 1 << 20;
-    expand(chain[base], image->data, limit);
+    expand(chain[base], image->data, recordLimit);
     std::vector<uint8_t> differences;
     for (size_t i = base + 1; i < chain.size(); ++i) {
-        expand(chain[i], differences, limit);
+        expand(chain[i], differences, recordLimit);
         if (const size_t length = formatLength(chain[i].format)) {
-            if (length > limit)
+            if (length > recordLimit)
                 damaged(QStringLiteral("a record format is longer than any record can be"));
             image->data.resize(length, 0);
         }

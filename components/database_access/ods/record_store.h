@@ -15,19 +15,6 @@
 
 namespace ods {
 
-enum RecordFlag : uint16_t {
-    Deleted = 1,
-    OldVersion = 2,
-    Fragment = 4,
-    Incomplete = 8,
-    BlobHeader = 16,
-    DeltaBelow = 32,     // the back version is stored as differences from this one
-    LongTransaction = 1024,   // Firebird from ODS 12
-    NotPacked = 2048,         // Firebird from ODS 12
-    // InterBase sets 0x200, 0x1000 and (from ODS 16) 0x2000 as well; none
-    // changes the header or the packing, so they are not read.
-};
-
 // The numbers of the page layout that follow from the page size and version.
 struct StorageLayout {
     unsigned pageSize = 0;
@@ -37,12 +24,12 @@ struct StorageLayout {
     unsigned recordsPerPage() const
     {
         // The page header with one line index entry, then a line each.
-        const unsigned fixed = unsigned(disk::DataPage::lines + disk::DataPage::lineSize);
+        const unsigned fixed = unsigned(disk::DataPage::lines.entry(1));
         return (pageSize - fixed) / version->recordSlotBytes;
     }
     unsigned dataPagesPerPointerPage() const
     {
-        const unsigned pages = (pageSize - unsigned(disk::PointerPage::pages)) * 8 / version->pointerSlotBits;
+        const unsigned pages = (pageSize - unsigned(disk::PointerPage::pages.offset)) * 8 / version->pointerSlotBits;
         return version->pointerSlotsInEights ? pages & ~7u : pages;
     }
     bool hasLongTransactions() const { return version->longTransactions; }
@@ -50,20 +37,17 @@ struct StorageLayout {
 };
 
 struct RecordSlot {
-    Page page;                 // keeps the bytes below alive
-    uint32_t pageNumber = 0;
+    PageView page;             // keeps the bytes below alive
     uint16_t line = 0;
-    uint16_t flags = 0;
+    uint16_t flags = 0;        // RecordFlag
     uint64_t transaction = 0;
     uint32_t backPage = 0;
     uint16_t backLine = 0;
     uint8_t format = 0;
     uint32_t fragmentPage = 0;
     uint16_t fragmentLine = 0;
-    const uint8_t *data = nullptr;   // after the record header
-    size_t length = 0;
-    const uint8_t *raw = nullptr;    // the whole line, header included
-    size_t rawLength = 0;
+    PageSpan raw;              // the whole line, header included
+    PageSpan data;             // after the record header
 };
 
 // The newest committed version of a record, ready to decode.
@@ -80,7 +64,7 @@ public:
     const StorageLayout &layout() const { return m_layout; }
 
     // The record at `line` of data page `page`; false for an empty line.
-    bool slot(const Page &page, uint32_t pageNumber, uint16_t line, RecordSlot &out) const;
+    bool slot(const PageView &page, uint16_t line, RecordSlot &out) const;
 
     // Resolves the primary record `primary` to its newest committed version.
     // False when there is none (never committed, or deleted). With `image`

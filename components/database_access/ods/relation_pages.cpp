@@ -6,26 +6,26 @@ namespace ods {
 
 namespace {
 
-size_t slotCount(const std::vector<uint8_t> &pointer)
+size_t slotCount(const PageView &pointer)
 {
-    const size_t count = get16(pointer.data() + disk::PointerPage::count);
-    if (disk::PointerPage::pages + count * 4 > pointer.size())
-        damaged(QStringLiteral("a pointer page lists more data pages than it can hold"));
+    const size_t count = pointer[disk::PointerPage::count];
+    if (!pointer.span().has(disk::PointerPage::pages.offset, count * disk::PageNumberEntry::size))
+        damagedPage(pointer.number(), QStringLiteral("a pointer page lists more data pages than it can hold"));
     return count;
 }
 
-uint32_t listedPage(const std::vector<uint8_t> &pointer, size_t slot)
+uint32_t listedPage(const PageView &pointer, size_t slot)
 {
-    return get32(pointer.data() + disk::PointerPage::pages + 4 * slot);
+    return pointer[disk::PageNumberEntry::page.within(disk::PointerPage::pages.entry(slot))];
 }
 
-void checkRelation(const std::vector<uint8_t> &page, size_t offset, int relationId, uint32_t number)
+void checkRelation(const PageView &page, disk::Field16 relation, int relationId)
 {
-    if (get16(page.data() + offset) != relationId)
-        damaged(QStringLiteral("page %1 belongs to table %2, not to table %3")
-                    .arg(number)
-                    .arg(get16(page.data() + offset))
-                    .arg(relationId));
+    if (page[relation] != relationId)
+        damagedPage(page.number(), QStringLiteral("page %1 belongs to table %2, not to table %3")
+                                       .arg(page.number())
+                                       .arg(page[relation])
+                                       .arg(relationId));
 }
 
 } // namespace
@@ -44,10 +44,10 @@ std::vector<uint32_t> RelationPages::chainFrom(const PageFile &file, uint32_t fi
         if (!seen.insert(number).second)
             damaged(QStringLiteral("the pointer pages of RDB$PAGES form a loop"));
         chain.push_back(number);
-        const Page page = file.page(number, PointerPage);
-        if ((*page)[disk::PageHeader::flags] & disk::PointerPage::lastFlag)
+        const PageView page = file.page(number, PointerPage);
+        if (page.flags() & disk::PointerPage::lastFlag)
             break;
-        number = get32(page->data() + disk::PointerPage::next);
+        number = page[disk::PointerPage::next];
     }
     return chain;
 }
@@ -70,14 +70,13 @@ std::map<int, std::vector<uint32_t>> RelationPages::searchPointerPages(const Pag
 {
     std::map<int, SequencedPages> found;
     for (uint64_t number = 1; number < file.pageCount(); ++number) {
-        Page page;
+        PageView page;
         try {
             page = file.page(uint32_t(number), PointerPage);
         } catch (const components::ComponentError &) {
             continue;
         }
-        found[get16(page->data() + disk::PointerPage::relation)].emplace_back(get32(page->data() + disk::PointerPage::sequence),
-                                                                         uint32_t(number));
+        found[page[disk::PointerPage::relation]].emplace_back(page[disk::PointerPage::sequence], uint32_t(number));
     }
     std::map<int, std::vector<uint32_t>> lists;
     for (const auto &[relation, pages] : found)
@@ -99,18 +98,17 @@ bool RelationPages::Cursor::nextDataPage()
             }
             m_slotIndex = 0;
             m_pointer = store.file().page(number, PointerPage);
-            checkRelation(*m_pointer, disk::PointerPage::relation, m_pages.m_relationId, number);
+            checkRelation(m_pointer, disk::PointerPage::relation, m_pages.m_relationId);
         }
-        const size_t used = slotCount(*m_pointer);
+        const size_t used = slotCount(m_pointer);
         while (m_slotIndex < used) {
-            const uint32_t number = listedPage(*m_pointer, m_slotIndex++);
+            const uint32_t number = listedPage(m_pointer, m_slotIndex++);
             if (number == 0)
                 continue;
             m_data = store.file().page(number, DataPage);
-            checkRelation(*m_data, disk::DataPage::relation, m_pages.m_relationId, number);
-            m_dataNumber = number;
+            checkRelation(m_data, disk::DataPage::relation, m_pages.m_relationId);
             m_line = 0;
-            m_lines = get16(m_data->data() + disk::DataPage::count);
+            m_lines = m_data[disk::DataPage::count];
             return true;
         }
         m_pointer.reset();
@@ -144,7 +142,7 @@ bool RelationPages::Cursor::next(RecordSlot &slot)
         while (m_data && m_line < m_lines) {
             const uint16_t line = uint16_t(m_line++);
             try {
-                if (store.slot(m_data, m_dataNumber, line, slot) &&
+                if (store.slot(m_data, line, slot) &&
                     !(slot.flags & (OldVersion | Fragment | BlobHeader)))
                     return true;
             } catch (const components::ComponentError &) {
@@ -177,15 +175,15 @@ RecordSlot RelationPages::locateBlob(uint64_t recordNumber) const
     };
     if (pointerSequence >= pointerPages.size() || pointerPages[pointerSequence] == 0)
         missing();
-    const Page pointer =
+    const PageView pointer =
         m_store.file().page(pointerPages[pointerSequence], apart ? BlobPointerPage : PointerPage);
-    if (slotIndex >= slotCount(*pointer))
+    if (slotIndex >= slotCount(pointer))
         missing();
-    const uint32_t number = listedPage(*pointer, slotIndex);
+    const uint32_t number = listedPage(pointer, slotIndex);
     if (number == 0)
         missing();
     RecordSlot slot;
-    if (!m_store.slot(m_store.file().page(number, apart ? BlobDataPage : DataPage), number, line, slot))
+    if (!m_store.slot(m_store.file().page(number, apart ? BlobDataPage : DataPage), line, slot))
         missing();
     return slot;
 }

@@ -57,10 +57,9 @@ public:
         const RelationPages &m_pages;
         bool m_skipDamage = false;
         size_t m_pointerIndex = 0;
-        Page m_pointer;
+        PageView m_pointer;
         size_t m_slotIndex = 0;
-        Page m_data;
-        uint32_t m_dataNumber = 0;
+        PageView m_data;
         unsigned m_line = 0;
         unsigned m_lines = 0;
     };

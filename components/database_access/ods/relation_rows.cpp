@@ -24,14 +24,14 @@ QByteArrayView viewOf(const FieldLayout &layout, const uint8_t *value)
 } // namespace
 
 RelationRows::RelationRows(std::shared_ptr<const OdsFile> file, const StoredRelation &relation)
-    : m_file(std::move(file)), m_relation(relation), m_pages(m_file->pagesOf(relation)), m_cursor(m_pages)
+    : m_file(std::move(file)), m_relation(relation), m_pages(pagesOf(m_file->store(), relation)), m_cursor(m_pages)
 {
     if (const QString refusal = encryptedColumnsRefusal(relation.relation); !refusal.isEmpty())
         fail(refusal);
     const std::vector<Column> &columns = relation.relation.columns;
     const RecordFormat *current = nullptr;
     if (!relation.relation.view)
-        current = &m_file->format(relation, relation.relation.format);
+        current = &relation.format(relation.relation.format);
     m_current = current;
     for (const Column &column : columns) {
         Plan plan;
@@ -48,7 +48,7 @@ RelationRows::RelationRows(std::shared_ptr<const OdsFile> file, const StoredRela
 
 bool RelationRows::next()
 {
-    const auto formatLength = [this](int number) { return m_file->format(m_relation, number).length; };
+    const auto formatLength = [this](int number) { return m_relation.format(number).length; };
     while (m_cursor.next(m_slot)) {
         if (m_file->store().newestCommitted(m_slot, &m_image, formatLength)) {
             decode();
@@ -73,11 +73,11 @@ const FieldDefault *RelationRows::defaultFor(int recordFormat, int fieldId) cons
 
 void RelationRows::decode()
 {
-    const RecordFormat &format = m_file->format(m_relation, m_image.format);
+    const RecordFormat &format = m_relation.format(m_image.format);
     const std::vector<uint8_t> &data = m_image.data;
     if (data.size() != format.length)
         damaged(QStringLiteral("a record of table \"%1\" on page %2 has %3 bytes where its format has %4")
-                    .arg(m_relation.relation.name, QString::number(m_slot.pageNumber), QString::number(data.size()),
+                    .arg(m_relation.relation.name, QString::number(m_slot.page.number()), QString::number(data.size()),
                          QString::number(format.length)));
     const bool currentFormat = &format == m_current;
     for (size_t i = 0; i < m_plan.size(); ++i) {
@@ -126,7 +126,7 @@ void RelationRows::cannotConvert(size_t column) const
 
 long long countRows(const OdsFile &file, const StoredRelation &relation)
 {
-    const RelationPages pages = file.pagesOf(relation);
+    const RelationPages pages = pagesOf(file.store(), relation);
     RelationPages::Cursor cursor(pages);
     RecordSlot slot;
     long long count = 0;

@@ -9,238 +9,113 @@ namespace {
 
 using enum SystemType;
 
+constexpr Editions everyEdition = InterBase8 | Firebird10 | Firebird12 | Firebird13 | InterBase13 | InterBase15 |
+                                  InterBase16 | InterBase18;
+constexpr Editions interbaseFrom13 = InterBase13 | InterBase15 | InterBase16 | InterBase18;
+constexpr Editions interbaseFrom15 = InterBase15 | InterBase16 | InterBase18;
+constexpr Editions interbaseFrom16 = InterBase16 | InterBase18;
+
 constexpr SystemField pages[] = {
-    {"RDB$PAGE_NUMBER", Long},
-    {"RDB$RELATION_ID", Short},
-    {"RDB$PAGE_SEQUENCE", Long},
-    {"RDB$PAGE_TYPE", Short},
+    {"RDB$PAGE_NUMBER", Long, everyEdition},
+    {"RDB$RELATION_ID", Short, everyEdition},
+    {"RDB$PAGE_SEQUENCE", Long, everyEdition},
+    {"RDB$PAGE_TYPE", Short, everyEdition},
 };
 
 constexpr SystemField formats[] = {
-    {"RDB$RELATION_ID", Short},
-    {"RDB$FORMAT", Short},
-    {"RDB$DESCRIPTOR", Blob},
+    {"RDB$RELATION_ID", Short, everyEdition},
+    {"RDB$FORMAT", Short, everyEdition},
+    {"RDB$DESCRIPTOR", Blob, everyEdition},
 };
 
-// Complete up to ODS 11 and in InterBase from ODS 13; Firebird 3 on appends
-// fields.
+// Complete up to ODS 11 and in InterBase; Firebird 3 on appends fields.
 constexpr SystemField fields[] = {
-    {"RDB$FIELD_NAME", Name},
-    {"RDB$QUERY_NAME", Name},
-    {"RDB$VALIDATION_BLR", Blob},
-    {"RDB$VALIDATION_SOURCE", Blob},
-    {"RDB$COMPUTED_BLR", Blob},
-    {"RDB$COMPUTED_SOURCE", Blob},
-    {"RDB$DEFAULT_VALUE", Blob},
-    {"RDB$DEFAULT_SOURCE", Blob},
-    {"RDB$FIELD_LENGTH", Short},
-    {"RDB$FIELD_SCALE", Short},
-    {"RDB$FIELD_TYPE", Short},
-    {"RDB$FIELD_SUB_TYPE", Short},
-    {"RDB$MISSING_VALUE", Blob},
-    {"RDB$MISSING_SOURCE", Blob},
-    {"RDB$DESCRIPTION", Blob},
-    {"RDB$SYSTEM_FLAG", Short},
-    {"RDB$QUERY_HEADER", Blob},
-    {"RDB$SEGMENT_LENGTH", Short},
-    {"RDB$EDIT_STRING", EditString},
-    {"RDB$EXTERNAL_LENGTH", Short},
-    {"RDB$EXTERNAL_SCALE", Short},
-    {"RDB$EXTERNAL_TYPE", Short},
-    {"RDB$DIMENSIONS", Short},
-    {"RDB$NULL_FLAG", Short},
-    {"RDB$CHARACTER_LENGTH", Short},
-    {"RDB$COLLATION_ID", Short},
-    {"RDB$CHARACTER_SET_ID", Short},
-    {"RDB$FIELD_PRECISION", Short},
+    {"RDB$FIELD_NAME", Name, everyEdition},
+    {"RDB$QUERY_NAME", Name, everyEdition},
+    {"RDB$VALIDATION_BLR", Blob, everyEdition},
+    {"RDB$VALIDATION_SOURCE", Blob, everyEdition},
+    {"RDB$COMPUTED_BLR", Blob, everyEdition},
+    {"RDB$COMPUTED_SOURCE", Blob, everyEdition},
+    {"RDB$DEFAULT_VALUE", Blob, everyEdition},
+    {"RDB$DEFAULT_SOURCE", Blob, everyEdition},
+    {"RDB$FIELD_LENGTH", Short, everyEdition},
+    {"RDB$FIELD_SCALE", Short, everyEdition},
+    {"RDB$FIELD_TYPE", Short, everyEdition},
+    {"RDB$FIELD_SUB_TYPE", Short, everyEdition},
+    {"RDB$MISSING_VALUE", Blob, everyEdition},
+    {"RDB$MISSING_SOURCE", Blob, everyEdition},
+    {"RDB$DESCRIPTION", Blob, everyEdition},
+    {"RDB$SYSTEM_FLAG", Short, everyEdition},
+    {"RDB$QUERY_HEADER", Blob, everyEdition},
+    {"RDB$SEGMENT_LENGTH", Short, everyEdition},
+    {"RDB$EDIT_STRING", EditString, everyEdition},
+    {"RDB$EXTERNAL_LENGTH", Short, everyEdition},
+    {"RDB$EXTERNAL_SCALE", Short, everyEdition},
+    {"RDB$EXTERNAL_TYPE", Short, everyEdition},
+    {"RDB$DIMENSIONS", Short, everyEdition},
+    {"RDB$NULL_FLAG", Short, everyEdition},
+    {"RDB$CHARACTER_LENGTH", Short, everyEdition},
+    {"RDB$COLLATION_ID", Short, everyEdition},
+    {"RDB$CHARACTER_SET_ID", Short, everyEdition},
+    {"RDB$FIELD_PRECISION", Short, everyEdition & ~InterBase8},   // came with ODS 10
 };
 
-// InterBase 4 and 5 (ODS 8, 9), complete: ODS 10 appended
-// RDB$FIELD_PRECISION.
-constexpr SystemField fieldsInterBase8[] = {
-    {"RDB$FIELD_NAME", Name},
-    {"RDB$QUERY_NAME", Name},
-    {"RDB$VALIDATION_BLR", Blob},
-    {"RDB$VALIDATION_SOURCE", Blob},
-    {"RDB$COMPUTED_BLR", Blob},
-    {"RDB$COMPUTED_SOURCE", Blob},
-    {"RDB$DEFAULT_VALUE", Blob},
-    {"RDB$DEFAULT_SOURCE", Blob},
-    {"RDB$FIELD_LENGTH", Short},
-    {"RDB$FIELD_SCALE", Short},
-    {"RDB$FIELD_TYPE", Short},
-    {"RDB$FIELD_SUB_TYPE", Short},
-    {"RDB$MISSING_VALUE", Blob},
-    {"RDB$MISSING_SOURCE", Blob},
-    {"RDB$DESCRIPTION", Blob},
-    {"RDB$SYSTEM_FLAG", Short},
-    {"RDB$QUERY_HEADER", Blob},
-    {"RDB$SEGMENT_LENGTH", Short},
-    {"RDB$EDIT_STRING", EditString},
-    {"RDB$EXTERNAL_LENGTH", Short},
-    {"RDB$EXTERNAL_SCALE", Short},
-    {"RDB$EXTERNAL_TYPE", Short},
-    {"RDB$DIMENSIONS", Short},
-    {"RDB$NULL_FLAG", Short},
-    {"RDB$CHARACTER_LENGTH", Short},
-    {"RDB$COLLATION_ID", Short},
-    {"RDB$CHARACTER_SET_ID", Short},
-};
-
-// Leading fields; every version appends more.
+// Firebird's list stops after RDB$COLLATION_ID, the last field read: what
+// follows differs between its versions.
 constexpr SystemField relationFields[] = {
-    {"RDB$FIELD_NAME", Name},
-    {"RDB$RELATION_NAME", Name},
-    {"RDB$FIELD_SOURCE", Name},
-    {"RDB$QUERY_NAME", Name},
-    {"RDB$BASE_FIELD", Name},
-    {"RDB$EDIT_STRING", EditString},
-    {"RDB$FIELD_POSITION", Short},
-    {"RDB$QUERY_HEADER", Blob},
-    {"RDB$UPDATE_FLAG", Short},
-    {"RDB$FIELD_ID", Short},
-    {"RDB$VIEW_CONTEXT", Short},
-    {"RDB$DESCRIPTION", Blob},
-    {"RDB$DEFAULT_VALUE", Blob},
-    {"RDB$SYSTEM_FLAG", Short},
-    {"RDB$SECURITY_CLASS", Name},
-    {"RDB$COMPLEX_NAME", Name},
-    {"RDB$NULL_FLAG", Short},
-    {"RDB$DEFAULT_SOURCE", Blob},
-    {"RDB$COLLATION_ID", Short},
+    {"RDB$FIELD_NAME", Name, everyEdition},
+    {"RDB$RELATION_NAME", Name, everyEdition},
+    {"RDB$FIELD_SOURCE", Name, everyEdition},
+    {"RDB$QUERY_NAME", Name, everyEdition},
+    {"RDB$BASE_FIELD", Name, everyEdition},
+    {"RDB$EDIT_STRING", EditString, everyEdition},
+    {"RDB$FIELD_POSITION", Short, everyEdition},
+    {"RDB$QUERY_HEADER", Blob, everyEdition},
+    {"RDB$UPDATE_FLAG", Short, everyEdition},
+    {"RDB$FIELD_ID", Short, everyEdition},
+    {"RDB$VIEW_CONTEXT", Short, everyEdition},
+    {"RDB$DESCRIPTION", Blob, everyEdition},
+    {"RDB$DEFAULT_VALUE", Blob, everyEdition},
+    {"RDB$SYSTEM_FLAG", Short, everyEdition},
+    {"RDB$SECURITY_CLASS", Name, everyEdition},
+    {"RDB$COMPLEX_NAME", Name, everyEdition},
+    {"RDB$NULL_FLAG", Short, everyEdition},
+    {"RDB$DEFAULT_SOURCE", Blob, everyEdition},
+    {"RDB$COLLATION_ID", Short, everyEdition},
+    // Column encryption came with InterBase 2009. Every InterBase file at
+    // hand (ODS 13.1 to 19.0) lists it as field 19; those that keep a format
+    // of this table in RDB$FORMATS place a SMALLINT there at byte 654. Null
+    // unless InterBase encrypted the column.
+    {"RDB$ENCRYPTION_ID", Short, interbaseFrom13},
 };
 
-// InterBase's from ODS 13, leading fields: column encryption came with
-// InterBase 2009. Every file at hand (ODS 13.1 to 19.0) lists
-// RDB$ENCRYPTION_ID as field 19 of RDB$RELATION_FIELDS; those that keep a
-// format of that table in RDB$FORMATS place a SMALLINT there at byte 654.
-constexpr SystemField relationFieldsInterBase13[] = {
-    {"RDB$FIELD_NAME", Name},
-    {"RDB$RELATION_NAME", Name},
-    {"RDB$FIELD_SOURCE", Name},
-    {"RDB$QUERY_NAME", Name},
-    {"RDB$BASE_FIELD", Name},
-    {"RDB$EDIT_STRING", EditString},
-    {"RDB$FIELD_POSITION", Short},
-    {"RDB$QUERY_HEADER", Blob},
-    {"RDB$UPDATE_FLAG", Short},
-    {"RDB$FIELD_ID", Short},
-    {"RDB$VIEW_CONTEXT", Short},
-    {"RDB$DESCRIPTION", Blob},
-    {"RDB$DEFAULT_VALUE", Blob},
-    {"RDB$SYSTEM_FLAG", Short},
-    {"RDB$SECURITY_CLASS", Name},
-    {"RDB$COMPLEX_NAME", Name},
-    {"RDB$NULL_FLAG", Short},
-    {"RDB$DEFAULT_SOURCE", Blob},
-    {"RDB$COLLATION_ID", Short},
-    {"RDB$ENCRYPTION_ID", Short},   // null unless InterBase encrypted the column
-};
-
-// Firebird's: leading fields.
-constexpr SystemField relationsFirebird[] = {
-    {"RDB$VIEW_BLR", Blob},
-    {"RDB$VIEW_SOURCE", Blob},
-    {"RDB$DESCRIPTION", Blob},
-    {"RDB$RELATION_ID", Short},
-    {"RDB$SYSTEM_FLAG", Short},
-    {"RDB$DBKEY_LENGTH", Short},
-    {"RDB$FORMAT", Short},
-    {"RDB$FIELD_ID", Short},
-    {"RDB$RELATION_NAME", Name},
-};
-
-// InterBase's, complete: 611 bytes in ODS 13.
-constexpr SystemField relationsInterBase13[] = {
-    {"RDB$VIEW_BLR", Blob},
-    {"RDB$VIEW_SOURCE", Blob},
-    {"RDB$DESCRIPTION", Blob},
-    {"RDB$RELATION_ID", Short},
-    {"RDB$SYSTEM_FLAG", Short},
-    {"RDB$DBKEY_LENGTH", Short},
-    {"RDB$FORMAT", Short},
-    {"RDB$FIELD_ID", Short},
-    {"RDB$RELATION_NAME", Name},
-    {"RDB$SECURITY_CLASS", Name},
-    {"RDB$EXTERNAL_FILE", FileName},
-    {"RDB$RUNTIME", Blob},
-    {"RDB$EXTERNAL_DESCRIPTION", Blob},
-    {"RDB$OWNER_NAME", Name},
-    {"RDB$DEFAULT_CLASS", Name},
-    {"RDB$FLAGS", Short},
-    {"RDB$RELATION_TYPE", Char31},
-};
-
-// ODS 15 and 16.0: 616 bytes.
-constexpr SystemField relationsInterBase15[] = {
-    {"RDB$VIEW_BLR", Blob},
-    {"RDB$VIEW_SOURCE", Blob},
-    {"RDB$DESCRIPTION", Blob},
-    {"RDB$RELATION_ID", Short},
-    {"RDB$SYSTEM_FLAG", Short},
-    {"RDB$DBKEY_LENGTH", Short},
-    {"RDB$FORMAT", Short},
-    {"RDB$FIELD_ID", Short},
-    {"RDB$RELATION_NAME", Name},
-    {"RDB$SECURITY_CLASS", Name},
-    {"RDB$EXTERNAL_FILE", FileName},
-    {"RDB$RUNTIME", Blob},
-    {"RDB$EXTERNAL_DESCRIPTION", Blob},
-    {"RDB$OWNER_NAME", Name},
-    {"RDB$DEFAULT_CLASS", Name},
-    {"RDB$FLAGS", Short},
-    {"RDB$RELATION_TYPE", Char31},
-    {"RDB$DATA_BLOCKING_FACTOR", Short},   // records per data page, 0: the default
-    {"RDB$BLOB_BLOCKING_FACTOR", Short},   // BLOB headers per BLOB data page, 0: the default
-};
-
-// ODS 16.1 and 17: 624 bytes.
-constexpr SystemField relationsInterBase16[] = {
-    {"RDB$VIEW_BLR", Blob},
-    {"RDB$VIEW_SOURCE", Blob},
-    {"RDB$DESCRIPTION", Blob},
-    {"RDB$RELATION_ID", Short},
-    {"RDB$SYSTEM_FLAG", Short},
-    {"RDB$DBKEY_LENGTH", Short},
-    {"RDB$FORMAT", Short},
-    {"RDB$FIELD_ID", Short},
-    {"RDB$RELATION_NAME", Name},
-    {"RDB$SECURITY_CLASS", Name},
-    {"RDB$EXTERNAL_FILE", FileName},
-    {"RDB$RUNTIME", Blob},
-    {"RDB$EXTERNAL_DESCRIPTION", Blob},
-    {"RDB$OWNER_NAME", Name},
-    {"RDB$DEFAULT_CLASS", Name},
-    {"RDB$FLAGS", Short},
-    {"RDB$RELATION_TYPE", Char31},
-    {"RDB$DATA_BLOCKING_FACTOR", Short},
-    {"RDB$BLOB_BLOCKING_FACTOR", Short},
-    {"RDB$TRUNCATE_TIMESTAMP", Timestamp},
-};
-
-// ODS 18 and 19: 691 bytes.
-constexpr SystemField relationsInterBase18[] = {
-    {"RDB$VIEW_BLR", Blob},
-    {"RDB$VIEW_SOURCE", Blob},
-    {"RDB$DESCRIPTION", Blob},
-    {"RDB$RELATION_ID", Short},
-    {"RDB$SYSTEM_FLAG", Short},
-    {"RDB$DBKEY_LENGTH", Short},
-    {"RDB$FORMAT", Short},
-    {"RDB$FIELD_ID", Short},
-    {"RDB$RELATION_NAME", Name},
-    {"RDB$SECURITY_CLASS", Name},
-    {"RDB$EXTERNAL_FILE", FileName},
-    {"RDB$RUNTIME", Blob},
-    {"RDB$EXTERNAL_DESCRIPTION", Blob},
-    {"RDB$OWNER_NAME", Name},
-    {"RDB$DEFAULT_CLASS", Name},
-    {"RDB$FLAGS", Short},
-    {"RDB$RELATION_TYPE", Char31},
-    {"RDB$DATA_BLOCKING_FACTOR", Short},
-    {"RDB$BLOB_BLOCKING_FACTOR", Short},
-    {"RDB$TRUNCATE_TIMESTAMP", Timestamp},
-    {"RDB$FILESPACE_NAME", Name},
+// Complete for InterBase (611 bytes in ODS 13, 616 in 15 and 16.0, 624 in
+// 16.1 and 17, 691 in 18 and 19). Firebird's list stops after
+// RDB$RELATION_NAME, the last field it needs: its later fields came and
+// changed type with its minor versions, and records written before an
+// upgrade of the minor version are shorter.
+constexpr SystemField relations[] = {
+    {"RDB$VIEW_BLR", Blob, everyEdition},
+    {"RDB$VIEW_SOURCE", Blob, everyEdition},
+    {"RDB$DESCRIPTION", Blob, everyEdition},
+    {"RDB$RELATION_ID", Short, everyEdition},
+    {"RDB$SYSTEM_FLAG", Short, everyEdition},
+    {"RDB$DBKEY_LENGTH", Short, everyEdition},
+    {"RDB$FORMAT", Short, everyEdition},
+    {"RDB$FIELD_ID", Short, everyEdition},
+    {"RDB$RELATION_NAME", Name, everyEdition},
+    {"RDB$SECURITY_CLASS", Name, interbaseFrom13},
+    {"RDB$EXTERNAL_FILE", FileName, interbaseFrom13},
+    {"RDB$RUNTIME", Blob, interbaseFrom13},
+    {"RDB$EXTERNAL_DESCRIPTION", Blob, interbaseFrom13},
+    {"RDB$OWNER_NAME", Name, interbaseFrom13},
+    {"RDB$DEFAULT_CLASS", Name, interbaseFrom13},
+    {"RDB$FLAGS", Short, interbaseFrom13},
+    {"RDB$RELATION_TYPE", Char31, interbaseFrom13},
+    {"RDB$DATA_BLOCKING_FACTOR", Short, interbaseFrom15},   // records per data page, 0: the default
+    {"RDB$BLOB_BLOCKING_FACTOR", Short, interbaseFrom15},   // BLOB headers per BLOB data page, 0: the default
+    {"RDB$TRUNCATE_TIMESTAMP", Timestamp, interbaseFrom16},
+    {"RDB$FILESPACE_NAME", Name, InterBase18},
 };
 
 FieldLayout storedType(SystemType type, int nameBytes, const SystemConventions &conventions)
@@ -258,35 +133,35 @@ FieldLayout storedType(SystemType type, int nameBytes, const SystemConventions &
     return {};
 }
 
-SystemLayout layOutTable(std::span<const SystemField> table, int nameBytes, const SystemConventions &conventions)
+SystemLayout layOutTable(std::span<const SystemField> table, const SystemCatalogueLayout &catalogue,
+                         const SystemConventions &conventions)
 {
     std::vector<FieldLayout> types;
+    std::vector<std::string_view> names;
     for (const SystemField &field : table)
-        types.push_back(storedType(field.type, nameBytes, conventions));
-    return SystemLayout{layOut(types, conventions.alignment), table};
+        if (field.editions & catalogue.edition) {
+            types.push_back(storedType(field.type, catalogue.nameBytes, conventions));
+            names.push_back(field.name);
+        }
+    return SystemLayout{layOut(types, conventions.alignment), std::move(names)};
 }
 
 } // namespace
 
-const SystemCatalogueLayout interbaseCatalogue8{31, pages, relationsFirebird, relationFields, fieldsInterBase8, formats,
-                                                true};
-const SystemCatalogueLayout firebirdCatalogue10{31, pages, relationsFirebird, relationFields, fields, formats, true};
-const SystemCatalogueLayout firebirdCatalogue12{31, pages, relationsFirebird, relationFields, fields, formats, false};
+const SystemCatalogueLayout interbaseCatalogue8{InterBase8, 31, true};
+const SystemCatalogueLayout firebirdCatalogue10{Firebird10, 31, true};
+const SystemCatalogueLayout firebirdCatalogue12{Firebird12, 31, false};
 // Names are CHAR(63) in UTF8 from ODS 13: 252 bytes.
-const SystemCatalogueLayout firebirdCatalogue13{252, pages, relationsFirebird, relationFields, fields, formats, false};
-const SystemCatalogueLayout interbaseCatalogue13{67, pages, relationsInterBase13, relationFieldsInterBase13, fields,
-                                                 formats, true};
-const SystemCatalogueLayout interbaseCatalogue15{67, pages, relationsInterBase15, relationFieldsInterBase13, fields,
-                                                 formats, true};
-const SystemCatalogueLayout interbaseCatalogue16{67, pages, relationsInterBase16, relationFieldsInterBase13, fields,
-                                                 formats, true};
-const SystemCatalogueLayout interbaseCatalogue18{67, pages, relationsInterBase18, relationFieldsInterBase13, fields,
-                                                 formats, true};
+const SystemCatalogueLayout firebirdCatalogue13{Firebird13, 252, false};
+const SystemCatalogueLayout interbaseCatalogue13{InterBase13, 67, true};
+const SystemCatalogueLayout interbaseCatalogue15{InterBase15, 67, true};
+const SystemCatalogueLayout interbaseCatalogue16{InterBase16, 67, true};
+const SystemCatalogueLayout interbaseCatalogue18{InterBase18, 67, true};
 
 int SystemLayout::operator[](std::string_view name) const
 {
     for (size_t id = 0; id < fields.size(); ++id)
-        if (fields[id].name == name)
+        if (fields[id] == name)
             return int(id);
     return -1;
 }
@@ -312,12 +187,9 @@ std::vector<SystemConventions> candidateConventions(const Header &header)
 BootstrapLayouts bootstrapLayouts(const Header &header, const SystemConventions &conventions)
 {
     const SystemCatalogueLayout &catalogue = *header.version->catalogue;
-    const int nameBytes = catalogue.nameBytes;
-    return BootstrapLayouts{layOutTable(catalogue.pages, nameBytes, conventions),
-                            layOutTable(catalogue.relations, nameBytes, conventions),
-                            layOutTable(catalogue.relationFields, nameBytes, conventions),
-                            layOutTable(catalogue.fields, nameBytes, conventions),
-                            layOutTable(catalogue.formats, nameBytes, conventions)};
+    return BootstrapLayouts{layOutTable(pages, catalogue, conventions), layOutTable(relations, catalogue, conventions),
+                            layOutTable(relationFields, catalogue, conventions),
+                            layOutTable(fields, catalogue, conventions), layOutTable(formats, catalogue, conventions)};
 }
 
 } // namespace ods

@@ -1,13 +1,16 @@
 #pragma once
 
 // The system tables the catalogue is read from, as each version stores them
-// before anything else is known: one list of fields per table and version,
-// in field id order. Fields are looked up by name; a field a version lacks
-// reads as null. Lists may stop after the last field this reader needs
-// (later fields only follow) unless marked complete.
+// before anything else is known: one list of fields per table, in field id
+// order, each field tagged with the catalogue editions it is laid out for.
+// That is every edition whose records hold it there, except where a list
+// stops early for an edition, after the last field this reader needs (later
+// fields only follow); the list says so. Fields are looked up by name; a
+// field an edition lacks reads as null.
 
 #include "record_format.h"
 
+#include <cstdint>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -31,29 +34,40 @@ enum class SystemType : uint8_t {
     Timestamp,
 };
 
+// The shapes the system tables have had, one bit each, so that a field can
+// name every edition that has it.
+enum CatalogueEdition : uint16_t {
+    InterBase8 = 1 << 0,    // ODS 8, 9: InterBase 4 and 5
+    Firebird10 = 1 << 1,    // ODS 10, 11: Firebird 1 to 2.5, InterBase 6
+    Firebird12 = 1 << 2,    // ODS 12: Firebird 3
+    Firebird13 = 1 << 3,    // ODS 13: Firebird 4 and 5
+    InterBase13 = 1 << 4,   // InterBase's ODS 13: InterBase 2009
+    InterBase15 = 1 << 5,   // ODS 15 and 16.0: InterBase XE to XE7
+    InterBase16 = 1 << 6,   // ODS 16.1 and 17
+    InterBase18 = 1 << 7,   // ODS 18 and 19: InterBase 2020 and 15
+};
+using Editions = uint16_t;
+
 struct SystemField {
     std::string_view name;
     SystemType type;
+    Editions editions;
 };
 
 struct SystemCatalogueLayout {
+    CatalogueEdition edition;
     int nameBytes;
-    std::span<const SystemField> pages;
-    std::span<const SystemField> relations;
-    std::span<const SystemField> relationFields;
-    std::span<const SystemField> fields;
-    std::span<const SystemField> formats;
-    bool fieldsComplete;       // RDB$FIELDS records of format 0 are exactly as long as `fields`
+    bool fieldsComplete;       // RDB$FIELDS records of format 0 are exactly as long as its list
 };
 
-extern const SystemCatalogueLayout interbaseCatalogue8;    // ODS 8, 9 (InterBase 4 and 5)
-extern const SystemCatalogueLayout firebirdCatalogue10;    // ODS 10, 11 (and InterBase 6)
+extern const SystemCatalogueLayout interbaseCatalogue8;
+extern const SystemCatalogueLayout firebirdCatalogue10;
 extern const SystemCatalogueLayout firebirdCatalogue12;
 extern const SystemCatalogueLayout firebirdCatalogue13;
 extern const SystemCatalogueLayout interbaseCatalogue13;
-extern const SystemCatalogueLayout interbaseCatalogue15;   // and 16.0
-extern const SystemCatalogueLayout interbaseCatalogue16;   // 16.1, 17
-extern const SystemCatalogueLayout interbaseCatalogue18;   // and 19
+extern const SystemCatalogueLayout interbaseCatalogue15;
+extern const SystemCatalogueLayout interbaseCatalogue16;
+extern const SystemCatalogueLayout interbaseCatalogue18;
 
 // How the engine that made a file laid out its own tables. Older files
 // carry the alignment of the platform that wrote them (4 or 8), and some
@@ -65,11 +79,12 @@ struct SystemConventions {
     int varyingLength(int declared) const { return varyingLengthIncludesCount ? declared : declared + 2; }
 };
 
-// One system table laid out: its record format and its fields by name.
+// One system table laid out for one edition: its record format and its
+// fields by name.
 struct SystemLayout {
     RecordFormat format;
-    std::span<const SystemField> fields;
-    // The field id of `name`; -1 (reads as null) when this version lacks it.
+    std::vector<std::string_view> fields;   // by field id
+    // The field id of `name`; -1 (reads as null) when this edition lacks it.
     int operator[](std::string_view name) const;
 };
 

@@ -4,7 +4,6 @@ namespace ods {
 
 namespace {
 using Tip = disk::TransactionInventoryPage;
-constexpr int committedState = 3;
 } // namespace
 
 TransactionInventory::TransactionInventory(const PageFile *file, std::vector<uint32_t> pages,
@@ -37,7 +36,7 @@ bool TransactionInventory::committed(uint64_t transaction) const
     const uint64_t sequence = transaction / m_perPage;
     if (sequence >= m_pages.size() || m_pages[sequence] == 0)
         return false;
-    Page page;
+    PageView page;
     {
         const std::lock_guard<std::mutex> lock(m_cacheLock);
         if (int64_t(sequence) != m_cachedSequence) {
@@ -47,8 +46,8 @@ bool TransactionInventory::committed(uint64_t transaction) const
         page = m_cachedPage;
     }
     const uint64_t index = transaction % m_perPage;
-    const uint8_t byte = (*page)[Tip::states + index / Tip::statesPerByte];
-    return ((byte >> ((index % Tip::statesPerByte) * 2)) & 3) == committedState;
+    const uint8_t byte = page.byte(Tip::states + index / Tip::statesPerByte);
+    return ((byte >> ((index % Tip::statesPerByte) * 2)) & 3) == Tip::committed;
 }
 
 } // namespace ods

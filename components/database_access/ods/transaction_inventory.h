@@ -32,7 +32,7 @@ private:
     // page mostly come from a handful of transactions.
     mutable std::mutex m_cacheLock;
     mutable int64_t m_cachedSequence = -1;
-    mutable Page m_cachedPage;
+    mutable PageView m_cachedPage;
 };
 
 } // namespace ods

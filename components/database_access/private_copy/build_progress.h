@@ -6,7 +6,7 @@
 
 #include "copy_lock.h"
 #include "database_access.h"
-#include "ods_database.h"
+#include "ods/ods_database.h"
 
 #include <QElapsedTimer>
 #include <QString>

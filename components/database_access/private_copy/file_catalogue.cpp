@@ -1,8 +1,8 @@
 #include "file_catalogue.h"
 
 #include "component_error.h"
-#include "record_format.h"
-#include "system_table.h"
+#include "ods/data_type.h"
+#include "ods/system_table.h"
 
 #include <QRegularExpression>
 #include <deque>

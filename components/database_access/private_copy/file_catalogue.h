@@ -8,7 +8,7 @@
 // reads is read the same way; a system table an older version lacks reads as
 // empty.
 
-#include "ods_database.h"
+#include "ods/ods_database.h"
 
 #include <QString>
 #include <map>

@@ -1,7 +1,7 @@
 #include "generator_values.h"
 
 #include "component_error.h"
-#include "system_table.h"
+#include "ods/system_table.h"
 
 #include <QFile>
 #include <cstring>

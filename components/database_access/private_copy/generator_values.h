@@ -4,7 +4,7 @@
 // outside every table: RDB$PAGES lists those pages, each holds a run of
 // 64-bit values indexed by generator id.
 
-#include "ods_database.h"
+#include "ods/ods_database.h"
 
 #include <QString>
 #include <map>

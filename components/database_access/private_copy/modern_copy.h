@@ -2,7 +2,7 @@
 
 #include "database_access.h"
 #include "local_file.h"
-#include "ods_database.h"
+#include "ods/ods_database.h"
 
 #include <QString>
 #include <map>

@@ -6,7 +6,7 @@
 
 #include "engine_refusal.h"
 #include "local_file.h"
-#include "ods_database.h"
+#include "ods/ods_database.h"
 
 #include <QString>
 #include <firebird/Interface.h>

@@ -1,7 +1,7 @@
 #include "modern_copy_ddl.h"
 
 #include "engine_value.h"
-#include "character_sets.h"
+#include "ods/character_sets.h"
 
 #include <QStringList>
 

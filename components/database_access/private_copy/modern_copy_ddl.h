@@ -5,7 +5,7 @@
 // use, in a new database of the Firebird 3 engine. Pure, no Firebird headers.
 
 #include "file_catalogue.h"
-#include "ods_database.h"
+#include "ods/ods_database.h"
 
 #include <QString>
 #include <map>

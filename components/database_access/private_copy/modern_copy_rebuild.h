@@ -7,7 +7,7 @@
 
 #include "build_progress.h"
 #include "local_file.h"
-#include "ods_database.h"
+#include "ods/ods_database.h"
 
 #include <QString>
 #include <map>

@@ -1,7 +1,7 @@
 #include "engine_value.h"
 
 #include "decimal_float.h"
-#include "character_sets.h"
+#include "ods/character_sets.h"
 #include "time_zone_text.h"
 
 #include <QDate>

@@ -6,7 +6,7 @@
 // Pure, no Firebird headers.
 
 #include "database_access.h"
-#include "data_type.h"
+#include "ods/data_type.h"
 #include "table_code_pages.h"
 #include "text_decoder.h"
 #include "value_cell.h"

@@ -1,7 +1,7 @@
 #include "text_decoder.h"
 
 #include "table_code_pages.h"
-#include "character_sets.h"
+#include "ods/character_sets.h"
 
 #include <QStringDecoder>
 #include <cerrno>
