@@ -44,7 +44,7 @@ QList<QStringList> databaseRows(ado::Connection &connection, const QString &tabl
 {
     auto records = components::create<ado::Recordset>(ado::RecordsetClass);
     records->setCursorLocation(ado::adUseClient);
-    records->Open(selectAllQuery(table), connection);
+    records->OpenTable(table, connection);
     const long count = records->RecordCount();
     fields = records->fields().count();
     QList<QStringList> rows;
