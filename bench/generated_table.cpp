@@ -1,7 +1,6 @@
 #include "generated_table.h"
 
 #include "database_access.h"
-#include "table_export.h"
 
 #include <QFile>
 #include <QProcess>
@@ -38,7 +37,7 @@ std::vector<std::vector<excel::Cell>> tableCells(const QString &connectionString
     auto connection = components::create<ado::Connection>(ado::ConnectionClass);
     connection->Open(connectionString);
     auto records = components::create<ado::Recordset>(ado::RecordsetClass);
-    records->Open(selectAllQuery(QStringLiteral("BIG")), *connection);
+    records->OpenTable(QStringLiteral("BIG"), *connection);
     const long rows = records->RecordCount();
     const int fields = records->fields().count();
     std::vector<std::vector<excel::Cell>> cells;

@@ -153,7 +153,7 @@ int main(int argc, char **argv)
             QElapsedTimer clock;
             clock.start();
             dbaccess::FirebirdConnection engine;
-            engine.openFile(dbaccess::attachmentSettings(connectionString),
+            engine.openFile(dbaccess::parseLogin(connectionString),
                             dbaccess::byteCopy(dbaccess::inspectLocalFile(file)));
             const Listing engineList = listTables(engine, clock);
             const Reading engineRead = readAll(engine, engineList.tables);

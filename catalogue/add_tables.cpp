@@ -29,7 +29,7 @@ private:
 // TAX$RATES, and the system relations all carry the mark.
 bool isSystemRelation(ado::Recordset &catalogue)
 {
-    return catalogue.fields().item(QStringLiteral("TABLE_TYPE")).value() == QStringLiteral("SYSTEM TABLE");
+    return ado::tableKindOf(catalogue.fields().item(QStringLiteral("TABLE_TYPE")).value()) == ado::TableKind::SystemTable;
 }
 
 } // namespace

@@ -77,11 +77,40 @@ public:
     virtual void prepared() = 0;
 };
 
+// What the tables catalogue says a relation is, in its TABLE_TYPE column.
+enum class TableKind { Table, View, SystemTable };
+
+inline QString tableTypeText(TableKind kind)
+{
+    switch (kind) {
+    case TableKind::SystemTable:
+        return QStringLiteral("SYSTEM TABLE");
+    case TableKind::View:
+        return QStringLiteral("VIEW");
+    case TableKind::Table:
+        break;
+    }
+    return QStringLiteral("TABLE");
+}
+
+// A type the catalogue does not name reads as a user's table.
+inline TableKind tableKindOf(const Value &tableType)
+{
+    for (const TableKind kind : {TableKind::SystemTable, TableKind::View})
+        if (tableType == tableTypeText(kind))
+            return kind;
+    return TableKind::Table;
+}
+
 class Recordset : public components::Object {
 public:
     virtual int state() const = 0;
     virtual void setCursorLocation(int location) = 0;
+    // Runs a query text.
     virtual void Open(const QString &source, Connection &activeConnection) = 0;
+    // Every row of the table or view of that name, exactly as the catalogue
+    // spells it.
+    virtual void OpenTable(const QString &table, Connection &activeConnection) = 0;
     virtual long RecordCount() = 0;
     // EOF is a macro of the C library; hence the spelling.
     virtual bool Eof() = 0;

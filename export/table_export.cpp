@@ -168,7 +168,7 @@ bool ExportRun::exportEntry(int i, int entries)
         return true;
     readStep(138, [&] { recordset->setCursorLocation(ado::adUseClient); });
     // A table whose query fails has nothing to write: one report, next table.
-    if (!readStep(140, [&] { recordset->Open(selectAllQuery(currentName), *connection); }))
+    if (!readStep(140, [&] { recordset->OpenTable(currentName, *connection); }))
         return true;
     if (!takeSheet())
         return true;
@@ -286,13 +286,6 @@ ExportResults runExport(ExportWindow &window, const QString &connectionString, W
     for (TableResult &table : run.results.tables)
         table.sheets.clear();
     return std::move(run.results);
-}
-
-QString selectAllQuery(const QString &tableName)
-{
-    QString quoted = tableName;
-    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-    return QStringLiteral("SELECT * FROM \"") + quoted + QLatin1Char('"');
 }
 
 QString tableProgressText(const QString &name) { return QStringLiteral("Processing: ") + name; }

@@ -50,10 +50,6 @@ ExportResults runExport(ExportWindow &window, const QString &connectionString);
 // shown (a run without windows stores it).
 ExportResults runExport(ExportWindow &window, const QString &connectionString, WorkbookDelivery deliver);
 
-// The query that selects exactly the named table, whatever characters the
-// name holds.
-QString selectAllQuery(const QString &tableName);
-
 // The progress texts of the bar.
 QString tableProgressText(const QString &name);
 QString rowProgressText(const QString &name, int row, int rows);

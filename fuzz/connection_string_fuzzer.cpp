@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     // The parser on hostile text, read both as UTF-16 and as UTF-8 so that
     // the corpus's readable seeds exercise it too.
     for (const QString &hostile : {text, QString::fromUtf8(reinterpret_cast<const char *>(data), qsizetype(size))}) {
-        const auto settings = dbaccess::attachmentSettings(hostile);
+        const auto settings = dbaccess::parseLogin(hostile);
         dbaccess::namesServer(settings.database);
         dbaccess::namesServer(hostile);
     }
@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const QString &user = parts[1];
     const QString &password = parts[2];
     const QString built = FireBird::connectionString(database, user, password);
-    const auto settings = dbaccess::attachmentSettings(built);
+    const auto settings = dbaccess::parseLogin(built);
     if (settings.database != FireBird::databaseLocation(database))
         fuzz::fail("database does not round-trip", database, settings.database);
     if (settings.user != user)

@@ -7,7 +7,7 @@
 #include <QStringList>
 #include <gtest/gtest.h>
 
-using dbaccess::attachmentSettings;
+using dbaccess::parseLogin;
 using FireBird::connectionString;
 
 namespace {
@@ -42,7 +42,7 @@ TEST(ConnectionString, ReadsBackExactlyWhatWasTyped)
     for (const QString &database : entries)
         for (const QString &user : entries)
             for (const QString &password : {entries[0], entries[7], entries[9], entries[15], entries[17]}) {
-                const auto settings = attachmentSettings(connectionString(database, user, password));
+                const auto settings = parseLogin(connectionString(database, user, password));
                 EXPECT_EQ(settings.database, database);
                 EXPECT_EQ(settings.user, user);
                 EXPECT_EQ(settings.password, password);
@@ -79,7 +79,7 @@ TEST(ConnectionString, OpensTheLocalFileAFileAddressOrAHomePathNames)
         {"/srv/My%20Data.fdb", "/srv/My%20Data.fdb"}};
     for (const auto &[typed, opened] : cases) {
         EXPECT_EQ(FireBird::databaseLocation(typed), opened) << typed.toStdString();
-        const auto settings = attachmentSettings(connectionString(typed, QStringLiteral("SYSDBA"), QStringLiteral("pw")));
+        const auto settings = parseLogin(connectionString(typed, QStringLiteral("SYSDBA"), QStringLiteral("pw")));
         EXPECT_EQ(settings.database, opened) << typed.toStdString();
         EXPECT_EQ(settings.user, "SYSDBA");
     }
@@ -105,13 +105,13 @@ TEST(ConnectionStringParser, FollowsTheAdoAndOdbcQuotingRules)
 
 TEST(ConnectionStringParser, TakesTheDriverValueBeforeTheProviderValue)
 {
-    const auto settings = attachmentSettings(QStringLiteral(
+    const auto settings = parseLogin(QStringLiteral(
         "Password=outer;User ID=outerUser;Extended Properties='Dbname=/x.fdb ;UID=inner;UID=second;Role=r'"));
     EXPECT_EQ(settings.user, "inner");
     EXPECT_EQ(settings.password, "outer");
     EXPECT_EQ(settings.database, "/x.fdb");
     EXPECT_EQ(settings.characterSet, "");
-    EXPECT_EQ(attachmentSettings(QStringLiteral("User ID=u;Extended Properties='Dbname={/x.fdb }'")).database, "/x.fdb ");
+    EXPECT_EQ(parseLogin(QStringLiteral("User ID=u;Extended Properties='Dbname={/x.fdb }'")).database, "/x.fdb ");
 }
 
 TEST(DatabaseLocation, ServerNamesAreToldFromFilePaths)

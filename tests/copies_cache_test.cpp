@@ -133,7 +133,7 @@ TEST_F(CopiesCache, TheViewsOfAFileThatDoesNotFitAreSkippedWithOneMessageAndItsT
     SmallFilesystem cache(folder, "16m");
     ASSERT_TRUE(cache.mounted());
     dbaccess::OdsConnection connection;
-    connection.openFile(dbaccess::attachmentSettings(database->connectionString()));
+    connection.openFile(dbaccess::parseLogin(database->connectionString()));
 
     auto table = query(connection, QStringLiteral("SELECT * FROM \"T\""));
     ASSERT_EQ(table->RecordCount(), 1);

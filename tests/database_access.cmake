@@ -1,7 +1,7 @@
 # The Firebird database access component: its pure parts on their own, and
 # the component against the embedded engine and a server on 127.0.0.1.
 marrowbeck_test(database_pure_test
-  SOURCES connection_string_test.cpp value_text_test.cpp rebuilt_copy_text_test.cpp
+  SOURCES connection_string_test.cpp value_text_test.cpp rebuilt_copy_text_test.cpp table_name_query_test.cpp
   LIBS marrowbeck_database_access_internals marrowbeck_connection_string
   LABELS database unit
   TIMEOUT 60)

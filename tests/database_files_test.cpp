@@ -242,7 +242,7 @@ TEST_F(DatabaseFiles, TextInNoDeclaredCharsetReadsInTheCodePageItsBytesShow)
     ASSERT_TRUE(QFile::copy(database->file(), engineFile));
     QFile::setPermissions(engineFile, QFile::ReadOwner | QFile::WriteOwner);
     dbaccess::FirebirdConnection engine;
-    engine.openFile(dbaccess::attachmentSettings(connectionStringFor(database->file())), engineFile);
+    engine.openFile(dbaccess::parseLogin(connectionStringFor(database->file())), engineFile);
     dbaccess::OdsConnection reader;
     reader.Open(connectionStringFor(database->file()));
     const auto isUser = [](const QString &, const QString &type) { return type == QStringLiteral("TABLE"); };
@@ -668,7 +668,7 @@ TEST_F(DatabaseFiles, ReaderAndEngineGiveTheSameCellsForOds12Files)
         QElapsedTimer clock;
         clock.start();
         dbaccess::FirebirdConnection engine;
-        engine.openFile(dbaccess::attachmentSettings(connectionStringFor(file)), engineFile);
+        engine.openFile(dbaccess::parseLogin(connectionStringFor(file)), engineFile);
         const db_test::DatabaseSnapshot expected = snapshot(engine, comparable);
         engine.Close();
         const qint64 engineMs = clock.restart();
@@ -691,7 +691,7 @@ TEST_F(DatabaseFiles, ReaderAndEngineGiveTheSameCellsForOds12Files)
             EXPECT_TRUE(rebuilt.failures.empty()) << rebuilt.failures.begin()->second.toStdString();
             EXPECT_TRUE(rebuilt.emptyColumns.empty()) << rebuilt.emptyColumns.begin()->first.toStdString();
             dbaccess::FirebirdConnection copy;
-            copy.openFile(dbaccess::attachmentSettings(connectionStringFor(file)), rebuilt.path);
+            copy.openFile(dbaccess::parseLogin(connectionStringFor(file)), rebuilt.path);
             EXPECT_EQ(db_test::differences(userPart(expected), userPart(snapshot(copy, userTable))), QStringList());
             copy.Close();
         }
@@ -724,7 +724,7 @@ TEST_F(DatabaseFiles, RowsTheReaderCannotConvertLoseOnlyTheirTableInTheRebuiltCo
         << rebuilt.failures.at(QStringLiteral("OVERFLOWING")).toStdString();
     EXPECT_EQ(rebuilt.failures.count(QStringLiteral("OVERFLOWING_IDS")), 1u);
     dbaccess::FirebirdConnection copy;
-    copy.openFile(dbaccess::attachmentSettings(connectionStringFor(made->file())), rebuilt.path);
+    copy.openFile(dbaccess::parseLogin(connectionStringFor(made->file())), rebuilt.path);
     const db_test::DatabaseSnapshot kept = userPart(snapshot(copy, userTable));
     copy.Close();
     const auto found = std::find_if(kept.tables.begin(), kept.tables.end(),

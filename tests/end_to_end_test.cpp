@@ -43,7 +43,7 @@ QList<QList<excel::Cell>> databaseRows(ado::Connection &connection, const QStrin
 {
     auto records = components::create<ado::Recordset>(ado::RecordsetClass);
     records->setCursorLocation(ado::adUseClient);
-    records->Open(selectAllQuery(table), connection);
+    records->OpenTable(table, connection);
     const long count = records->RecordCount();
     fields = records->fields().count();
     QList<QList<excel::Cell>> rows;

@@ -107,7 +107,7 @@ TEST_F(ExportFlowTest, TickedTablesBecomeSheetsLastExportedLeftmostActiveAndAlon
     EXPECT_FALSE(window.busy());
     EXPECT_EQ(database->openConnections, 0);
     EXPECT_TRUE(database->calls.contains(QStringLiteral("Open ") + connectionString));
-    EXPECT_TRUE(database->calls.contains(QStringLiteral("query SELECT * FROM \"A\"")));
+    EXPECT_TRUE(database->calls.contains(QStringLiteral("table A")));
     EXPECT_TRUE(database->calls.contains(QStringLiteral("Connection.Mode 3")));
 }
 
@@ -163,7 +163,7 @@ TEST_F(ExportFlowTest, LongAndBracketedNamesGetDistinctValidSheetNames)
     EXPECT_TRUE(reports().empty()) << boxes->shown.front().prompt.toStdString();
     EXPECT_EQ(book().names(), QStringList({"LEGACY ORDERS", "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123", "CUSTOMER_ORDER_LINES_HISTORY_1",
                                            "CUSTOMER_ORDER_LINES_HISTORY_A"}));
-    EXPECT_TRUE(database->calls.contains(QStringLiteral("query SELECT * FROM \"[LEGACY] ORDERS\"")));
+    EXPECT_TRUE(database->calls.contains(QStringLiteral("table [LEGACY] ORDERS")));
 }
 
 TEST_F(ExportFlowTest, NamesASheetCannotHoldOrThatAreTakenBecomeDistinctNamesOfTheirTables)

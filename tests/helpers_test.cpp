@@ -63,13 +63,6 @@ TEST(NumberedCandidate, StaysWithinThirtyCharactersSoNumbersSurviveCleaning)
     EXPECT_NE(Excel1::CleanSheetName(Excel1::numberedCandidate(base, 1)), Excel1::CleanSheetName(Excel1::numberedCandidate(base, 2)));
 }
 
-TEST(SelectAllQuery, QuotesTheNameAndDoublesEmbeddedQuotes)
-{
-    EXPECT_EQ(selectAllQuery(QStringLiteral("CUSTOMERS")), QStringLiteral("SELECT * FROM \"CUSTOMERS\""));
-    EXPECT_EQ(selectAllQuery(QStringLiteral("A\"B")), QStringLiteral("SELECT * FROM \"A\"\"B\""));
-    EXPECT_EQ(selectAllQuery(QStringLiteral("x\" ; DROP TABLE y; --")), QStringLiteral("SELECT * FROM \"x\"\" ; DROP TABLE y; --\""));
-}
-
 TEST(ProgressTexts, ReadAsTheBarShowsThem)
 {
     EXPECT_EQ(tableProgressText(QStringLiteral("CUSTOMERS")), QStringLiteral("Processing: CUSTOMERS"));

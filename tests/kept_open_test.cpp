@@ -16,8 +16,8 @@ TEST(KeptOpen, AnUnchangedFileIsReadOnceAndAChangedOneAgain)
     QTemporaryDir folder;
     const QString path = folder.filePath(QStringLiteral("kept.fdb"));
     ASSERT_TRUE(QFile::copy(QStringLiteral(MARROWBECK_PROGRAM_DIR "/Samples/sample.fdb"), path));
-    dbaccess::AttachmentSettings login{path, QStringLiteral("SYSDBA"), QStringLiteral("masterkey"), {}, {}};
-    const auto catalogueOf = [](const dbaccess::AttachmentSettings &settings) {
+    dbaccess::Login login{path, QStringLiteral("SYSDBA"), QStringLiteral("masterkey"), {}, {}};
+    const auto catalogueOf = [](const dbaccess::Login &settings) {
         const auto session = dbaccess::OdsSession::open(settings);
         const auto database = session->currentPicture().database;
         session->close();
@@ -29,7 +29,7 @@ TEST(KeptOpen, AnUnchangedFileIsReadOnceAndAChangedOneAgain)
     EXPECT_EQ(catalogueOf(login), first) << "an unchanged file is read again";
     EXPECT_EQ(dbaccess::openedFile(path), file) << "an unchanged file is opened again";
 
-    dbaccess::AttachmentSettings other = login;
+    dbaccess::Login other = login;
     other.user = QStringLiteral("READER");
     const auto forOther = catalogueOf(other);
     EXPECT_NE(forOther, first) << "another login takes the catalogue read for the first";

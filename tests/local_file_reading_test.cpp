@@ -117,7 +117,7 @@ TEST_F(LocalFileReading, TheGrantsInTheFileDecideWhoReadsWhatWhicheverWayItIsRea
         ASSERT_TRUE(QFile::copy(file, copy));
         QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner);
         dbaccess::FirebirdConnection engine;
-        engine.openFile(dbaccess::attachmentSettings(connectionString), copy);
+        engine.openFile(dbaccess::parseLogin(connectionString), copy);
         const db_test::DatabaseSnapshot expected = userPart(db_test::snapshot(engine, userTable));
         engine.Close();
         const db_test::DatabaseSnapshot actual = readThroughComponent(connectionString);
@@ -148,7 +148,7 @@ TEST_F(LocalFileReading, TheGrantsInTheFileDecideWhoReadsWhatWhicheverWayItIsRea
     const QString modernCopy = folder.filePath(QStringLiteral("employee-engine.fdb"));
     ASSERT_TRUE(QFile::copy(modern, modernCopy));
     dbaccess::FirebirdConnection engine;
-    engine.openFile(dbaccess::attachmentSettings(connectionStringFor(modern, QStringLiteral("GUEST"))), modernCopy);
+    engine.openFile(dbaccess::parseLogin(connectionStringFor(modern, QStringLiteral("GUEST"))), modernCopy);
     const db_test::DatabaseSnapshot expected = userPart(db_test::snapshot(engine, userTable));
     engine.Close();
     EXPECT_EQ(readable(expected), names(expected));

@@ -27,26 +27,26 @@ void DatabaseConnection::Open(const QString &connectionString)
 {
     if (m_backend)
         throw components::ComponentError(QStringLiteral("The connection is already open; close it first."));
-    const AttachmentSettings settings = attachmentSettings(connectionString);
+    const Login login = parseLogin(connectionString);
     // The connection window gives the path of a file address on this
     // computer; one that is left names a file of another computer.
-    if (settings.database.startsWith(QLatin1String("file:/"), Qt::CaseInsensitive))
+    if (login.database.startsWith(QLatin1String("file:/"), Qt::CaseInsensitive))
         throw components::ComponentError(
             QStringLiteral("\"%1\" is the address of a file on another computer. A database there opens through "
-                           "the Firebird server of that computer (host:path).").arg(settings.database));
-    if (namesServer(settings.database)) {
+                           "the Firebird server of that computer (host:path).").arg(login.database));
+    if (namesServer(login.database)) {
         auto connection = std::make_shared<FirebirdConnection>();
-        connection->Open(connectionString);
+        connection->openLogin(login);
         m_backend = connection;
         m_rows = connection.get();
         return;
     }
-    const FileVersion version = inspectOpenedFile(openedFile(settings.database)->descriptor(), settings.database);
+    const FileVersion version = inspectOpenedFile(openedFile(login.database)->descriptor(), login.database);
     auto reader = std::make_shared<OdsConnection>();
     std::exception_ptr refusal;
     reader->setPreparationProgress(m_progress);
     try {
-        reader->openFile(settings);
+        reader->openFile(login);
         m_backend = reader;
         m_rows = reader.get();
         return;
@@ -56,12 +56,12 @@ void DatabaseConnection::Open(const QString &connectionString)
     // A Firebird 3 file the reader cannot make sense of may still be one the
     // engine reads, from a private copy; when it cannot either, the reader's
     // account of the file is the clearer one.
-    const ods::FileFacts facts = ods::probe(settings.database);
+    const ods::FileFacts facts = ods::probe(login.database);
     if (!facts.firebird || facts.odsMajor != engineOds)
         std::rethrow_exception(refusal);
     auto engine = std::make_shared<FirebirdConnection>();
     try {
-        engine->openFile(settings, byteCopy(version));
+        engine->openFile(login, byteCopy(version));
     } catch (const components::ComponentError &) {
         std::rethrow_exception(refusal);
     }
@@ -95,10 +95,16 @@ void DatabaseConnection::setPreparationProgress(std::shared_ptr<ado::Preparation
         m_backend->setPreparationProgress(m_progress);
 }
 
-std::unique_ptr<TableRows> DatabaseConnection::rowsFor(const QString &source)
+std::unique_ptr<TableRows> DatabaseConnection::rowsOfTable(const QString &table)
 {
     backend();
-    return m_rows->rowsFor(source);
+    return m_rows->rowsOfTable(table);
+}
+
+std::unique_ptr<TableRows> DatabaseConnection::rowsFor(const QString &query)
+{
+    backend();
+    return m_rows->rowsFor(query);
 }
 
 ado::Connection &DatabaseConnection::backend() const

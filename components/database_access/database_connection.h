@@ -24,7 +24,8 @@ public:
     void setPreparationProgress(std::shared_ptr<ado::PreparationProgress> progress) override;
     QString databaseIdentity() const override { return backend().databaseIdentity(); }
     // The rows the path chosen for the database gives.
-    std::unique_ptr<TableRows> rowsFor(const QString &source) override;
+    std::unique_ptr<TableRows> rowsOfTable(const QString &table) override;
+    std::unique_ptr<TableRows> rowsFor(const QString &query) override;
 
     // The connection that serves the open database; throws when not open.
     ado::Connection &backend() const;

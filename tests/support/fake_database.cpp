@@ -93,20 +93,16 @@ public:
             throw ComponentError(QStringLiteral("Dynamic SQL Error: Token unknown"));
         QString name = source.mid(prefix.size(), source.size() - prefix.size() - 1);
         name.replace(QStringLiteral("\"\""), QStringLiteral("\""));
-        if (m_database->fails(QStringLiteral("query ") + name))
-            throw ComponentError(QStringLiteral("Table unknown ") + name);
-        for (const auto &table : m_database->tables) {
-            if (table.name == name) {
-                if (table.type == QStringLiteral("VIEW") && m_database->preparationProgress) {
-                    for (const int percent : std::exchange(m_database->viewPreparation, {}))
-                        m_database->preparationProgress->preparing(QStringLiteral("db.fdb"), percent);
-                    m_database->preparationProgress->prepared();
-                }
-                load(name, table.columns, table.rows, table.warning);
-                return;
-            }
-        }
-        throw ComponentError(QStringLiteral("Table unknown ") + name);
+        openTable(name);
+    }
+
+    void OpenTable(const QString &table, ado::Connection &connection) override
+    {
+        m_database->calls << QStringLiteral("table ") + table;
+        throwIfGone(*m_database);
+        if (connection.state() == ado::adStateClosed)
+            throw components::ConnectionLost(QStringLiteral("The connection to the database is not open."));
+        openTable(table);
     }
 
     long RecordCount() override
@@ -163,6 +159,24 @@ public:
     }
 
 private:
+    void openTable(const QString &name)
+    {
+        if (m_database->fails(QStringLiteral("query ") + name))
+            throw ComponentError(QStringLiteral("Table unknown ") + name);
+        for (const auto &table : m_database->tables) {
+            if (table.name == name) {
+                if (table.type == QStringLiteral("VIEW") && m_database->preparationProgress) {
+                    for (const int percent : std::exchange(m_database->viewPreparation, {}))
+                        m_database->preparationProgress->preparing(QStringLiteral("db.fdb"), percent);
+                    m_database->preparationProgress->prepared();
+                }
+                load(name, table.columns, table.rows, table.warning);
+                return;
+            }
+        }
+        throw ComponentError(QStringLiteral("Table unknown ") + name);
+    }
+
     bool failsOnThisRecord(const QString &operation) const
     {
         return m_database->fails(operation + m_table)

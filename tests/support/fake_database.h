@@ -30,7 +30,7 @@ struct FakeDatabase {
     std::vector<FakeTable> tables;
     // Operations that throw: "create Connection", "create Recordset",
     // "Open", "OpenSchema", "Eof", "MoveNext", "TABLE_NAME", and per table
-    // "query <name>", "RecordCount <name>", "count <name>", "Name <name>",
+    // "query <name>" (opening it), "RecordCount <name>", "count <name>", "Name <name>",
     // "Type <name>", "value <name>", "BLOB <name>" (the value of a long
     // column), "MoveNext <name>", "Eof <name>".
     std::set<QString> failing;
@@ -39,7 +39,8 @@ struct FakeDatabase {
     int failingRecord = 0;
     // The database has gone away: every call fails as a lost connection.
     bool gone = false;
-    // Every call made, in order ("Open <connection string>", "query <sql>", ...).
+    // Every call made, in order ("Open <connection string>", "query <sql>",
+    // "table <name>", ...).
     QStringList calls;
     // When set, Open accepts only this connection string.
     QString acceptedConnectionString;

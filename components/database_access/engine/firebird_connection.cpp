@@ -29,16 +29,21 @@ void FirebirdConnection::setMode(int)
 
 void FirebirdConnection::Open(const QString &connectionString)
 {
-    if (m_session)
-        throw components::ComponentError(QStringLiteral("The connection is already open; close it first."));
-    m_session = Session::open(attachmentSettings(connectionString));
+    openLogin(parseLogin(connectionString));
 }
 
-void FirebirdConnection::openFile(const AttachmentSettings &settings, const QString &file)
+void FirebirdConnection::openLogin(const Login &login)
 {
     if (m_session)
         throw components::ComponentError(QStringLiteral("The connection is already open; close it first."));
-    m_session = Session::open(settings, file);
+    m_session = Session::open(login);
+}
+
+void FirebirdConnection::openFile(const Login &login, const QString &file)
+{
+    if (m_session)
+        throw components::ComponentError(QStringLiteral("The connection is already open; close it first."));
+    m_session = Session::open(login, file);
 }
 
 std::shared_ptr<ado::Recordset> FirebirdConnection::OpenSchema(int schema)
@@ -62,6 +67,11 @@ void FirebirdConnection::Close()
         throw components::ComponentError(QStringLiteral("The connection is already closed."));
     m_session->close();
     m_session.reset();
+}
+
+std::unique_ptr<TableRows> FirebirdConnection::rowsOfTable(const QString &table)
+{
+    return rowsFor(selectAllStatement(table));
 }
 
 std::unique_ptr<TableRows> FirebirdConnection::rowsFor(const QString &query)

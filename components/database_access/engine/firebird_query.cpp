@@ -12,6 +12,13 @@
 
 namespace dbaccess {
 
+QString selectAllStatement(const QString &table)
+{
+    QString quoted = table;
+    quoted.replace(u'"', QStringLiteral("\"\""));
+    return QStringLiteral("SELECT * FROM \"") + quoted + u'"';
+}
+
 using namespace Firebird;
 
 namespace {

@@ -12,6 +12,11 @@ namespace dbaccess {
 
 class GuardedRows;
 
+// The statement that reads every row of a table: SELECT * FROM "<name, each
+// " doubled>", so that any name, whatever its case or characters, is one
+// identifier.
+QString selectAllStatement(const QString &table);
+
 // One SELECT streamed row by row inside the session's transaction: only the
 // current row is held, whatever the size of the table. A row with a value
 // the engine cannot compute (a division by zero in a computed column or a

@@ -12,7 +12,7 @@ using namespace Firebird;
 
 namespace {
 
-QByteArray attachmentParameters(ThrowStatusWrapper &status, const AttachmentSettings &settings)
+QByteArray attachmentParameters(ThrowStatusWrapper &status, const Login &settings)
 {
     IXpbBuilder *dpb = firebirdMaster()->getUtilInterface()->getXpbBuilder(&status, IXpbBuilder::DPB, nullptr, 0);
     dpb->insertTag(&status, isc_dpb_utf8_filename);
@@ -36,7 +36,7 @@ QByteArray attachmentParameters(ThrowStatusWrapper &status, const AttachmentSett
 
 } // namespace
 
-std::shared_ptr<Session> Session::open(const AttachmentSettings &settings, const QString &file)
+std::shared_ptr<Session> Session::open(const Login &settings, const QString &file)
 {
     std::shared_ptr<Session> session(new Session);
     session->m_database = settings.database;

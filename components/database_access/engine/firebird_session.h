@@ -16,7 +16,7 @@ class Session {
 public:
     // `file`, when given, is attached in place of settings.database (a
     // private copy of it); failures still name settings.database.
-    static std::shared_ptr<Session> open(const AttachmentSettings &settings, const QString &file = {});
+    static std::shared_ptr<Session> open(const Login &settings, const QString &file = {});
     ~Session();
     Session(const Session &) = delete;
     Session &operator=(const Session &) = delete;

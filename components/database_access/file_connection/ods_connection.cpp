@@ -34,16 +34,16 @@ void OdsConnection::setMode(int)
 
 void OdsConnection::Open(const QString &connectionString)
 {
-    const AttachmentSettings settings = attachmentSettings(connectionString);
-    inspectOpenedFile(openedFile(settings.database)->descriptor(), settings.database);
-    openFile(settings);
+    const Login login = parseLogin(connectionString);
+    inspectOpenedFile(openedFile(login.database)->descriptor(), login.database);
+    openFile(login);
 }
 
-void OdsConnection::openFile(const AttachmentSettings &settings)
+void OdsConnection::openFile(const Login &login)
 {
     if (m_session)
         throw components::ComponentError(QStringLiteral("The connection is already open; close it first."));
-    m_session = OdsSession::open(settings);
+    m_session = OdsSession::open(login);
     m_session->setPreparationProgress(m_progress);
 }
 
@@ -80,16 +80,21 @@ void OdsConnection::Close()
 std::unique_ptr<TableRows> OdsConnection::rowsFor(const QString &query)
 {
     const auto open = session();
-    const std::optional<QString> table = selectAllTable(query);
-    if (!table && open->copyIsTheFile())
+    if (const std::optional<QString> table = selectAllTable(query))
+        return rowsOfTable(*table);
+    if (open->copyIsTheFile())
         return std::make_unique<FirebirdQuery>(open->engineCopy(), query);
-    if (!table)
-        throw components::ComponentError(
-            QStringLiteral("\"%1\" is read by the program's own reader of database files, which reads whole tables "
-                           "only (SELECT * FROM \"<table>\"); it cannot run the query \"%2\".")
-                .arg(open->path(), query));
+    throw components::ComponentError(
+        QStringLiteral("\"%1\" is read by the program's own reader of database files, which reads whole tables "
+                       "only (SELECT * FROM \"<table>\"); it cannot run the query \"%2\".")
+            .arg(open->path(), query));
+}
+
+std::unique_ptr<TableRows> OdsConnection::rowsOfTable(const QString &table)
+{
+    const auto open = session();
     const FilePicture picture = open->currentPicture();
-    const ods::Relation &relation = open->relation(*table);
+    const ods::Relation &relation = open->relation(table);
     open->ensureMayRead(relation);
     if (needsEngine(relation)) {
         // A table whose stored rows the reader cannot reach (kept in an
@@ -97,7 +102,7 @@ std::unique_ptr<TableRows> OdsConnection::rowsFor(const QString &query)
         // not as something the engine could not do with its copy.
         if (!relation.view && !open->copyIsTheFile())
             picture.database->rows(relation);
-        auto rows = std::make_unique<FirebirdQuery>(open->engineCopyFor(relation), query);
+        auto rows = std::make_unique<FirebirdQuery>(open->engineCopyFor(relation), selectAllStatement(table));
         return withFailingColumns(std::move(rows), open->emptyColumnFailures(relation));
     }
     try {
@@ -107,7 +112,7 @@ std::unique_ptr<TableRows> OdsConnection::rowsFor(const QString &query)
         // still read, from the file's own bytes.
         if (!open->copyIsTheFile())
             throw;
-        return std::make_unique<FirebirdQuery>(open->engineCopy(), query);
+        return std::make_unique<FirebirdQuery>(open->engineCopy(), selectAllStatement(table));
     }
 }
 

@@ -25,8 +25,9 @@ public:
     QString databaseIdentity() const override;
 
     // For a file already inspected.
-    void openFile(const AttachmentSettings &settings);
-    // The rows of SELECT * FROM "<table>". Any other query runs on the
+    void openFile(const Login &login);
+    std::unique_ptr<TableRows> rowsOfTable(const QString &table) override;
+    // SELECT * FROM "<table>" reads the table. Any other query runs on the
     // engine's copy of a Firebird 3 file, and is refused for other versions.
     std::unique_ptr<TableRows> rowsFor(const QString &query) override;
 

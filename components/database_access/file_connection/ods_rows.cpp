@@ -192,10 +192,10 @@ public:
     explicit CatalogueRows(std::shared_ptr<OdsSession> session) : m_session(std::move(session))
     {
         for (const auto &relation : m_session->currentPicture().database->relations()) {
-            const QString type = relation.system ? QStringLiteral("SYSTEM TABLE")
-                : relation.view                  ? QStringLiteral("VIEW")
-                                                 : QStringLiteral("TABLE");
-            m_entries.push_back({relation.name, type});
+            const ado::TableKind kind = relation.system ? ado::TableKind::SystemTable
+                : relation.view                         ? ado::TableKind::View
+                                                        : ado::TableKind::Table;
+            m_entries.push_back({relation.name, ado::tableTypeText(kind)});
         }
         // The engine orders by the bytes of the names (UTF-8 for metadata).
         std::sort(m_entries.begin(), m_entries.end(), [](const Entry &a, const Entry &b) {

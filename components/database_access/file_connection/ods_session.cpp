@@ -83,7 +83,7 @@ QString identityOf(const ods::FileFacts &facts)
 // same, each finds the file open and its catalogue read.
 struct KeptOpen {
     std::shared_ptr<StampedFile> file;
-    std::optional<AttachmentSettings> login;
+    std::optional<Login> login;
     FilePicture picture;
 };
 
@@ -110,7 +110,7 @@ std::shared_ptr<StampedFile> openedFile(const QString &path)
     return file;
 }
 
-std::shared_ptr<OdsSession> OdsSession::open(const AttachmentSettings &settings)
+std::shared_ptr<OdsSession> OdsSession::open(const Login &settings)
 {
     std::shared_ptr<OdsSession> session(new OdsSession);
     session->m_settings = settings;
@@ -234,7 +234,7 @@ std::shared_ptr<Session> OdsSession::engineCopy()
         // Made from the picture of the file now, and filed under that state.
         currentPicture();
         ModernCopy copy = makeCopy();
-        AttachmentSettings settings = m_settings;
+        Login settings = m_settings;
         // A rebuilt copy is owned by SYSDBA; the grants were checked in the
         // file before.
         if (copy.rebuilt)

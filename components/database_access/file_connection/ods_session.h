@@ -37,7 +37,7 @@ class OdsSession {
 public:
     // Reads the catalogue, or takes the one read last for the same login
     // while the file's stamp is unchanged.
-    static std::shared_ptr<OdsSession> open(const AttachmentSettings &settings);
+    static std::shared_ptr<OdsSession> open(const Login &settings);
 
     const QString &path() const { return m_settings.database; }
     bool isOpen() const { return m_open; }
@@ -78,7 +78,7 @@ public:
 private:
     OdsSession() = default;
 
-    AttachmentSettings m_settings;
+    Login m_settings;
     FilePicture m_picture;
     // The file opened, told apart from a file later put at its path.
     std::shared_ptr<StampedFile> m_file;

@@ -103,7 +103,7 @@ QString connectionStringValue(const ConnectionStringEntries &entries, const QStr
     return entry ? entry->value : QString();
 }
 
-AttachmentSettings attachmentSettings(const QString &connectionString)
+Login parseLogin(const QString &connectionString)
 {
     const auto outer = parseConnectionString(connectionString);
     const auto inner = parseConnectionString(
@@ -114,7 +114,7 @@ AttachmentSettings attachmentSettings(const QString &connectionString)
         return connectionStringValue(outer, QLatin1String(outerKey), RepeatedKey::LastWins);
     };
 
-    AttachmentSettings settings;
+    Login settings;
     if (const auto *dbname = findEntry(inner, QStringLiteral("Dbname"), RepeatedKey::FirstWins)) {
         settings.database = dbname->value;
         if (!dbname->quoted && settings.database.endsWith(u' '))

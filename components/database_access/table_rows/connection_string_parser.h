@@ -27,14 +27,16 @@ ConnectionStringEntries parseConnectionString(const QString &text);
 enum class RepeatedKey { FirstWins, LastWins };
 QString connectionStringValue(const ConnectionStringEntries &entries, const QString &key, RepeatedKey rule);
 
-struct AttachmentSettings {
+// Who opens which database, and how: what the connection string asks for,
+// read once where the string arrives and handed on as it is.
+struct Login {
     QString database;
     QString user;
     QString password;
     QString role;
     QString characterSet;
 
-    bool operator==(const AttachmentSettings &) const = default;
+    bool operator==(const Login &) const = default;
 };
 
 // What the connection window's string asks for: the outer OLE DB part holds
@@ -46,7 +48,7 @@ struct AttachmentSettings {
 // other character: "/data/a.fdb " opens "/data/a.fdb", and a path typed with
 // a trailing blank of its own ("/data/a.fdb  ") keeps that blank. A quoted or
 // braced Dbname is taken as quoted.
-AttachmentSettings attachmentSettings(const QString &connectionString);
+Login parseLogin(const QString &connectionString);
 
 // "host:path", "host/port:path", "[ipv6]:path" and "inet://..." name a
 // server; anything else is a file for the embedded engine. A colon in a path

@@ -38,6 +38,16 @@ void RowsRecordset::setCursorLocation(int)
 
 void RowsRecordset::Open(const QString &source, ado::Connection &activeConnection)
 {
+    openOn(sourceOf(activeConnection).rowsFor(source));
+}
+
+void RowsRecordset::OpenTable(const QString &table, ado::Connection &activeConnection)
+{
+    openOn(sourceOf(activeConnection).rowsOfTable(table));
+}
+
+RowsSource &RowsRecordset::sourceOf(ado::Connection &activeConnection) const
+{
     if (state() == ado::adStateOpen)
         throw components::ComponentError(QStringLiteral("The recordset is already open; close it first."));
     if (activeConnection.state() == ado::adStateClosed)
@@ -45,7 +55,7 @@ void RowsRecordset::Open(const QString &source, ado::Connection &activeConnectio
     auto *rows = dynamic_cast<RowsSource *>(&activeConnection);
     if (!rows)
         throw components::ComponentError(QStringLiteral("The recordset can only be opened on a Firebird connection."));
-    openOn(rows->rowsFor(source));
+    return *rows;
 }
 
 void RowsRecordset::openOn(std::unique_ptr<TableRows> rows)

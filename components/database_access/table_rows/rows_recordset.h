@@ -18,6 +18,7 @@ public:
     int state() const override;
     void setCursorLocation(int location) override;
     void Open(const QString &source, ado::Connection &activeConnection) override;
+    void OpenTable(const QString &table, ado::Connection &activeConnection) override;
     long RecordCount() override;
     bool Eof() override;
     void MoveNext() override;
@@ -35,6 +36,7 @@ private:
     ado::Field &item(int index) override;
     ado::Field &item(const QString &name) override;
 
+    class RowsSource &sourceOf(ado::Connection &activeConnection) const;
     void ensureOpen() const;
     const TableRows &currentRow() const;
 
@@ -43,13 +45,14 @@ private:
     bool m_eof = true;
 };
 
-// What every connection of this component gives its recordsets: the rows a
-// source text names. A recordset asks the connection it is opened on, so the
-// parts below the connections need not know them.
+// What every connection of this component gives its recordsets: the rows of
+// a table, or of a query text. A recordset asks the connection it is opened
+// on, so the parts below the connections need not know them.
 class RowsSource {
 public:
     virtual ~RowsSource() = default;
-    virtual std::unique_ptr<TableRows> rowsFor(const QString &source) = 0;
+    virtual std::unique_ptr<TableRows> rowsOfTable(const QString &table) = 0;
+    virtual std::unique_ptr<TableRows> rowsFor(const QString &query) = 0;
 };
 
 } // namespace dbaccess
