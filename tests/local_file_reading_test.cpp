@@ -350,6 +350,8 @@ TEST_F(LocalFileReading, ACopyRebuiltWhileAnotherProgramWritesIsNotKeptAndTheNex
     EXPECT_NE(next, fresh);
     EXPECT_EQ(copies(), QStringList{QFileInfo(next).fileName()}) << "the session kept reading its old copy";
     connection->Close();
+    QFile::remove(next + QStringLiteral(".failures.json"));
+    QFile::remove(next);
     QFile after(file);
     ASSERT_TRUE(after.open(QIODevice::ReadOnly));
     EXPECT_TRUE(after.readAll() == bytes);
