@@ -19,6 +19,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QSet>
 #include <algorithm>
 #include <cstdio>
 #include <memory>
@@ -254,11 +255,18 @@ int exportTables(const Arguments &arguments)
         return nothingExported;
     }
     bool anyFailed = false;
+    QSet<QString> reached;
     for (const TableResult &table : results.tables) {
         if (!table.whole())
             printLine(leftOutLine(table, shownOutput));
         anyFailed = anyFailed || table.failed;
+        reached.insert(table.table);
     }
+    // A run that ended early (a full disk, the database gone) names what it
+    // never reached, so that no table goes missing unsaid.
+    for (const QString &table : tables)
+        if (!reached.contains(table))
+            printLine(QStringLiteral("The table \"%1\" was not exported and is not in %2.").arg(table, shownOutput));
     const bool complete = missing == 0 && !listingFailed && !results.otherFailures && !anyFailed
         && int(results.tables.size()) == int(tables.size());
     return complete ? allExported : someFailed;

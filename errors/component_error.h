@@ -25,6 +25,13 @@ public:
     using ComponentError::ComponentError;
 };
 
+// The component can take nothing more, yet what it finished before stays
+// good and can still be handed on (files complete before their disk filled).
+class ComponentFull : public ComponentStopped {
+public:
+    using ComponentStopped::ComponentStopped;
+};
+
 // The database a connection was reading is gone (the server stopped, the
 // link broke, the attachment was shut down, the connection was closed): no
 // later read through that connection can succeed, whichever table it is for.

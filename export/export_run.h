@@ -48,6 +48,9 @@ struct ExportRun {
     // steps of that side are skipped without further reports and the export
     // ends.
     bool spreadsheetStopped = false;
+    // Stopped for want of room: the tables finished before are still
+    // delivered.
+    bool spreadsheetFull = false;
     bool databaseGone = false;
 
     bool stopped() const { return spreadsheetStopped || databaseGone; }
@@ -95,8 +98,9 @@ auto ExportRun::watch(Work &&work) -> decltype(work())
 {
     try {
         return work();
-    } catch (const components::ComponentStopped &) {
+    } catch (const components::ComponentStopped &stop) {
         spreadsheetStopped = true;
+        spreadsheetFull = dynamic_cast<const components::ComponentFull *>(&stop) != nullptr;
         // Said even after an earlier failure of the same table: it ends the
         // export.
         p.forgetReports();

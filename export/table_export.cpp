@@ -53,11 +53,12 @@ void ExportRun::run()
             }
             p.reportEveryFailure();
             p.setSubject(QString());
-            // The tables copied before the database went are shown (or
-            // stored) all the same; an office left invisible would stay
-            // behind unseen.
+            // The tables copied before the database went, or before the disk
+            // filled, are shown (or stored) all the same; an office left
+            // invisible would stay behind unseen.
             sheetStep(208, [&] { workbook->ActiveSheet()->columns().AutoFit(); });
-            results.delivered = sheetStep(210, [&] { deliver(*application, *workbook, results); });
+            const auto delivery = [&] { deliver(*application, *workbook, results); };
+            results.delivered = spreadsheetFull ? p.step(210, delivery) : sheetStep(210, delivery);
             finish();
             // The workbook went with the application, the tables left went
             // with the database, or the user cannot see the workbook: the

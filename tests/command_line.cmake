@@ -1,5 +1,5 @@
 marrowbeck_test(command_line_test
-  SOURCES command_line_test.cpp database_snapshot.cpp database_snapshot.h
+  SOURCES command_line_test.cpp database_snapshot.cpp database_snapshot.h reliability_support.cpp reliability_support.h
     firebird_scratch_database.cpp firebird_scratch_database.h
   LIBS marrowbeck_real_program_fixture
   LABELS e2e

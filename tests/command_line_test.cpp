@@ -10,6 +10,7 @@
 #include "file_digest.h"
 #include "firebird_scratch_database.h"
 #include "real_program_fixture.h"
+#include "reliability_support.h"
 #include "xlsx_file_xml.h"
 #include "table_export.h"
 
@@ -72,19 +73,7 @@ Finished runProgram(const QStringList &arguments, const QString &password = QStr
             QString::fromLocal8Bit(program.readAllStandardError())};
 }
 
-// Processes of the office a program of that process id started; an ended
-// one left as a zombie has no command line and does not count.
-int officesOf(qint64 programId)
-{
-    const QByteArray pipe = "marrowbeck-" + QByteArray::number(programId) + '-';
-    int count = 0;
-    for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        QFile commandLine(QStringLiteral("/proc/%1/cmdline").arg(entry));
-        if (entry.front().isDigit() && commandLine.open(QIODevice::ReadOnly) && commandLine.readAll().contains(pipe))
-            ++count;
-    }
-    return count;
-}
+int officesOf(qint64 programId) { return int(reliability::officesStartedBy(programId).size()); }
 
 // RFC 4180, as a reader of the files would take them.
 QList<QVariantList> readCsv(const QString &path)

@@ -7,14 +7,20 @@
 #include "database_snapshot.h"
 #include "firebird_connection.h"
 #include "firebird_scratch_database.h"
+#include "local_file.h"
 #include "register_database_access.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
 #include <QTemporaryDir>
+#include <functional>
 #include <gtest/gtest.h>
+#include <memory>
 #include <set>
 
 namespace {
@@ -276,6 +282,80 @@ TEST_F(LocalFileReading, AFileWrittenWhileItIsReadGivesOneStateOrSaysItChanged)
 }
 
 } // namespace
+
+// A legacy file's views are read from a copy rebuilt over minutes; another
+// program that writes the file meanwhile must not get a copy of two states
+// believed for good. The user is told, nothing is filed, and the next read
+// makes a copy of the new state; a later change drops the session's copy.
+TEST_F(LocalFileReading, ACopyRebuiltWhileAnotherProgramWritesIsNotKeptAndTheNextReadMakesItAfresh)
+{
+    QTemporaryDir folder;
+    const QString file = db_test::legacyFixture(QStringLiteral("ods11.2-employee.fdb"), folder.path());
+    QFile original(file);
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    const QByteArray bytes = original.readAll();
+    original.close();
+    // A commit as the file shows it: a page written again, its time moved.
+    const auto commit = [&] {
+        QFile written(file);
+        ASSERT_TRUE(written.open(QIODevice::ReadWrite));
+        ASSERT_EQ(written.write(bytes.first(4096)), 4096);
+    };
+    struct CommitHalfWay : ado::PreparationProgress {
+        std::function<void()> commit;
+        int commits = 0;
+        void preparing(const QString &, int percent) override
+        {
+            if (percent >= 30 && percent < 100 && commits == 0) {
+                ++commits;
+                commit();
+            }
+        }
+        void prepared() override {}
+    };
+    const auto progress = std::make_shared<CommitHalfWay>();
+    progress->commit = commit;
+    const QString pathKey = dbaccess::inspectLocalFile(file).pathKey();
+    const auto copies = [&] {
+        return QDir(dbaccess::copiesFolder()).entryList({pathKey + QStringLiteral("-*")}, QDir::Files)
+            .filter(QRegularExpression(QStringLiteral("\\.fdb$|\\.part")));
+    };
+    auto connection = components::create<ado::Connection>(ado::ConnectionClass);
+    connection->Open(connectionStringFor(file, QStringLiteral("SYSDBA")));
+    connection->setPreparationProgress(progress);
+    const auto phoneList = [&] {
+        long rows = 0;
+        const QString failure = db_test::failureOf([&] {
+            auto recordset = db_test::query(*connection, QStringLiteral("SELECT * FROM \"PHONE_LIST\""));
+            for (; !recordset->Eof(); recordset->MoveNext())
+                ++rows;
+        });
+        return failure == QStringLiteral("(no failure)") ? QString::number(rows) : failure;
+    };
+
+    const QString changed = phoneList();
+    EXPECT_EQ(progress->commits, 1);
+    EXPECT_TRUE(changed.contains(QLatin1String("changed while its private copy"))) << changed.toStdString();
+    EXPECT_EQ(copies(), QStringList()) << "a copy of two states was kept";
+
+    const QString rows = phoneList();
+    EXPECT_EQ(rows.toLong(), 42) << rows.toStdString();
+    const QString fresh = dbaccess::copyFileName(dbaccess::inspectLocalFile(file), QStringLiteral("rebuilt"));
+    EXPECT_EQ(copies(), QStringList{QFileInfo(fresh).fileName()});
+
+    progress->commits = 1; // the next commit comes between reads, not during one
+    commit();
+    EXPECT_EQ(phoneList(), rows);
+    const QString next = dbaccess::copyFileName(dbaccess::inspectLocalFile(file), QStringLiteral("rebuilt"));
+    EXPECT_NE(next, fresh);
+    EXPECT_EQ(copies(), QStringList{QFileInfo(next).fileName()}) << "the session kept reading its old copy";
+    connection->Close();
+    QFile::remove(next + QStringLiteral(".failures.json"));
+    QFile::remove(next);
+    QFile after(file);
+    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(after.readAll() == bytes);
+}
 
 // A file that is no longer the one opened (deleted, or another database put
 // in its place) is the database gone, which ends an export once, not a

@@ -8,5 +8,5 @@ marrowbeck_test(reliability_test
   LIBS marrowbeck_real_program_fixture marrowbeck_connection_string
   LABELS reliability
   DISPLAY
-  TIMEOUT 480)
+  TIMEOUT 600)
 set_tests_properties(reliability_test PROPERTIES RUN_SERIAL TRUE)

@@ -229,6 +229,18 @@ bool waitUntilNoOffices(std::chrono::milliseconds limit)
     return waitFor(limit, [] { return ourOffices().empty(); });
 }
 
+std::vector<pid_t> officesStartedBy(qint64 programId)
+{
+    const QByteArray pipe = "marrowbeck-" + QByteArray::number(programId) + '-';
+    std::vector<pid_t> found;
+    for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile commandLine(QStringLiteral("/proc/%1/cmdline").arg(entry));
+        if (entry.front().isDigit() && commandLine.open(QIODevice::ReadOnly) && commandLine.readAll().contains(pipe))
+            found.push_back(pid_t(entry.toInt()));
+    }
+    return found;
+}
+
 bool PrivateServer::available(QString *reason)
 {
     if (::getuid() != 0 && !QFileInfo(securityDatabase).isReadable()) {

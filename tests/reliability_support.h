@@ -53,6 +53,10 @@ std::vector<pid_t> ourOffices();
 void killOurOffices();
 // True when none is left within the time.
 bool waitUntilNoOffices(std::chrono::milliseconds limit);
+// The office processes a program of that process id started, known by the
+// pipe named after it whoever their parent is now; an ended one left as a
+// zombie has no command line and does not count.
+std::vector<pid_t> officesStartedBy(qint64 programId);
 
 // A Firebird server on a port of its own, with its own security database and
 // lock folder, run as user firebird when we are root (so file permissions

@@ -10,12 +10,15 @@
 #include "form1.h"
 #include "form2.h"
 #include "platform.h"
+#include "qt_platform.h"
 #include "real_program_fixture.h"
 #include "recording_platform.h"
 #include "reliability_support.h"
 #include "settings_store.h"
+#include "termination_signals.h"
 #include "window_parts.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -23,10 +26,12 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 #include <gtest/gtest.h>
 #include <csignal>
 #include <cstdio>
+#include <set>
 
 using namespace std::chrono_literals;
 using namespace testing_support;
@@ -310,6 +315,108 @@ TEST_F(ReliabilityTest, OfficeKilledDuringAnExport)
     EXPECT_EQ(finish(window), std::vector<QString>{QStringLiteral("Done.")});
     ASSERT_EQ(applications.size(), before + 1) << "no new office";
     EXPECT_EQ(checkRowsSheet(QStringLiteral("ROWS_A"), manyRows), manyRows);
+}
+
+// The wizard stopped outright (SIGKILL) or asked to end (SIGTERM) as its
+// office starts, while rows are on their way, and once the workbook is
+// shown: an office that holds no workbook the user can see ends with the
+// program, one that does stays for the user; nothing hidden is left beside
+// the database, which is never written. The wizard runs as a program of its own: this test started again
+// with the database to export in MARROWBECK_SIGNALLED_WIZARD.
+TEST_F(ReliabilityTest, SignalsAtEachPhaseOfAWizardExport)
+{
+    const QString signalled = qEnvironmentVariable("MARROWBECK_SIGNALLED_WIZARD");
+    if (!signalled.isEmpty()) {
+        // As the program starts: a signal ends it as closing its window does.
+        frame::setTerminator(std::make_shared<frame::QuickExitTerminator>());
+        frame::endProgramOnTerminationSignals();
+        Form2 &window = tablesFor(signalled, QStringLiteral("SYSDBA"), QStringLiteral("masterkey"));
+        window.PushButton8_Click();
+        atRowOfRowsA(window, 2000, [] {
+            std::printf("rows on their way\n");
+            std::fflush(stdout);
+        });
+        const std::vector<QString> seen = finish(window, 300s);
+        std::printf("shown: %s\n", qPrintable(joined(seen)));
+        std::fflush(stdout);
+        QElapsedTimer waiting;
+        waiting.start();
+        while (waiting.elapsed() < 120000) {
+            QCoreApplication::processEvents();
+            QThread::msleep(10);
+        }
+        return;
+    }
+    const auto database = ScratchDatabase::embedded(twoTablesScript());
+    const QByteArray before = fileDigest(database->file());
+    enum class Phase { OfficeStarts, RowsOnTheirWay, Shown };
+    struct Case {
+        const char *what;
+        int signal;
+        Phase phase;
+    };
+    const Case cases[] = {{"SIGKILL as the office starts", SIGKILL, Phase::OfficeStarts},
+                          {"SIGTERM as the office starts", SIGTERM, Phase::OfficeStarts},
+                          {"SIGKILL while rows are on their way", SIGKILL, Phase::RowsOnTheirWay},
+                          {"SIGTERM while rows are on their way", SIGTERM, Phase::RowsOnTheirWay},
+                          {"SIGKILL once the workbook is shown", SIGKILL, Phase::Shown},
+                          {"SIGTERM once the workbook is shown", SIGTERM, Phase::Shown}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        QProcess wizard;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("MARROWBECK_SIGNALLED_WIZARD"), database->dbname());
+        wizard.setProcessEnvironment(environment);
+        wizard.start(QCoreApplication::applicationFilePath(),
+                     {QStringLiteral("--gtest_filter=ReliabilityTest.SignalsAtEachPhaseOfAWizardExport")});
+        ASSERT_TRUE(wizard.waitForStarted(10000));
+        const qint64 id = wizard.processId();
+        QElapsedTimer clock;
+        clock.start();
+        const bool shown = c.phase == Phase::Shown;
+        QByteArray said;
+        const auto reached = [&] {
+            said += wizard.readAllStandardOutput();
+            if (c.phase == Phase::OfficeStarts)
+                return !reliability::officesStartedBy(id).empty();
+            return said.contains(shown ? "shown:" : "rows on their way");
+        };
+        while (!reached() && wizard.state() == QProcess::Running && clock.elapsed() < 300000)
+            wizard.waitForReadyRead(5);
+        ASSERT_EQ(wizard.state(), QProcess::Running) << said.constData();
+        if (shown) {
+            EXPECT_TRUE(said.contains("shown: Done.")) << said.constData();
+        }
+        const qint64 reachedMs = clock.elapsed();
+        const std::size_t officesThen = reliability::officesStartedBy(id).size();
+        ::kill(pid_t(id), c.signal);
+        EXPECT_TRUE(wizard.waitForFinished(30000)) << "still running after the signal";
+        std::printf("[ measured ] %s: sent after %lld ms to a wizard with %zu office processes; it ended in %lld ms\n",
+                    c.what, static_cast<long long>(reachedMs), officesThen,
+                    static_cast<long long>(clock.elapsed() - reachedMs));
+        if (wizard.state() != QProcess::NotRunning) {
+            wizard.kill();
+            wizard.waitForFinished(5000);
+        }
+        clock.restart();
+        while (!reliability::officesStartedBy(id).empty() && clock.elapsed() < (shown ? 3000 : 10000))
+            QThread::msleep(20);
+        const std::vector<pid_t> offices = reliability::officesStartedBy(id);
+        EXPECT_EQ(offices.empty(), !shown) << (shown ? "the user's workbook went with the wizard"
+                                                         : "an office that holds nothing to see outlived the wizard");
+        std::set<pid_t> groups;
+        for (pid_t office : offices) {
+            if (const pid_t group = ::getpgid(office); group > 1)
+                groups.insert(group);
+        }
+        EXPECT_LE(groups.size(), 1u) << "an office beside the user's outlived the wizard";
+        for (pid_t group : groups)
+            ::kill(-group, SIGKILL);
+        EXPECT_EQ(QDir(QFileInfo(database->file()).path())
+                      .entryList({QStringLiteral(".marrowbeck-*")}, QDir::AllEntries | QDir::Hidden),
+                  QStringList());
+        EXPECT_EQ(fileDigest(database->file()), before);
+    }
 }
 
 // Entries on the connection window that name no usable database: "Next >"

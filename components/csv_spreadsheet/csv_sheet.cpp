@@ -80,12 +80,13 @@ void CsvSheet::send()
 }
 
 // A full disk fails every later table the same way: it is said once, where
-// and how much, and the export ends there.
+// and how much, and the export ends there. The files complete before it
+// filled need no room to take their names.
 void CsvSheet::failWrite(int error, qsizetype left)
 {
     if (components::meansFullDisk(error)) {
         const QString outputFolder = QFileInfo(QFileInfo(m_file.path()).absolutePath()).absolutePath();
-        throw components::ComponentStopped(components::fullDiskText(outputFolder, left));
+        throw components::ComponentFull(components::fullDiskText(outputFolder, left));
     }
     throw components::ComponentError(QStringLiteral("The file %1 could not be written: %2.")
                                          .arg(QDir::toNativeSeparators(m_file.path()),
