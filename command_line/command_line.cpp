@@ -185,6 +185,10 @@ QString leftOutLine(const TableResult &table, const QString &output)
 {
     if (table.records < 0)
         return QStringLiteral("The table \"%1\" failed and is not in %2.").arg(table.table, output);
+    // Every record was read, but cells of the last ones never reached the sheet.
+    if (table.cellsLost && table.recordsWritten == table.records)
+        return QStringLiteral("The table \"%1\" failed and is not in %2 (the cells of its last records could not be "
+                              "written).").arg(table.table, output);
     return QStringLiteral("The table \"%1\" failed and is not in %2 (%3 of its %4 records had been written when it "
                           "failed).")
         .arg(table.table, output)
