@@ -11,7 +11,10 @@ start_xvfb() {
   local n
   for n in $(seq 91 120); do
     [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >"$dir/xvfb.log" 2>&1 &
+    # -noreset: by default the server resets when its last client leaves (the
+    # readiness probe below, or a test between two windows), and a program
+    # connecting during the reset is refused ("could not connect to display").
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp -noreset >"$dir/xvfb.log" 2>&1 &
     echo $! >"$dir/xvfb.pid"
     for _ in $(seq 1 100); do
       if xdpyinfo -display ":$n" >/dev/null 2>&1; then
