@@ -132,6 +132,12 @@ protected:
     {
         killOffices();
         reliability::killOurOffices();
+        // A spare office the program was starting as the kill came shows up
+        // after it: it is killed as well, once.
+        if (!reliability::waitUntilNoOffices(10s)) {
+            std::printf("[ measured ] an office appeared after the kill\n");
+            reliability::killOurOffices();
+        }
         EXPECT_TRUE(reliability::waitUntilNoOffices(10s)) << "an office of ours outlived its kill";
     }
 
