@@ -160,8 +160,9 @@ TEST(OdsReaderOnLegacyFiles, FilesItCannotReadAreNamedForWhatTheyAre)
         {"InterBase 7.5", patched(18, QByteArray("\x0b\x00", 2), 62, 2),
          "was made by InterBase 7.5 (on-disk structure 11.2), which this program cannot read. Open it with that "
          "InterBase version"},
-        {"InterBase 2007", patched(18, QByteArray("\x0c\x00", 2), 62, 0),
-         "was made by InterBase 2007 (on-disk structure 12.0), which this program cannot read."},
+        {"ODS 14 without the flag", patched(18, QByteArray("\x0e\x00", 2), 62, 0),
+         "was made by an InterBase version between 2009 and XE (on-disk structure 14.0), which this program cannot "
+         "read."},
         {"InterBase 3", patched(18, QByteArray("\x07\x00", 2), 62, 2),
          "was made by InterBase 3 or older (on-disk structure 7.2), which this program cannot read."},
         {"ODS 14", patched(18, QByteArray("\x0e\x80", 2), 64, 0),

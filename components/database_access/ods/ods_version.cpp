@@ -41,6 +41,15 @@ constexpr OdsVersion interbase13{.family = Family::InterBase,
                                  .recordSlotBytes = 39,
                                  .interbaseTypes = true};
 
+// InterBase 2007: InterBase 2009's catalogue on InterBase 6's pages.
+constexpr OdsVersion interbase12 = [] {
+    OdsVersion version = interbase13;
+    version.majorFrom = version.majorTo = 12;
+    version.catalogue = &interbaseCatalogue12;
+    version.recordSlotBytes = OdsVersion{}.recordSlotBytes;
+    return version;
+}();
+
 constexpr OdsVersion interbase(int majorFrom, int minorFrom, int majorTo, const disk::HeaderPageLayout &header,
                                const SystemCatalogueLayout &catalogue)
 {
@@ -72,6 +81,7 @@ constexpr std::array versions{
                .catalogue = &firebirdCatalogue10},
     firebird12,
     firebird13,
+    interbase12,
     interbase13,
     interbase(15, 0, 15, disk::headerInterBase13, interbaseCatalogue15),
     interbase(16, 0, 16, disk::headerInterBase16, interbaseCatalogue15),

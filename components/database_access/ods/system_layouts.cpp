@@ -9,9 +9,10 @@ namespace {
 
 using enum SystemType;
 
-constexpr Editions everyEdition = InterBase8 | Firebird10 | Firebird12 | Firebird13 | InterBase13 | InterBase15 |
-                                  InterBase16 | InterBase18;
+constexpr Editions everyEdition = InterBase8 | Firebird10 | Firebird12 | Firebird13 | InterBase12 | InterBase13 |
+                                  InterBase15 | InterBase16 | InterBase18;
 constexpr Editions interbaseFrom13 = InterBase13 | InterBase15 | InterBase16 | InterBase18;
+constexpr Editions interbaseFrom12 = InterBase12 | interbaseFrom13;
 constexpr Editions interbaseFrom15 = InterBase15 | InterBase16 | InterBase18;
 constexpr Editions interbaseFrom16 = InterBase16 | InterBase18;
 
@@ -82,14 +83,15 @@ constexpr SystemField relationFields[] = {
     {"RDB$NULL_FLAG", Short, everyEdition},
     {"RDB$DEFAULT_SOURCE", Blob, everyEdition},
     {"RDB$COLLATION_ID", Short, everyEdition},
-    // Column encryption came with InterBase 2009. Every InterBase file at
-    // hand (ODS 13.1 to 19.0) lists it as field 19; those that keep a format
+    // Column encryption came with InterBase 2009 (InterBase 2007's records
+    // end before it, at byte 654). Every later InterBase file at hand (ODS
+    // 13.1 to 19.0) lists it as field 19; those that keep a format
     // of this table in RDB$FORMATS place a SMALLINT there at byte 654. Null
     // unless InterBase encrypted the column.
     {"RDB$ENCRYPTION_ID", Short, interbaseFrom13},
 };
 
-// Complete for InterBase (611 bytes in ODS 13, 616 in 15 and 16.0, 624 in
+// Complete for InterBase (611 bytes in ODS 12 and 13, 616 in 15 and 16.0, 624 in
 // 16.1 and 17, 691 in 18 and 19). Firebird's list stops after
 // RDB$RELATION_NAME, the last field it needs: its later fields came and
 // changed type with its minor versions, and records written before an
@@ -104,14 +106,14 @@ constexpr SystemField relations[] = {
     {"RDB$FORMAT", Short, everyEdition},
     {"RDB$FIELD_ID", Short, everyEdition},
     {"RDB$RELATION_NAME", Name, everyEdition},
-    {"RDB$SECURITY_CLASS", Name, interbaseFrom13},
-    {"RDB$EXTERNAL_FILE", FileName, interbaseFrom13},
-    {"RDB$RUNTIME", Blob, interbaseFrom13},
-    {"RDB$EXTERNAL_DESCRIPTION", Blob, interbaseFrom13},
-    {"RDB$OWNER_NAME", Name, interbaseFrom13},
-    {"RDB$DEFAULT_CLASS", Name, interbaseFrom13},
-    {"RDB$FLAGS", Short, interbaseFrom13},
-    {"RDB$RELATION_TYPE", Char31, interbaseFrom13},
+    {"RDB$SECURITY_CLASS", Name, interbaseFrom12},
+    {"RDB$EXTERNAL_FILE", FileName, interbaseFrom12},
+    {"RDB$RUNTIME", Blob, interbaseFrom12},
+    {"RDB$EXTERNAL_DESCRIPTION", Blob, interbaseFrom12},
+    {"RDB$OWNER_NAME", Name, interbaseFrom12},
+    {"RDB$DEFAULT_CLASS", Name, interbaseFrom12},
+    {"RDB$FLAGS", Short, interbaseFrom12},
+    {"RDB$RELATION_TYPE", Char31, interbaseFrom12},
     {"RDB$DATA_BLOCKING_FACTOR", Short, interbaseFrom15},   // records per data page, 0: the default
     {"RDB$BLOB_BLOCKING_FACTOR", Short, interbaseFrom15},   // BLOB headers per BLOB data page, 0: the default
     {"RDB$TRUNCATE_TIMESTAMP", Timestamp, interbaseFrom16},
@@ -153,6 +155,7 @@ const SystemCatalogueLayout firebirdCatalogue10{Firebird10, 31, true};
 const SystemCatalogueLayout firebirdCatalogue12{Firebird12, 31, false};
 // Names are CHAR(63) in UTF8 from ODS 13: 252 bytes.
 const SystemCatalogueLayout firebirdCatalogue13{Firebird13, 252, false};
+const SystemCatalogueLayout interbaseCatalogue12{InterBase12, 67, true};
 const SystemCatalogueLayout interbaseCatalogue13{InterBase13, 67, true};
 const SystemCatalogueLayout interbaseCatalogue15{InterBase15, 67, true};
 const SystemCatalogueLayout interbaseCatalogue16{InterBase16, 67, true};

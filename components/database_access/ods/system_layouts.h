@@ -41,10 +41,11 @@ enum CatalogueEdition : uint16_t {
     Firebird10 = 1 << 1,    // ODS 10, 11: Firebird 1 to 2.5, InterBase 6
     Firebird12 = 1 << 2,    // ODS 12: Firebird 3
     Firebird13 = 1 << 3,    // ODS 13: Firebird 4 and 5
-    InterBase13 = 1 << 4,   // InterBase's ODS 13: InterBase 2009
-    InterBase15 = 1 << 5,   // ODS 15 and 16.0: InterBase XE to XE7
-    InterBase16 = 1 << 6,   // ODS 16.1 and 17
-    InterBase18 = 1 << 7,   // ODS 18 and 19: InterBase 2020 and 15
+    InterBase12 = 1 << 4,   // InterBase's ODS 12: InterBase 2007
+    InterBase13 = 1 << 5,   // InterBase's ODS 13: InterBase 2009
+    InterBase15 = 1 << 6,   // ODS 15 and 16.0: InterBase XE to XE7
+    InterBase16 = 1 << 7,   // ODS 16.1 and 17
+    InterBase18 = 1 << 8,   // ODS 18 and 19: InterBase 2020 and 15
 };
 using Editions = uint16_t;
 
@@ -64,6 +65,7 @@ extern const SystemCatalogueLayout interbaseCatalogue8;
 extern const SystemCatalogueLayout firebirdCatalogue10;
 extern const SystemCatalogueLayout firebirdCatalogue12;
 extern const SystemCatalogueLayout firebirdCatalogue13;
+extern const SystemCatalogueLayout interbaseCatalogue12;
 extern const SystemCatalogueLayout interbaseCatalogue13;
 extern const SystemCatalogueLayout interbaseCatalogue15;
 extern const SystemCatalogueLayout interbaseCatalogue16;
