@@ -71,7 +71,8 @@ bool markEncrypted(const QString &path, const QString &table, const QString &col
         return false;
     const QByteArray start = file.read(1024);
     const ods::Header header = ods::parseHeader(std::vector<uint8_t>(start.begin(), start.end()), path);
-    const ods::BootstrapLayouts layouts = ods::bootstrapLayouts(header, ods::candidateConventions(header).front());
+    const ods::BootstrapLayouts layouts =
+        ods::bootstrapLayouts(*header.version->catalogue, ods::candidateConventions(header).front());
     const ods::RecordFormat &format = layouts.relationFields.format;
     const int encryptionId = layouts.relationFields["RDB$ENCRYPTION_ID"];
     if (encryptionId < 0)

@@ -372,6 +372,68 @@ TEST_F(InterBaseFiles, InterBase2007FilesReadAsTheirFirebirdTwins)
     }
 }
 
+// InterBase 7.0 to 7.5 (ODS 11 without the flag): no file of theirs was
+// measured. A file of theirs is read when its system tables have a shape
+// this reader knows (InterBase 6's or 2007's, between which InterBase 7
+// lies), as the file it is a copy of; one that has none is refused by name.
+// Copies of real files with the version in their header changed.
+TEST_F(InterBaseFiles, AnUnmeasuredReleaseIsReadWhenItsCatalogueHasAKnownShape)
+{
+    const struct {
+        const char *file;
+        bool inRepository;        // a legacy file of the repository, else an InterBase fixture
+        uint16_t minor;
+        const char *refusedAs;    // null: read
+    } cases[] = {
+        {"ods12.0-ps4096-ib2007-leak2.ib", false, 0, nullptr},
+        {"ods12.0-ps4096-ib2007-leak4.ib", false, 5, nullptr},
+        {"twin-ods10.1-ps4096-fb15-leak3.fdb", false, 1, nullptr},
+        {"ods10.0-dialect1-msg.gdb", true, 2, nullptr},   // from InterBase 6's own sources
+        // Firebird's catalogues from 2.0 on are no shape InterBase 7 may have.
+        {"ods11.2-employee.fdb", true, 2, "InterBase 7.5 (on-disk structure 11.2)"},
+        {"ods12.0-employee.fdb", true, 1, "InterBase 7.1 (on-disk structure 11.1)"},
+        {"ods13.0-employee.fdb", true, 7, "InterBase 7.x (on-disk structure 11.7)"},
+    };
+    for (const auto &each : cases) {
+        SCOPED_TRACE(each.file);
+        const QString name = QLatin1String(each.file);
+        const QString original = each.inRepository ? db_test::legacyFixture(name, m_folder.path()) : unpacked(name);
+        ASSERT_FALSE(original.isEmpty());
+        const QString copy = m_folder.filePath(QStringLiteral("InterBase 7 ") + name);
+        QFile::remove(copy);
+        ASSERT_TRUE(QFile::copy(original, copy));
+        {
+            QFile file(copy);
+            ASSERT_TRUE(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner) && file.open(QIODevice::ReadWrite));
+            const auto write16 = [&](qint64 at, uint16_t value) {
+                const char bytes[2] = {char(value & 0xff), char(value >> 8)};
+                return file.seek(at) && file.write(bytes, 2) == 2;
+            };
+            ASSERT_TRUE(write16(18, 11) && write16(62, each.minor));
+        }
+        const ods::FileFacts facts = ods::probe(copy);
+        EXPECT_FALSE(facts.firebird);
+        EXPECT_EQ(facts.odsMajor, 11);
+
+        if (!each.refusedAs) {
+            const Tables expected = userTables(original, {});
+            EXPECT_FALSE(expected.empty());
+            EXPECT_EQ(userTables(copy, {}), expected);
+            continue;
+        }
+        QString failure = QStringLiteral("(opened)");
+        try {
+            ods::Database::open(copy);
+        } catch (const components::ComponentError &error) {
+            failure = error.description();
+        }
+        EXPECT_TRUE(failure.contains(QStringLiteral("was made by %1, which this program cannot read. Open it with "
+                                                    "that InterBase version")
+                                         .arg(QLatin1String(each.refusedAs))))
+            << failure.toStdString();
+    }
+}
+
 // The system tables' layouts as written down match the record lengths
 // measured on InterBase's files.
 TEST(InterBaseSystemTables, LayoutsHaveTheMeasuredRecordLengths)
@@ -392,10 +454,9 @@ TEST(InterBaseSystemTables, LayoutsHaveTheMeasuredRecordLengths)
         ods::Header header;
         ods::OdsVersion version;
         version.family = ods::Family::InterBase;
-        version.catalogue = each.catalogue;
         header.version = &version;
         const ods::BootstrapLayouts layouts =
-            ods::bootstrapLayouts(header, ods::candidateConventions(header).front());
+            ods::bootstrapLayouts(*each.catalogue, ods::candidateConventions(header).front());
         EXPECT_EQ(layouts.relations.format.length, each.relations);
         EXPECT_EQ(layouts.fields.format.length, each.fields);
         EXPECT_EQ(layouts.relationFields.format.length, each.relationFields);

@@ -10,8 +10,18 @@ namespace ods {
 
 Catalogue CatalogueReader::read()
 {
-    readPageInventory();
-    chooseConventions();
+    try {
+        readPageInventory();
+        readDescriptors();
+        chooseShape();
+    } catch (const components::ComponentError &) {
+        // A version this reader never saw a file of is read only once its
+        // system tables show a shape it knows; until then it is as unknown
+        // as before.
+        if (!m_header.version->catalogueFromFile())
+            throw;
+        refuseRelease(m_path, m_header.odsWord, m_header.facts.odsMinor);
+    }
     // Formats first: a system table altered since it was created has
     // records in a format RDB$FORMATS holds.
     readFormats();
@@ -74,7 +84,8 @@ void CatalogueReader::readPageInventory()
             throw;
         m_catalogue.stored[RdbPages].pointerPages = searched[RdbPages];
     }
-    m_layouts = bootstrapLayouts(header, candidateConventions(header).front());
+    // RDB$PAGES and RDB$FORMATS lie alike in every shape.
+    m_layouts = bootstrapLayouts(*header.version->catalogues().front(), candidateConventions(header).front());
     const uint64_t pageCount = m_file.pageCount();
     const SystemLayout &fields = m_layouts.pages;
     std::map<int, SequencedPages> pointerPages;
@@ -111,42 +122,6 @@ void CatalogueReader::readPageInventory()
         TransactionInventory(&m_file, bySequence(inventory), header.oldestInteresting, header.nextTransaction);
 }
 
-void CatalogueReader::chooseConventions()
-{
-    // RDB$PAGES is the first relation of every file: the right layout finds its
-    // name in RDB$RELATIONS, and lays RDB$FIELDS out as long as its records.
-    const Header &header = m_header;
-    for (const SystemConventions &conventions : candidateConventions(header)) {
-        const BootstrapLayouts layouts = bootstrapLayouts(header, conventions);
-        const SystemLayout &relations = layouts.relations;
-        bool named = false;
-        forEachRecord(RdbRelations, relations.format, [&](const FieldReader &record) {
-            if (record.number(relations["RDB$RELATION_ID"], -1) == RdbPages &&
-                record.name(relations["RDB$RELATION_NAME"]) == QLatin1String("RDB$PAGES"))
-                named = true;
-        });
-        // Measured with no layout, so that no record is passed over; most
-        // must fit, a damaged one may not.
-        int fitting = 0;
-        int records = 0;
-        if (header.version->catalogue->fieldsComplete)
-            forEachRecord(RdbFields, RecordFormat{}, [&](const FieldReader &record) {
-                if (record.formatNumber() != 0)
-                    return;
-                ++records;
-                fitting += record.length() == layouts.fields.format.length;
-            });
-        if (named && (records == 0 || fitting * 2 > records)) {
-            m_conventions = conventions;
-            m_layouts = layouts;
-            return;
-        }
-    }
-    damaged(QStringLiteral("the system tables that list its tables (on-disk structure %1.%2) cannot be read")
-                .arg(header.facts.odsMajor)
-                .arg(header.facts.odsMinor));
-}
-
 void CatalogueReader::readRelations()
 {
     const SystemLayout &fields = m_layouts.relations;
@@ -170,23 +145,40 @@ void CatalogueReader::readRelations()
     });
 }
 
-void CatalogueReader::readFormats()
+void CatalogueReader::readDescriptors()
 {
-    const OdsVersion &version = *m_header.version;
     const SystemLayout &fields = m_layouts.formats;
     forEachRecord(RdbFormats, fields.format, [&](const FieldReader &record) {
         const QByteArray id = record.blobId(fields["RDB$DESCRIPTOR"]);
         if (id.isEmpty())
             return;
-        RecordFormat format;
+        StoredDescriptor descriptor;
+        descriptor.relationId = record.number(fields["RDB$RELATION_ID"]);
+        descriptor.format = record.number(fields["RDB$FORMAT"]);
         try {
-            format = parseFormatDescriptor(readBlob(pagesOf(m_store, m_catalogue.stored.at(RdbFormats)), id), version);
+            descriptor.content = readBlob(pagesOf(m_store, m_catalogue.stored.at(RdbFormats)), id);
+            descriptor.readable = true;
         } catch (const components::ComponentError &) {
-            // Left unknown: reading that table says so, the others go on.
+            // Left unreadable: reading that table says so, the others go on.
         }
-        m_catalogue.stored[record.number(fields["RDB$RELATION_ID"])].formats[record.number(fields["RDB$FORMAT"])] =
-            std::move(format);
+        m_descriptors.push_back(std::move(descriptor));
     });
+}
+
+void CatalogueReader::readFormats()
+{
+    for (const StoredDescriptor &descriptor : m_descriptors) {
+        RecordFormat format;
+        if (descriptor.readable) {
+            try {
+                format = parseFormatDescriptor(descriptor.content, *m_shape, m_header.version->interbaseTypes);
+            } catch (const components::ComponentError &) {
+                // Left unknown, as an unreadable one.
+            }
+        }
+        m_catalogue.stored[descriptor.relationId].formats[descriptor.format] = std::move(format);
+    }
+    m_descriptors.clear();
 }
 
 } // namespace ods

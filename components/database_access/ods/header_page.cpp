@@ -23,6 +23,22 @@ bool validPageSize(unsigned size)
 
 } // namespace
 
+void refuseRelease(const QString &path, uint16_t odsWord, int minor)
+{
+    using disk::HeaderPageCommon;
+    if ((odsWord & ~HeaderPageCommon::firebirdFlag) < 8)
+        fail(QStringLiteral("\"%1\" was made by %2, which this program cannot read. Make a backup with that "
+                            "version's gbak and restore it with Firebird.")
+                 .arg(path, madeBy(odsWord, minor)));
+    if (odsWord & HeaderPageCommon::firebirdFlag)
+        fail(QStringLiteral("\"%1\" was made by %2, which this program cannot read. Make a backup with that "
+                            "version's gbak and restore it with Firebird 5 or older.")
+                 .arg(path, madeBy(odsWord, minor)));
+    fail(QStringLiteral("\"%1\" was made by %2, which this program cannot read. Open it with that InterBase "
+                        "version and make a backup with gbak, then restore the backup with Firebird.")
+             .arg(path, madeBy(odsWord, minor)));
+}
+
 Header parseHeader(const std::vector<uint8_t> &start, const QString &path)
 {
     using disk::HeaderPageCommon;
@@ -41,19 +57,9 @@ Header parseHeader(const std::vector<uint8_t> &start, const QString &path)
     const disk::HeaderPageLayout &layout = headerLayoutOf(odsWord);
     facts.odsMinor = page[layout.odsMinor];
     header.version = odsVersionOf(odsWord, facts.odsMinor);
-    if (!header.version) {
-        if (facts.odsMajor < 8)
-            fail(QStringLiteral("\"%1\" was made by %2, which this program cannot read. Make a backup with that "
-                                "version's gbak and restore it with Firebird.")
-                     .arg(path, madeBy(odsWord, facts.odsMinor)));
-        if (firebirdFlag)
-            fail(QStringLiteral("\"%1\" was made by %2, which this program cannot read. Make a backup with that "
-                                "version's gbak and restore it with Firebird 5 or older.")
-                     .arg(path, madeBy(odsWord, facts.odsMinor)));
-        fail(QStringLiteral("\"%1\" was made by %2, which this program cannot read. Open it with that InterBase "
-                            "version and make a backup with gbak, then restore the backup with Firebird.")
-                 .arg(path, madeBy(odsWord, facts.odsMinor)));
-    }
+    header.odsWord = odsWord;
+    if (!header.version)
+        refuseRelease(path, odsWord, facts.odsMinor);
     facts.firebird = header.version->family == Family::Firebird;
     header.odsMinorOriginal = layout.odsMinorOriginal.offset
                                   ? std::min<int>(page[layout.odsMinorOriginal], facts.odsMinor)

@@ -15,6 +15,7 @@ namespace ods {
 
 struct Header {
     FileFacts facts;
+    uint16_t odsWord = 0;   // the major version as stored, with Firebird's flag where it has one
     const OdsVersion *version = nullptr;   // never null once parsed
     int odsMinorOriginal = 0;   // the minor version the file was created with
     uint32_t pagesRelationPointer = 0; // first pointer page of RDB$PAGES
@@ -26,5 +27,9 @@ struct Header {
 // messages. Throws a ComponentError that says what was found when the file is
 // not a database this reader can read.
 Header parseHeader(const std::vector<uint8_t> &start, const QString &path);
+
+// Throws the ComponentError that refuses a file made by a release this
+// reader cannot read, naming the release and what to do instead.
+[[noreturn]] void refuseRelease(const QString &path, uint16_t odsWord, int minor);
 
 } // namespace ods

@@ -24,7 +24,7 @@ StorageLayout layoutOf(const Header &header)
 
 OdsFile::OdsFile(const QString &path)
     : m_file(path), m_header(readHeader(m_file, path)), m_store(m_file, layoutOf(m_header), m_transactions),
-      m_catalogue(CatalogueReader(m_file, m_header, m_store, m_transactions).read())
+      m_catalogue(CatalogueReader(path, m_file, m_header, m_store, m_transactions).read())
 {
 }
 

@@ -17,7 +17,6 @@ constexpr OdsVersion firebird12{.family = Family::Firebird,
                                 .majorTo = 12,
                                 .header = &disk::headerFirebird12,
                                 .catalogue = &firebirdCatalogue12,
-                                .formatHasCount = true,
                                 .pointerSlotBits = 40,
                                 .pointerSlotsInEights = true,
                                 .longTransactions = true,
@@ -37,7 +36,6 @@ constexpr OdsVersion interbase13{.family = Family::InterBase,
                                  .majorTo = 13,
                                  .header = &disk::headerInterBase13,
                                  .catalogue = &interbaseCatalogue13,
-                                 .formatEntry = &disk::formatEntryInterBase13,
                                  .recordSlotBytes = 39,
                                  .interbaseTypes = true};
 
@@ -47,6 +45,18 @@ constexpr OdsVersion interbase12 = [] {
     version.majorFrom = version.majorTo = 12;
     version.catalogue = &interbaseCatalogue12;
     version.recordSlotBytes = OdsVersion{}.recordSlotBytes;
+    return version;
+}();
+
+// InterBase 7.0 to 7.5 lie between InterBase 6 and 2007, whose pages are
+// alike: theirs are taken to be the same. No file of theirs was at hand to
+// measure its catalogue, which may have either neighbour's shape.
+constexpr const SystemCatalogueLayout *interbase11Catalogues[] = {&interbaseCatalogue12, &firebirdCatalogue10};
+constexpr OdsVersion interbase11 = [] {
+    OdsVersion version = interbase12;
+    version.majorFrom = version.majorTo = 11;
+    version.catalogue = nullptr;
+    version.possibleCatalogues = interbase11Catalogues;
     return version;
 }();
 
@@ -81,6 +91,7 @@ constexpr std::array versions{
                .catalogue = &firebirdCatalogue10},
     firebird12,
     firebird13,
+    interbase11,
     interbase12,
     interbase13,
     interbase(15, 0, 15, disk::headerInterBase13, interbaseCatalogue15),

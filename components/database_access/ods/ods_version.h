@@ -8,6 +8,7 @@
 #include "on_disk_format.h"
 
 #include <cstdint>
+#include <span>
 
 namespace ods {
 
@@ -23,10 +24,12 @@ struct OdsVersion {
     int minorFrom = 0;                          // to majorTo.anything
     int majorTo = 0;
     const disk::HeaderPageLayout *header = nullptr;
+    // The shape of its catalogue, as measured on its files. Where no file
+    // was at hand, null, and the shapes it may have instead: the file's own
+    // system tables choose (CatalogueReader), and a file that fits none is
+    // refused by name, as a version this reader does not read.
     const SystemCatalogueLayout *catalogue = nullptr;
-    // Null: Firebird's entries, 12 bytes (16 from 64-bit engines before ODS 12).
-    const disk::FormatEntryLayout *formatEntry = nullptr;
-    bool formatHasCount = false;                // Firebird from ODS 12: count first, defaults after
+    std::span<const SystemCatalogueLayout *const> possibleCatalogues = {};
     // Records a data page can hold: (page size - 28) / this. Firebird counts
     // a line index entry and a record header; InterBase from ODS 13 more.
     unsigned recordSlotBytes = unsigned(disk::LineEntry::size + disk::RecordHeader::size);
@@ -45,6 +48,12 @@ struct OdsVersion {
     bool interbaseTypes = false;
 
     bool interbase() const { return family == Family::InterBase; }
+    bool catalogueFromFile() const { return catalogue == nullptr; }
+    // The shapes to try, the measured one alone where there is one.
+    std::span<const SystemCatalogueLayout *const> catalogues() const
+    {
+        return catalogueFromFile() ? possibleCatalogues : std::span<const SystemCatalogueLayout *const>(&catalogue, 1);
+    }
 };
 
 // The header page layout of files whose header says `odsWord` (major, with

@@ -2,6 +2,7 @@
 
 #include "ods_version.h"
 #include "page_bytes.h"
+#include "system_layouts.h"
 
 #include <algorithm>
 
@@ -117,25 +118,27 @@ RecordFormat countedEntries(const QByteArray &blob)
 
 } // namespace
 
-RecordFormat parseFormatDescriptor(const QByteArray &blob, const OdsVersion &version)
+RecordFormat parseFormatDescriptor(const QByteArray &blob, const SystemCatalogueLayout &catalogue,
+                                   bool interbaseTypes)
 {
-    if (version.formatEntry) {
-        RecordFormat format = bareEntries(blob, *version.formatEntry);
-        if (version.interbaseTypes) {
-            for (FieldLayout &field : format.fields)
-                if (field.dtype == interbaseBoolean)
-                    field.dtype = DtBoolean;
-            readBooleansAsFirebirds(format);
-        }
-        return format;
-    }
-    if (version.formatHasCount)
+    if (catalogue.formatHasCount)
         return countedEntries(blob);
-    if (plausible(blob, disk::formatEntry12))
-        return bareEntries(blob, disk::formatEntry12);
-    if (plausible(blob, disk::formatEntryPadded16))
-        return bareEntries(blob, disk::formatEntryPadded16);
-    badDescriptor();
+    RecordFormat format;
+    if (catalogue.formatEntry)
+        format = bareEntries(blob, *catalogue.formatEntry);
+    else if (plausible(blob, disk::formatEntry12))
+        format = bareEntries(blob, disk::formatEntry12);
+    else if (plausible(blob, disk::formatEntryPadded16))
+        format = bareEntries(blob, disk::formatEntryPadded16);
+    else
+        badDescriptor();
+    if (interbaseTypes) {
+        for (FieldLayout &field : format.fields)
+            if (field.dtype == interbaseBoolean)
+                field.dtype = DtBoolean;
+        readBooleansAsFirebirds(format);
+    }
+    return format;
 }
 
 void readBooleansAsFirebirds(RecordFormat &format)

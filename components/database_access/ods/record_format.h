@@ -43,9 +43,13 @@ inline size_t nullFlagBytes(size_t fields)
 }
 
 struct OdsVersion;
+struct SystemCatalogueLayout;
 
-// Decodes an RDB$FORMATS descriptor BLOB; damaged() when it does not parse.
-RecordFormat parseFormatDescriptor(const QByteArray &blob, const OdsVersion &version);
+// Decodes an RDB$FORMATS descriptor BLOB, laid out as `catalogue` lays them
+// out; damaged() when it does not parse. `interbaseTypes`: InterBase's own
+// numbers for types Firebird numbers otherwise (OdsVersion).
+RecordFormat parseFormatDescriptor(const QByteArray &blob, const SystemCatalogueLayout &catalogue,
+                                   bool interbaseTypes);
 
 // InterBase stores a BOOLEAN in 2 bytes, the first of which (little-endian)
 // holds what Firebird's 1-byte BOOLEAN holds: once a format's length is

@@ -152,14 +152,14 @@ SystemLayout layOutTable(std::span<const SystemField> table, const SystemCatalog
 
 const SystemCatalogueLayout interbaseCatalogue8{InterBase8, 31, true};
 const SystemCatalogueLayout firebirdCatalogue10{Firebird10, 31, true};
-const SystemCatalogueLayout firebirdCatalogue12{Firebird12, 31, false};
+const SystemCatalogueLayout firebirdCatalogue12{Firebird12, 31, false, nullptr, true};
 // Names are CHAR(63) in UTF8 from ODS 13: 252 bytes.
-const SystemCatalogueLayout firebirdCatalogue13{Firebird13, 252, false};
-const SystemCatalogueLayout interbaseCatalogue12{InterBase12, 67, true};
-const SystemCatalogueLayout interbaseCatalogue13{InterBase13, 67, true};
-const SystemCatalogueLayout interbaseCatalogue15{InterBase15, 67, true};
-const SystemCatalogueLayout interbaseCatalogue16{InterBase16, 67, true};
-const SystemCatalogueLayout interbaseCatalogue18{InterBase18, 67, true};
+const SystemCatalogueLayout firebirdCatalogue13{Firebird13, 252, false, nullptr, true};
+const SystemCatalogueLayout interbaseCatalogue12{InterBase12, 67, true, &disk::formatEntryInterBase13};
+const SystemCatalogueLayout interbaseCatalogue13{InterBase13, 67, true, &disk::formatEntryInterBase13};
+const SystemCatalogueLayout interbaseCatalogue15{InterBase15, 67, true, &disk::formatEntryInterBase13};
+const SystemCatalogueLayout interbaseCatalogue16{InterBase16, 67, true, &disk::formatEntryInterBase13};
+const SystemCatalogueLayout interbaseCatalogue18{InterBase18, 67, true, &disk::formatEntryInterBase13};
 
 int SystemLayout::operator[](std::string_view name) const
 {
@@ -187,9 +187,8 @@ std::vector<SystemConventions> candidateConventions(const Header &header)
     return candidates;
 }
 
-BootstrapLayouts bootstrapLayouts(const Header &header, const SystemConventions &conventions)
+BootstrapLayouts bootstrapLayouts(const SystemCatalogueLayout &catalogue, const SystemConventions &conventions)
 {
-    const SystemCatalogueLayout &catalogue = *header.version->catalogue;
     return BootstrapLayouts{layOutTable(pages, catalogue, conventions), layOutTable(relations, catalogue, conventions),
                             layOutTable(relationFields, catalogue, conventions),
                             layOutTable(fields, catalogue, conventions), layOutTable(formats, catalogue, conventions)};

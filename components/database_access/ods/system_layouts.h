@@ -8,6 +8,7 @@
 // fields only follow); the list says so. Fields are looked up by name; a
 // field an edition lacks reads as null.
 
+#include "on_disk_format.h"
 #include "record_format.h"
 
 #include <cstdint>
@@ -55,10 +56,15 @@ struct SystemField {
     Editions editions;
 };
 
+// The shape of a catalogue: which fields its system tables hold, how wide
+// its names are, and how its RDB$FORMATS descriptors are laid out.
 struct SystemCatalogueLayout {
     CatalogueEdition edition;
     int nameBytes;
     bool fieldsComplete;       // RDB$FIELDS records of format 0 are exactly as long as its list
+    // Null: Firebird's bare entries, 12 bytes (16 from 64-bit engines before ODS 12).
+    const disk::FormatEntryLayout *formatEntry = nullptr;
+    bool formatHasCount = false;   // Firebird from ODS 12: count first, defaults after
 };
 
 extern const SystemCatalogueLayout interbaseCatalogue8;
@@ -101,6 +107,6 @@ struct BootstrapLayouts {
 // The conventions to try, most likely first.
 std::vector<SystemConventions> candidateConventions(const Header &header);
 
-BootstrapLayouts bootstrapLayouts(const Header &header, const SystemConventions &conventions);
+BootstrapLayouts bootstrapLayouts(const SystemCatalogueLayout &catalogue, const SystemConventions &conventions);
 
 } // namespace ods
