@@ -9,7 +9,6 @@
 // MARROWBECK_BENCH_TABLES sets the number of tables (default 3).
 
 #include "connection_string.h"
-#include "connection_string_parser.h"
 #include "database_access.h"
 #include "database_failure.h"
 #include "firebird_client.h"
@@ -144,7 +143,8 @@ int main(int argc, char **argv)
         std::printf("Generating %d tables of %d rows...\n", tables, rowsPerTable);
         createFile(file, tables);
         std::printf("File: %.0f MB\n", QFileInfo(file).size() / 1048576.0);
-        const QString connectionString = FireBird::connectionString(file, QStringLiteral("SYSDBA"), QString());
+        const QString connectionString =
+            dbaccess::connectionString(dbaccess::enteredLogin(file, QStringLiteral("SYSDBA"), QString()));
         const dbaccess::FileVersion version = dbaccess::inspectLocalFile(file);
 
         for (int round = 1; round <= 2; ++round) {

@@ -2,24 +2,24 @@
 # the component against the embedded engine and a server on 127.0.0.1.
 marrowbeck_test(database_pure_test
   SOURCES connection_string_test.cpp value_text_test.cpp rebuilt_copy_text_test.cpp table_name_query_test.cpp
-  LIBS marrowbeck_database_access_internals marrowbeck_connection_string
+  LIBS marrowbeck_database_access_internals marrowbeck_login
   LABELS database unit
   TIMEOUT 60)
 marrowbeck_test(database_access_test
   SOURCES database_access_test.cpp firebird_scratch_database.cpp firebird_scratch_database.h
-  LIBS marrowbeck_database_access_internals marrowbeck_connection_string
+  LIBS marrowbeck_database_access_internals marrowbeck_login
   LABELS database firebird
   TIMEOUT 300)
 add_dependencies(database_access_test marrowbeck_sample_database)
 marrowbeck_test(database_server_test
   SOURCES database_server_test.cpp firebird_scratch_database.cpp firebird_scratch_database.h
-  LIBS marrowbeck_database_access marrowbeck_connection_string
+  LIBS marrowbeck_database_access marrowbeck_login
   LABELS database firebird server
   TIMEOUT 300)
 marrowbeck_test(database_files_test
   SOURCES database_files_test.cpp local_file_reading_test.cpp database_snapshot.cpp database_snapshot.h random_database.cpp random_database.h
     firebird_scratch_database.cpp firebird_scratch_database.h
-  LIBS marrowbeck_database_access_internals marrowbeck_connection_string
+  LIBS marrowbeck_database_access_internals marrowbeck_login
   LABELS database firebird
   TIMEOUT 600)
 add_dependencies(database_files_test marrowbeck_sample_database)
@@ -33,7 +33,7 @@ foreach(environment "c_utf8;LANG=C.UTF-8" "empty_environment")
 endforeach()
 marrowbeck_test(copies_cache_test
   SOURCES copies_cache_test.cpp kept_open_test.cpp firebird_scratch_database.cpp firebird_scratch_database.h
-  LIBS marrowbeck_database_access_internals marrowbeck_connection_string
+  LIBS marrowbeck_database_access_internals marrowbeck_login
   LABELS database firebird
   TIMEOUT 300)
 add_dependencies(copies_cache_test marrowbeck_sample_database)
@@ -41,7 +41,7 @@ add_dependencies(copies_cache_test marrowbeck_sample_database)
 # The parts of the database access component include only what they link:
 # the arrows are read from the links CMake was given, the includes from the
 # sources.
-set(database_access_parts ods_reader:ods value_text:value_text table_rows:table_rows engine:engine
+set(database_access_parts login:login ods_reader:ods value_text:value_text table_rows:table_rows engine:engine
   private_copy:private_copy file_connection:file_connection database_access:router)
 set(database_access_arrows "")
 foreach(from IN LISTS database_access_parts)

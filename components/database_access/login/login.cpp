@@ -1,41 +1,14 @@
-#include "connection_string.h"
+#include "login.h"
 
 #include <QDir>
 #include <QUrl>
 
-namespace FireBird {
+namespace dbaccess {
 
-namespace {
-
-bool needsQuoting(const QString &entry)
+Login enteredLogin(const QString &database, const QString &user, const QString &password)
 {
-    for (const QChar c : entry)
-        if (c == u';' || c == u'\'' || c == u'"' || c == u'{' || c == u'}')
-            return true;
-    return false;
+    return {databaseLocation(database), user, password, QStringLiteral("admin"), QStringLiteral("NONE")};
 }
-
-// Outer, OLE DB level: double quotes, a double quote inside doubled.
-QString outerValue(const QString &entry)
-{
-    if (!needsQuoting(entry))
-        return entry;
-    QString quoted = entry;
-    quoted.replace(u'"', QStringLiteral("\"\""));
-    return u'"' + quoted + u'"';
-}
-
-// Driver level, inside Extended Properties: ODBC braces, "}" doubled.
-QString driverValue(const QString &entry)
-{
-    if (!needsQuoting(entry))
-        return entry;
-    QString braced = entry;
-    braced.replace(u'}', QStringLiteral("}}"));
-    return u'{' + braced + u'}';
-}
-
-} // namespace
 
 QString databaseLocation(const QString &typed)
 {
@@ -50,15 +23,20 @@ QString databaseLocation(const QString &typed)
     return url.path(QUrl::FullyDecoded);
 }
 
-QString connectionString(const QString &database, const QString &user, const QString &password)
+bool namesServer(const QString &database)
 {
-    QString properties = QStringLiteral("Driver=Firebird/InterBase(r) driver;Dbname=") + driverValue(databaseLocation(database))
-        + QStringLiteral(" ;CHARSET=NONE;UID=") + driverValue(user) + QStringLiteral(";Role=admin");
-    // Extended Properties is enclosed in single quotes: one inside is doubled.
-    properties.replace(u'\'', QStringLiteral("''"));
-    return QStringLiteral("Provider=MSDASQL.1;Password=") + outerValue(password)
-        + QStringLiteral(";Persist Security Info=true;User ID=") + outerValue(user)
-        + QStringLiteral(";Extended Properties='") + properties + u'\'';
+    if (database.startsWith(u'[')
+        || (database.startsWith(QLatin1String("inet"), Qt::CaseInsensitive) && database.contains(QLatin1String("://"))))
+        return true;
+    const qsizetype colon = database.indexOf(u':');
+    if (colon <= 0)
+        return false;
+    // "host" or "host/port" before the colon; a path has no such prefix.
+    const QStringView prefix = QStringView(database).left(colon);
+    if (prefix.startsWith(u'/') || prefix.startsWith(u'.') || prefix.contains(u'\\'))
+        return false;
+    const qsizetype slash = prefix.indexOf(u'/');
+    return slash < 0 || (slash > 0 && !prefix.mid(slash + 1).contains(u'/'));
 }
 
-} // namespace FireBird
+} // namespace dbaccess
