@@ -12,24 +12,26 @@ bool needsQuoting(const QString &value)
     return false;
 }
 
-// Outer, OLE DB level: double quotes, a double quote inside doubled.
-QString outerValue(const QString &value)
+// The closing mark inside is doubled.
+QString quotedWhenNeeded(const QString &value, QChar open, QChar close)
 {
     if (!needsQuoting(value))
         return value;
     QString quoted = value;
-    quoted.replace(u'"', QStringLiteral("\"\""));
-    return u'"' + quoted + u'"';
+    quoted.replace(close, QString(2, close));
+    return open + quoted + close;
 }
 
-// Driver level, inside Extended Properties: ODBC braces, "}" doubled.
+// Outer, OLE DB level: double quotes.
+QString outerValue(const QString &value)
+{
+    return quotedWhenNeeded(value, u'"', u'"');
+}
+
+// Driver level, inside Extended Properties: ODBC braces.
 QString driverValue(const QString &value)
 {
-    if (!needsQuoting(value))
-        return value;
-    QString braced = value;
-    braced.replace(u'}', QStringLiteral("}}"));
-    return u'{' + braced + u'}';
+    return quotedWhenNeeded(value, u'{', u'}');
 }
 
 } // namespace
