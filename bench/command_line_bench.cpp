@@ -129,7 +129,8 @@ int main(int argc, char **argv)
               .arg(thousands(rows), QString::number(bench_table::columns), thousands(qint64(rows) * bench_table::columns)));
     registerDatabaseAccessComponents();
     registerSpreadsheetAutomationComponents();
-    const auto cells = bench_table::tableCells(FireBird::connectionString(database, QStringLiteral("SYSDBA"), QString()));
+    const auto cells =
+        bench_table::tableCells(dbaccess::connectionString(dbaccess::enteredLogin(database, QStringLiteral("SYSDBA"), QString())));
     auto office = components::create<excel::Application>(excel::ApplicationClass);
 
     std::vector<double> throughCalc, toCsv;

@@ -98,7 +98,7 @@ ReadResult readThroughComponent(const Target &target, const char *table)
     QElapsedTimer timer;
     timer.start();
     auto connection = components::create<ado::Connection>(ado::ConnectionClass);
-    connection->Open(FireBird::connectionString(target.dbname, target.user, target.password));
+    connection->Open(dbaccess::connectionString(dbaccess::enteredLogin(target.dbname, target.user, target.password)));
     auto recordset = components::create<ado::Recordset>(ado::RecordsetClass);
     recordset->setCursorLocation(ado::adUseClient);
     recordset->Open(QStringLiteral("SELECT * FROM \"%1\"").arg(QLatin1String(table)), *connection);

@@ -18,6 +18,7 @@
 #include "calc_direct_write.h"
 #include "generated_table.h"
 #include "calc_inspection.h"
+#include "connection_string.h"
 #include "database_access.h"
 #include "fire_bird.h"
 #include "form1.h"
@@ -166,7 +167,7 @@ int main(int argc, char **argv)
 
         // Calc's own ingest of the same cells into new workbooks of a new office.
         if (cells.empty()) {
-            cells = bench_table::tableCells(connection.connectionString());
+            cells = bench_table::tableCells(dbaccess::connectionString(connection.login()));
             texts = bench_table::asTexts(cells);
         }
         auto office = components::create<excel::Application>(excel::ApplicationClass);

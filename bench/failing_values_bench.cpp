@@ -65,7 +65,7 @@ Read readTable(const QString &dbname, const char *table)
     QElapsedTimer timer;
     timer.start();
     auto connection = components::create<ado::Connection>(ado::ConnectionClass);
-    connection->Open(FireBird::connectionString(dbname, QStringLiteral("SYSDBA"), QString()));
+    connection->Open(dbaccess::connectionString(dbaccess::enteredLogin(dbname, QStringLiteral("SYSDBA"), QString())));
     auto recordset = components::create<ado::Recordset>(ado::RecordsetClass);
     recordset->Open(QStringLiteral("SELECT * FROM \"%1\"").arg(QLatin1String(table)), *connection);
     Read result;

@@ -9,7 +9,6 @@
 // MARROWBECK_BENCH_TABLES sets the number of tables (default 3).
 
 #include "connection_string.h"
-#include "connection_string_parser.h"
 #include "database_access.h"
 #include "database_failure.h"
 #include "firebird_client.h"
@@ -144,7 +143,7 @@ int main(int argc, char **argv)
         std::printf("Generating %d tables of %d rows...\n", tables, rowsPerTable);
         createFile(file, tables);
         std::printf("File: %.0f MB\n", QFileInfo(file).size() / 1048576.0);
-        const QString connectionString = FireBird::connectionString(file, QStringLiteral("SYSDBA"), QString());
+        const dbaccess::Login login = dbaccess::enteredLogin(file, QStringLiteral("SYSDBA"), QString());
         const dbaccess::FileVersion version = dbaccess::inspectLocalFile(file);
 
         for (int round = 1; round <= 2; ++round) {
@@ -153,8 +152,7 @@ int main(int argc, char **argv)
             QElapsedTimer clock;
             clock.start();
             dbaccess::FirebirdConnection engine;
-            engine.openFile(dbaccess::parseLogin(connectionString),
-                            dbaccess::byteCopy(dbaccess::inspectLocalFile(file)));
+            engine.openFile(login, dbaccess::byteCopy(dbaccess::inspectLocalFile(file)));
             const Listing engineList = listTables(engine, clock);
             const Reading engineRead = readAll(engine, engineList.tables);
             engine.Close();
@@ -163,7 +161,7 @@ int main(int argc, char **argv)
             // Now: the program's own connection, the reader on the file.
             clock.restart();
             auto reader = components::create<ado::Connection>(ado::ConnectionClass);
-            reader->Open(connectionString);
+            reader->Open(dbaccess::connectionString(login));
             const Listing readerList = listTables(*reader, clock);
             const Reading readerRead = readAll(*reader, readerList.tables);
             reader->Close();

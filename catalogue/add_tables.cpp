@@ -1,5 +1,6 @@
 #include "add_tables.h"
 
+#include "connection_string.h"
 #include "database_access.h"
 #include "guarded_procedure.h"
 
@@ -34,7 +35,7 @@ bool isSystemRelation(ado::Recordset &catalogue)
 
 } // namespace
 
-QString AddTablesToFireBird(TableListing &list, const QString &connectionString)
+QString AddTablesToFireBird(TableListing &list, const dbaccess::Login &login)
 {
     frame::GuardedProcedure p(frame::procedureLocation(u"FireBird", u"AddTablesToFireBirdListbox"));
     std::shared_ptr<ado::Connection> connection;
@@ -46,7 +47,7 @@ QString AddTablesToFireBird(TableListing &list, const QString &connectionString)
     const bool prepared = p.step(104, [&] {
         components::required(connection, ado::ConnectionClass).setCursorLocation(ado::adUseClient);
     });
-    const bool opened = prepared && p.step(106, [&] { connection->Open(connectionString); });
+    const bool opened = prepared && p.step(106, [&] { connection->Open(dbaccess::connectionString(login)); });
     p.step(108, [&] { list.clear(); });
     // Without a connection or a catalogue every later step would fail in
     // turn: one report is enough, and the list stays empty.
@@ -80,10 +81,10 @@ QString AddTablesToFireBird(TableListing &list, const QString &connectionString)
     return identity;
 }
 
-QString AddTablesToFireBirdListbox(QTreeWidget &list, const QString &connectionString)
+QString AddTablesToFireBirdListbox(QTreeWidget &list, const dbaccess::Login &login)
 {
     UntickedListbox listbox(list);
-    return AddTablesToFireBird(listbox, connectionString);
+    return AddTablesToFireBird(listbox, login);
 }
 
 } // namespace FireBird

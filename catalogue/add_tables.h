@@ -3,6 +3,10 @@
 class QString;
 class QTreeWidget;
 
+namespace dbaccess {
+struct Login;
+}
+
 namespace FireBird {
 
 // Where the listing puts the names it finds: the table window's list, or a
@@ -15,13 +19,13 @@ public:
 };
 
 // Empties the listing and fills it with the names of the tables and views of
-// the database the connection string names, in catalogue order; the
-// relations the database marks as its own system relations are left out.
+// the database the login names, in catalogue order; the relations the
+// database marks as its own system relations are left out.
 // Returns what tells that database from another put in its place (empty:
 // the connection could not tell, or the database did not open).
-QString AddTablesToFireBird(TableListing &list, const QString &connectionString);
+QString AddTablesToFireBird(TableListing &list, const dbaccess::Login &login);
 
 // The same into the table window's list, each name unticked.
-QString AddTablesToFireBirdListbox(QTreeWidget &list, const QString &connectionString);
+QString AddTablesToFireBirdListbox(QTreeWidget &list, const dbaccess::Login &login);
 
 } // namespace FireBird

@@ -3,7 +3,7 @@
 #include "add_tables.h"
 #include "command_line_arguments.h"
 #include "command_line_window.h"
-#include "connection_string.h"
+#include "login.h"
 #include "register_csv_spreadsheet.h"
 #include "register_database_access.h"
 #include "register_spreadsheet_automation.h"
@@ -213,14 +213,14 @@ int exportTables(const Arguments &arguments)
     const std::optional<QString> secret = password(arguments);
     if (!secret || !outputFolderTakesFiles(arguments.output))
         return nothingExported;
-    const QString connectionString = FireBird::connectionString(arguments.database, arguments.user, *secret);
+    const dbaccess::Login login = dbaccess::enteredLogin(arguments.database, arguments.user, *secret);
 
     const auto reporting = reportOnStandardError();
     std::unique_ptr<CommandLineWindow> &window = reporting->window;
 
     registerDatabaseAccessComponents();
     NameList listing;
-    const QString listedDatabase = FireBird::AddTablesToFireBird(listing, connectionString);
+    const QString listedDatabase = FireBird::AddTablesToFireBird(listing, login);
     const bool listingFailed = reporting->failures > 0;
     if (listing.names.isEmpty()) {
         if (!listingFailed)
@@ -244,7 +244,7 @@ int exportTables(const Arguments &arguments)
     const QString shownOutput = QDir::toNativeSeparators(arguments.output);
     bool saved = false;
     const ExportResults results =
-        runExport(*window, connectionString, [&](excel::Application &, excel::Workbook &workbook, const ExportResults &run) {
+        runExport(*window, login, [&](excel::Application &, excel::Workbook &workbook, const ExportResults &run) {
             // A workbook without any whole table is no export; the file stays
             // as it was.
             if (!leaveOutFailedTables(run))

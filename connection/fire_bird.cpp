@@ -1,15 +1,16 @@
 #include "fire_bird.h"
 
+#include "connection_string.h"
 #include "database_access.h"
 #include "guarded_procedure.h"
 
 namespace FireBird {
 
-bool CanConnectToFireBird(const QString &connectionString, QString *reason)
+bool CanConnectToFireBird(const dbaccess::Login &login, QString *reason)
 {
     auto connection = components::create<ado::Connection>(ado::ConnectionClass);
     try {
-        connection->Open(connectionString);
+        connection->Open(dbaccess::connectionString(login));
         return true;
     } catch (...) {
         if (reason)

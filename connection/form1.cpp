@@ -63,9 +63,9 @@ QLineEdit &Form1::databaseEntry() { return *m_ui->Text1; }
 QLineEdit &Form1::userEntry() { return *m_ui->Text7; }
 QLineEdit &Form1::passwordEntry() { return *m_ui->Text2; }
 
-QString Form1::connectionString() const
+dbaccess::Login Form1::login() const
 {
-    return FireBird::connectionString(m_ui->Text1->text(), m_ui->Text7->text(), m_ui->Text2->text());
+    return dbaccess::enteredLogin(m_ui->Text1->text(), m_ui->Text7->text(), m_ui->Text2->text());
 }
 
 void Form1::connectHandlers()
@@ -101,7 +101,7 @@ void Form1::Form_Load()
     p.step(126, [&] { m_ui->Text1->setText(frame::GetSetting(appName, Main::productTitle, databaseKey, QString())); });
     p.step(128, [&] { m_ui->Text2->setText(frame::GetSetting(appName, Main::productTitle, passwordKey, QString())); });
     p.step(130, [&] { m_ui->Text7->setText(frame::GetSetting(appName, Main::productTitle, userKey, QStringLiteral("SYSDBA"))); });
-    if (p.test(132, [&] { return FireBird::CanConnectToFireBird(connectionString()); }))
+    if (p.test(132, [&] { return FireBird::CanConnectToFireBird(login()); }))
         p.step(134, [&] { PushButton2_Click(); });
     p.step(136, [&] { setWindowTitle(Main::productTitle); });
     p.step(136, [&] { setWindowIcon(Main::applicationIcon()); });
@@ -142,8 +142,8 @@ void Form1::PushButton2_Click()
 {
     frame::GuardedProcedure p(location("PushButton2_Click"));
     QString reason;
-    if (p.test(100, [&] { return FireBird::CanConnectToFireBird(connectionString(), &reason); })) {
-        p.step(102, [&] { form2().listTables(connectionString()); });
+    if (p.test(100, [&] { return FireBird::CanConnectToFireBird(login(), &reason); })) {
+        p.step(102, [&] { form2().listTables(login()); });
         p.step(104, [] {
             form2().show();
             // Shown during the start-up load, or while this window hides, it
@@ -166,7 +166,7 @@ void Form1::PushButton3_Click()
     try {
         m_pointer.setValue(frame::vbHourglass);
         components::required(connection, ado::ConnectionClass).setCursorLocation(ado::adUseServer);
-        connection->Open(connectionString());
+        connection->Open(dbaccess::connectionString(login()));
         frame::MsgBox(QStringLiteral("Connection successful."), frame::vbOKOnly);
         m_pointer.setValue(frame::vbDefault);
     } catch (...) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "desktop_services.h"
+#include "login.h"
 #include "window_pointer.h"
 
 #include <QLineEdit>
@@ -21,8 +22,8 @@ public:
     QLineEdit &databaseEntry();
     QLineEdit &userEntry();
     QLineEdit &passwordEntry();
-    // Built afresh from the three entries.
-    QString connectionString() const;
+    // Made afresh from the three entries.
+    dbaccess::Login login() const;
 
     frame::WindowPointer &MousePointer() { return m_pointer; }
 

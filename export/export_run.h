@@ -20,13 +20,13 @@ namespace exporting {
 
 // Everything one run of the export holds; dropped when the run ends.
 struct ExportRun {
-    ExportRun(ExportWindow &window, QString connectionString, WorkbookDelivery deliver)
-        : window(window), connectionString(std::move(connectionString)), deliver(std::move(deliver))
+    ExportRun(ExportWindow &window, dbaccess::Login login, WorkbookDelivery deliver)
+        : window(window), login(std::move(login)), deliver(std::move(deliver))
     {
     }
 
     ExportWindow &window;
-    const QString connectionString;
+    const dbaccess::Login login;
     const WorkbookDelivery deliver;
     frame::GuardedProcedure p{frame::procedureLocation(u"Form2", u"PushButton5_Click")};
     std::shared_ptr<ado::Connection> connection;

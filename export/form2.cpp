@@ -65,7 +65,7 @@ void Form2::Form_Load()
         m_ui->ListView1->header()->setStretchLastSection(false);
         m_ui->ListView1->setColumnWidth(0, listColumnWidth);
     });
-    p.step(110, [&] { listTables(form1().connectionString()); });
+    p.step(110, [&] { listTables(form1().login()); });
     p.step(112, [&] { setEnabled(true); });
     p.step(114, [&] { m_pointer.setValue(frame::vbDefault); });
 }
@@ -92,11 +92,11 @@ void Form2::PushButton2_Click()
     p.step(102, [&] { hide(); });
 }
 
-void Form2::PushButton5_Click() { runExport(*this, form1().connectionString()); }
+void Form2::PushButton5_Click() { runExport(*this, form1().login()); }
 
-void Form2::listTables(const QString &connectionString)
+void Form2::listTables(const dbaccess::Login &login)
 {
-    m_listedDatabase = FireBird::AddTablesToFireBirdListbox(*m_ui->ListView1, connectionString);
+    m_listedDatabase = FireBird::AddTablesToFireBirdListbox(*m_ui->ListView1, login);
 }
 
 int Form2::entryCount() const { return m_ui->ListView1->topLevelItemCount(); }

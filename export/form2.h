@@ -1,6 +1,7 @@
 #pragma once
 
 #include "export_window.h"
+#include "login.h"
 #include "window_pointer.h"
 
 #include <QWidget>
@@ -20,7 +21,7 @@ public:
     frame::WindowPointer &MousePointer() { return m_pointer; }
 
     // Fills the list with the tables of the database the string names.
-    void listTables(const QString &connectionString);
+    void listTables(const dbaccess::Login &login);
 
     void Form_Load();
     void PushButton2_Click();

@@ -1,5 +1,6 @@
 #include "table_export.h"
 
+#include "connection_string.h"
 #include "export_run.h"
 #include "platform.h"
 #include "window_pointer.h"
@@ -40,7 +41,7 @@ void ExportRun::run()
         // export, as a missing connection object does.
         const bool opened = hasConnection && p.step(114, [&] {
             connection->setPreparationProgress(preparation);
-            connection->Open(connectionString);
+            connection->Open(dbaccess::connectionString(login));
             ensureListedDatabase();
         });
         if (opened && prepareWorkbook()) {
@@ -271,16 +272,16 @@ void ExportRun::finish()
 
 } // namespace exporting
 
-ExportResults runExport(ExportWindow &window, const QString &connectionString)
+ExportResults runExport(ExportWindow &window, const dbaccess::Login &login)
 {
-    return runExport(window, connectionString, [](excel::Application &application, excel::Workbook &, const ExportResults &) {
+    return runExport(window, login, [](excel::Application &application, excel::Workbook &, const ExportResults &) {
         application.setVisible(true);
     });
 }
 
-ExportResults runExport(ExportWindow &window, const QString &connectionString, WorkbookDelivery deliver)
+ExportResults runExport(ExportWindow &window, const dbaccess::Login &login, WorkbookDelivery deliver)
 {
-    exporting::ExportRun run(window, connectionString, std::move(deliver));
+    exporting::ExportRun run(window, login, std::move(deliver));
     run.run();
     // The worksheets are the workbook's, handed over while it is delivered
     // only: the workbook may be gone by now.

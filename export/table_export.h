@@ -1,5 +1,6 @@
 #pragma once
 
+#include "login.h"
 #include "spreadsheet_automation.h"
 
 #include <QString>
@@ -42,13 +43,13 @@ struct ExportResults {
 using WorkbookDelivery =
     std::function<void(excel::Application &application, excel::Workbook &workbook, const ExportResults &results)>;
 
-// "Finish": copies every ticked entry's table of the database the connection
-// string names into a worksheet of its own in a new workbook, then shows the
+// "Finish": copies every ticked entry's table of the database the login names
+// into a worksheet of its own in a new workbook, then shows the
 // workbook.
-ExportResults runExport(ExportWindow &window, const QString &connectionString);
+ExportResults runExport(ExportWindow &window, const dbaccess::Login &login);
 // The same export, with the finished workbook handed to deliver instead of
 // shown (a run without windows stores it).
-ExportResults runExport(ExportWindow &window, const QString &connectionString, WorkbookDelivery deliver);
+ExportResults runExport(ExportWindow &window, const dbaccess::Login &login, WorkbookDelivery deliver);
 
 // The progress texts of the bar.
 QString tableProgressText(const QString &name);

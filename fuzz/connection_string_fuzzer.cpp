@@ -1,10 +1,9 @@
 // Whatever three entries are typed in the connection window, the database
-// access component must read back exactly those three from the string the
-// window builds (the database as the file it names); and no string, however
-// malformed, may crash the parser.
+// access component must read back exactly those three from the string their
+// login makes (the database as the file it names); any login at all comes
+// back whole; and no string, however malformed, may crash the parser.
 
 #include "connection_string.h"
-#include "connection_string_parser.h"
 #include "fuzz_input.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
@@ -19,13 +18,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         dbaccess::namesServer(hostile);
     }
 
-    const QStringList parts = fuzz::entries(text, 3);
+    const QStringList parts = fuzz::entries(text, 5);
     const QString &database = parts[0];
     const QString &user = parts[1];
     const QString &password = parts[2];
-    const QString built = FireBird::connectionString(database, user, password);
+    const QString built = dbaccess::connectionString(dbaccess::enteredLogin(database, user, password));
     const auto settings = dbaccess::parseLogin(built);
-    if (settings.database != FireBird::databaseLocation(database))
+    if (settings.database != dbaccess::databaseLocation(database))
         fuzz::fail("database does not round-trip", database, settings.database);
     if (settings.user != user)
         fuzz::fail("user does not round-trip", user, settings.user);
@@ -34,5 +33,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     // An entry must never leak into the settings the window fixes itself.
     if (settings.role != QLatin1String("admin") || settings.characterSet != QLatin1String("NONE"))
         fuzz::fail("an entry changed the role or the character set", built, settings.role + u'|' + settings.characterSet);
+
+    const dbaccess::Login login{database, user, password, parts[3], parts[4]};
+    const QString any = dbaccess::connectionString(login);
+    if (dbaccess::parseLogin(any) != login)
+        fuzz::fail("a login does not round-trip", any, dbaccess::parseLogin(any).database);
     return 0;
 }

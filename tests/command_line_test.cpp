@@ -4,11 +4,11 @@
 
 #include "add_tables.h"
 #include "calc_inspection.h"
-#include "connection_string.h"
 #include "database_snapshot.h"
 #include "export_window.h"
 #include "file_digest.h"
 #include "firebird_scratch_database.h"
+#include "login.h"
 #include "real_program_fixture.h"
 #include "reliability_support.h"
 #include "xlsx_file_xml.h"
@@ -222,12 +222,12 @@ protected:
     }
 
     // The wizard's export of every table it lists, left unshown in Calc.
-    Contents wizardWorkbook(const QString &connectionString)
+    Contents wizardWorkbook(const dbaccess::Login &login)
     {
         NameList listing;
-        FireBird::AddTablesToFireBird(listing, connectionString);
+        FireBird::AddTablesToFireBird(listing, login);
         AllTicked window(listing.names);
-        runExport(window, connectionString, [](excel::Application &, excel::Workbook &, const ExportResults &) {});
+        runExport(window, login, [](excel::Application &, excel::Workbook &, const ExportResults &) {});
         EXPECT_EQ(boxes->prompts(), std::vector<QString>{QStringLiteral("Done.")});
         boxes->shown.clear();
         return calc_inspection::workbookContents(*applications.back());
@@ -256,7 +256,7 @@ TEST_F(CommandLineTest, EveryFormatHoldsWhatTheWizardWrites)
                                   {"a table of every type", everyType->dbname(), QStringLiteral("masterkey")}};
     for (const Database &database : databases) {
         const Contents wizard =
-            wizardWorkbook(FireBird::connectionString(database.path, QStringLiteral("SYSDBA"), database.password));
+            wizardWorkbook(dbaccess::enteredLogin(database.path, QStringLiteral("SYSDBA"), database.password));
         ASSERT_GT(wizard.size(), 1) << database.what;
         for (const char *format : {"ods", "xlsx", "csv"}) {
             SCOPED_TRACE(std::string(database.what) + " to ." + format);

@@ -1,16 +1,25 @@
-// The connection window's connection string and how the component reads it.
+// The login's connection string, as the connection window's entries make it
+// and as the component reads it.
 
 #include "connection_string.h"
-#include "connection_string_parser.h"
 
 #include <QDir>
 #include <QStringList>
 #include <gtest/gtest.h>
 
 using dbaccess::parseLogin;
-using FireBird::connectionString;
 
 namespace {
+
+QString connectionString(const QString &database, const QString &user, const QString &password)
+{
+    return dbaccess::connectionString(dbaccess::enteredLogin(database, user, password));
+}
+
+QStringList fields(const dbaccess::Login &login)
+{
+    return {login.database, login.user, login.password, login.role, login.characterSet};
+}
 
 TEST(ConnectionString, IsTheElevenPiecesForPlainEntries)
 {
@@ -51,6 +60,24 @@ TEST(ConnectionString, ReadsBackExactlyWhatWasTyped)
             }
 }
 
+// A login of any role and character set comes back whole from its string,
+// each of its values in every place.
+TEST(ConnectionString, ReadsBackEveryLogin)
+{
+    const QStringList values{QString(), QStringLiteral("admin"), QStringLiteral("NONE"), QStringLiteral(" lead"),
+                             QStringLiteral("trail "), QStringLiteral("  "), QStringLiteral("a;b"),
+                             QStringLiteral("'q'"), QStringLiteral("\"dq\""), QStringLiteral("{b} "),
+                             QStringLiteral("}}{{"), QStringLiteral("x=y;Role=r;CHARSET=c"),
+                             QStringLiteral(u"Jürgen €"), QStringLiteral("tab\there")};
+    const qsizetype n = values.size();
+    for (qsizetype i = 0; i < n; ++i)
+        for (qsizetype j = 0; j < n; ++j) {
+            const dbaccess::Login login{values[i], values[j], values[(i + j) % n], values[(i + 2 * j + 1) % n],
+                                        values[(2 * i + j + 3) % n]};
+            EXPECT_EQ(fields(parseLogin(dbaccess::connectionString(login))), fields(login));
+        }
+}
+
 // What a file manager's drag and a shell's habits put into the database box
 // opens the file they name; anything else stays as typed.
 TEST(ConnectionString, OpensTheLocalFileAFileAddressOrAHomePathNames)
@@ -78,7 +105,7 @@ TEST(ConnectionString, OpensTheLocalFileAFileAddressOrAHomePathNames)
         {" file:///a.fdb", " file:///a.fdb"},
         {"/srv/My%20Data.fdb", "/srv/My%20Data.fdb"}};
     for (const auto &[typed, opened] : cases) {
-        EXPECT_EQ(FireBird::databaseLocation(typed), opened) << typed.toStdString();
+        EXPECT_EQ(dbaccess::databaseLocation(typed), opened) << typed.toStdString();
         const auto settings = parseLogin(connectionString(typed, QStringLiteral("SYSDBA"), QStringLiteral("pw")));
         EXPECT_EQ(settings.database, opened) << typed.toStdString();
         EXPECT_EQ(settings.user, "SYSDBA");

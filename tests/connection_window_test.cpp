@@ -243,14 +243,14 @@ TEST_F(ConnectionWindowTest, ListingThatCannotOpenItsConnectionReportsOnceAndEnd
     ASSERT_EQ(part<QTreeWidget>(form2(), "ListView1").topLevelItemCount(), 1);
     boxes->shown.clear();
     database->fail(QStringLiteral("Open"));
-    FireBird::AddTablesToFireBirdListbox(part<QTreeWidget>(form2(), "ListView1"), form1().connectionString());
+    FireBird::AddTablesToFireBirdListbox(part<QTreeWidget>(form2(), "ListView1"), form1().login());
     ASSERT_EQ(boxes->shown.size(), 1u);
     EXPECT_TRUE(boxes->shown[0].prompt.contains(QStringLiteral("FireBird.AddTablesToFireBirdListbox at line 106")));
     EXPECT_EQ(part<QTreeWidget>(form2(), "ListView1").topLevelItemCount(), 0);
 
     boxes->shown.clear();
     database->fail(QStringLiteral("create Connection"));
-    FireBird::AddTablesToFireBirdListbox(part<QTreeWidget>(form2(), "ListView1"), form1().connectionString());
+    FireBird::AddTablesToFireBirdListbox(part<QTreeWidget>(form2(), "ListView1"), form1().login());
     ASSERT_EQ(boxes->shown.size(), 2u);
     EXPECT_TRUE(boxes->shown[0].prompt.contains(QStringLiteral("FireBird.AddTablesToFireBirdListbox at line 100")));
     EXPECT_TRUE(boxes->shown[1].prompt.startsWith(QStringLiteral("This step needs the \"ADODB.Connection\" object")));
@@ -264,11 +264,11 @@ TEST_F(ConnectionWindowTest, ListingWhoseRowsCannotBeReadEndsWithoutAStormOfRepo
     form1().PushButton2_Click();
     boxes->shown.clear();
     database->fail(QStringLiteral("TABLE_NAME"));
-    FireBird::AddTablesToFireBirdListbox(part<QTreeWidget>(form2(), "ListView1"), form1().connectionString());
+    FireBird::AddTablesToFireBirdListbox(part<QTreeWidget>(form2(), "ListView1"), form1().login());
     EXPECT_EQ(boxes->shown.size(), 2u) << "one for the unreadable name, one for the item it could not add";
     database->fail(QStringLiteral("Eof"));
     boxes->shown.clear();
-    FireBird::AddTablesToFireBirdListbox(part<QTreeWidget>(form2(), "ListView1"), form1().connectionString());
+    FireBird::AddTablesToFireBirdListbox(part<QTreeWidget>(form2(), "ListView1"), form1().login());
     EXPECT_EQ(boxes->shown.size(), 1u);
 }
 

@@ -70,7 +70,8 @@ protected:
 
 QString connectionStringFor(const QString &database)
 {
-    return FireBird::connectionString(database, QStringLiteral("SYSDBA"), QStringLiteral("lanternox"));
+    return dbaccess::connectionString(
+        dbaccess::enteredLogin(database, QStringLiteral("SYSDBA"), QStringLiteral("lanternox")));
 }
 
 QString sampleConnectionString()

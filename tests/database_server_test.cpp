@@ -76,7 +76,10 @@ TEST_F(DatabaseServer, MissingFilesAndServersAreDescribedByWhatIsMissing)
         {QStringLiteral("file:///no%20such%20folder/x.fdb"),
          QStringLiteral("The database file \"/no such folder/x.fdb\" does not exist.")}};
     for (const auto &[database, expected] : cases)
-        EXPECT_EQ(failureOf([&] { open(FireBird::connectionString(database, server.user, server.password)); }), expected)
+        EXPECT_EQ(failureOf([&] {
+                      open(dbaccess::connectionString(dbaccess::enteredLogin(database, server.user, server.password)));
+                  }),
+                  expected)
             << database.toStdString();
 }
 
@@ -86,7 +89,8 @@ TEST_F(DatabaseServer, MissingFilesAndServersAreDescribedByWhatIsMissing)
 TEST_F(DatabaseServer, AFileAServerHoldsIsRefusedLocallyAndALocalReadingHoldsNothing)
 {
     auto database = ScratchDatabase::onServer(server, "CREATE TABLE T (ID INTEGER);\nINSERT INTO T VALUES (1);\n");
-    const QString embedded = FireBird::connectionString(database->file(), server.user, server.password);
+    const QString embedded =
+        dbaccess::connectionString(dbaccess::enteredLogin(database->file(), server.user, server.password));
     const QString inUse = QStringLiteral("is in use by another program");
     {
         auto throughServer = open(database->connectionString());

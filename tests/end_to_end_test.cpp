@@ -124,7 +124,8 @@ protected:
         EXPECT_TRUE(calc_inspection::windowVisible(calc));
 
         auto connection = components::create<ado::Connection>(ado::ConnectionClass);
-        connection->Open(FireBird::connectionString(path, first.userEntry().text(), first.passwordEntry().text()));
+        connection->Open(dbaccess::connectionString(
+            dbaccess::enteredLogin(path, first.userEntry().text(), first.passwordEntry().text())));
         bool sawEmpty = false;
         long cellsCompared = 0;
         long typedCells = 0;

@@ -2,6 +2,7 @@
 // ticks, the progress, the pointer and the busy flag, and the user's events
 // during its yields.
 
+#include "connection_string.h"
 #include "export_window.h"
 #include "platform.h"
 #include "table_export.h"
@@ -55,7 +56,7 @@ protected:
             window.entries.push_back({table.name, ticked.contains(table.name)});
         boxes->shown.clear();
     }
-    void runExport() { ::runExport(window, connectionString); }
+    void runExport() { ::runExport(window, login); }
     void exportTicked(const QStringList &ticked)
     {
         listAndTick(ticked);
@@ -73,7 +74,7 @@ protected:
     testing_support::FakeBook &book() { return spreadsheet->lastBook(); }
 
     ListedWindow window;
-    const QString connectionString = QStringLiteral("Provider=test;Data Source=db.fdb");
+    const dbaccess::Login login{QStringLiteral("db.fdb"), QStringLiteral("SYSDBA"), QString(), {}, {}};
 };
 
 TEST_F(ExportFlowTest, TickedTablesBecomeSheetsLastExportedLeftmostActiveAndAloneAutoFitted)
@@ -106,7 +107,7 @@ TEST_F(ExportFlowTest, TickedTablesBecomeSheetsLastExportedLeftmostActiveAndAlon
     EXPECT_EQ(window.restores, 1);
     EXPECT_FALSE(window.busy());
     EXPECT_EQ(database->openConnections, 0);
-    EXPECT_TRUE(database->calls.contains(QStringLiteral("Open ") + connectionString));
+    EXPECT_TRUE(database->calls.contains(QStringLiteral("Open ") + dbaccess::connectionString(login)));
     EXPECT_TRUE(database->calls.contains(QStringLiteral("table A")));
     EXPECT_TRUE(database->calls.contains(QStringLiteral("Connection.Mode 3")));
 }

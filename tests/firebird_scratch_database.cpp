@@ -91,7 +91,8 @@ std::unique_ptr<ScratchDatabase> ScratchDatabase::onServer(const FirebirdServer 
 
 QString ScratchDatabase::connectionString(const QString &user, const QString &password) const
 {
-    return FireBird::connectionString(m_dbname, user, password.isNull() ? m_password : password);
+    return dbaccess::connectionString(
+        dbaccess::enteredLogin(m_dbname, user, password.isNull() ? m_password : password));
 }
 
 void ScratchDatabase::run(const QByteArray &script) const

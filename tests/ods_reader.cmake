@@ -2,7 +2,7 @@
 # and on real files of every other ODS it reads.
 marrowbeck_test(ods_reader_engine_test
   SOURCES ods_reader_engine_test.cpp ods_type_change_test.cpp ods_raw_rows.cpp ods_raw_rows.h firebird_scratch_database.cpp firebird_scratch_database.h
-  LIBS marrowbeck_ods_reader_internals marrowbeck_database_access marrowbeck_connection_string fbclient
+  LIBS marrowbeck_ods_reader_internals marrowbeck_database_access marrowbeck_login fbclient
   LABELS database firebird ods
   TIMEOUT 600)
 add_dependencies(ods_reader_engine_test marrowbeck_sample_database)
@@ -22,7 +22,7 @@ endforeach()
 add_custom_target(marrowbeck_legacy_databases DEPENDS ${legacy_files})
 marrowbeck_test(ods_reader_legacy_test
   SOURCES ods_reader_legacy_test.cpp ods_record_codec_test.cpp ods_page_view_test.cpp ods_product_names_test.cpp ods_encryption_test.cpp ods_reader_interbase5_test.cpp ods_raw_rows.cpp ods_raw_rows.h firebird_scratch_database.cpp firebird_scratch_database.h
-  LIBS marrowbeck_ods_reader_internals marrowbeck_database_access marrowbeck_connection_string fbclient
+  LIBS marrowbeck_ods_reader_internals marrowbeck_database_access marrowbeck_login fbclient
   LABELS database ods
   TIMEOUT 300)
 # Real InterBase files of ODS 13 to 19, kept next to the source tree (they
@@ -30,7 +30,7 @@ marrowbeck_test(ods_reader_legacy_test
 marrowbeck_test(ods_reader_interbase_test
   SOURCES ods_reader_interbase_test.cpp ods_encrypted_column_test.cpp ods_raw_rows.cpp ods_raw_rows.h database_snapshot.cpp database_snapshot.h
     firebird_scratch_database.cpp firebird_scratch_database.h
-  LIBS marrowbeck_ods_reader_internals marrowbeck_database_access_internals marrowbeck_connection_string fbclient
+  LIBS marrowbeck_ods_reader_internals marrowbeck_database_access_internals marrowbeck_login fbclient
   LABELS database ods
   TIMEOUT 600)
 # Every test program that reads them finds them there (the other two are

@@ -5,7 +5,7 @@
 marrowbeck_test(reliability_test
   SOURCES reliability_test.cpp reliability_support.cpp reliability_support.h
           firebird_scratch_database.cpp firebird_scratch_database.h
-  LIBS marrowbeck_real_program_fixture marrowbeck_connection_string
+  LIBS marrowbeck_real_program_fixture marrowbeck_login
   LABELS reliability
   DISPLAY
   TIMEOUT 600)

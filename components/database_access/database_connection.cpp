@@ -1,6 +1,7 @@
 #include "database_connection.h"
 
 #include "component_error.h"
+#include "connection_string.h"
 #include "firebird_connection.h"
 #include "local_file.h"
 #include "ods_connection.h"

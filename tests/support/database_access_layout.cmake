@@ -5,11 +5,15 @@
 #
 #   ROOT    the component's folder; a part is a folder in it, the connection
 #           that routes is the folder itself and public/
-#   ARROWS  "part>part" for every link from one part to another
+#   PARTS   every part, "router" among them, separated by commas
+#   ARROWS  "part>part" for every link from one part to another, separated
+#           by commas
 
 cmake_minimum_required(VERSION 3.25)
 
-set(names "")
+string(REPLACE "," ";" ARROWS "${ARROWS}")
+# A part that links no other is checked all the same.
+string(REPLACE "," ";" names "${PARTS}")
 foreach(arrow IN LISTS ARROWS)
   string(REPLACE ">" ";" ends "${arrow}")
   list(GET ends 0 from)
@@ -18,6 +22,12 @@ foreach(arrow IN LISTS ARROWS)
   list(APPEND direct_${from} ${to})
 endforeach()
 list(REMOVE_DUPLICATES names)
+# A part the check cannot find would let every include pass unseen.
+foreach(name IN LISTS names)
+  if(NOT name STREQUAL "router" AND NOT IS_DIRECTORY "${ROOT}/${name}")
+    message(FATAL_ERROR "No folder of the part \"${name}\" in ${ROOT}: the arrows are ${ARROWS}")
+  endif()
+endforeach()
 
 # Every part's reach: the parts below it through any chain of links.
 foreach(name IN LISTS names)

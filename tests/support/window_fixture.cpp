@@ -30,7 +30,7 @@ void WindowFixture::TearDown()
 
 void WindowFixture::acceptOnly(const QString &path, const QString &user, const QString &password)
 {
-    database->acceptedConnectionString = FireBird::connectionString(path, user, password);
+    database->acceptedConnectionString = dbaccess::connectionString(dbaccess::enteredLogin(path, user, password));
 }
 
 void WindowFixture::putEntries(const QString &path, const QString &user, const QString &password)

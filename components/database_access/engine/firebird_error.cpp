@@ -1,9 +1,9 @@
 #include "firebird_error.h"
 
 #include "component_error.h"
-#include "connection_string_parser.h"
 #include "file_messages.h"
 #include "firebird_client.h"
+#include "login.h"
 
 #include <cerrno>
 #include <ibase.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "connection_string_parser.h"
+#include "login.h"
 
 #include <QString>
 #include <firebird/Interface.h>

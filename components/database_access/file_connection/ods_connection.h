@@ -1,5 +1,6 @@
 #pragma once
 
+#include "connection_string.h"
 #include "database_access.h"
 #include "ods_session.h"
 #include "rows_recordset.h"

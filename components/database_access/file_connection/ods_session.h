@@ -1,6 +1,6 @@
 #pragma once
 
-#include "connection_string_parser.h"
+#include "login.h"
 #include "database_access.h"
 #include "file_stamp.h"
 #include "firebird_session.h"

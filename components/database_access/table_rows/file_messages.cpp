@@ -1,6 +1,6 @@
 #include "file_messages.h"
 
-#include "connection_string_parser.h"
+#include "login.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,6 +1,52 @@
-#include "connection_string_parser.h"
+#include "connection_string.h"
 
 namespace dbaccess {
+
+namespace {
+
+bool needsQuoting(const QString &value)
+{
+    for (const QChar c : value)
+        if (c == u';' || c == u'\'' || c == u'"' || c == u'{' || c == u'}')
+            return true;
+    return false;
+}
+
+// The closing mark inside is doubled.
+QString quotedWhenNeeded(const QString &value, QChar open, QChar close)
+{
+    if (!needsQuoting(value))
+        return value;
+    QString quoted = value;
+    quoted.replace(close, QString(2, close));
+    return open + quoted + close;
+}
+
+// Outer, OLE DB level: double quotes.
+QString outerValue(const QString &value)
+{
+    return quotedWhenNeeded(value, u'"', u'"');
+}
+
+// Driver level, inside Extended Properties: ODBC braces.
+QString driverValue(const QString &value)
+{
+    return quotedWhenNeeded(value, u'{', u'}');
+}
+
+} // namespace
+
+QString connectionString(const Login &login)
+{
+    QString properties = QStringLiteral("Driver=Firebird/InterBase(r) driver;Dbname=") + driverValue(login.database)
+        + QStringLiteral(" ;CHARSET=") + driverValue(login.characterSet) + QStringLiteral(";UID=")
+        + driverValue(login.user) + QStringLiteral(";Role=") + driverValue(login.role);
+    // Extended Properties is enclosed in single quotes: one inside is doubled.
+    properties.replace(u'\'', QStringLiteral("''"));
+    return QStringLiteral("Provider=MSDASQL.1;Password=") + outerValue(login.password)
+        + QStringLiteral(";Persist Security Info=true;User ID=") + outerValue(login.user)
+        + QStringLiteral(";Extended Properties='") + properties + u'\'';
+}
 
 namespace {
 
@@ -125,22 +171,6 @@ Login parseLogin(const QString &connectionString)
     settings.role = connectionStringValue(inner, QStringLiteral("Role"), RepeatedKey::FirstWins);
     settings.characterSet = connectionStringValue(inner, QStringLiteral("CHARSET"), RepeatedKey::FirstWins);
     return settings;
-}
-
-bool namesServer(const QString &database)
-{
-    if (database.startsWith(u'[')
-        || (database.startsWith(QLatin1String("inet"), Qt::CaseInsensitive) && database.contains(QLatin1String("://"))))
-        return true;
-    const qsizetype colon = database.indexOf(u':');
-    if (colon <= 0)
-        return false;
-    // "host" or "host/port" before the colon; a path has no such prefix.
-    const QStringView prefix = QStringView(database).left(colon);
-    if (prefix.startsWith(u'/') || prefix.startsWith(u'.') || prefix.contains(u'\\'))
-        return false;
-    const qsizetype slash = prefix.indexOf(u'/');
-    return slash < 0 || (slash > 0 && !prefix.mid(slash + 1).contains(u'/'));
 }
 
 } // namespace dbaccess

@@ -1,11 +1,22 @@
 #pragma once
 
-// Reading ADO / ODBC connection strings. Pure functions, no Firebird.
+// A login as the ODBC-style connection string ADO's Open takes: built and
+// read here only. Pure functions, no Firebird.
+
+#include "login.h"
 
 #include <QString>
 #include <vector>
 
 namespace dbaccess {
+
+// The string of a login: the OLE DB provider for ODBC with the password and
+// the user id, then in Extended Properties the Firebird driver's own string
+// with the database, the character set, the user id again and the role. A
+// value that holds ; ' " { or } is quoted by the rules parseConnectionString
+// reads, so it comes back intact; any other stands in the string byte for
+// byte, as the connection window's entries are used exactly as typed.
+QString connectionString(const Login &login);
 
 // "key=value;key=value". A value may be quoted with '...' or "..." (the quote
 // doubled inside stands for itself) or, the ODBC way, enclosed in {...} ("}}"
@@ -27,19 +38,7 @@ ConnectionStringEntries parseConnectionString(const QString &text);
 enum class RepeatedKey { FirstWins, LastWins };
 QString connectionStringValue(const ConnectionStringEntries &entries, const QString &key, RepeatedKey rule);
 
-// Who opens which database, and how: what the connection string asks for,
-// read once where the string arrives and handed on as it is.
-struct Login {
-    QString database;
-    QString user;
-    QString password;
-    QString role;
-    QString characterSet;
-
-    bool operator==(const Login &) const = default;
-};
-
-// What the connection window's string asks for: the outer OLE DB part holds
+// The login a connection string names: the outer OLE DB part holds
 // Password and User ID, its Extended Properties value is itself a driver
 // connection string with Dbname, UID, CHARSET and Role.
 //
@@ -49,10 +48,5 @@ struct Login {
 // a trailing blank of its own ("/data/a.fdb  ") keeps that blank. A quoted or
 // braced Dbname is taken as quoted.
 Login parseLogin(const QString &connectionString);
-
-// "host:path", "host/port:path", "[ipv6]:path" and "inet://..." name a
-// server; anything else is a file for the embedded engine. A colon in a path
-// that starts with "/" or "." belongs to the file name ("/data/a:b.fdb").
-bool namesServer(const QString &database);
 
 } // namespace dbaccess
