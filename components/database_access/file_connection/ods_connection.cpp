@@ -103,7 +103,7 @@ std::unique_ptr<TableRows> OdsConnection::rowsOfTable(const QString &table)
         if (!relation.view && !open->copyIsTheFile())
             picture.database->rows(relation);
         auto rows = std::make_unique<FirebirdQuery>(open->engineCopyFor(relation), selectAllStatement(table));
-        return withFailingColumns(std::move(rows), open->emptyColumnFailures(relation));
+        return withFailingColumns(std::move(rows), open->emptyColumnFailures(relation), open->partialInCopy(relation));
     }
     try {
         return relationRows(open, picture, relation);

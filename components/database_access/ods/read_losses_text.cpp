@@ -2,7 +2,7 @@
 
 #include <QStringList>
 
-namespace dbaccess {
+namespace ods {
 
 namespace {
 
@@ -24,7 +24,7 @@ QString pageList(const std::set<uint32_t> &pages)
 
 } // namespace
 
-QString readLossesText(const QString &table, const ods::ReadLosses &losses)
+QString readLossesText(const QString &table, const ReadLosses &losses)
 {
     if (!losses.any())
         return {};
@@ -54,4 +54,4 @@ QString readLossesText(const QString &table, const ods::ReadLosses &losses)
     return text;
 }
 
-} // namespace dbaccess
+} // namespace ods

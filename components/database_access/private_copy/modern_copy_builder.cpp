@@ -97,7 +97,7 @@ std::map<int, QString> CopyBuilder::charsetNames()
 }
 
 QString CopyBuilder::copyRows(const ods::Database &database, const ods::Relation &relation,
-                              const std::function<void()> &rowCopied)
+                              const std::function<void()> &rowCopied, ods::ReadLosses &losses)
 {
     std::vector<int> stored;
     QStringList names, marks;
@@ -127,13 +127,7 @@ QString CopyBuilder::copyRows(const ods::Database &database, const ods::Relation
             statement->execute(&m_status, transaction, input, message.data(), nullptr, nullptr);
             rowCopied();
         }
-        // Views and computed columns over the readable part of a damaged
-        // table would look whole: they are refused, saying why.
-        if (rows->losses().any()) {
-            release(input, statement, transaction);
-            return QStringLiteral("the database file is damaged where it keeps the records of the table \"%1\"")
-                .arg(relation.name);
-        }
+        losses = rows->losses();
         input->release();
         statement->free(&m_status);
         transaction->commit(&m_status);

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "ods/file_contents.h"
+#include "file_contents.h"
 
 #include <QString>
 
-namespace dbaccess {
+namespace ods {
 
 // What a table of a damaged file lost, told once for the whole table; empty
 // when it lost nothing.
-QString readLossesText(const QString &table, const ods::ReadLosses &losses);
+QString readLossesText(const QString &table, const ReadLosses &losses);
 
-} // namespace dbaccess
+} // namespace ods
