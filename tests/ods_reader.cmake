@@ -38,6 +38,7 @@ marrowbeck_test(ods_reader_interbase_test
 add_executable(ods_damaged_files_test ods_damaged_files_test.cpp)
 target_link_libraries(ods_damaged_files_test PRIVATE marrowbeck_ods_reader_internals GTest::gtest_main)
 target_compile_options(ods_damaged_files_test PRIVATE -include ${CMAKE_CURRENT_SOURCE_DIR}/support/qstring_printer.h)
+target_compile_definitions(ods_damaged_files_test PRIVATE MARROWBECK_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
 add_test(NAME ods_damaged_files_test COMMAND ods_damaged_files_test)
 set_tests_properties(ods_damaged_files_test PROPERTIES LABELS "database;ods" TIMEOUT 300)
 # Every test program that reads them finds them there (the other two are

@@ -34,8 +34,9 @@ QString readLossesText(const QString &table, const ReadLosses &losses)
                     .arg(losses.records)
                     .arg(pageList(losses.recordPages));
     if (!losses.lostPages.empty())
-        said << QStringLiteral("its data %1 could not be read at all, and how many records they held cannot be told")
-                    .arg(pageList(losses.lostPages));
+        said << QStringLiteral("its data %1 could not be read at all, and how many records %2 cannot be told")
+                    .arg(pageList(losses.lostPages),
+                         losses.lostPages.size() == 1 ? QStringLiteral("it held") : QStringLiteral("they held"));
     QString text = QStringLiteral("The table \"%1\" is damaged in the database file").arg(table);
     if (!said.isEmpty())
         text += QStringLiteral(": ") + said.join(QStringLiteral("; ")) +
