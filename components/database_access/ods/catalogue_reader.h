@@ -37,8 +37,10 @@ private:
     void readFormats();
 
     // Every newest committed record of a system relation, in its built-in
-    // layout or, for records of a later format, in that format.
-    void forEachRecord(int relationId, const RecordFormat &layout, const std::function<void(const FieldReader &)> &use);
+    // layout or, for records of a later format, in that format; returns
+    // what the walk passed over as damage.
+    ReadLosses forEachRecord(int relationId, const RecordFormat &layout,
+                             const std::function<void(const FieldReader &)> &use);
     StoredRelation &systemRelation(int relationId);
     QString blobText(int relationId, const QByteArray &blobId);
 
@@ -49,6 +51,7 @@ private:
     SystemConventions m_conventions;
     BootstrapLayouts m_layouts;
     Catalogue m_catalogue;
+    bool m_pageListDamaged = false;   // records of RDB$PAGES were lost
 };
 
 } // namespace ods

@@ -67,10 +67,8 @@ RelationPages pagesOf(const RecordStore &store, const StoredRelation &relation)
                            "this program does not read. Move the table into the database's primary file with "
                            "InterBase (ALTER TABLE ... SET TABLESPACE TO PRIMARY) and open the file again.")
                 .arg(relation.relation.name, relation.tablespace));
-    // A user's table has pointer pages even when the catalogue lost them;
-    // views and the engine's virtual tables have none.
-    const bool listed = !relation.relation.view && !relation.relation.system;
-    return RelationPages(store, relation.relation.id, relation.pointerPages, &relation.blobs, listed);
+    return RelationPages(store, relation.relation.id, relation.pointerPages, &relation.blobs,
+                         relation.pointerPagesMayBeLost);
 }
 
 const RecordFormat &StoredRelation::format(int number) const

@@ -34,9 +34,9 @@ void checkRelation(const PageView &page, disk::Field16 relation, int relationId)
 } // namespace
 
 RelationPages::RelationPages(const RecordStore &store, int relationId, std::vector<uint32_t> pointerPages,
-                             const BlobPages *blobs, bool listed)
+                             const BlobPages *blobs, bool mayBeUnlisted)
     : m_store(store), m_relationId(relationId), m_pointerPages(std::move(pointerPages)), m_blobs(blobs),
-      m_listed(listed || !m_pointerPages.empty())
+      m_listed(mayBeUnlisted || !m_pointerPages.empty())
 {
 }
 
@@ -201,9 +201,12 @@ bool RelationPages::Cursor::nextDataPage()
             const std::map<uint32_t, uint32_t> &searched = m_pages.m_store.searchedDataPages(m_pages.m_relationId);
             const auto found = searched.find(sequence);
             if (found != searched.end() && found->second != number) {
-                m_losses.searchedPointerPages.insert(m_pointer.number());
-                openDataPage(found->second, sequence);
-                return true;
+                try {
+                    openDataPage(found->second, sequence);
+                    m_losses.searchedPointerPages.insert(m_pointer.number());
+                    return true;
+                } catch (const FileDamage &) {
+                }
             }
         }
         m_losses.lostPages.insert(number);

@@ -28,10 +28,10 @@ struct BlobPages {
 
 class RelationPages {
 public:
-    // listed: the relation stores records, so has at least one pointer
-    // page, even when `pointerPages` (damaged) lists none.
+    // mayBeUnlisted: the file's list of pointer pages is damaged, so an
+    // empty `pointerPages` may have lost every entry.
     RelationPages(const RecordStore &store, int relationId, std::vector<uint32_t> pointerPages,
-                  const BlobPages *blobs = nullptr, bool listed = false);
+                  const BlobPages *blobs = nullptr, bool mayBeUnlisted = false);
 
     // RDB$PAGES lists everyone's pointer pages but its own: they are chained
     // from the one the header names.
@@ -91,7 +91,7 @@ private:
     int m_relationId;
     std::vector<uint32_t> m_pointerPages;
     const BlobPages *m_blobs;
-    bool m_listed;
+    bool m_listed;   // has pointer pages, listed or not
 };
 
 } // namespace ods
