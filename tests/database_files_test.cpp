@@ -9,6 +9,7 @@
 #include "firebird_connection.h"
 #include "firebird_scratch_database.h"
 #include "modern_copy.h"
+#include "ods/ods_database.h"
 #include "ods_connection.h"
 #include "random_database.h"
 #include "register_database_access.h"
@@ -731,6 +732,75 @@ TEST_F(DatabaseFiles, RowsTheReaderCannotConvertLoseOnlyTheirTableInTheRebuiltCo
                                     [](const db_test::TableSnapshot &table) { return table.name == QLatin1String("KEPT"); });
     ASSERT_NE(found, kept.tables.end());
     EXPECT_EQ(found->rows.size(), 1u);
+}
+
+// A table with a data page zeroed gives every record it still holds, its
+// count agreeing, and one warning that names what was lost, also where its
+// computed column comes from the engine; a view over it gives what the
+// readable records give and says so where the private copy is rebuilt, and
+// is refused with the engine's reason where the copy is the file's bytes.
+// The other tables read as before.
+TEST_F(DatabaseFiles, ADamagedTableGivesWhatItHoldsAndSaysWhatWasLost)
+{
+    QTemporaryDir folder;
+    for (const char *name : {"ods11.1-employee.fdb", "ods12.0-employee.fdb"}) {
+        SCOPED_TRACE(name);
+        const QString file = db_test::legacyFixture(QString::fromLatin1(name), folder.path());
+        ASSERT_FALSE(file.isEmpty());
+        int employee = 0;
+        for (const ods::Relation &relation : ods::Database::open(file)->relations())
+            if (relation.name == QLatin1String("EMPLOYEE"))
+                employee = relation.id;
+        QFile damaged(file);
+        ASSERT_TRUE(damaged.open(QIODevice::ReadWrite));
+        const QByteArray image = damaged.readAll();
+        const int pageSize = uint8_t(image[16]) | (uint8_t(image[17]) << 8);
+        int zeroed = 0;
+        for (int page = 1; page < image.size() / pageSize && !zeroed; ++page) {
+            const char *at = image.constData() + qsizetype(page) * pageSize;
+            if (at[0] == 5 && (uint8_t(at[20]) | (uint8_t(at[21]) << 8)) == employee)
+                zeroed = page;
+        }
+        ASSERT_NE(zeroed, 0);
+        damaged.seek(qint64(zeroed) * pageSize);
+        damaged.write(QByteArray(pageSize, '\0'));
+        damaged.close();
+
+        auto connection = components::create<ado::Connection>(ado::ConnectionClass);
+        connection->Open(connectionStringFor(file));
+        const auto read = [&](const QString &table, long &rows, QString &warning) {
+            auto recordset = components::create<ado::Recordset>(ado::RecordsetClass);
+            recordset->OpenTable(table, *connection);
+            const long count = recordset->RecordCount();
+            for (rows = 0; !recordset->Eof(); recordset->MoveNext())
+                ++rows;
+            EXPECT_EQ(rows, count) << table.toStdString();
+            warning = recordset->warning();
+        };
+        long employees = 0;
+        QString warning;
+        read(QStringLiteral("EMPLOYEE"), employees, warning);
+        EXPECT_LT(employees, 42);
+        EXPECT_TRUE(warning.startsWith(QStringLiteral("The table \"EMPLOYEE\" is damaged"))) << warning.toStdString();
+        EXPECT_TRUE(warning.contains(QStringLiteral("data page %1 could not be read at all").arg(zeroed)))
+            << warning.toStdString();
+        long rows = 0;
+        read(QStringLiteral("DEPARTMENT"), rows, warning);
+        EXPECT_EQ(rows, 21);
+        EXPECT_TRUE(warning.isEmpty()) << warning.toStdString();
+        const bool rebuilt = QLatin1String(name).startsWith(QLatin1String("ods11"));
+        try {
+            read(QStringLiteral("PHONE_LIST"), rows, warning);
+            EXPECT_TRUE(rebuilt);
+            EXPECT_LE(rows, employees);
+            EXPECT_TRUE(warning.contains(QLatin1String("shows only what could be read of \"EMPLOYEE\"")))
+                << warning.toStdString();
+        } catch (const components::ComponentError &error) {
+            EXPECT_FALSE(rebuilt) << error.description().toStdString();
+            EXPECT_TRUE(error.description().contains(QLatin1String("corrupt"))) << error.description().toStdString();
+        }
+        connection->Close();
+    }
 }
 
 } // namespace

@@ -33,9 +33,17 @@ marrowbeck_test(ods_reader_interbase_test
   LIBS marrowbeck_ods_reader_internals marrowbeck_database_access_internals marrowbeck_login fbclient
   LABELS database ods
   TIMEOUT 600)
+# Damaged copies of those files. It links the reader alone, so that a build
+# with the address and undefined-behaviour sanitizers needs little else.
+add_executable(ods_damaged_files_test ods_damaged_files_test.cpp)
+target_link_libraries(ods_damaged_files_test PRIVATE marrowbeck_ods_reader_internals GTest::gtest_main)
+target_compile_options(ods_damaged_files_test PRIVATE -include ${CMAKE_CURRENT_SOURCE_DIR}/support/qstring_printer.h)
+target_compile_definitions(ods_damaged_files_test PRIVATE MARROWBECK_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+add_test(NAME ods_damaged_files_test COMMAND ods_damaged_files_test)
+set_tests_properties(ods_damaged_files_test PROPERTIES LABELS "database;ods" TIMEOUT 300)
 # Every test program that reads them finds them there (the other two are
 # defined by files read before this one).
-foreach(reader ods_reader_legacy_test ods_reader_interbase_test database_files_test end_to_end_test command_line_test)
+foreach(reader ods_reader_legacy_test ods_damaged_files_test ods_reader_interbase_test database_files_test end_to_end_test command_line_test)
   target_compile_definitions(${reader} PRIVATE LEGACY_DATABASES="${CMAKE_CURRENT_BINARY_DIR}/legacy")
   add_dependencies(${reader} marrowbeck_legacy_databases)
 endforeach()

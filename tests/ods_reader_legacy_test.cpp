@@ -173,7 +173,7 @@ TEST(OdsReaderOnLegacyFiles, FilesItCannotReadAreNamedForWhatTheyAre)
          "was made by an InterBase version newer than InterBase 15 (on-disk structure 20.1)"},
         {"ODS 9 with Firebird flag", patched(18, QByteArray("\x09\x80", 2)),
          "is not a Firebird or InterBase database file"},
-        {"no header", patched(0, QByteArray(1, '\0')), "is not a Firebird or InterBase database file"},
+        {"no header", patched(0, QByteArray(1, '\0')), "its header page is damaged"},
         {"odd page size", patched(16, QByteArray("\xe8\x03", 2)), "is not a Firebird or InterBase database file"},
         {"empty", QByteArray(), "is not a Firebird or InterBase database file"},
         {"header only", twoPages.left(8192), "The database file is damaged: the file ends after its header page"},

@@ -20,6 +20,16 @@ bool needsEngine(const ods::Relation &relation)
                                         [](const ods::Column &column) { return !column.computedSource.isEmpty(); });
 }
 
+std::map<QString, QString> computedColumnFailures(const ods::Relation &relation, const QString &reason)
+{
+    std::map<QString, QString> failures;
+    for (const ods::Column &column : relation.columns)
+        if (!column.computedSource.isEmpty())
+            failures[column.name] = QStringLiteral("The computed column \"%1\" of the table \"%2\" cannot be "
+                                                   "computed: %3").arg(column.name, relation.name, reason);
+    return failures;
+}
+
 } // namespace
 
 // Nothing is ever written and rows are streamed: neither setting changes
@@ -102,8 +112,21 @@ std::unique_ptr<TableRows> OdsConnection::rowsOfTable(const QString &table)
         // not as something the engine could not do with its copy.
         if (!relation.view && !open->copyIsTheFile())
             picture.database->rows(relation);
-        auto rows = std::make_unique<FirebirdQuery>(open->engineCopyFor(relation), selectAllStatement(table));
-        return withFailingColumns(std::move(rows), open->emptyColumnFailures(relation));
+        std::unique_ptr<FirebirdQuery> rows;
+        try {
+            rows = std::make_unique<FirebirdQuery>(open->engineCopyFor(relation), selectAllStatement(table));
+            if (!relation.view && open->copyIsTheFile())
+                rows->count();
+        } catch (const components::ComponentError &error) {
+            // The engine refuses a table of a damaged Firebird 3 file
+            // outright: the reader gives what is whole of it, only the
+            // computed columns are left empty.
+            if (relation.view || !open->copyIsTheFile())
+                throw;
+            return withFailingColumns(relationRows(open, picture, relation),
+                                      computedColumnFailures(relation, error.description()));
+        }
+        return withFailingColumns(std::move(rows), open->emptyColumnFailures(relation), open->partialInCopy(relation));
     }
     try {
         return relationRows(open, picture, relation);

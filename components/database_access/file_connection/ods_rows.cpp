@@ -3,6 +3,7 @@
 #include "code_page_detection.h"
 #include "component_error.h"
 #include "engine_value.h"
+#include "ods/read_losses_text.h"
 
 #include <QLocale>
 #include <algorithm>
@@ -108,6 +109,7 @@ public:
 
     const std::vector<FieldDescription> &fields() const override { return m_fields; }
     bool connectionOpen() const override { return m_session->isOpen(); }
+    QString warning() const override { return ods::readLossesText(m_relation.name, m_rows->losses()); }
 
     // The file is looked at again when the rows end: unchanged since the
     // picture was taken, every row came from one state of it.

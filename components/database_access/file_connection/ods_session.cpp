@@ -252,6 +252,7 @@ std::shared_ptr<Session> OdsSession::engineCopy()
         }
         m_copyFailures = copy.failures;
         m_copyEmptyColumns = copy.emptyColumns;
+        m_copyPartial = copy.partial;
     }
     return m_engineCopy;
 }
@@ -282,6 +283,12 @@ std::map<QString, QString> OdsSession::emptyColumnFailures(const ods::Relation &
                                    .arg(column, relation.view ? QStringLiteral("view") : QStringLiteral("table"),
                                         relation.name, m_settings.database, reason);
     return failures;
+}
+
+QString OdsSession::partialInCopy(const ods::Relation &relation) const
+{
+    const auto partial = m_copyPartial.find(relation.name);
+    return partial == m_copyPartial.end() ? QString() : partial->second;
 }
 
 const QByteArray &OdsSession::fileCodePage()

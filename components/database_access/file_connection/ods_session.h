@@ -71,6 +71,9 @@ public:
     // After engineCopyFor: why each column the copy holds as nulls for the
     // relation cannot be read, by column name.
     std::map<QString, QString> emptyColumnFailures(const ods::Relation &relation) const;
+    // What the user is told of a relation the copy holds only in part (a
+    // damaged table, a view showing one); empty when it is whole.
+    QString partialInCopy(const ods::Relation &relation) const;
 
     // What undeclaredTextCodePage makes of the file, worked out once.
     const QByteArray &fileCodePage();
@@ -88,6 +91,7 @@ private:
     std::map<QString, QString> m_copyFailures;
     QString m_copyProblem;
     std::map<QString, std::map<QString, QString>> m_copyEmptyColumns;
+    std::map<QString, QString> m_copyPartial;
     std::optional<QByteArray> m_fileCodePage;
     bool m_open = false;
 };

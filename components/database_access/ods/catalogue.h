@@ -17,6 +17,9 @@ namespace ods {
 struct StoredRelation {
     Relation relation;
     std::vector<uint32_t> pointerPages;       // by sequence
+    // The file's list of pointer pages is damaged: an empty list may be one
+    // whose entries were lost.
+    bool pointerPagesMayBeLost = false;
     BlobPages blobs;                          // InterBase from ODS 15
     // InterBase from ODS 18: the tablespace (a file of its own) the rows
     // are kept in, when not this file.

@@ -37,8 +37,8 @@ StoredRelation &CatalogueReader::systemRelation(int relationId)
     return relation;
 }
 
-void CatalogueReader::forEachRecord(int relationId, const RecordFormat &layout,
-                                    const std::function<void(const FieldReader &)> &use)
+ReadLosses CatalogueReader::forEachRecord(int relationId, const RecordFormat &layout,
+                                          const std::function<void(const FieldReader &)> &use)
 {
     StoredRelation &relation = systemRelation(relationId);
     const RelationPages pages = pagesOf(m_store, relation);
@@ -57,8 +57,10 @@ void CatalogueReader::forEachRecord(int relationId, const RecordFormat &layout,
                 use(FieldReader(layout, image.data, image.format));
         } catch (const components::ComponentError &) {
             // A damaged record of the catalogue loses only itself.
+            cursor.recordLost(slot.page.number());
         }
     }
+    return cursor.losses();
 }
 
 QString CatalogueReader::blobText(int relationId, const QByteArray &blobId)
@@ -76,9 +78,11 @@ void CatalogueReader::readPageInventory()
 {
     const Header &header = m_header;
     std::map<int, std::vector<uint32_t>> searched;
+    bool listDamaged = false;
     try {
         m_catalogue.stored[RdbPages].pointerPages = RelationPages::chainFrom(m_file, header.pagesRelationPointer);
     } catch (const components::ComponentError &) {
+        listDamaged = true;
         searched = RelationPages::searchPointerPages(m_file);
         if (searched[RdbPages].empty())
             throw;
@@ -91,7 +95,7 @@ void CatalogueReader::readPageInventory()
     std::map<int, SequencedPages> pointerPages;
     std::map<int, SequencedPages> blobPointerPages;
     SequencedPages inventory;
-    forEachRecord(RdbPages, fields.format, [&](const FieldReader &record) {
+    const ReadLosses pagesLost = forEachRecord(RdbPages, fields.format, [&](const FieldReader &record) {
         const int relation = record.number(fields["RDB$RELATION_ID"]);
         const int type = record.number(fields["RDB$PAGE_TYPE"]);
         const auto sequence = uint32_t(record.number(fields["RDB$PAGE_SEQUENCE"]));
@@ -107,6 +111,9 @@ void CatalogueReader::readPageInventory()
     });
     for (const auto &[relation, pages] : pointerPages)
         m_catalogue.stored[relation].pointerPages = bySequence(pages);
+    // With records of RDB$PAGES lost, a table it lists no pointer page of
+    // may have lost them all.
+    m_pageListDamaged = listDamaged || pagesLost.any();
     for (const auto &[relation, pages] : blobPointerPages)
         m_catalogue.stored[relation].blobs.pointerPages = bySequence(pages);
     // When RDB$PAGES has lost the pages of the catalogue's own tables, the
@@ -141,6 +148,7 @@ void CatalogueReader::readRelations()
         if (!relation.view && !tablespace.isEmpty() && tablespace != QLatin1String("PRIMARY"))
             stored.tablespace = tablespace;
         stored.relation = relation;
+        stored.pointerPagesMayBeLost = m_pageListDamaged && !relation.view && !relation.system;
         m_catalogue.relations.push_back(relation);
     });
 }

@@ -52,8 +52,10 @@ private:
     void readFormats();
 
     // Every newest committed record of a system relation, in its built-in
-    // layout or, for records of a later format, in that format.
-    void forEachRecord(int relationId, const RecordFormat &layout, const std::function<void(const FieldReader &)> &use);
+    // layout or, for records of a later format, in that format; returns
+    // what the walk passed over as damage.
+    ReadLosses forEachRecord(int relationId, const RecordFormat &layout,
+                             const std::function<void(const FieldReader &)> &use);
     StoredRelation &systemRelation(int relationId);
     QString blobText(int relationId, const QByteArray &blobId);
 
@@ -67,6 +69,7 @@ private:
     BootstrapLayouts m_layouts;
     std::vector<StoredDescriptor> m_descriptors;
     Catalogue m_catalogue;
+    bool m_pageListDamaged = false;   // records of RDB$PAGES were lost
 };
 
 } // namespace ods

@@ -32,7 +32,7 @@ public:
 
     long long count(const Relation &relation) const override
     {
-        return countRows(*m_file, m_file->stored(relation));
+        return countRows(m_file, m_file->stored(relation));
     }
 
     QByteArray blob(const Relation &relation, QByteArrayView blobId) const override
@@ -49,7 +49,7 @@ private:
 FileFacts probe(const QString &path)
 {
     const PageFile file(path);
-    return parseHeader(file.readStart(disk::HeaderPageCommon::bytesRead), path).facts;
+    return readHeader(file, path).facts;
 }
 
 std::unique_ptr<Database> Database::open(const QString &path)

@@ -6,13 +6,23 @@ namespace ods {
 
 namespace {
 
-Header readHeader(PageFile &file, const QString &path)
+Header checkedHeader(PageFile &file, const QString &path)
 {
-    Header header = parseHeader(file.readStart(disk::HeaderPageCommon::bytesRead), path);
+    Header header = readHeader(file, path);
     file.setLayout(header.facts.pageSize, header.version->pagesMayBeEncrypted);
     if (file.pageCount() < 2)
         damaged(QStringLiteral("the file ends after its header page"));
     return header;
+}
+
+// Page 1 of every database is its first page inventory page.
+bool looksLikeDatabasePages(const PageFile &file)
+{
+    const std::vector<uint8_t> start = file.readStart(2 * 32768 + 1);
+    for (size_t pageSize = 1024; pageSize <= 32768; pageSize *= 2)
+        if (start.size() > pageSize && start[pageSize] == InventoryPage)
+            return true;
+    return false;
 }
 
 StorageLayout layoutOf(const Header &header)
@@ -22,8 +32,20 @@ StorageLayout layoutOf(const Header &header)
 
 } // namespace
 
+Header readHeader(const PageFile &file, const QString &path)
+{
+    const std::vector<uint8_t> start = file.readStart(disk::HeaderPageCommon::bytesRead);
+    try {
+        return parseHeader(start, path);
+    } catch (const components::ComponentError &) {
+        if (start.empty() || start[0] == HeaderPage || !looksLikeDatabasePages(file))
+            throw;
+        damaged(QStringLiteral("its header page is damaged, and without it nothing of the file can be read"));
+    }
+}
+
 OdsFile::OdsFile(const QString &path)
-    : m_file(path), m_header(readHeader(m_file, path)), m_store(m_file, layoutOf(m_header), m_transactions),
+    : m_file(path), m_header(checkedHeader(m_file, path)), m_store(m_file, layoutOf(m_header), m_transactions),
       m_catalogue(CatalogueReader(path, m_file, m_header, m_store, m_transactions).read())
 {
 }
@@ -45,7 +67,8 @@ RelationPages pagesOf(const RecordStore &store, const StoredRelation &relation)
                            "this program does not read. Move the table into the database's primary file with "
                            "InterBase (ALTER TABLE ... SET TABLESPACE TO PRIMARY) and open the file again.")
                 .arg(relation.relation.name, relation.tablespace));
-    return RelationPages(store, relation.relation.id, relation.pointerPages, &relation.blobs);
+    return RelationPages(store, relation.relation.id, relation.pointerPages, &relation.blobs,
+                         relation.pointerPagesMayBeLost);
 }
 
 const RecordFormat &StoredRelation::format(int number) const

@@ -15,6 +15,11 @@
 
 namespace ods {
 
+// The header page of `file`, whose page size `file` then reads by. A file
+// whose header page is damaged while its other pages show a database is
+// refused as such, not as no database at all.
+Header readHeader(const PageFile &file, const QString &path);
+
 class OdsFile {
 public:
     explicit OdsFile(const QString &path);

@@ -25,16 +25,23 @@ inline QString damageMessage(const QString &detail)
 }
 
 // A page or record that contradicts the structure: the file is damaged.
+// Apart from other failures (a file that cannot be read, a key it lacks), a
+// reader of a damaged file passes over what it costs.
+class FileDamage : public components::ComponentError {
+public:
+    explicit FileDamage(const QString &detail) : ComponentError(damageMessage(detail)) {}
+};
+
 [[noreturn]] inline void damaged(const QString &detail)
 {
-    fail(damageMessage(detail));
+    throw FileDamage(detail);
 }
 
 // Damage found on one page, which a reader of a damaged file can pass over
 // for the next: what the user is told is that of damaged().
-class PageDamage : public components::ComponentError {
+class PageDamage : public FileDamage {
 public:
-    PageDamage(uint32_t page, const QString &detail) : ComponentError(damageMessage(detail)), m_page(page) {}
+    PageDamage(uint32_t page, const QString &detail) : FileDamage(detail), m_page(page) {}
     uint32_t page() const { return m_page; }
 
 private:

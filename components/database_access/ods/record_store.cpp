@@ -61,6 +61,24 @@ bool RecordStore::slot(const PageView &page, uint16_t line, RecordSlot &out) con
     return true;
 }
 
+const std::map<uint32_t, uint32_t> &RecordStore::searchedDataPages(int relation) const
+{
+    std::call_once(m_searched, [this] {
+        for (uint64_t number = 1; number < m_file.pageCount(); ++number) {
+            try {
+                const PageView page = m_file.page(uint32_t(number), DataPage);
+                // A page freed and not reused keeps what it held: the first
+                // page found for a place is kept.
+                m_dataPages[page[disk::DataPage::relation]].emplace(page[disk::DataPage::sequence], uint32_t(number));
+            } catch (const components::ComponentError &) {
+            }
+        }
+    });
+    static const std::map<uint32_t, uint32_t> none;
+    const auto found = m_dataPages.find(relation);
+    return found == m_dataPages.end() ? none : found->second;
+}
+
 RecordSlot RecordStore::follow(uint32_t pageNumber, uint16_t line) const
 {
     RecordSlot next;

@@ -11,6 +11,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
+#include <mutex>
 #include <vector>
 
 namespace ods {
@@ -77,12 +79,20 @@ public:
     // The data of one stored version, fragments joined and expanded.
     void expand(const RecordSlot &head, std::vector<uint8_t> &out, size_t limit) const;
 
+    // For relations whose pointer pages are damaged: the data pages of
+    // `relation` by sequence, as each data page names its relation and its
+    // place. The whole file is looked at once, on the first call, for every
+    // relation.
+    const std::map<uint32_t, uint32_t> &searchedDataPages(int relation) const;
+
 private:
     RecordSlot follow(uint32_t pageNumber, uint16_t line) const;
 
     const PageFile &m_file;
     StorageLayout m_layout;
     const TransactionInventory &m_transactions;
+    mutable std::once_flag m_searched;
+    mutable std::map<int, std::map<uint32_t, uint32_t>> m_dataPages;
 };
 
 } // namespace ods

@@ -24,7 +24,8 @@ QByteArrayView viewOf(const FieldLayout &layout, const uint8_t *value)
 } // namespace
 
 RelationRows::RelationRows(std::shared_ptr<const OdsFile> file, const StoredRelation &relation)
-    : m_file(std::move(file)), m_relation(relation), m_pages(pagesOf(m_file->store(), relation)), m_cursor(m_pages)
+    : m_file(std::move(file)), m_relation(relation), m_pages(pagesOf(m_file->store(), relation)),
+      m_cursor(m_pages, true)
 {
     if (const QString refusal = encryptedColumnsRefusal(relation.relation); !refusal.isEmpty())
         fail(refusal);
@@ -50,9 +51,15 @@ bool RelationRows::next()
 {
     const auto formatLength = [this](int number) { return m_relation.format(number).length; };
     while (m_cursor.next(m_slot)) {
-        if (m_file->store().newestCommitted(m_slot, &m_image, formatLength)) {
-            decode();
-            return true;
+        try {
+            if (m_file->store().newestCommitted(m_slot, &m_image, formatLength)) {
+                decode();
+                return true;
+            }
+        } catch (const PageDamage &damage) {
+            m_cursor.recordLost(damage.page());
+        } catch (const FileDamage &) {
+            m_cursor.recordLost(m_slot.page.number());
         }
     }
     return false;
@@ -124,16 +131,12 @@ void RelationRows::cannotConvert(size_t column) const
              .arg(m_relation.relation.name, m_relation.relation.columns[column].name));
 }
 
-long long countRows(const OdsFile &file, const StoredRelation &relation)
+long long countRows(const std::shared_ptr<const OdsFile> &file, const StoredRelation &relation)
 {
-    const RelationPages pages = pagesOf(file.store(), relation);
-    RelationPages::Cursor cursor(pages);
-    RecordSlot slot;
+    RelationRows rows(file, relation);
     long long count = 0;
-    const auto unused = [](int) { return size_t(0); };
-    while (cursor.next(slot))
-        if (file.store().newestCommitted(slot, nullptr, unused))
-            ++count;
+    while (rows.next())
+        ++count;
     return count;
 }
 

@@ -18,6 +18,9 @@ public:
     bool next() override;
     bool isNull(int column) const override { return m_nulls[size_t(column)] != 0; }
     QByteArrayView value(int column) const override { return m_values[size_t(column)]; }
+    ReadLosses losses() const override { return m_cursor.losses(); }
+    // The data page the current record's primary version lies on.
+    uint32_t page() const { return m_slot.page.number(); }
 
 private:
     struct Plan {
@@ -43,7 +46,8 @@ private:
     std::vector<QByteArray> m_converted;
 };
 
-// The number of records RelationRows would yield, decoding none of them.
-long long countRows(const OdsFile &file, const StoredRelation &relation);
+// The number of records RelationRows would yield, each read as it would
+// read them: a record of a damaged file counts only when it can be read.
+long long countRows(const std::shared_ptr<const OdsFile> &file, const StoredRelation &relation);
 
 } // namespace ods

@@ -34,8 +34,11 @@ bool TransactionInventory::committed(uint64_t transaction) const
     if (transaction > m_next)
         return false;
     const uint64_t sequence = transaction / m_perPage;
+    // Every transaction up to the header's last has its two bits: a page
+    // of them that is not listed is lost, not a transaction that failed.
     if (sequence >= m_pages.size() || m_pages[sequence] == 0)
-        return false;
+        damaged(QStringLiteral("the inventory page that records whether transaction %1 committed is missing")
+                    .arg(transaction));
     PageView page;
     {
         const std::lock_guard<std::mutex> lock(m_cacheLock);

@@ -53,9 +53,11 @@ QString failuresFile(const QString &copy)
 
 QByteArray savedReport(const ModernCopy &copy)
 {
-    QJsonObject failures, emptyColumns;
+    QJsonObject failures, emptyColumns, partial;
     for (const auto &[name, reason] : copy.failures)
         failures.insert(name, reason);
+    for (const auto &[name, said] : copy.partial)
+        partial.insert(name, said);
     for (const auto &[name, columns] : copy.emptyColumns) {
         QJsonObject reasons;
         for (const auto &[column, reason] : columns)
@@ -64,6 +66,7 @@ QByteArray savedReport(const ModernCopy &copy)
     }
     const QJsonObject saved{{QStringLiteral("failures"), failures},
                             {QStringLiteral("emptyColumns"), emptyColumns},
+                            {QStringLiteral("partial"), partial},
                             {QStringLiteral("size"), double(QFileInfo(copy.path).size())}};
     return QJsonDocument(saved).toJson();
 }
@@ -86,6 +89,9 @@ void readReport(const QString &target, ModernCopy &copy)
     const QJsonObject failures = saved.value(QStringLiteral("failures")).toObject();
     for (auto entry = failures.begin(); entry != failures.end(); ++entry)
         copy.failures[entry.key()] = entry.value().toString();
+    const QJsonObject partial = saved.value(QStringLiteral("partial")).toObject();
+    for (auto entry = partial.begin(); entry != partial.end(); ++entry)
+        copy.partial[entry.key()] = entry.value().toString();
     const QJsonObject emptyColumns = saved.value(QStringLiteral("emptyColumns")).toObject();
     for (auto relation = emptyColumns.begin(); relation != emptyColumns.end(); ++relation) {
         const QJsonObject columns = relation->toObject();
@@ -102,11 +108,12 @@ ModernCopy made(const QString &target, const FileVersion &version, const ods::Da
     const QString partial = partialName(target);
     QFile::remove(partial);
     BuildProgress building(reporter, lock, version.path, copyUnits(database));
-    ModernCopy copy{partial, true, {}, {}};
+    ModernCopy copy{partial, true, {}, {}, {}};
     try {
         RebuildReport report = rebuild(partial, version, database, building);
         copy.failures = std::move(report.failures);
         copy.emptyColumns = std::move(report.emptyColumns);
+        copy.partial = std::move(report.partial);
     } catch (...) {
         QFile::remove(partial);
         throw;
@@ -142,7 +149,7 @@ ModernCopy made(const QString &target, const FileVersion &version, const ods::Da
 ModernCopy modernCopy(const FileVersion &version, const ods::Database &database, ado::PreparationProgress *progress)
 {
     if (database.facts().firebird && database.facts().odsMajor == engineOds)
-        return {byteCopy(version), false, {}, {}};
+        return {byteCopy(version), false, {}, {}, {}};
     return rebuiltCopy(version, database, progress);
 }
 
@@ -162,7 +169,7 @@ ModernCopy rebuiltCopy(const FileVersion &version, const ods::Database &database
         // Made by another program while this one waited.
         reporter.preparing(version.path, 100);
     }
-    ModernCopy copy{attachableCopy(target), true, {}, {}};
+    ModernCopy copy{attachableCopy(target), true, {}, {}, {}};
     readReport(target, copy);
     return copy;
 }

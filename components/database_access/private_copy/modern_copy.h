@@ -18,6 +18,9 @@ struct ModernCopy {
     // By relation: columns the copy holds as nulls (a computed column this
     // engine cannot compute, a view column showing one), with the reason.
     std::map<QString, std::map<QString, QString>> emptyColumns;
+    // Relations the copy holds only in part (a damaged table's readable
+    // records, a view showing them), with what the user is told.
+    std::map<QString, QString> partial;
 };
 
 // A private copy of the user's file that the embedded Firebird 3 engine can

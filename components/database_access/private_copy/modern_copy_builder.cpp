@@ -97,7 +97,7 @@ std::map<int, QString> CopyBuilder::charsetNames()
 }
 
 QString CopyBuilder::copyRows(const ods::Database &database, const ods::Relation &relation,
-                              const std::function<void()> &rowCopied)
+                              const std::function<void()> &rowCopied, ods::ReadLosses &losses)
 {
     std::vector<int> stored;
     QStringList names, marks;
@@ -127,6 +127,7 @@ QString CopyBuilder::copyRows(const ods::Database &database, const ods::Relation
             statement->execute(&m_status, transaction, input, message.data(), nullptr, nullptr);
             rowCopied();
         }
+        losses = rows->losses();
         input->release();
         statement->free(&m_status);
         transaction->commit(&m_status);

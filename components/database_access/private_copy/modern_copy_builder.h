@@ -30,9 +30,10 @@ public:
     // Every stored row of the relation, through the engine's own message
     // buffers: the reader's values are already in their layout. Empty when
     // all were copied; else the engine's words, or the reader's when the
-    // file's rows cannot be read. rowCopied follows each row.
+    // file's rows cannot be read. rowCopied follows each row. What the rows
+    // of a damaged file could not give goes to `losses`.
     QString copyRows(const ods::Database &database, const ods::Relation &relation,
-                     const std::function<void()> &rowCopied);
+                     const std::function<void()> &rowCopied, ods::ReadLosses &losses);
 
 private:
     void fill(const ods::Database &database, const ods::Relation &relation, const ods::Rows &rows, int column,

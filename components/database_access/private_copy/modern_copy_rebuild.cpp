@@ -4,6 +4,7 @@
 #include "generator_values.h"
 #include "modern_copy_builder.h"
 #include "modern_copy_ddl.h"
+#include "ods/read_losses_text.h"
 #include "view_select_list.h"
 
 #include <set>
@@ -51,6 +52,7 @@ public:
         settle();
         reportUnmade();
         showEmptyColumnsInViews();
+        showPartialTablesInViews();
         return m_report;
     }
 
@@ -74,7 +76,10 @@ private:
             if (error.isEmpty())
                 error = m_builder.run(createTableStatement(relation, declarations, m_dialect), m_dialect).text;
             if (error.isEmpty()) {
-                error = m_builder.copyRows(m_database, relation, [this] { m_progress.advance(); });
+                ods::ReadLosses losses;
+                error = m_builder.copyRows(m_database, relation, [this] { m_progress.advance(); }, losses);
+                if (error.isEmpty() && losses.any())
+                    m_report.partial[relation.name] = ods::readLossesText(relation.name, losses);
                 // Left empty, the table would let the views and computed
                 // columns that use it show nothing instead of failing.
                 if (!error.isEmpty())
@@ -303,6 +308,29 @@ private:
             }
         }
         std::erase_if(m_report.emptyColumns, [](const auto &entry) { return entry.second.empty(); });
+    }
+
+    // A view over the readable part of a damaged table would look whole:
+    // it says whose records it lacks; through views of views as well.
+    void showPartialTablesInViews()
+    {
+        for (bool more = true; more;) {
+            more = false;
+            for (const auto &[view, contexts] : m_catalogue.viewContexts) {
+                if (m_report.partial.count(view) || m_report.failures.count(view))
+                    continue;
+                for (const auto &[number, context] : contexts) {
+                    if (!m_report.partial.count(context.relation))
+                        continue;
+                    m_report.partial[view] =
+                        QStringLiteral("The view \"%1\" shows only what could be read of \"%2\", which is damaged "
+                                       "in the database file: some of its records are missing.")
+                            .arg(view, context.relation);
+                    more = true;
+                    break;
+                }
+            }
+        }
     }
 
     // Computed columns come last from ALTER TABLE; SELECT * must keep the

@@ -20,6 +20,9 @@ struct RebuildReport {
     // By relation: computed columns (and view columns showing them) the copy
     // holds as nulls because their expression cannot be made, with the reason.
     std::map<QString, std::map<QString, QString>> emptyColumns;
+    // Relations the copy holds only in part: the readable records of a
+    // damaged table, and views showing one; what the user is told.
+    std::map<QString, QString> partial;
 };
 
 // progress advances by each row copied and each view and computed column

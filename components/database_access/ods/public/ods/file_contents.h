@@ -6,6 +6,8 @@
 
 #include <QByteArrayView>
 #include <QString>
+#include <cstdint>
+#include <set>
 #include <vector>
 
 namespace ods {
@@ -55,8 +57,30 @@ struct Relation {
     std::vector<Column> columns;
 };
 
+// What the rows of a relation in a damaged file could not give. A page
+// lost whole leaves no trace of how many records it held; a record whose
+// own line, older version or continuation is damaged is counted.
+struct ReadLosses {
+    long long records = 0;            // records (or lines that held one) that could not be read
+    std::set<uint32_t> recordPages;   // the damaged pages those lay on
+    std::set<uint32_t> lostPages;     // data pages lost whole, their records uncounted
+    // Damaged pointer pages: the relation's data pages were found by
+    // looking at every page of the file instead.
+    std::set<uint32_t> searchedPointerPages;
+    // The catalogue lists only some of the relation's pointer pages: the
+    // data pages of the rest were searched for.
+    bool unlistedPointerPages = false;
+
+    bool any() const
+    {
+        return records > 0 || !lostPages.empty() || !searchedPointerPages.empty() || unlistedPointerPages;
+    }
+};
+
 // The newest committed version of every record of one relation, in storage
-// order, in the relation's current format. Only the current row is held.
+// order, in the relation's current format. Only the current row is held. In
+// a damaged file the records that can be read are given, and losses() says
+// what could not be.
 class Rows {
 public:
     virtual ~Rows() = default;
@@ -69,6 +93,9 @@ public:
     // dates and times little-endian, BLOBs and arrays their 8-byte id.
     // Computed columns read as null here.
     virtual QByteArrayView value(int column) const = 0;
+    // What has been passed over so far, as damage; complete once next()
+    // returned false.
+    virtual ReadLosses losses() const { return {}; }
 };
 
 } // namespace ods
