@@ -160,10 +160,9 @@ int SplicedSheets::State::closeSpliced(void *file)
         result = write(file, tailDeflated.constData(), unsigned(tailDeflated.size()));
     if (result != zipOk)
         return result;
-    uLong crc = crc32_z(0, reinterpret_cast<const Bytef *>(head.constData()), std::size_t(head.size()));
+    uLong crc = xlsx::continuedCrc(0, head.constData(), head.size());
     crc = crc32_combine(crc, rows.body->crc(), z_off_t(rows.body->xmlSize()));
-    crc = crc32_combine(crc, crc32_z(0, reinterpret_cast<const Bytef *>(tail.constData()), std::size_t(tail.size())),
-                        z_off_t(tail.size()));
+    crc = crc32_combine(crc, xlsx::continuedCrc(0, tail.constData(), tail.size()), z_off_t(tail.size()));
     const unsigned long long size = quint64(head.size()) + rows.body->xmlSize() + quint64(tail.size());
     result = closeRaw(file, size, crc);
     if (result == zipOk)
