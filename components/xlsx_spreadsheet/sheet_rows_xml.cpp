@@ -64,8 +64,10 @@ void Appender::number(double value)
     }
     char *end = std::to_chars(m_at, m_at + numberBytes, value, std::chars_format::general, 16).ptr;
     // printf's %G: E, INF, NAN.
-    for (; m_at != end; ++m_at)
-        *m_at = char(std::toupper(static_cast<unsigned char>(*m_at)));
+    for (; m_at != end; ++m_at) {
+        if (*m_at >= 'a' && *m_at <= 'z')
+            *m_at = char(*m_at - 'a' + 'A');
+    }
 }
 
 // The library keeps a text as C does: XML's own characters become entities,
