@@ -131,6 +131,9 @@ int SplicedSheets::State::closeSpliced(void *file)
     static const auto closeRaw = minizip<CloseRawInZip>("zipCloseFileInZipRaw64");
     const int sheet = std::exchange(openSheet, 0);
     openFile = nullptr;
+    if (!write || !closeRaw)
+        return fail(QStringLiteral("The rows of a worksheet could not be put into the file: the minizip library on "
+                                   "this system lacks zipCloseFileInZipRaw64."));
     const SheetRows &rows = sheets[std::size_t(sheet - 1)];
     const QByteArray xml = std::exchange(libraryXml, QByteArray());
     const qsizetype rangeAt = xml.indexOf(emptyRange);
@@ -184,6 +187,8 @@ extern "C" int zipOpenNewFileInZip4_64(void *file, const char *fileName, const v
                                        unsigned long flagBase, int zip64)
 {
     static const auto open = minizip<OpenInZip>("zipOpenNewFileInZip4_64");
+    if (!open)
+        return zipInternalError;
     const int sheet = current && fileName ? sheetNumber(fileName) : 0;
     const bool splice = sheet > 0 && current->hasRows(sheet);
     const int result = open(file, fileName, fileInfo, extraFieldLocal, sizeExtraFieldLocal, extraFieldGlobal,
@@ -204,7 +209,7 @@ extern "C" int zipWriteInFileInZip(void *file, const void *buffer, unsigned leng
         current->libraryXml.append(static_cast<const char *>(buffer), qsizetype(length));
         return zipOk;
     }
-    return write(file, buffer, length);
+    return write ? write(file, buffer, length) : zipInternalError;
 }
 
 extern "C" int zipCloseFileInZip(void *file)
@@ -212,5 +217,5 @@ extern "C" int zipCloseFileInZip(void *file)
     static const auto close = minizip<CloseInZip>("zipCloseFileInZip");
     if (current && current->openFile && current->openFile == file)
         return current->closeSpliced(file);
-    return close(file);
+    return close ? close(file) : zipInternalError;
 }
