@@ -1,5 +1,6 @@
 #include "sheet_body.h"
 
+#include "cell_records.h"
 #include "component_error.h"
 
 #include <QDir>
@@ -12,6 +13,8 @@ namespace {
 
 // Its level 0 is faster still, for files a quarter larger.
 constexpr int deflateLevel = 1;
+// The XML deflated at a time.
+constexpr qsizetype xmlPiece = 1 << 18;
 // Pieces waiting for the thread: enough that neither side waits for the
 // other while both run, few enough to be nothing beside the table.
 constexpr std::size_t mostWaiting = 4;
@@ -54,7 +57,7 @@ std::uint32_t continuedCrc(std::uint32_t crc, const char *bytes, qsizetype size)
     return crc32_gzip_refl(crc, reinterpret_cast<const unsigned char *>(bytes), std::uint64_t(size));
 }
 
-SheetBody::SheetBody(QString path) : m_path(std::move(path))
+SheetBody::SheetBody(QString path, double rowPoints) : m_path(std::move(path)), m_rows(rowPoints)
 {
     QFile out(m_path);
     if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
@@ -65,8 +68,18 @@ SheetBody::~SheetBody() { QFile::remove(m_path); }
 
 // The file is opened for each piece only: a workbook of thousands of
 // sheets would otherwise hold a file open for each.
-void SheetBody::append(const QByteArray &xml, PieceDeflater &deflater)
+void SheetBody::take(const QByteArray &records, RowsOut out, PieceDeflater &deflater)
 {
+    CellRecords::replay(records, m_rows);
+    if (out == RowsOut::All)
+        m_rows.endRow();
+    if (m_rows.endedSize() >= xmlPiece || (out != RowsOut::Enough && m_rows.endedSize() > 0))
+        deflateEnded(deflater);
+}
+
+void SheetBody::deflateEnded(PieceDeflater &deflater)
+{
+    const QByteArray xml = m_rows.takeEnded();
     const QByteArrayView deflated = deflater.deflate(xml);
     QFile out(m_path);
     if (!out.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)
@@ -94,14 +107,14 @@ void BodyCompressor::throwFailure() const
         throw components::ComponentError(m_failure);
 }
 
-void BodyCompressor::add(std::shared_ptr<SheetBody> body, QByteArray xml)
+void BodyCompressor::add(std::shared_ptr<SheetBody> body, QByteArray records, RowsOut out)
 {
     std::unique_lock lock(m_lock);
     if (!m_thread.joinable())
         m_thread = std::thread([this] { work(); });
     m_changed.wait(lock, [&] { return m_waiting.size() < mostWaiting || !m_failure.isEmpty(); });
     throwFailure();
-    m_waiting.push_back({std::move(body), std::move(xml)});
+    m_waiting.push_back({std::move(body), std::move(records), out});
     m_changed.notify_all();
 }
 
@@ -127,7 +140,7 @@ void BodyCompressor::work()
         lock.unlock();
         QString failure;
         try {
-            piece.body->append(piece.xml, deflater);
+            piece.body->take(piece.records, piece.out, deflater);
         } catch (const components::ComponentError &error) {
             failure = error.description();
         } catch (const std::bad_alloc &) {

@@ -169,11 +169,11 @@ void SheetRowsXml::startCell(int row, int column)
     m_pieces.push_back({column, m_row.size(), 0});
 }
 
-void SheetRowsXml::text(int row, int column, const QString &text)
+void SheetRowsXml::text(int row, int column, QStringView text)
 {
     // The library takes C strings: a text ends at its first NUL, and one
     // that starts with it is no cell at all.
-    const auto *units = reinterpret_cast<const char16_t *>(text.utf16());
+    const char16_t *units = text.utf16();
     qsizetype size = text.size();
     bool ascii = true;
     for (qsizetype i = 0; i < size && ascii; ++i) {

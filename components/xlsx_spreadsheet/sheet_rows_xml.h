@@ -18,7 +18,7 @@ public:
 
     // Rows and columns from 1, never into a row above the current one.
     // A cell written again in the current row replaces the one before.
-    void text(int row, int column, const QString &text);
+    void text(int row, int column, QStringView text);
     // Style 0 is the default; others are the library's cell format index.
     void number(int row, int column, double value, int style);
     void boolean(int row, int column, bool value);

@@ -88,17 +88,16 @@ private:
     lxw_workbook *m_workbook = nullptr;
 };
 
-SheetRows rowsOf(XlsxSheet &sheet)
+// Once the compressor has finished with it.
+SheetRows rowsOf(std::shared_ptr<const SheetBody> body)
 {
-    SheetRows rows{sheet.endRows(), {}};
-    if (rows.body) {
-        const SheetRowsXml &xml = sheet.rows();
-        char range[LXW_MAX_CELL_RANGE_LENGTH];
-        lxw_rowcol_to_range(range, lxw_row_t(xml.firstRow() - 1), lxw_col_t(xml.firstColumn() - 1),
-                            lxw_row_t(xml.lastRow() - 1), lxw_col_t(xml.lastColumn() - 1));
-        rows.range = range;
-    }
-    return rows;
+    const SheetRowsXml &xml = body->rows();
+    if (!xml.hasCells())
+        return {};
+    char range[LXW_MAX_CELL_RANGE_LENGTH];
+    lxw_rowcol_to_range(range, lxw_row_t(xml.firstRow() - 1), lxw_col_t(xml.firstColumn() - 1),
+                        lxw_row_t(xml.lastRow() - 1), lxw_col_t(xml.lastColumn() - 1));
+    return {std::move(body), range};
 }
 
 } // namespace
@@ -107,10 +106,13 @@ void writeWorkbookFile(WorkbookParts &parts, const std::vector<std::shared_ptr<X
                        const XlsxSheet &active)
 {
     const QString &path = parts.file().path();
-    std::vector<SheetRows> rows;
+    std::vector<std::shared_ptr<const SheetBody>> bodies;
     for (const auto &sheet : sheets)
-        rows.push_back(rowsOf(*sheet));
+        bodies.push_back(sheet->endRows());
     parts.compressor().finish();
+    std::vector<SheetRows> rows;
+    for (auto &body : bodies)
+        rows.push_back(rowsOf(std::move(body)));
 
     LibraryWorkbook workbook(path, parts.folder());
     workbook.addNumberFormats(parts.formats());

@@ -22,8 +22,8 @@ const QString cellFontFamily = QStringLiteral("Liberation Sans");
 constexpr double cellFontPoints = 10;
 constexpr double defaultColumnPixels = 2258.0 / 2540.0 * 96.0;
 constexpr double fittedExtraPixels = 8;
-// The XML handed to the compressor at a time.
-constexpr qsizetype rowsPiece = 1 << 18;
+// The cells' records handed to the compressor at a time.
+constexpr qsizetype recordsPiece = 1 << 17;
 
 QString text(int n) { return QString::number(n); }
 
@@ -55,8 +55,7 @@ int WorkbookParts::formatIndex(const QString &format)
 XlsxSheet::XlsxSheet(QString name, const Context &parts)
     : m_name(std::move(name)),
       m_parts(parts),
-      m_rows(rowPoints),
-      m_body(std::make_shared<SheetBody>(parts->newBodyPath())),
+      m_body(std::make_shared<SheetBody>(parts->newBodyPath(), rowPoints)),
       m_widthCandidates(parts->widthEstimate())
 {
 }
@@ -79,9 +78,8 @@ void XlsxSheet::write(int row, int column, const excel::Cell &cell)
                 .arg(text(row), m_name));
     m_lastRow = row;
     m_lastColumn = std::max(m_lastColumn, column);
-    // The rows a cell of a later row ended go to be compressed.
-    if (m_rows.endedSize() >= rowsPiece)
-        m_parts->compressor().add(m_body, m_rows.takeEnded());
+    if (m_records.size() >= recordsPiece)
+        m_parts->compressor().add(m_body, m_records.take());
     if (row == 1) {
         while (m_header.size() < column)
             m_header << QString();
@@ -99,22 +97,22 @@ void XlsxSheet::write(int row, int column, const excel::Cell &cell)
     case excel::Cell::Number:
     case excel::Cell::Time:
         // The library's cell formats: its default first, then ours.
-        m_rows.number(row, column, cell.number, m_parts->formatIndex(cell.format) + 1);
+        m_records.number(row, column, cell.number, m_parts->formatIndex(cell.format) + 1);
         return;
     case excel::Cell::Boolean:
-        m_rows.boolean(row, column, cell.number != 0);
+        m_records.boolean(row, column, cell.number != 0);
         return;
     }
     // An empty text is an empty cell, which the file leaves out.
     if (cell.text.isEmpty())
         return;
     if (cell.text.size() <= cellTextLimit) {
-        m_rows.text(row, column, cell.text);
+        m_records.text(row, column, cell.text);
         return;
     }
     // Never half of a character outside the first plane.
     const qsizetype kept = cell.text.at(cellTextLimit - 1).isHighSurrogate() ? cellTextLimit - 1 : cellTextLimit;
-    m_rows.text(row, column, cell.text.left(kept));
+    m_records.text(row, column, cell.text.left(kept));
     if (std::exchange(m_cutReported, true))
         return;
     throw components::ComponentError(
@@ -125,19 +123,14 @@ void XlsxSheet::write(int row, int column, const excel::Cell &cell)
 
 void XlsxSheet::flushRowsLeft()
 {
-    if (m_rows.endedSize() > 0)
-        m_parts->compressor().add(m_body, m_rows.takeEnded());
+    m_parts->compressor().add(m_body, m_records.take(), RowsOut::Complete);
     m_parts->compressor().finish();
 }
 
 std::shared_ptr<const SheetBody> XlsxSheet::endRows()
 {
-    m_rows.endRow();
+    m_parts->compressor().add(m_body, m_records.take(), RowsOut::All);
     m_endedRow = m_lastRow;
-    if (m_rows.endedSize() > 0)
-        m_parts->compressor().add(m_body, m_rows.takeEnded());
-    if (!m_rows.hasCells())
-        return nullptr;
     return m_body;
 }
 

@@ -2,7 +2,7 @@
 
 #include "column_width_candidates.h"
 #include "sheet_body.h"
-#include "sheet_rows_xml.h"
+#include "cell_records.h"
 #include "spreadsheet_cell.h"
 #include "unfinished_file.h"
 
@@ -47,11 +47,11 @@ private:
     BodyCompressor m_compressor;
 };
 
-// One worksheet of an .xlsx workbook in the making. Its cells become the
-// file's XML as they come, top down (a row above the last one written
-// cannot be written again), and go compressed into a file of their own, so
-// a table of any size costs a few texts per column of memory: the
-// candidates for its column widths.
+// One worksheet of an .xlsx workbook in the making. Its cells go, as they
+// come, top down (a row above the last one written cannot be written
+// again), to be made the file's XML and compressed into a file of their own
+// on the compressor's thread, so a table of any size costs a few texts per
+// column of memory: the candidates for its column widths.
 class XlsxSheet {
 public:
     using Context = std::shared_ptr<WorkbookParts>;
@@ -73,9 +73,8 @@ public:
     void autoFit();
 
     // Ends the rows for the file: nothing can be written into them after.
-    // Null when the sheet has no cell.
+    // The body holds them once the compressor has finished.
     std::shared_ptr<const SheetBody> endRows();
-    const SheetRowsXml &rows() const { return m_rows; }
     // Columns 1 to the last one written, in pixels of the screen.
     std::vector<double> columnPixels() const;
 
@@ -84,7 +83,7 @@ private:
 
     QString m_name;
     Context m_parts;
-    SheetRowsXml m_rows;
+    CellRecords m_records;
     std::shared_ptr<SheetBody> m_body;
     column_widths::ColumnWidthCandidates m_widthCandidates;
     std::vector<double> m_fittedPixels;
