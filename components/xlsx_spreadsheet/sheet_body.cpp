@@ -66,8 +66,6 @@ SheetBody::SheetBody(QString path, double rowPoints) : m_path(std::move(path)), 
 
 SheetBody::~SheetBody() { QFile::remove(m_path); }
 
-// The file is opened for each piece only: a workbook of thousands of
-// sheets would otherwise hold a file open for each.
 void SheetBody::take(const QByteArray &records, RowsOut out, PieceDeflater &deflater)
 {
     CellRecords::replay(records, m_rows);
@@ -77,6 +75,8 @@ void SheetBody::take(const QByteArray &records, RowsOut out, PieceDeflater &defl
         deflateEnded(deflater);
 }
 
+// The file is opened for each piece only: a workbook of thousands of
+// sheets would otherwise hold a file open for each.
 void SheetBody::deflateEnded(PieceDeflater &deflater)
 {
     const QByteArray xml = m_rows.takeEnded();

@@ -123,12 +123,10 @@ void putReference(Appender &out, const QByteArray &column, int row)
     out.integer(row);
 }
 
-} // namespace
+// A number as the library writes it into a cell ("%.16G").
+void appendNumber(QByteArray &out, double value) { Appender(out, numberBytes).number(value); }
 
-void appendNumber(QByteArray &out, double value)
-{
-    Appender(out, numberBytes).number(value);
-}
+} // namespace
 
 SheetRowsXml::SheetRowsXml(double rowPoints)
 {

@@ -58,7 +58,4 @@ private:
     int m_lastColumn = 0;
 };
 
-// A number as the library writes it into a cell ("%.16G").
-void appendNumber(QByteArray &out, double value);
-
 } // namespace xlsx
