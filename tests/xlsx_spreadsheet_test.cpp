@@ -108,6 +108,11 @@ TEST(XlsxSpreadsheetTest, EveryKindOfCellAndTheSheetOrderReadBackAsWritten)
 
     const QList<XlsxSheetXml> xml = xlsxSheets(file);
     ASSERT_EQ(xml.size(), 2);
+    // Every cell, with a number format or none, in the font the columns
+    // were measured in, as in the wizard's workbook.
+    const QByteArray styles = xlsxPart(file, QStringLiteral("xl/styles.xml"));
+    EXPECT_EQ(styles.count("<font>"), 1);
+    EXPECT_TRUE(styles.contains("<font><sz val=\"10\"/><color theme=\"1\"/><name val=\"Arial\"/>"));
     EXPECT_EQ(xml[0].name, QStringLiteral("Kinds"));
     EXPECT_EQ(xml[1].name, QStringLiteral("Last"));
     EXPECT_TRUE(xml[1].cells.isEmpty());

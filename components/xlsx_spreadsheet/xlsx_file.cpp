@@ -57,6 +57,8 @@ public:
         for (qsizetype i = 0; i < formats.size(); ++i) {
             lxw_format *format = workbook_add_format(m_workbook);
             format_set_num_format(format, formats[i].toUtf8().constData());
+            // A new format has the library's Calibri 11, not the cells' font.
+            setCellFont(format);
             if (lxw_format_get_xf_index(format) != i + 1)
                 throw components::ComponentError(
                     QStringLiteral("The file %1 could not be written: the number format \"%2\" is not kept apart.")
@@ -77,11 +79,11 @@ private:
     // library's default (Calibri 11) is missing where Calc runs on Linux,
     // and Calc would lay out its columns in a font of other widths. The
     // library gives no call for it: its first format is the default.
-    void useCellFont()
+    void useCellFont() { setCellFont(STAILQ_FIRST(m_workbook->formats)); }
+    static void setCellFont(lxw_format *format)
     {
-        lxw_format *cellDefault = STAILQ_FIRST(m_workbook->formats);
-        format_set_font_name(cellDefault, cellFontName);
-        format_set_font_size(cellDefault, cellFontPoints);
+        format_set_font_name(format, cellFontName);
+        format_set_font_size(format, cellFontPoints);
     }
 
     QString m_path;
