@@ -12,10 +12,12 @@
 
 #include <QDir>
 #include <QTemporaryDir>
+#include <csignal>
 #include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
 #include <random>
+#include <sys/resource.h>
 #include <xlsxwriter.h>
 
 using namespace testing_support;
@@ -332,6 +334,62 @@ TEST(XlsxSpreadsheetTest, RowsAreWhatTheLibraryWritesForTheSameCells)
     };
     EXPECT_EQ(numberFormats(xlsxPart(ours, QStringLiteral("xl/styles.xml"))),
               numberFormats(xlsxPart(library, QStringLiteral("xl/styles.xml"))));
+}
+
+// Files of this process may grow to a size only while one lives; a write
+// beyond it fails, as on a full disk, instead of ending the process.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        ::getrlimit(RLIMIT_FSIZE, &m_before);
+        m_signal = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limited = m_before;
+        limited.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limited);
+    }
+    ~FileSizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &m_before);
+        std::signal(SIGXFSZ, m_signal);
+    }
+
+private:
+    rlimit m_before{};
+    void (*m_signal)(int) = nullptr;
+};
+
+// The rows are written on another thread: its failure reaches the export,
+// and the workbook is whole or not there at all.
+TEST(XlsxSpreadsheetTest, RowsThatCannotBeWrittenFailTheWorkbookAndLeaveNoFile)
+{
+    QTemporaryDir folder;
+    const QString file = folder.filePath(QStringLiteral("out.xlsx"));
+    int failures = 0;
+    QString said;
+    {
+        const auto application = xlsxApplication(folder.path());
+        const auto workbook = application->workbooks().Add();
+        const auto sheet = workbook->ActiveSheet();
+        const FileSizeLimit limit(64 * 1024);
+        const auto attempt = [&](const auto &work) {
+            try {
+                work();
+            } catch (const components::ComponentError &error) {
+                ++failures;
+                said = error.description();
+            }
+        };
+        for (int row = 1; row <= 40000 && failures == 0; ++row)
+            attempt([&] { sheet->setCells(row, 1, excel::Cell(QStringLiteral("row %1 of many").arg(row))); });
+        attempt([&] { sheet->finishWrites(); });
+        // Said while the table is written, not only when it is stored.
+        EXPECT_GE(failures, 1);
+        EXPECT_TRUE(said.contains(QStringLiteral("could not be written: File too large"))) << qPrintable(said);
+        attempt([&] { workbook->SaveAs(file); });
+    }
+    EXPECT_GE(failures, 2);
+    EXPECT_TRUE(QDir(folder.path()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
 }
 
 } // namespace

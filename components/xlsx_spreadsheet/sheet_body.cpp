@@ -5,8 +5,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <cerrno>
+#include <cstring>
 #include <isa-l/crc.h>
 #include <isa-l/igzip_lib.h>
+#include <unistd.h>
 
 namespace xlsx {
 namespace {
@@ -82,9 +85,23 @@ void SheetBody::deflateEnded(PieceDeflater &deflater)
     const QByteArray xml = m_rows.takeEnded();
     const QByteArrayView deflated = deflater.deflate(xml);
     QFile out(m_path);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)
-        || out.write(deflated.data(), deflated.size()) != deflated.size())
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
         notWritten(out);
+    // Written here rather than through QFile, which calls a short write an
+    // "Unknown error": the system's own reason is wanted.
+    const char *at = deflated.data();
+    qsizetype left = deflated.size();
+    while (left > 0) {
+        const ssize_t written = ::write(out.handle(), at, std::size_t(left));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            throw components::ComponentError(QStringLiteral("The file %1 could not be written: %2.")
+                                                 .arg(QDir::toNativeSeparators(m_path),
+                                                      QString::fromLocal8Bit(std::strerror(written < 0 ? errno : ENOSPC))));
+        at += written;
+        left -= written;
+    }
     m_crc = continuedCrc(m_crc, xml.constData(), xml.size());
     m_xmlSize += quint64(xml.size());
 }
