@@ -65,7 +65,7 @@ struct ExportRun {
     template <class Condition>
     bool readTest(int number, Condition &&condition);
     template <class Work>
-    auto alwaysSaid(const QString &note, Work &&work) -> decltype(work());
+    auto alwaysSaid(std::function<QString()> note, Work &&work) -> decltype(work());
     QString tableEndNote() const;
 
     void run();
@@ -146,10 +146,10 @@ bool ExportRun::readTest(int number, Condition &&condition)
 // A failure inside work ends the table, or loses what no earlier report of
 // the table told of: it is said even after the table's first report.
 template <class Work>
-auto ExportRun::alwaysSaid(const QString &note, Work &&work) -> decltype(work())
+auto ExportRun::alwaysSaid(std::function<QString()> note, Work &&work) -> decltype(work())
 {
-    p.sayEveryFailure(note);
-    const auto quietAgain = qScopeGuard([&] { p.sayEveryFailure(std::nullopt); });
+    p.sayEveryFailure(std::move(note));
+    const auto quietAgain = qScopeGuard([&] { p.stopSayingEveryFailure(); });
     return work();
 }
 

@@ -178,7 +178,7 @@ bool ExportRun::exportEntry(int i, int entries)
     writeTable(currentName);
     // Values the database could not compute were left empty on the way;
     // the recordset tells of them once, for the whole table.
-    alwaysSaid(QString(), [&] {
+    alwaysSaid({}, [&] {
         readStep(198, [&] {
             const QString warning = recordset->warning();
             if (!warning.isEmpty())
@@ -190,14 +190,15 @@ bool ExportRun::exportEntry(int i, int entries)
 
 void ExportRun::writeTable(const QString &sheetCandidate)
 {
+    const auto endNote = [this] { return tableEndNote(); };
     const std::optional<long> records =
-        alwaysSaid(tableEndNote(), [&] { return readValue<long>(172, [&] { return recordset->RecordCount(); }); });
+        alwaysSaid(endNote, [&] { return readValue<long>(172, [&] { return recordset->RecordCount(); }); });
     if (!records)
         return;
     results.tables.back().records = *records;
     const int N = int(*records);
     const std::optional<int> F =
-        alwaysSaid(tableEndNote(), [&] { return readValue<int>(174, [&] { return recordset->fields().count(); }); });
+        alwaysSaid(endNote, [&] { return readValue<int>(174, [&] { return recordset->fields().count(); }); });
     if (!F)
         return;
     for (int f = 0; f < *F && !stopped(); ++f) {
@@ -212,7 +213,7 @@ void ExportRun::writeTable(const QString &sheetCandidate)
     for (int r = 1; r <= N && !stopped(); ++r) {
         // Records that end before their count would otherwise be read past
         // the last one, each read failing in turn.
-        if (alwaysSaid(tableEndNote(), [&] { return readTest(182, [&] { return recordset->Eof(); }); }))
+        if (alwaysSaid(endNote, [&] { return readTest(182, [&] { return recordset->Eof(); }); }))
             break;
         p.step(184, [&] { window.yieldToEvents(); });
         p.step(186, [&] {
@@ -220,11 +221,11 @@ void ExportRun::writeTable(const QString &sheetCandidate)
             window.rowReached(r, N);
         });
         const std::optional<int> fieldsNow = alwaysSaid(
-            tableEndNote(), [&] { return readValue<int>(188, [&] { return recordset->fields().count(); }); });
+            endNote, [&] { return readValue<int>(188, [&] { return recordset->fields().count(); }); });
         if (!fieldsNow)
             break;
         if (sheetRow > recordsPerSheet) {
-            if (!alwaysSaid(tableEndNote(), [&] { return startContinuationSheet(sheetCandidate, ++part, *fieldsNow); }))
+            if (!alwaysSaid(endNote, [&] { return startContinuationSheet(sheetCandidate, ++part, *fieldsNow); }))
                 break;
             sheetRow = 1;
         }
@@ -254,11 +255,11 @@ void ExportRun::writeTable(const QString &sheetCandidate)
         // last: going on would write that row again into every later row
         // of the sheet, records the database never held. The table ends
         // there, said even after an earlier report of the table.
-        if (!alwaysSaid(tableEndNote(), [&] { return readStep(202, [&] { recordset->MoveNext(); }); }))
+        if (!alwaysSaid(endNote, [&] { return readStep(202, [&] { recordset->MoveNext(); }); }))
             break;
     }
     // Cells of a block that failed on its way are lost: said as well.
-    if (!alwaysSaid(QString(), [&] { return finishWrites(N > 0 ? 198 : 178); }))
+    if (!alwaysSaid({}, [&] { return finishWrites(N > 0 ? 198 : 178); }))
         results.tables.back().cellsLost = true;
 }
 

@@ -65,7 +65,7 @@ void GuardedProcedure::report(const QString &description)
     if (m_sayEvery) {
         m_reportedThisRound = true;
         m_reportedSteps.insert(m_step);
-        reportFailure(m_subject + description + *m_sayEvery, m_location, m_step);
+        reportFailure(m_subject + description + (m_sayEveryNote ? m_sayEveryNote() : QString()), m_location, m_step);
         return;
     }
     if (m_reportFirstFailureOnly && m_reportedThisRound)

@@ -65,11 +65,22 @@ public:
         m_reportEachStepOnce = m_reportFirstFailureOnly = false;
         forgetReports();
     }
-    // Until cleared with std::nullopt, every failure is reported even where
+    // Until stopSayingEveryFailure(), every failure is reported even where
     // the rules above would keep it silent, with the note after its
     // description: a failure that ends what the round was doing, or that
-    // loses what no earlier report told of, must never go unsaid.
-    void sayEveryFailure(std::optional<QString> note) { m_sayEvery = std::move(note); }
+    // loses what no earlier report told of, must never go unsaid. The note
+    // is made only when a failure is said: most rounds say none, and some
+    // go round a million times.
+    void sayEveryFailure(std::function<QString()> note)
+    {
+        m_sayEvery = true;
+        m_sayEveryNote = std::move(note);
+    }
+    void stopSayingEveryFailure()
+    {
+        m_sayEvery = false;
+        m_sayEveryNote = nullptr;
+    }
 
     // Every failure so far, reported or kept silent: a round that failed in
     // silence still failed.
@@ -85,7 +96,8 @@ private:
     bool m_reportEachStepOnce = false;
     bool m_reportFirstFailureOnly = false;
     bool m_reportedThisRound = false;
-    std::optional<QString> m_sayEvery;
+    bool m_sayEvery = false;
+    std::function<QString()> m_sayEveryNote;
     int m_failures = 0;
     std::set<int> m_reportedSteps;
     QString m_subject;

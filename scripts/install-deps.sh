@@ -10,7 +10,7 @@ set -euo pipefail
 packages=(
   build-essential cmake g++ pkg-config git
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev fonts-liberation
-  libuchardet-dev libxlsxwriter-dev
+  libuchardet-dev libxlsxwriter-dev libisal-dev
   firebird-dev libfbclient2 firebird3.0-server-core firebird3.0-server firebird3.0-utils
   libreoffice-calc libreoffice-dev
   libgtest-dev libgmock-dev

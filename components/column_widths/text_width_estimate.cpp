@@ -46,7 +46,8 @@ float TextWidthEstimate::width(const QString &text) const
             line = 0;
             continue;
         }
-        line += advance(c.unicode());
+        const float known = m_advances[c.unicode()];
+        line += known >= 0 ? known : advance(c.unicode());
     }
     return std::max(widest, line);
 }

@@ -1,7 +1,7 @@
 #include "xlsx_file.h"
 
 #include "component_error.h"
-#include "fast_deflate.h"
+#include "spliced_sheets.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,8 +14,6 @@ namespace {
 // Arial is what Calc's Liberation Sans stands in for, width for width.
 constexpr const char *cellFontName = "Arial";
 constexpr double cellFontPoints = 10;
-// The height of a row in that font: the library's default suits Calibri 11.
-constexpr double rowPoints = 12.75;
 
 [[noreturn]] void notWritten(const QString &path, lxw_error error)
 {
@@ -29,9 +27,10 @@ class LibraryWorkbook {
 public:
     LibraryWorkbook(const QString &path, const QString &temporaryFolder) : m_path(path)
     {
-        // Rows go to the file as the next one begins, so memory does not
-        // grow with the table; its own temporary files go in our folder, which
-        // is removed whatever happens.
+        // The sheets' rows are ours (see spliced_sheets.h): the library writes
+        // every part around them, in the mode that writes rows as they come,
+        // whose way of writing them ours follows. Its own temporary files go
+        // in our folder, which is removed whatever happens.
         const QByteArray folder = QFile::encodeName(temporaryFolder);
         lxw_workbook_options options{};
         options.constant_memory = LXW_TRUE;
@@ -51,22 +50,26 @@ public:
     LibraryWorkbook &operator=(const LibraryWorkbook &) = delete;
 
     lxw_workbook *get() const { return m_workbook; }
-    lxw_format *numberFormat(const QStringList &formats, int index)
+    // The cell formats in the order the cells were given them, numbered as
+    // the sheets' rows name them: from 1, after the library's default.
+    void addNumberFormats(const QStringList &formats)
     {
-        if (index < 0)
-            return nullptr;
-        if (m_formats.size() <= std::size_t(index))
-            m_formats.resize(formats.size(), nullptr);
-        lxw_format *&format = m_formats[std::size_t(index)];
-        if (!format) {
-            format = workbook_add_format(m_workbook);
-            format_set_num_format(format, formats[index].toUtf8().constData());
+        for (qsizetype i = 0; i < formats.size(); ++i) {
+            lxw_format *format = workbook_add_format(m_workbook);
+            format_set_num_format(format, formats[i].toUtf8().constData());
+            // A new format has the library's Calibri 11, not the cells' font.
+            setCellFont(format);
+            if (lxw_format_get_xf_index(format) != i + 1)
+                throw components::ComponentError(
+                    QStringLiteral("The file %1 could not be written: the number format \"%2\" is not kept apart.")
+                        .arg(QDir::toNativeSeparators(m_path), formats[i]));
         }
-        return format;
     }
-    void close()
+    // Our own account of a failure of the sheets' rows comes first.
+    void close(const SplicedSheets &spliced)
     {
         const lxw_error error = workbook_close(std::exchange(m_workbook, nullptr));
+        spliced.check();
         if (error != LXW_NO_ERROR)
             notWritten(m_path, error);
     }
@@ -76,40 +79,27 @@ private:
     // library's default (Calibri 11) is missing where Calc runs on Linux,
     // and Calc would lay out its columns in a font of other widths. The
     // library gives no call for it: its first format is the default.
-    void useCellFont()
+    void useCellFont() { setCellFont(STAILQ_FIRST(m_workbook->formats)); }
+    static void setCellFont(lxw_format *format)
     {
-        lxw_format *cellDefault = STAILQ_FIRST(m_workbook->formats);
-        format_set_font_name(cellDefault, cellFontName);
-        format_set_font_size(cellDefault, cellFontPoints);
+        format_set_font_name(format, cellFontName);
+        format_set_font_size(format, cellFontPoints);
     }
 
     QString m_path;
     lxw_workbook *m_workbook = nullptr;
-    std::vector<lxw_format *> m_formats;
 };
 
-void writeCells(LibraryWorkbook &workbook, lxw_worksheet *worksheet, XlsxSheet &sheet, const QStringList &formats,
-                const QString &path)
+// Once the compressor has finished with it.
+SheetRows rowsOf(std::shared_ptr<const SheetBody> body)
 {
-    sheet.cells().replay([&](const CellSpool::Cell &cell) {
-        const lxw_row_t row = lxw_row_t(cell.row - 1);
-        const lxw_col_t column = lxw_col_t(cell.column - 1);
-        lxw_error error = LXW_NO_ERROR;
-        switch (cell.kind) {
-        case excel::Cell::Text:
-            error = worksheet_write_string(worksheet, row, column, cell.text.constData(), nullptr);
-            break;
-        case excel::Cell::Boolean:
-            error = worksheet_write_boolean(worksheet, row, column, cell.number != 0, nullptr);
-            break;
-        default:
-            error = worksheet_write_number(worksheet, row, column, cell.number,
-                                           workbook.numberFormat(formats, cell.format));
-            break;
-        }
-        if (error != LXW_NO_ERROR)
-            notWritten(path, error);
-    });
+    const SheetRowsXml &xml = body->rows();
+    if (!xml.hasCells())
+        return {};
+    char range[LXW_MAX_CELL_RANGE_LENGTH];
+    lxw_rowcol_to_range(range, lxw_row_t(xml.firstRow() - 1), lxw_col_t(xml.firstColumn() - 1),
+                        lxw_row_t(xml.lastRow() - 1), lxw_col_t(xml.lastColumn() - 1));
+    return {std::move(body), range};
 }
 
 } // namespace
@@ -118,8 +108,16 @@ void writeWorkbookFile(WorkbookParts &parts, const std::vector<std::shared_ptr<X
                        const XlsxSheet &active)
 {
     const QString &path = parts.file().path();
-    deflateFast();
+    std::vector<std::shared_ptr<const SheetBody>> bodies;
+    for (const auto &sheet : sheets)
+        bodies.push_back(sheet->endRows());
+    parts.compressor().finish();
+    std::vector<SheetRows> rows;
+    for (auto &body : bodies)
+        rows.push_back(rowsOf(std::move(body)));
+
     LibraryWorkbook workbook(path, parts.folder());
+    workbook.addNumberFormats(parts.formats());
     for (const auto &sheet : sheets) {
         lxw_worksheet *worksheet = workbook_add_worksheet(workbook.get(), sheet->name().toUtf8().constData());
         if (!worksheet)
@@ -131,9 +129,9 @@ void writeWorkbookFile(WorkbookParts &parts, const std::vector<std::shared_ptr<X
         worksheet_set_default_row(worksheet, rowPoints, LXW_FALSE);
         if (sheet.get() == &active)
             worksheet_activate(worksheet);
-        writeCells(workbook, worksheet, *sheet, parts.formats(), path);
     }
-    workbook.close();
+    const SplicedSheets spliced(std::move(rows));
+    workbook.close(spliced);
 }
 
 } // namespace xlsx

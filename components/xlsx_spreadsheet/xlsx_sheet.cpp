@@ -22,6 +22,8 @@ const QString cellFontFamily = QStringLiteral("Liberation Sans");
 constexpr double cellFontPoints = 10;
 constexpr double defaultColumnPixels = 2258.0 / 2540.0 * 96.0;
 constexpr double fittedExtraPixels = 8;
+// The cells' records handed to the compressor at a time.
+constexpr qsizetype recordsPiece = 1 << 17;
 
 QString text(int n) { return QString::number(n); }
 
@@ -34,9 +36,9 @@ WorkbookParts::WorkbookParts(const QString &workingFolder)
 
 QString WorkbookParts::folder() const { return QFileInfo(m_file.path()).absolutePath(); }
 
-QString WorkbookParts::newSpoolPath()
+QString WorkbookParts::newBodyPath()
 {
-    return QDir(folder()).filePath(QStringLiteral("sheet-%1.cells").arg(++m_spools));
+    return QDir(folder()).filePath(QStringLiteral("sheet-%1.rows").arg(++m_bodies));
 }
 
 int WorkbookParts::formatIndex(const QString &format)
@@ -51,7 +53,10 @@ int WorkbookParts::formatIndex(const QString &format)
 }
 
 XlsxSheet::XlsxSheet(QString name, const Context &parts)
-    : m_name(std::move(name)), m_parts(parts), m_cells(parts->newSpoolPath()), m_widthCandidates(parts->widthEstimate())
+    : m_name(std::move(name)),
+      m_parts(parts),
+      m_body(std::make_shared<SheetBody>(parts->newBodyPath(), rowPoints)),
+      m_widthCandidates(parts->widthEstimate())
 {
 }
 
@@ -67,8 +72,14 @@ void XlsxSheet::write(int row, int column, const excel::Cell &cell)
         throw components::ComponentError(
             QStringLiteral("Row %1 of the worksheet \"%2\" cannot be written any more: row %3 below it has been "
                            "written.").arg(text(row), m_name, text(m_lastRow)));
+    if (row <= m_endedRow)
+        throw components::ComponentError(
+            QStringLiteral("Row %1 of the worksheet \"%2\" cannot be written any more: the workbook has been saved.")
+                .arg(text(row), m_name));
     m_lastRow = row;
     m_lastColumn = std::max(m_lastColumn, column);
+    if (m_records.size() >= recordsPiece)
+        m_parts->compressor().add(m_body, m_records.take());
     if (row == 1) {
         while (m_header.size() < column)
             m_header << QString();
@@ -85,27 +96,42 @@ void XlsxSheet::write(int row, int column, const excel::Cell &cell)
         [[fallthrough]];
     case excel::Cell::Number:
     case excel::Cell::Time:
+        // The library's cell formats: its default first, then ours.
+        m_records.number(row, column, cell.number, m_parts->formatIndex(cell.format) + 1);
+        return;
     case excel::Cell::Boolean:
-        m_cells.appendValue(row, column, cell.kind, cell.number,
-                            cell.kind == excel::Cell::Boolean ? -1 : m_parts->formatIndex(cell.format));
+        m_records.boolean(row, column, cell.number != 0);
         return;
     }
     // An empty text is an empty cell, which the file leaves out.
     if (cell.text.isEmpty())
         return;
     if (cell.text.size() <= cellTextLimit) {
-        m_cells.appendText(row, column, cell.text);
+        m_records.text(row, column, cell.text);
         return;
     }
     // Never half of a character outside the first plane.
     const qsizetype kept = cell.text.at(cellTextLimit - 1).isHighSurrogate() ? cellTextLimit - 1 : cellTextLimit;
-    m_cells.appendText(row, column, cell.text.left(kept));
+    m_records.text(row, column, cell.text.left(kept));
     if (std::exchange(m_cutReported, true))
         return;
     throw components::ComponentError(
         QStringLiteral("A text of %1 characters in the column %2, row %3 of the worksheet \"%4\", was cut to the "
                        "%5 characters an .xlsx cell holds; so were any longer texts after it in the worksheet.")
             .arg(text(int(cell.text.size())), columnName(column), text(row), m_name, text(cellTextLimit)));
+}
+
+void XlsxSheet::flushRowsLeft()
+{
+    m_parts->compressor().add(m_body, m_records.take(), RowsOut::Complete);
+    m_parts->compressor().finish();
+}
+
+std::shared_ptr<const SheetBody> XlsxSheet::endRows()
+{
+    m_parts->compressor().add(m_body, m_records.take(), RowsOut::All);
+    m_endedRow = m_lastRow;
+    return m_body;
 }
 
 QString XlsxSheet::columnName(int column) const

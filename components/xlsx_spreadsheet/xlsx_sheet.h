@@ -1,7 +1,9 @@
 #pragma once
 
-#include "cell_spool.h"
 #include "column_width_candidates.h"
+#include "sheet_body.h"
+#include "cell_records.h"
+#include "spreadsheet_cell.h"
 #include "unfinished_file.h"
 
 #include <QHash>
@@ -11,9 +13,14 @@
 
 namespace xlsx {
 
+// The height of a row in the cells' font: the library's default suits
+// Calibri 11.
+constexpr double rowPoints = 12.75;
+
 // What the worksheets of one workbook share: the .xlsx file in the making,
-// whose folder also keeps every sheet's cells until it is stored, the font
-// the columns are measured in, and the number formats, each once.
+// whose folder also keeps every sheet's rows until it is stored, the thread
+// that compresses them, the font the columns are measured in, and the
+// number formats, each once.
 class WorkbookParts {
 public:
     explicit WorkbookParts(const QString &workingFolder);
@@ -22,9 +29,11 @@ public:
     components::UnfinishedFile &file() { return m_file; }
     // The file's folder, where everything else made on the way goes too.
     QString folder() const;
-    QString newSpoolPath();
+    QString newBodyPath();
+    BodyCompressor &compressor() { return m_compressor; }
     const column_widths::TextWidthEstimate &widthEstimate() const { return m_widthEstimate; }
-    // The index of the format among formats(); -1 for the general format.
+    // The index of the format among formats(), in the order of first use;
+    // -1 for the general format.
     int formatIndex(const QString &format);
     const QStringList &formats() const { return m_formats; }
 
@@ -33,13 +42,16 @@ private:
     column_widths::TextWidthEstimate m_widthEstimate;
     QStringList m_formats;
     QHash<QString, int> m_formatIndex;
-    int m_spools = 0;
+    int m_bodies = 0;
+    // Stopped before the file's folder goes.
+    BodyCompressor m_compressor;
 };
 
-// One worksheet of an .xlsx workbook in the making. Its cells go to a spool
-// file as they come, top down (a row above the last one written cannot be
-// written again), so a table of any size costs a few texts per column of
-// memory: the candidates for its column widths.
+// One worksheet of an .xlsx workbook in the making. Its cells go, as they
+// come, top down (a row above the last one written cannot be written
+// again), to be made the file's XML and compressed into a file of their own
+// on the compressor's thread, so a table of any size costs a few texts per
+// column of memory: the candidates for its column widths.
 class XlsxSheet {
 public:
     using Context = std::shared_ptr<WorkbookParts>;
@@ -53,12 +65,16 @@ public:
     // an .xlsx cell holds is kept cut to that length, and the first of the
     // sheet throws after it is kept, so the loss is said.
     void write(int row, int column, const excel::Cell &cell);
-    void flushRowsLeft() { m_cells.flush(); }
+    // Everything written so far is compressed into its file; a failure to
+    // write it throws here.
+    void flushRowsLeft();
     // Fits the columns to the texts written so far, as Calc's optimal width
     // does.
     void autoFit();
 
-    CellSpool &cells() { return m_cells; }
+    // Ends the rows for the file: nothing can be written into them after.
+    // The body holds them once the compressor has finished.
+    std::shared_ptr<const SheetBody> endRows();
     // Columns 1 to the last one written, in pixels of the screen.
     std::vector<double> columnPixels() const;
 
@@ -67,12 +83,14 @@ private:
 
     QString m_name;
     Context m_parts;
-    CellSpool m_cells;
+    CellRecords m_records;
+    std::shared_ptr<SheetBody> m_body;
     column_widths::ColumnWidthCandidates m_widthCandidates;
     std::vector<double> m_fittedPixels;
     QStringList m_header;
     int m_lastRow = 0;
     int m_lastColumn = 0;
+    int m_endedRow = 0;
     bool m_cutReported = false;
 };
 

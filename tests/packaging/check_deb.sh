@@ -25,7 +25,7 @@ deb=$(ls "$work"/out/marrowbeck_*.deb)
 [ "$(dpkg-deb -f "$deb" Version)" = 7.0.0.0 ] || fail "version $(dpkg-deb -f "$deb" Version)"
 depends=$(dpkg-deb -f "$deb" Depends)
 for needed in libqt6widgets6 libqt6gui6 libqt6core6 qt6-qpa-plugins libfbclient2 \
-              firebird3.0-server-core libreoffice-calc fonts-liberation libc6 libuchardet0 libxlsxwriter4; do
+              firebird3.0-server-core libreoffice-calc fonts-liberation libc6 libuchardet0 libxlsxwriter4 libisal2; do
   grep -Eq "(^|, )$needed( |,|$)" <<<"$depends" || fail "Depends lacks $needed: $depends"
 done
 # Every dependency must be a package Debian actually has.

@@ -69,6 +69,8 @@ QStringList styleFormats(const QByteArray &styles)
 
 } // namespace
 
+QByteArray xlsxPart(const QString &file, const QString &part) { return zipEntry(file, part); }
+
 QString numberCell(double value) { return QStringLiteral("number:") + QString::number(value, 'g', 17); }
 
 QList<XlsxSheetXml> xlsxSheets(const QString &file)

@@ -3,6 +3,7 @@
 // An .xlsx file read from its XML, as any reader of the format takes it,
 // for tests of what the files hold beyond what Calc shows.
 
+#include <QByteArray>
 #include <QList>
 #include <QMap>
 #include <QString>
@@ -26,5 +27,9 @@ QString numberCell(double value);
 
 // In tab order; empty when the file cannot be read.
 QList<XlsxSheetXml> xlsxSheets(const QString &file);
+
+// One part of the file as it is stored ("xl/styles.xml"); empty when there
+// is none.
+QByteArray xlsxPart(const QString &file, const QString &part);
 
 } // namespace testing_support
