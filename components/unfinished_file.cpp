@@ -3,6 +3,7 @@
 #include "component_error.h"
 #include "durable_rename.h"
 #include "stop_request.h"
+#include "unfinished_folders.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -50,8 +51,10 @@ void removeAll()
 {
     Unfinished &files = unfinished();
     std::lock_guard lock(files.mutex);
-    for (const QByteArray &folder : files.folders)
+    for (const QByteArray &folder : files.folders) {
         removeTree(folder);
+        unfinished_folders::drop(folder);
+    }
     files.folders.clear();
 }
 
@@ -105,6 +108,7 @@ void removeUnfinishedFilesAtExit()
         unfinished();
         std::at_quick_exit(removeAll);
         std::atexit(removeAll);
+        cleanupWhenStoppedAtOnce().store(unfinished_folders::removeAllNow);
     });
 }
 
@@ -126,6 +130,7 @@ UnfinishedFile::UnfinishedFile(const QString &folder)
         std::lock_guard lock(files.mutex);
         if (::mkdir(encoded.constData(), 0777) == 0) {
             files.folders.insert(encoded);
+            unfinished_folders::add(encoded);
             m_folder = candidate;
             m_path = QDir(candidate).filePath(fileName);
             // Made here, so it has the permissions of a new file whoever
@@ -149,6 +154,7 @@ UnfinishedFile::~UnfinishedFile()
     std::lock_guard lock(files.mutex);
     removeTree(encoded);
     files.folders.erase(encoded);
+    unfinished_folders::drop(encoded);
 }
 
 void UnfinishedFile::complete(const QString &finalPath)

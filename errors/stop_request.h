@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <csignal>
 
 namespace components {
@@ -12,6 +13,16 @@ inline volatile std::sig_atomic_t &stopRequested()
 {
     static volatile std::sig_atomic_t requested = 0;
     return requested;
+}
+
+// Work that must still be done when a second signal ends the program at
+// once, without returning to it: async-signal-safe calls only. Set by the
+// part that leaves half-written files about.
+using AtOnceCleanup = void (*)() noexcept;
+inline std::atomic<AtOnceCleanup> &cleanupWhenStoppedAtOnce()
+{
+    static std::atomic<AtOnceCleanup> cleanup{nullptr};
+    return cleanup;
 }
 
 } // namespace components

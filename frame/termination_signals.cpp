@@ -16,13 +16,15 @@ int wakeUp[2] = {-1, -1};
 // Only async-signal-safe work here; the event loop does the rest. The first
 // signal is seen at the work's next yield, which may be seconds away; a
 // second one is the user insisting, and ends the program at once. The
-// offices we started end with us through their keepers, and what was half
-// written is swept at the next run.
+// offices we started end with us through their keepers; what was half
+// written goes before we do.
 void onTerminationSignal(int)
 {
     if (components::stopRequested()) {
         const char line[] = "marrowbeck: Stopped at once by a second signal.\n";
         [[maybe_unused]] const ssize_t said = ::write(STDERR_FILENO, line, sizeof line - 1);
+        if (const components::AtOnceCleanup cleanup = components::cleanupWhenStoppedAtOnce().load())
+            cleanup();
         ::_exit(2);
     }
     components::stopRequested() = 1;

@@ -2,12 +2,54 @@
 #include "excel1.h"
 #include "main_module.h"
 #include "table_export.h"
+#include "termination_signals.h"
+#include "unfinished_file.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <csignal>
 #include <gtest/gtest.h>
+#include <memory>
+#include <optional>
+#include <vector>
 
 namespace {
+
+// A second signal ends the program without returning to it, yet the files
+// it was writing still go: those of a finished write and of one under way,
+// with what an office leaves beside them.
+TEST(TerminationSignals, ASecondSignalEndsAtOnceAndLeavesNoUnfinishedFile)
+{
+    // The death test's child runs this body again, and takes its parent's folder.
+    const char *const handedOn = "MARROWBECK_TEST_UNFINISHED_FOLDER";
+    std::optional<QTemporaryDir> made;
+    if (!qEnvironmentVariableIsSet(handedOn)) {
+        made.emplace();
+        qputenv(handedOn, QFile::encodeName(made->path()));
+    }
+    const QString folder = qEnvironmentVariable(handedOn);
+    EXPECT_EXIT(
+        {
+            frame::endProgramOnTerminationSignals();
+            std::vector<std::unique_ptr<components::UnfinishedFile>> files;
+            for (int i = 0; i < 4; ++i) {
+                files.push_back(std::make_unique<components::UnfinishedFile>(folder));
+                QFile half(files.back()->path());
+                half.open(QIODevice::WriteOnly);
+                half.write("half");
+                QFile(files.back()->path() + QStringLiteral(".lock")).open(QIODevice::WriteOnly);
+            }
+            files.erase(files.begin());
+            files.push_back(std::make_unique<components::UnfinishedFile>(folder));
+            std::raise(SIGINT);
+            std::raise(SIGINT);
+            std::_Exit(0);
+        },
+        testing::ExitedWithCode(2), "Stopped at once by a second signal");
+    qunsetenv(handedOn);
+    EXPECT_EQ(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+}
 
 TEST(FileExists, IsTrueForWhatHasAModifiedTimeAndFalseOtherwise)
 {
