@@ -20,17 +20,17 @@ namespace {
 constexpr int pictureAttempts = 3;
 constexpr int engineOds = 12;
 
-// Every page the catalogue lists lies inside the file. A file cut short (a
+// Every page the catalogue lists lies inside the files. A file cut short (a
 // copy stopped halfway, a full disk) would otherwise read as a smaller
-// database, its lost tables simply missing.
-void ensureWhole(const ods::Database &database, qint64 fileSize, const QString &path)
+// database, its lost tables simply missing. A continuation file that is
+// missing costs only the tables in it, each with its report.
+void ensureWhole(const ods::Database &database, const QString &path)
 {
-    const qint64 pages = fileSize / qint64(database.facts().pageSize);
     bool whole = true;
     try {
         ods::SystemTable listed(database, QStringLiteral("RDB$PAGES"));
         while (listed.next())
-            if (qint64(quint32(listed.number("RDB$PAGE_NUMBER").value_or(0))) >= pages)
+            if (database.beyondEnd(quint32(listed.number("RDB$PAGE_NUMBER").value_or(0))))
                 whole = false;
     } catch (const components::ComponentError &) {
         whole = false;
@@ -48,7 +48,7 @@ FilePicture takePicture(const StampedFile &file)
         std::shared_ptr<const ods::Database> database;
         try {
             database = ods::Database::open(path);
-            ensureWhole(*database, before.size, path);
+            ensureWhole(*database, path);
         } catch (const components::ComponentError &) {
             // What looks damaged may only be half written: look again.
             if (file.stamp() == before)
@@ -210,7 +210,9 @@ void OdsSession::ensureMayRead(const ods::Relation &relation)
 bool OdsSession::copyIsTheFile() const
 {
     const ods::FileFacts &facts = m_picture.database->facts();
-    return facts.firebird && facts.odsMajor == engineOds;
+    // With one of its files missing, the engine's copy is rebuilt from what
+    // the reader reads.
+    return facts.firebird && facts.odsMajor == engineOds && !m_picture.database->files().back().path.isEmpty();
 }
 
 std::shared_ptr<Session> OdsSession::engineCopy()

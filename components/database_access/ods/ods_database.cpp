@@ -40,6 +40,9 @@ public:
         return readBlob(pagesOf(m_file->store(), m_file->stored(relation)), blobId);
     }
 
+    const std::vector<DatabaseFile> &files() const override { return m_file->pages().files(); }
+    bool beyondEnd(uint32_t page) const override { return m_file->pages().beyondEnd(page); }
+
 private:
     std::shared_ptr<const OdsFile> m_file;
 };
@@ -49,7 +52,7 @@ private:
 FileFacts probe(const QString &path)
 {
     const PageFile file(path);
-    return parseHeader(file.readStart(disk::HeaderPageCommon::bytesRead), path).facts;
+    return parseHeader(file.readStart(largestPage), path).facts;
 }
 
 std::unique_ptr<Database> Database::open(const QString &path)

@@ -2,16 +2,84 @@
 
 #include "catalogue_reader.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <set>
+
 namespace ods {
 
 namespace {
 
+// Where a database's next file may lie now, the likeliest first: beside the
+// primary file under the name it was made with (in any case of letters, for
+// a file made on Windows), then where it was made. A database moved, or
+// copied, with its files, reads from its own folder even where the files
+// it was copied from are still in place.
+QStringList whereToLook(const QString &primary, const QString &storedName)
+{
+    const QString name = storedName.section(u'\\', -1).section(u'/', -1);
+    const QDir folder = QFileInfo(primary).absoluteDir();
+    QStringList candidates;
+    if (!name.isEmpty() && name != QStringLiteral(".") && name != QStringLiteral("..")) {
+        candidates << folder.filePath(name);
+        if (!QFileInfo::exists(candidates.front()))
+            for (const QString &entry : folder.entryList(QDir::Files | QDir::Hidden))
+                if (entry.compare(name, Qt::CaseInsensitive) == 0)
+                    candidates << folder.filePath(entry);
+    }
+    if (QDir::isAbsolutePath(storedName) && !candidates.contains(QDir::cleanPath(storedName)))
+        candidates << QDir::cleanPath(storedName);
+    return candidates;
+}
+
+// The next file the header page `first` names, with the pages that continue
+// its entries.
+std::optional<Continuation> nextFileAfter(const PageFile &file, const PageSpan &first,
+                                          const disk::HeaderEntriesLayout &entries)
+{
+    std::optional<Continuation> next = continuationOf(first, entries);
+    if (!entries.nextHeaderPage.offset)
+        return next;
+    std::set<uint32_t> seen;
+    for (uint32_t number = first[entries.nextHeaderPage]; number != 0 && seen.insert(number).second;) {
+        const PageView page = file.page(number, HeaderPage);
+        if (auto named = continuationOf(page.span(), entries))
+            next = named;
+        number = page[entries.nextHeaderPage];
+    }
+    return next;
+}
+
+// Opens the files the database goes on in, each named in the header page
+// of the one before it.
+void openContinuations(PageFile &file, const Header &header)
+{
+    std::vector<uint8_t> headerPage = file.readStart(file.pageSize());
+    const unsigned pageSize = file.pageSize();
+    const auto isContinuation = [pageSize](const PageSpan &first) {
+        return first.byte(disk::PageHeader::type.offset) == HeaderPage &&
+               first[disk::HeaderPageCommon::pageSize] == pageSize;
+    };
+    while (!headerPage.empty()) {
+        const PageSpan page(headerPage.data(), headerPage.size(), file.files().back().firstPage, HeaderPage);
+        const std::optional<Continuation> next = nextFileAfter(file, page, *header.entries);
+        if (!next)
+            return;
+        const QString name = QFile::decodeName(next->storedName);
+        headerPage = file.addContinuation(name, whereToLook(file.files().front().path, name), next->previousLastPage,
+                                          isContinuation);
+    }
+}
+
 Header readHeader(PageFile &file, const QString &path)
 {
-    Header header = parseHeader(file.readStart(disk::HeaderPageCommon::bytesRead), path);
+    Header header = parseHeader(file.readStart(largestPage), path);
     file.setLayout(header.facts.pageSize, header.version->pagesMayBeEncrypted);
     if (file.pageCount() < 2)
         damaged(QStringLiteral("the file ends after its header page"));
+    if (header.facts.continued)
+        openContinuations(file, header);
     return header;
 }
 

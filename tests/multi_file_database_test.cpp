@@ -1,0 +1,160 @@
+// A database Firebird 3 keeps in three files, and its shadow in two, moved
+// to folders of their own: read through the ADODB objects the program
+// creates by name, each gives what the engine gave where it was made; a
+// file left behind costs the tables it holds, each said once.
+
+#include "database_access.h"
+#include "database_snapshot.h"
+#include "file_digest.h"
+#include "firebird_connection.h"
+#include "firebird_scratch_database.h"
+#include "register_database_access.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <gtest/gtest.h>
+#include <map>
+
+namespace {
+
+QString connectionStringFor(const QString &file)
+{
+    return QStringLiteral("Provider=MSDASQL.1;Password=masterkey;Persist Security Info=True;User ID=SYSDBA;"
+                          "Extended Properties=\"DRIVER={Firebird/InterBase(r) driver};UID=SYSDBA;Dbname=%1 ;CHARSET=NONE;\"")
+        .arg(file);
+}
+
+// EARLY fills pages of the primary file only; SPANNING's rows (with text
+// BLOBs) run on through the second file into the third, where LATE's lie.
+QByteArray madeIn(const QDir &folder)
+{
+    const auto at = [&](const char *name) { return "'" + folder.filePath(QString::fromLatin1(name)).toUtf8() + "'"; };
+    return "CREATE DATABASE " + at("main.fdb") + " USER 'SYSDBA' PASSWORD 'masterkey' PAGE_SIZE 4096"
+           " DEFAULT CHARACTER SET NONE FILE " + at("second.fdb") + " STARTING AT 300 FILE " + at("third.fdb") +
+           " STARTING AT 600;\n"
+           "CREATE TABLE EARLY (ID INTEGER, V VARCHAR(40));\n"
+           "CREATE TABLE SPANNING (ID INTEGER, V VARCHAR(200), B BLOB SUB_TYPE TEXT);\n"
+           "CREATE TABLE LATE (ID INTEGER, V VARCHAR(40));\n"
+           "CREATE VIEW EARLY_VIEW AS SELECT ID, V FROM EARLY;\n"
+           "CREATE VIEW LATE_VIEW AS SELECT ID, V FROM LATE;\n"
+           "COMMIT;\n"
+           "SET TERM ^;\n"
+           "EXECUTE BLOCK AS DECLARE I INTEGER = 0; BEGIN\n"
+           "  WHILE (I < 200) DO BEGIN INSERT INTO EARLY VALUES (:I, 'early ' || :I); I = I + 1; END\n"
+           "  I = 0;\n"
+           "  WHILE (I < 3000) DO BEGIN\n"
+           "    INSERT INTO SPANNING VALUES (:I, LPAD('', 150, 'abc') || :I, LPAD('', 3000 + MOD(:I, 7), 'blob') || :I);\n"
+           "    I = I + 1;\n"
+           "  END\n"
+           "  I = 0;\n"
+           "  WHILE (I < 300) DO BEGIN INSERT INTO LATE VALUES (:I, 'late ' || :I); I = I + 1; END\n"
+           "END^\n"
+           "SET TERM ;^\n"
+           "COMMIT;\n";
+}
+
+QByteArray shadowIn(const QDir &folder)
+{
+    const auto at = [&](const char *name) { return "'" + folder.filePath(QString::fromLatin1(name)).toUtf8() + "'"; };
+    return "CONNECT " + at("main.fdb") + " USER 'SYSDBA' PASSWORD 'masterkey';\n"
+           "CREATE SHADOW 1 " + at("main.shd") + " FILE " + at("main2.shd") + " STARTING AT 700;\n";
+}
+
+db_test::DatabaseSnapshot userPart(db_test::DatabaseSnapshot all)
+{
+    std::erase_if(all.tables, [](const db_test::TableSnapshot &t) { return t.type == QStringLiteral("SYSTEM TABLE"); });
+    return all;
+}
+
+bool userTable(const QString &, const QString &type)
+{
+    return type != QStringLiteral("SYSTEM TABLE");
+}
+
+TEST(MultiFileDatabase, MovedItReadsWholeAndAFileLeftBehindCostsOnlyTheTablesInIt)
+{
+    embeddedLockFolder();
+    registerDatabaseAccessComponents();
+    auto made = std::make_unique<QTemporaryDir>();
+    runIsql(madeIn(QDir(made->path())), "NONE");
+    if (::testing::Test::HasFatalFailure())
+        return;
+    db_test::DatabaseSnapshot expected;
+    {
+        dbaccess::FirebirdConnection engine;
+        const QString main = QDir(made->path()).filePath(QStringLiteral("main.fdb"));
+        engine.openFile(dbaccess::parseLogin(connectionStringFor(main)), main);
+        expected = userPart(db_test::snapshot(engine, userTable));
+        engine.Close();
+    }
+    ASSERT_EQ(expected.tables.size(), 5u);
+    // The database moved before it had a shadow: its copy for the engine
+    // is its own pages; with a shadow it is rebuilt.
+    QTemporaryDir moved;
+    const auto move = [&] {
+        for (const QString &name : QDir(made->path()).entryList(QDir::Files))
+            if (!QFileInfo::exists(moved.filePath(name))) {
+                ASSERT_TRUE(QFile::copy(QDir(made->path()).filePath(name), moved.filePath(name))) << name.toStdString();
+            }
+    };
+    move();
+    runIsql(shadowIn(QDir(made->path())), "NONE");
+    move();
+    // The names in the header pages lead nowhere from now on.
+    made.reset();
+
+    struct Case {
+        const char *what;
+        std::map<QString, QString> files; // as moved: the name it is put under
+        const char *open;
+        QStringList lost;                 // tables and views the missing file costs
+        const char *missing = "";         // the file their reports name
+    };
+    const std::map<QString, QString> database{
+        {"main.fdb", "main.fdb"}, {"second.fdb", "second.fdb"}, {"third.fdb", "third.fdb"}};
+    const Case cases[] = {
+        {"every file beside the primary", database, "main.fdb", {}},
+        {"names in capitals, as a copy from Windows may have them",
+         {{"main.fdb", "main.fdb"}, {"second.fdb", "SECOND.FDB"}, {"third.fdb", "Third.Fdb"}}, "main.fdb", {}},
+        {"the third file missing", {{"main.fdb", "main.fdb"}, {"second.fdb", "second.fdb"}}, "main.fdb",
+         {"LATE", "SPANNING", "LATE_VIEW"}, "third.fdb"},
+        // The third file is named only in the second.
+        {"the second file missing", {{"main.fdb", "main.fdb"}, {"third.fdb", "third.fdb"}}, "main.fdb",
+         {"LATE", "SPANNING", "LATE_VIEW"}, "second.fdb"},
+        {"the shadow opened on its own", {{"main.shd", "main.shd"}, {"main2.shd", "main2.shd"}}, "main.shd", {}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        QTemporaryDir folder;
+        std::map<QString, QByteArray> digests;
+        for (const auto &[from, to] : c.files) {
+            ASSERT_TRUE(QFile::copy(moved.filePath(from), folder.filePath(to)));
+            digests[to] = fileDigest(folder.filePath(to));
+        }
+        db_test::DatabaseSnapshot read;
+        const QString failure = db_test::failureOf([&] {
+            auto connection = db_test::open(connectionStringFor(folder.filePath(QString::fromLatin1(c.open))));
+            read = userPart(db_test::snapshot(*connection, userTable));
+            connection->Close();
+        });
+        ASSERT_EQ(failure, QStringLiteral("(no failure)"));
+        QStringList lost;
+        for (const auto &table : read.tables)
+            if (!table.failure.isEmpty()) {
+                lost << table.name;
+                EXPECT_TRUE(table.failure.contains(QString::fromLatin1(c.missing))) << table.failure.toStdString();
+            }
+        EXPECT_EQ(lost, c.lost);
+        db_test::DatabaseSnapshot whole = expected;
+        for (auto *snapshot : {&whole, &read})
+            std::erase_if(snapshot->tables, [&](const db_test::TableSnapshot &t) { return c.lost.contains(t.name); });
+        EXPECT_EQ(db_test::differences(whole, read), QStringList());
+        for (const auto &[name, digest] : digests)
+            EXPECT_EQ(fileDigest(folder.filePath(name)), digest) << name.toStdString() << " was written";
+    }
+}
+
+} // namespace
