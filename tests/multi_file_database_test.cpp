@@ -157,4 +157,81 @@ TEST(MultiFileDatabase, MovedItReadsWholeAndAFileLeftBehindCostsOnlyTheTablesInI
     }
 }
 
+// Every header layout, on real files of the versions that use it: a file
+// split into three the way its engine splits a database (each header page
+// names the next file, as the machine that made it wrote the name, and the
+// last page before it; a continuation opens with a header page of its own)
+// reads as the whole file does.
+TEST(MultiFileDatabase, LegacyFilesSplitIntoThreeReadAsTheWholeFile)
+{
+    registerDatabaseAccessComponents();
+    struct Entries {
+        int start;
+        char file;
+        char lastPage;
+    };
+    const auto entriesOf = [](const QByteArray &header) {
+        const int word = uchar(header[18]) | uchar(header[19]) << 8;
+        if (!(word & 0x8000) || (word & 0x7fff) < 12)
+            return Entries{96, 3, 4};
+        return (word & 0x7fff) == 12 ? Entries{132, 2, 3} : Entries{128, 2, 3};
+    };
+    // Appends the entries naming the next file to a header page.
+    const auto nameNext = [&](QByteArray &header, const QByteArray &name, quint32 lastPage) {
+        const Entries entries = entriesOf(header);
+        int end = entries.start;
+        while (header[end] != 0)
+            end += 2 + uchar(header[end + 1]);
+        QByteArray added = QByteArray(1, entries.file) + char(name.size()) + name + entries.lastPage + char(4);
+        for (int shift = 0; shift < 32; shift += 8)
+            added += char(lastPage >> shift);
+        header.replace(end, added.size(), added);
+        end += int(added.size());
+        header[end] = 0;
+        header[66] = char(end);
+        header[67] = char(end >> 8);
+    };
+    for (const char *fixture : {"ods10.0-dialect1-goods.fdb", "ods11.2-employee.fdb", "ods13.1-employee.fdb"}) {
+        SCOPED_TRACE(fixture);
+        QTemporaryDir folder;
+        const QString whole = db_test::legacyFixture(QString::fromLatin1(fixture), folder.path());
+        QFile file(whole);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        const int pageSize = uchar(bytes[16]) | uchar(bytes[17]) << 8;
+        const qint64 pages = bytes.size() / pageSize;
+        const qint64 firsts[] = {0, pages / 3, 2 * pages / 3, pages};
+        const QByteArray storedNames[] = {"", "C:\\DATA\\SPLIT.GD2", "C:\\DATA\\SPLIT.GD3"};
+        const QString names[] = {QStringLiteral("split.gdb"), QStringLiteral("split.gd2"), QStringLiteral("split.gd3")};
+        for (int part = 0; part < 3; ++part) {
+            QByteArray header = part == 0 ? bytes.left(pageSize) : QByteArray(pageSize, '\0');
+            if (part > 0) {
+                header[0] = 1;
+                header.replace(16, 4, bytes.mid(16, 4));
+                header[66] = char(entriesOf(header).start);
+            }
+            if (part < 2)
+                nameNext(header, storedNames[part + 1], quint32(firsts[part + 1] - 1));
+            QFile out(folder.filePath(names[part]));
+            ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+            out.write(header);
+            const qint64 from = part == 0 ? 1 : firsts[part];
+            out.write(bytes.mid(from * pageSize, (firsts[part + 1] - from) * pageSize));
+        }
+        const auto read = [](const QString &path) {
+            db_test::DatabaseSnapshot snapshot;
+            EXPECT_EQ(db_test::failureOf([&] {
+                          auto connection = db_test::open(connectionStringFor(path));
+                          snapshot = userPart(db_test::snapshot(*connection, userTable));
+                          connection->Close();
+                      }),
+                      QStringLiteral("(no failure)"));
+            return snapshot;
+        };
+        const db_test::DatabaseSnapshot expected = read(whole);
+        EXPECT_FALSE(expected.tables.empty());
+        EXPECT_EQ(db_test::differences(expected, read(folder.filePath(names[0]))), QStringList());
+    }
+}
+
 } // namespace

@@ -15,10 +15,11 @@ namespace {
 
 constexpr uint32_t lastPossiblePage = std::numeric_limits<uint32_t>::max();
 
-// A plain file opened for reading, or -1 with errno set.
+// A plain file opened for reading, or -1 with errno set. A header page
+// can name any path: one that names a pipe must not wait for a writer.
 int openPlainFile(const QString &path, uint64_t &size)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return -1;
     struct stat facts {};

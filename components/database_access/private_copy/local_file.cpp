@@ -308,9 +308,11 @@ QString piecewiseCopy(const FileVersion &version, const QString &kind, const std
         return target;
     }
     dropOtherVersions(version);
-    qint64 bytes = 0;
-    for (const CopyPiece &piece : pieces)
-        bytes += piece.length < 0 ? QFileInfo(piece.path).size() - piece.offset : piece.length;
+    // The room checked is that of the version the copy is filed under; a
+    // file grown since fails the copy when the disk fills.
+    qint64 bytes = version.size;
+    for (size_t i = 1; i < pieces.size(); ++i)
+        bytes += pieces[i].length < 0 ? QFileInfo(pieces[i].path).size() - pieces[i].offset : pieces[i].length;
     makeRoomFor(QFileInfo(target).path(), bytes, version.path);
     for (int attempt = 0; attempt < 3; ++attempt) {
         const QString partial = partialName(target);
