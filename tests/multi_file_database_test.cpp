@@ -103,6 +103,9 @@ TEST(MultiFileDatabase, MovedItReadsWholeAndAFileLeftBehindCostsOnlyTheTablesInI
     move();
     runIsql(shadowIn(QDir(made->path())), "NONE");
     move();
+    for (const char *name : {"main.fdb", "second.fdb", "third.fdb"})
+        ASSERT_TRUE(QFile::copy(QDir(made->path()).filePath(QString::fromLatin1(name)),
+                                moved.filePath(QStringLiteral("shadowed-") + QString::fromLatin1(name))));
     // The names in the header pages lead nowhere from now on.
     made.reset();
 
@@ -125,6 +128,10 @@ TEST(MultiFileDatabase, MovedItReadsWholeAndAFileLeftBehindCostsOnlyTheTablesInI
         {"the second file missing", {{"main.fdb", "main.fdb"}, {"third.fdb", "third.fdb"}}, "main.fdb",
          {"LATE", "SPANNING", "LATE_VIEW"}, "second.fdb"},
         {"the shadow opened on its own", {{"main.shd", "main.shd"}, {"main2.shd", "main2.shd"}}, "main.shd", {}},
+        // The engine would not attach a copy whose shadow is gone.
+        {"the database moved without its shadow",
+         {{"shadowed-main.fdb", "main.fdb"}, {"shadowed-second.fdb", "second.fdb"}, {"shadowed-third.fdb", "third.fdb"}},
+         "main.fdb", {}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
