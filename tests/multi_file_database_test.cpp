@@ -162,6 +162,12 @@ TEST(MultiFileDatabase, MovedItReadsWholeAndAFileLeftBehindCostsOnlyTheTablesInI
         for (const auto &[name, digest] : digests)
             EXPECT_EQ(fileDigest(folder.filePath(name)), digest) << name.toStdString() << " was written";
     }
+    // A file that continues a database, opened by mistake, is told as such
+    // rather than as damage.
+    for (const char *name : {"second.fdb", "main2.shd"})
+        EXPECT_TRUE(db_test::failureOf([&] { db_test::open(connectionStringFor(moved.filePath(QString::fromLatin1(name)))); })
+                        .contains(QStringLiteral("it is not the file the database starts with")))
+            << name;
 }
 
 // Every header layout, on real files of the versions that use it: a file

@@ -49,6 +49,14 @@ Header parseHeader(const std::vector<uint8_t> &start, const QString &path)
     if (!validPageSize(facts.pageSize) || (firebirdFlag && facts.odsMajor < 11))
         fail(notADatabase(path));
     const disk::HeaderPageLayout &layout = headerLayoutOf(odsWord);
+    // A file that continues a database opens with a header page of its own,
+    // which points to no catalogue; most engines leave its version unset.
+    header.entries = entriesLayoutOf(odsWord);
+    if (header.entries->sequence.offset && page[header.entries->sequence] != 0 &&
+        (odsWord == 0 || page[layout.pagesRelation] == 0))
+        fail(QStringLiteral("\"%1\" holds pages of a database kept in several files, but it is not the file the "
+                            "database starts with. Open that file, with this one beside it.")
+                 .arg(path));
     facts.odsMinor = page[layout.odsMinor];
     header.version = odsVersionOf(odsWord, facts.odsMinor);
     if (!header.version) {
@@ -89,7 +97,6 @@ Header parseHeader(const std::vector<uint8_t> &start, const QString &path)
     };
     header.oldestInteresting = transaction(layout.oldestInteresting);
     header.nextTransaction = transaction(layout.nextTransaction);
-    header.entries = entriesLayoutOf(odsWord);
     const size_t held = std::min<size_t>(start.size(), facts.pageSize);
     try {
         facts.continued = continuationOf(PageSpan(start.data(), held, 0, HeaderPage), *header.entries).has_value();

@@ -238,13 +238,14 @@ struct HeaderEntriesLayout {
     uint8_t file;                // the next file's name, as its maker wrote it
     uint8_t lastPage;            // 4 bytes
     Field32 nextHeaderPage{};    // a page that continues the entries; offset 0: none kept
+    Field16 sequence{};          // the file's place among the database's files, 0: the primary
 };
 inline constexpr HeaderEntriesLayout entriesOds10{
-    .start = 96, .end = {66}, .file = 3, .lastPage = 4, .nextHeaderPage = {24}};
+    .start = 96, .end = {66}, .file = 3, .lastPage = 4, .nextHeaderPage = {24}, .sequence = {40}};
 inline constexpr HeaderEntriesLayout entriesFirebird12{
-    .start = 132, .end = {66}, .file = 2, .lastPage = 3, .nextHeaderPage = {24}};
+    .start = 132, .end = {66}, .file = 2, .lastPage = 3, .nextHeaderPage = {24}, .sequence = {40}};
 inline constexpr HeaderEntriesLayout entriesFirebird13{
-    .start = 128, .end = {66}, .file = 2, .lastPage = 3, .nextHeaderPage = {24}};
+    .start = 128, .end = {66}, .file = 2, .lastPage = 3, .nextHeaderPage = {24}, .sequence = {40}};
 // InterBase from ODS 16: the entries start further on and keep the old
 // codes (a sweep interval, code 6, is where they start in every file seen).
 inline constexpr HeaderEntriesLayout entriesInterBase16{.start = 136, .end = {116}, .file = 3, .lastPage = 4};

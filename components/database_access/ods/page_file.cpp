@@ -158,10 +158,13 @@ Page PageFile::load(uint32_t number) const
     const Opened &opened = m_opened[index];
     if (opened.fd < 0)
         fail(QStringLiteral("Page %1 of the database lies in its file \"%2\", or in one after it, and that file is "
-                            "missing (looked for at \"%3\"). Put every file of the database in the folder of \"%4\" "
-                            "and open it again.")
+                            "missing (%3). Put every file of the database in the folder of \"%4\" and open it again.")
                  .arg(number)
-                 .arg(file.storedName, opened.lookedAt.join(QStringLiteral("\", \"")), m_files.front().path));
+                 .arg(file.storedName,
+                      opened.lookedAt.isEmpty()
+                          ? QStringLiteral("its name is none this program can look for")
+                          : QStringLiteral("looked for at \"%1\"").arg(opened.lookedAt.join(QStringLiteral("\", \""))),
+                      m_files.front().path));
     if (number - file.firstPage >= pagesIn(index)) {
         if (index == 0 && m_files.size() == 1)
             damagedPage(number, QStringLiteral("page %1 lies beyond the end of the file (%2 pages)")
