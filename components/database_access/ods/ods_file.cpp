@@ -88,11 +88,32 @@ StorageLayout layoutOf(const Header &header)
     return StorageLayout{header.facts.pageSize, header.facts.odsMinor, header.version};
 }
 
+// A catalogue with pages in a missing file is refused as such, not as
+// damage; read as far as it goes, it would leave tables out unsaid.
+Catalogue readCatalogue(const PageFile &file, const Header &header, const RecordStore &store,
+                        TransactionInventory &transactions)
+{
+    const auto missing = [&] {
+        return QStringLiteral("The database's list of its tables cannot be read: %1").arg(file.missingFile());
+    };
+    Catalogue catalogue;
+    try {
+        catalogue = CatalogueReader(file, header, store, transactions).read();
+    } catch (const components::ComponentError &) {
+        if (file.missingFile().isEmpty())
+            throw;
+        fail(missing());
+    }
+    if (file.missingPageAsked())
+        fail(missing());
+    return catalogue;
+}
+
 } // namespace
 
 OdsFile::OdsFile(const QString &path)
     : m_file(path), m_header(readHeader(m_file, path)), m_store(m_file, layoutOf(m_header), m_transactions),
-      m_catalogue(CatalogueReader(m_file, m_header, m_store, m_transactions).read())
+      m_catalogue(readCatalogue(m_file, m_header, m_store, m_transactions))
 {
 }
 

@@ -120,6 +120,20 @@ std::vector<uint8_t> PageFile::addContinuation(const QString &storedName, const 
     return first;
 }
 
+QString PageFile::missingFile() const
+{
+    const Opened &last = m_opened.back();
+    if (last.fd >= 0)
+        return {};
+    return QStringLiteral("its file \"%1\", or one after it, is missing (%2). Put every file of the database in the "
+                          "folder of \"%3\" and open it again.")
+        .arg(m_files.back().storedName,
+             last.lookedAt.isEmpty()
+                 ? QStringLiteral("its name is none this program can look for")
+                 : QStringLiteral("looked for at \"%1\"").arg(last.lookedAt.join(QStringLiteral("\", \""))),
+             m_files.front().path);
+}
+
 uint64_t PageFile::pagesIn(size_t index) const
 {
     const Opened &file = m_opened[index];
@@ -156,15 +170,10 @@ Page PageFile::load(uint32_t number) const
     const size_t index = fileOf(number);
     const DatabaseFile &file = m_files[index];
     const Opened &opened = m_opened[index];
-    if (opened.fd < 0)
-        fail(QStringLiteral("Page %1 of the database lies in its file \"%2\", or in one after it, and that file is "
-                            "missing (%3). Put every file of the database in the folder of \"%4\" and open it again.")
-                 .arg(number)
-                 .arg(file.storedName,
-                      opened.lookedAt.isEmpty()
-                          ? QStringLiteral("its name is none this program can look for")
-                          : QStringLiteral("looked for at \"%1\"").arg(opened.lookedAt.join(QStringLiteral("\", \""))),
-                      m_files.front().path));
+    if (opened.fd < 0) {
+        m_missingPageAsked = true;
+        fail(QStringLiteral("Page %1 of the database cannot be read: %2").arg(number).arg(missingFile()));
+    }
     if (number - file.firstPage >= pagesIn(index)) {
         if (index == 0 && m_files.size() == 1)
             damagedPage(number, QStringLiteral("page %1 lies beyond the end of the file (%2 pages)")

@@ -13,6 +13,7 @@
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -51,6 +52,11 @@ public:
                                          uint32_t previousLastPage,
                                          const std::function<bool(const PageSpan &firstPage)> &isIt);
     const std::vector<DatabaseFile> &files() const { return m_files; }
+    // Empty when every file is at hand; else which is missing, where it was
+    // looked for, and what to do.
+    QString missingFile() const;
+    // Whether a page of the missing file was asked for since opening.
+    bool missingPageAsked() const { return m_missingPageAsked; }
 
     // One past the last page the files at hand hold.
     uint64_t pageCount() const;
@@ -79,6 +85,7 @@ private:
     std::vector<Opened> m_opened;
     unsigned m_pageSize = 0;
     bool m_encryptionFlag = false;
+    mutable std::atomic<bool> m_missingPageAsked = false;
     struct Slot {
         uint32_t number = 0;
         Page page;
