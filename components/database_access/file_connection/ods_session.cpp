@@ -117,7 +117,10 @@ std::shared_ptr<OdsSession> OdsSession::open(const Login &settings)
     session->m_file = openedFile(settings.database);
     {
         const std::lock_guard<std::mutex> lock(keptLock);
-        if (kept.file == session->m_file && kept.login == settings && session->m_file->stamp() == kept.picture.stamp) {
+        // A database with a file missing is read again: the user told to
+        // put the file in place tries again with the program still open.
+        if (kept.file == session->m_file && kept.login == settings && session->m_file->stamp() == kept.picture.stamp &&
+            !kept.picture.database->files().back().path.isEmpty()) {
             session->m_picture = kept.picture;
         } else {
             session->m_picture = takePicture(*session->m_file);
