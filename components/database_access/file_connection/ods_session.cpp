@@ -18,7 +18,6 @@ namespace dbaccess {
 namespace {
 
 constexpr int pictureAttempts = 3;
-constexpr int engineOds = 12;
 
 // Every page the catalogue lists lies inside the files. A file cut short (a
 // copy stopped halfway, a full disk) would otherwise read as a smaller
@@ -212,10 +211,7 @@ void OdsSession::ensureMayRead(const ods::Relation &relation)
 
 bool OdsSession::copyIsTheFile() const
 {
-    const ods::FileFacts &facts = m_picture.database->facts();
-    // With one of its files missing, the engine's copy is rebuilt from what
-    // the reader reads.
-    return facts.firebird && facts.odsMajor == engineOds && !m_picture.database->files().back().path.isEmpty();
+    return copyHoldsItsPages(*m_picture.database);
 }
 
 std::shared_ptr<Session> OdsSession::engineCopy()

@@ -157,12 +157,17 @@ bool definesShadows(const ods::Database &database)
 
 } // namespace
 
+bool copyHoldsItsPages(const ods::Database &database)
+{
+    // With a file missing, the engine has only what the reader reads.
+    return database.facts().firebird && database.facts().odsMajor == engineOds &&
+           !database.files().back().path.isEmpty() && !definesShadows(database);
+}
+
 ModernCopy modernCopy(const FileVersion &version, const ods::Database &database, ado::PreparationProgress *progress)
 {
     const std::vector<ods::DatabaseFile> &files = database.files();
-    // With a file missing, the engine has only what the reader reads.
-    if (!database.facts().firebird || database.facts().odsMajor != engineOds || files.back().path.isEmpty() ||
-        definesShadows(database))
+    if (!copyHoldsItsPages(database))
         return rebuiltCopy(version, database, progress);
     if (files.size() == 1)
         return {byteCopy(version), false, {}, {}};
