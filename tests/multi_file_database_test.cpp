@@ -226,8 +226,9 @@ TEST(MultiFileDatabase, LegacyFilesSplitIntoThreeReadAsTheWholeFile)
         const int pageSize = uchar(bytes[16]) | uchar(bytes[17]) << 8;
         const qint64 pages = bytes.size() / pageSize;
         const qint64 firsts[] = {0, pages / 3, 2 * pages / 3, pages};
-        const QByteArray storedNames[] = {"", "C:\\DATA\\SPLIT.GD2", "C:\\DATA\\SPLIT.GD3"};
-        const QString names[] = {QStringLiteral("split.gdb"), QStringLiteral("split.gd2"), QStringLiteral("split.gd3")};
+        // The second name in Windows' code page, its copy here in UTF-8.
+        const QByteArray storedNames[] = {"", "C:\\DATA\\SPLIT\xC9.GD2", "C:\\DATA\\SPLIT.GD3"};
+        const QString names[] = {QStringLiteral("split.gdb"), QStringLiteral("split\u00e9.gd2"), QStringLiteral("split.gd3")};
         for (int part = 0; part < 3; ++part) {
             QByteArray header = part == 0 ? bytes.left(pageSize) : QByteArray(pageSize, '\0');
             if (part > 0) {

@@ -3,8 +3,8 @@
 #include "catalogue_reader.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
+#include <QStringDecoder>
 #include <set>
 
 namespace ods {
@@ -31,6 +31,15 @@ QStringList whereToLook(const QString &primary, const QString &storedName)
     if (QDir::isAbsolutePath(storedName) && !candidates.contains(QDir::cleanPath(storedName)))
         candidates << QDir::cleanPath(storedName);
     return candidates;
+}
+
+// A name as its maker stored it: Windows wrote names in its ANSI code page,
+// whose letters are mostly Latin-1's, where this system would expect UTF-8.
+QString storedFileName(const QByteArray &stored)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString name = utf8.decode(stored);
+    return utf8.hasError() ? QString::fromLatin1(stored) : name;
 }
 
 // The next file the header page `first` names, with the pages that continue
@@ -66,7 +75,7 @@ void openContinuations(PageFile &file, const Header &header)
         const std::optional<Continuation> next = nextFileAfter(file, page, *header.entries);
         if (!next)
             return;
-        const QString name = QFile::decodeName(next->storedName);
+        const QString name = storedFileName(next->storedName);
         headerPage = file.addContinuation(name, whereToLook(file.files().front().path, name), next->previousLastPage,
                                           isContinuation);
     }
