@@ -17,7 +17,8 @@ marrowbeck_test(database_server_test
   LABELS database firebird server
   TIMEOUT 300)
 marrowbeck_test(database_files_test
-  SOURCES database_files_test.cpp local_file_reading_test.cpp database_snapshot.cpp database_snapshot.h random_database.cpp random_database.h
+  SOURCES database_files_test.cpp local_file_reading_test.cpp multi_file_database_test.cpp
+    database_snapshot.cpp database_snapshot.h random_database.cpp random_database.h
     firebird_scratch_database.cpp firebird_scratch_database.h
   LIBS marrowbeck_database_access_internals marrowbeck_login
   LABELS database firebird

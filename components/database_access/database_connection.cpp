@@ -57,8 +57,10 @@ void DatabaseConnection::Open(const QString &connectionString)
     // A Firebird 3 file the reader cannot make sense of may still be one the
     // engine reads, from a private copy; when it cannot either, the reader's
     // account of the file is the clearer one.
+    // A database kept in several files is not tried: the engine would
+    // follow the names in the copy's header to the user's own files.
     const ods::FileFacts facts = ods::probe(login.database);
-    if (!facts.firebird || facts.odsMajor != engineOds)
+    if (!facts.firebird || facts.odsMajor != engineOds || facts.continued)
         std::rethrow_exception(refusal);
     auto engine = std::make_shared<FirebirdConnection>();
     try {

@@ -18,19 +18,18 @@ namespace dbaccess {
 namespace {
 
 constexpr int pictureAttempts = 3;
-constexpr int engineOds = 12;
 
-// Every page the catalogue lists lies inside the file. A file cut short (a
+// Every page the catalogue lists lies inside the files. A file cut short (a
 // copy stopped halfway, a full disk) would otherwise read as a smaller
-// database, its lost tables simply missing.
-void ensureWhole(const ods::Database &database, qint64 fileSize, const QString &path)
+// database, its lost tables simply missing. A continuation file that is
+// missing costs only the tables in it, each with its report.
+void ensureWhole(const ods::Database &database, const QString &path)
 {
-    const qint64 pages = fileSize / qint64(database.facts().pageSize);
     bool whole = true;
     try {
         ods::SystemTable listed(database, QStringLiteral("RDB$PAGES"));
         while (listed.next())
-            if (qint64(quint32(listed.number("RDB$PAGE_NUMBER").value_or(0))) >= pages)
+            if (database.beyondEnd(quint32(listed.number("RDB$PAGE_NUMBER").value_or(0))))
                 whole = false;
     } catch (const components::ComponentError &) {
         whole = false;
@@ -48,7 +47,7 @@ FilePicture takePicture(const StampedFile &file)
         std::shared_ptr<const ods::Database> database;
         try {
             database = ods::Database::open(path);
-            ensureWhole(*database, before.size, path);
+            ensureWhole(*database, path);
         } catch (const components::ComponentError &) {
             // What looks damaged may only be half written: look again.
             if (file.stamp() == before)
@@ -117,7 +116,10 @@ std::shared_ptr<OdsSession> OdsSession::open(const Login &settings)
     session->m_file = openedFile(settings.database);
     {
         const std::lock_guard<std::mutex> lock(keptLock);
-        if (kept.file == session->m_file && kept.login == settings && session->m_file->stamp() == kept.picture.stamp) {
+        // A database with a file missing is read again: the user told to
+        // put the file in place tries again with the program still open.
+        if (kept.file == session->m_file && kept.login == settings && session->m_file->stamp() == kept.picture.stamp &&
+            !kept.picture.database->files().back().path.isEmpty()) {
             session->m_picture = kept.picture;
         } else {
             session->m_picture = takePicture(*session->m_file);
@@ -209,8 +211,7 @@ void OdsSession::ensureMayRead(const ods::Relation &relation)
 
 bool OdsSession::copyIsTheFile() const
 {
-    const ods::FileFacts &facts = m_picture.database->facts();
-    return facts.firebird && facts.odsMajor == engineOds;
+    return copyHoldsItsPages(*m_picture.database);
 }
 
 std::shared_ptr<Session> OdsSession::engineCopy()

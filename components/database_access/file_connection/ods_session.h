@@ -64,7 +64,7 @@ public:
     std::shared_ptr<Session> engineCopyFor(const ods::Relation &relation);
     // Where the making of the private copy reports; may be null.
     void setPreparationProgress(std::shared_ptr<ado::PreparationProgress> progress) { m_progress = std::move(progress); }
-    // True when that copy holds the file's own bytes (Firebird 3 files), so
+    // True when that copy holds the file's own pages (copyHoldsItsPages), so
     // the engine answers any query on it as it would on the file.
     bool copyIsTheFile() const;
     std::shared_ptr<Session> engineCopy();

@@ -90,7 +90,6 @@ void CatalogueReader::readPageInventory()
     }
     // RDB$PAGES and RDB$FORMATS lie alike in every shape.
     m_layouts = bootstrapLayouts(*header.version->catalogues().front(), candidateConventions(header).front());
-    const uint64_t pageCount = m_file.pageCount();
     const SystemLayout &fields = m_layouts.pages;
     std::map<int, SequencedPages> pointerPages;
     std::map<int, SequencedPages> blobPointerPages;
@@ -100,7 +99,7 @@ void CatalogueReader::readPageInventory()
         const int type = record.number(fields["RDB$PAGE_TYPE"]);
         const auto sequence = uint32_t(record.number(fields["RDB$PAGE_SEQUENCE"]));
         const auto page = uint32_t(record.number(fields["RDB$PAGE_NUMBER"]));
-        if (page >= pageCount)
+        if (m_file.beyondEnd(page))
             return;  // damage: reading that page would only fail later
         if (type == PointerPage && relation != RdbPages)
             pointerPages[relation].emplace_back(sequence, page);

@@ -40,6 +40,9 @@ public:
         return readBlob(pagesOf(m_file->store(), m_file->stored(relation)), blobId);
     }
 
+    const std::vector<DatabaseFile> &files() const override { return m_file->pages().files(); }
+    bool beyondEnd(uint32_t page) const override { return m_file->pages().beyondEnd(page); }
+
 private:
     std::shared_ptr<const OdsFile> m_file;
 };

@@ -28,6 +28,7 @@ public:
     const RecordStore &store() const { return m_store; }
     const std::vector<Relation> &relations() const { return m_catalogue.relations; }
     const StoredRelation &stored(const Relation &relation) const;
+    const PageFile &pages() const { return m_file; }
 
 private:
     PageFile m_file;

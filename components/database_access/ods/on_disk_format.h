@@ -226,6 +226,34 @@ static_assert(fieldsApart(headerOds10) && fieldsApart(headerFirebird12) && field
 static_assert(contiguous(headerInterBase16.oldestInteresting.low, headerInterBase16.oldestInteresting.high32) &&
               contiguous(headerInterBase16.nextTransaction.low, headerInterBase16.nextTransaction.high32));
 
+// After a header page's fixed fields lie entries, each a code byte, a length
+// byte and that many bytes, up to code 0. A database kept in several files
+// names its next file here (the primary file in page 0, each continuation
+// in its own first page, which holds no page of the database) with the
+// last page of the file whose header this is; the next file holds the
+// pages after it. Firebird renumbered the codes with ODS 12.
+struct HeaderEntriesLayout {
+    size_t start;                // the first entry
+    Field16 end;                 // where code 0 lies
+    uint8_t file;                // the next file's name, as its maker wrote it
+    uint8_t lastPage;            // 4 bytes
+    Field32 nextHeaderPage{};    // a page that continues the entries; offset 0: none kept
+    Field16 sequence{};          // the file's place among the database's files, 0: the primary
+};
+inline constexpr HeaderEntriesLayout entriesOds10{
+    .start = 96, .end = {66}, .file = 3, .lastPage = 4, .nextHeaderPage = {24}, .sequence = {40}};
+inline constexpr HeaderEntriesLayout entriesFirebird12{
+    .start = 132, .end = {66}, .file = 2, .lastPage = 3, .nextHeaderPage = {24}, .sequence = {40}};
+inline constexpr HeaderEntriesLayout entriesFirebird13{
+    .start = 128, .end = {66}, .file = 2, .lastPage = 3, .nextHeaderPage = {24}, .sequence = {40}};
+// InterBase from ODS 16: the entries start further on and keep the old
+// codes (a sweep interval, code 6, is where they start in every file seen).
+inline constexpr HeaderEntriesLayout entriesInterBase16{.start = 136, .end = {116}, .file = 3, .lastPage = 4};
+static_assert(entriesOds10.start >= headerOds10.odsMinorOriginal.end() &&
+              entriesFirebird12.start >= headerFirebird12.oldestInteresting.high16.end() &&
+              entriesFirebird13.start >= headerFirebird13.oldestInteresting.high16.end() &&
+              entriesInterBase16.start >= headerInterBase16.creationTime.end());
+
 // A 4-byte page number in a list of them.
 struct PageNumberEntry {
     static constexpr Field32 page{0};

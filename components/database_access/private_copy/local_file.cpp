@@ -13,7 +13,10 @@
 #include <QMutex>
 #include <QSet>
 #include <QStandardPaths>
+#include <algorithm>
 #include <cerrno>
+#include <limits>
+#include <optional>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -85,33 +88,79 @@ bool writeAll(int fd, const char *data, qsizetype size)
     return true;
 }
 
-// Copies in large blocks; false when the source changed while it was read.
-bool copyOnce(const FileVersion &version, const QString &target)
+struct FileState {
+    qint64 size = 0;
+    qint64 modifiedNs = 0;
+    bool operator==(const FileState &) const = default;
+};
+
+FileState stateOf(int fd, const QString &path)
 {
-    const Descriptor source(::open(QFile::encodeName(version.path).constData(), O_RDONLY | O_CLOEXEC));
+    struct stat info {};
+    if (::fstat(fd, &info) != 0)
+        fail(describeFileProblem(errno, path));
+    return {qint64(info.st_size), modifiedNs(info)};
+}
+
+// Copies one piece in large blocks; false when its file is not in state
+// `expected` (unset: the state it had when the copy began) once read.
+bool copyPiece(const CopyPiece &piece, std::optional<FileState> expected, int out, const QString &folder,
+               QByteArray &buffer)
+{
+    const Descriptor source(::open(QFile::encodeName(piece.path).constData(), O_RDONLY | O_CLOEXEC));
     if (source.get() < 0)
-        fail(describeFileProblem(errno, version.path));
-    const QString folder = QFileInfo(target).path();
-    Descriptor out(::open(QFile::encodeName(target).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-    if (out.get() < 0)
-        fail(copyWriteProblem(version.path, folder, errno));
-    QByteArray buffer(4 << 20, Qt::Uninitialized);
-    for (;;) {
-        const ssize_t got = ::read(source.get(), buffer.data(), size_t(buffer.size()));
+        fail(describeFileProblem(errno, piece.path));
+    if (!expected)
+        expected = stateOf(source.get(), piece.path);
+    qint64 left = piece.length < 0 ? std::numeric_limits<qint64>::max() : piece.length;
+    off_t at = off_t(piece.offset);
+    while (left > 0) {
+        const ssize_t got = ::pread(source.get(), buffer.data(), size_t(std::min<qint64>(buffer.size(), left)), at);
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
-            fail(describeFileProblem(errno, version.path));
+            fail(describeFileProblem(errno, piece.path));
         if (got == 0)
             break;
-        if (!writeAll(out.get(), buffer.constData(), got))
-            fail(copyWriteProblem(version.path, folder, errno));
+        if (!writeAll(out, buffer.constData(), got))
+            fail(copyWriteProblem(piece.path, folder, errno));
+        at += got;
+        left -= got;
+    }
+    // Pages a file does not hold yet are pages nothing uses: zeros.
+    if (piece.length >= 0 && left > 0) {
+        const off_t end = ::lseek(out, 0, SEEK_CUR) + off_t(left);
+        if (::ftruncate(out, end) != 0 || ::lseek(out, end, SEEK_SET) != end)
+            fail(copyWriteProblem(piece.path, folder, errno));
+    }
+    return stateOf(source.get(), piece.path) == *expected;
+}
+
+// Writes the copy; false when a source changed while it was read.
+bool copyOnce(const FileVersion &version, const std::vector<CopyPiece> &pieces, const QString &target,
+              const FirstPageChange &change)
+{
+    const QString folder = QFileInfo(target).path();
+    Descriptor out(::open(QFile::encodeName(target).constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    if (out.get() < 0)
+        fail(copyWriteProblem(pieces.front().path, folder, errno));
+    QByteArray buffer(4 << 20, Qt::Uninitialized);
+    // The first piece is of the version the copy is filed under.
+    bool steady = copyPiece(pieces.front(), FileState{version.size, version.modifiedNs}, out.get(), folder, buffer);
+    for (size_t i = 1; i < pieces.size(); ++i)
+        steady = copyPiece(pieces[i], std::nullopt, out.get(), folder, buffer) && steady;
+    if (change) {
+        QByteArray first(change.bytes, '\0');
+        if (::pread(out.get(), first.data(), size_t(first.size()), 0) != first.size())
+            fail(copyWriteProblem(pieces.front().path, folder, EIO));
+        change.apply(first);
+        if (::pwrite(out.get(), first.constData(), size_t(first.size()), 0) != first.size())
+            fail(copyWriteProblem(pieces.front().path, folder, errno));
     }
     // Some filesystems report a full disk only when the file is closed.
     if (::close(out.release()) != 0)
-        fail(copyWriteProblem(version.path, folder, errno));
-    struct stat after {};
-    return ::fstat(source.get(), &after) == 0 && after.st_size == version.size && modifiedNs(after) == version.modifiedNs;
+        fail(copyWriteProblem(pieces.front().path, folder, errno));
+    return steady;
 }
 
 } // namespace
@@ -240,12 +289,18 @@ bool copyLooksWhole(const QString &copy, qint64 writtenSize)
 
 QString byteCopy(const FileVersion &version)
 {
+    return piecewiseCopy(version, QStringLiteral("copy"), {CopyPiece{version.path, 0, -1}}, {});
+}
+
+QString piecewiseCopy(const FileVersion &version, const QString &kind, const std::vector<CopyPiece> &pieces,
+                      const FirstPageChange &change)
+{
     // Copies appear under their final name only once complete; an engine
     // attached to one may have written to it since, without changing what
     // it holds.
-    QString target = copyFileName(version, QStringLiteral("copy"));
+    QString target = copyFileName(version, kind);
     if (!inUseHere(target) && QFileInfo::exists(target) && heldByAnotherEngine(target))
-        target = copyFileName(version, QStringLiteral("copy%1").arg(::getpid()));
+        target = copyFileName(version, kind + QString::number(::getpid()));
     if (QFileInfo::exists(target) && !copyLooksWhole(target, version.size))
         discardCopy(target);
     if (QFileInfo::exists(target)) {
@@ -253,13 +308,18 @@ QString byteCopy(const FileVersion &version)
         return target;
     }
     dropOtherVersions(version);
-    makeRoomFor(QFileInfo(target).path(), version.size, version.path);
+    // The room checked is that of the version the copy is filed under; a
+    // file grown since fails the copy when the disk fills.
+    qint64 bytes = version.size;
+    for (size_t i = 1; i < pieces.size(); ++i)
+        bytes += pieces[i].length < 0 ? QFileInfo(pieces[i].path).size() - pieces[i].offset : pieces[i].length;
+    makeRoomFor(QFileInfo(target).path(), bytes, version.path);
     for (int attempt = 0; attempt < 3; ++attempt) {
         const QString partial = partialName(target);
         QFile::remove(partial);
         bool steady = false;
         try {
-            steady = copyOnce(version, partial);
+            steady = copyOnce(version, pieces, partial, change);
         } catch (const components::ComponentError &) {
             QFile::remove(partial);
             throw;

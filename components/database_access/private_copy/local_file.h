@@ -5,6 +5,8 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
+#include <vector>
 
 namespace dbaccess {
 
@@ -49,6 +51,26 @@ void dropOtherVersions(const FileVersion &version);
 // A byte-for-byte copy of the file, made once per version and reused. The
 // copy is the program's own: an engine may write into it.
 QString byteCopy(const FileVersion &version);
+
+// A part of a copy: the bytes of the file at `path` from `offset`, `length`
+// of them (-1: all it holds); zeros where the file holds fewer.
+struct CopyPiece {
+    QString path;
+    qint64 offset = 0;
+    qint64 length = -1;
+};
+// A change to a copy's first `bytes` bytes before it is kept.
+struct FirstPageChange {
+    qsizetype bytes = 0;
+    std::function<void(QByteArray &)> apply;
+
+    explicit operator bool() const { return bool(apply); }
+};
+// byteCopy's way for a copy made of `pieces` in turn (the first from
+// `version`'s file), filed under `kind`, each piece checked to have been
+// read from an unchanging file.
+QString piecewiseCopy(const FileVersion &version, const QString &kind, const std::vector<CopyPiece> &pieces,
+                      const FirstPageChange &change);
 
 // Whether a copy found under its final name is whole: at least as long as
 // when it was written (an engine may lengthen it, never shorten it), and

@@ -6,6 +6,8 @@
 #include "copy_lock.h"
 #include "durable_rename.h"
 #include "modern_copy_rebuild.h"
+#include "one_file_copy.h"
+#include "ods/system_table.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -144,18 +146,44 @@ ModernCopy made(const QString &target, const FileVersion &version, const ods::Da
     return copy;
 }
 
+// The engine opens the shadows a database defines whenever it attaches it:
+// one gone from where it was made fails the attachment, one it accepts it
+// would write to. A rebuilt copy defines none.
+bool definesShadows(const ods::Database &database)
+{
+    try {
+        ods::SystemTable files(database, QStringLiteral("RDB$FILES"));
+        while (files.next())
+            if (files.number("RDB$SHADOW_NUMBER").value_or(0) != 0)
+                return true;
+    } catch (const components::ComponentError &) {
+        return true;
+    }
+    return false;
+}
+
 } // namespace
+
+bool copyHoldsItsPages(const ods::Database &database)
+{
+    // With a file missing, the engine has only what the reader reads.
+    return database.facts().firebird && database.facts().odsMajor == engineOds &&
+           !database.files().back().path.isEmpty() && !definesShadows(database);
+}
 
 ModernCopy modernCopy(const FileVersion &version, const ods::Database &database, ado::PreparationProgress *progress)
 {
-    if (database.facts().firebird && database.facts().odsMajor == engineOds)
+    const std::vector<ods::DatabaseFile> &files = database.files();
+    if (!copyHoldsItsPages(database))
+        return rebuiltCopy(version, database, progress);
+    if (files.size() == 1)
         return {byteCopy(version), false, {}, {}, {}};
-    return rebuiltCopy(version, database, progress);
+    return {oneFileCopy(version, files, database.facts().pageSize), false, {}, {}, {}};
 }
 
 ModernCopy rebuiltCopy(const FileVersion &version, const ods::Database &database, ado::PreparationProgress *progress)
 {
-    const QString target = copyFileName(version, QStringLiteral("rebuilt"));
+    const QString target = copyFileName(version, QStringLiteral("rebuilt") + continuationsKey(database.files()));
     Reporter reporter(progress);
     // A copy without its list, or shorter than the list says, was cut by a
     // power cut or a full disk after its rename: made again.

@@ -23,9 +23,15 @@ struct ModernCopy {
     std::map<QString, QString> partial;
 };
 
+// Whether the engine's copy of `database` holds the file's own pages: a
+// Firebird 3 database with every file at hand and no shadow (the engine
+// would open the shadows it names).
+bool copyHoldsItsPages(const ods::Database &database);
+
 // A private copy of the user's file that the embedded Firebird 3 engine can
-// open, for views and computed columns: the file's own bytes for ODS 12,
-// else a new database rebuilt from what the reader reads. Made once per
+// open, for views and computed columns: the file's own pages where
+// copyHoldsItsPages, in one file, else a new database rebuilt from what the
+// reader reads. Made once per
 // version of the file, in the copies folder, and shared by every program
 // that opens that version: one makes it, the others wait for it. progress
 // (may be null) hears how the making, or the waiting, goes.

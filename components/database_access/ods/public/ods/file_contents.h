@@ -22,6 +22,19 @@ struct FileFacts {
     // When the database was created, as stored: a database written to keeps
     // it, another database put in its place brings its own.
     uint64_t created = 0;
+    // The database goes on in a file its header page names: it was made
+    // in several files.
+    bool continued = false;
+};
+
+// One file of a database kept in several: the primary file holds the pages
+// from 0, each continuation the pages after the previous one's last, behind
+// a header page of its own.
+struct DatabaseFile {
+    QString storedName;        // as the header page before it names it; empty for the primary
+    QString path;              // where it was found; empty: nowhere
+    uint32_t firstPage = 0;
+    uint32_t lastPage = 0;     // the last file: the highest page number there is
 };
 
 // One column of a relation as the database defines it, in SELECT * order.

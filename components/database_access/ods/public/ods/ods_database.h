@@ -16,6 +16,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -26,6 +27,12 @@ namespace ods {
 // newer than it knows, encrypted, damaged header), with a message that
 // names the release that made it.
 FileFacts probe(const QString &path);
+
+// Makes the header page of a database kept in several files (`headerPage`,
+// the primary file's whole first page) that of a copy holding every page in
+// one file: it names no next file. Throws when it is no header page, or its
+// entries run past its end.
+void withoutNextFile(QByteArray &headerPage);
 
 class Database {
 public:
@@ -51,6 +58,14 @@ public:
     // is the array as stored: Firebird's array description (its length in
     // bytes 6-7), then the elements in their in-memory layout.
     virtual QByteArray blob(const Relation &relation, QByteArrayView blobId) const = 0;
+
+    // The files the database is kept in, the primary first. Only the last
+    // can be missing: the files after it are named in it. Reading a page
+    // that lies in it fails with a description that names it.
+    virtual const std::vector<DatabaseFile> &files() const = 0;
+    // Whether `page` belongs in a file at hand that ends before it (a file
+    // cut short), or lies past every file.
+    virtual bool beyondEnd(uint32_t page) const = 0;
 };
 
 } // namespace ods
