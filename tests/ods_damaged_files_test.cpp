@@ -5,11 +5,13 @@
 // is intact arrives unchanged (or is counted lost, when an older version or
 // a continuation of it lay on a damaged page), no row arrives that the file
 // never held, the records reported lost are the rows missing where a page's
-// line index survives, a page lost whole is named, and the copy is never
+// line index survives, a page lost whole is named (and the records it held
+// counted when an index of the table reads whole), and the copy is never
 // written.
 
 #include "component_error.h"
 #include "ods_file.h"
+#include "read_losses_text.h"
 #include "relation_rows.h"
 
 #include <QDir>
@@ -96,6 +98,7 @@ struct Base {
     QString victim;                      // the table with the most data pages
     std::vector<uint32_t> dataPages;     // its data pages holding rows, in order
     uint32_t pointerPage = 0;            // its first pointer page
+    int victimId = 0;
 };
 
 Base baseOf(const QString &path)
@@ -117,8 +120,10 @@ Base baseOf(const QString &path)
     }
     const auto file = std::make_shared<const ods::OdsFile>(path);
     for (const ods::Relation &relation : file->relations())
-        if (relation.name == base.victim)
+        if (relation.name == base.victim) {
             base.pointerPage = file->stored(relation).pointerPages.at(0);
+            base.victimId = relation.id;
+        }
     return base;
 }
 
@@ -129,6 +134,9 @@ struct Damage {
     std::function<std::set<uint32_t>(const Base &, QByteArray &, bool &pointerSearched)> apply;
     bool lostCounted;   // records on the damaged pages can be counted (their line index survives)
     bool cut = false;   // the catalogue itself may lose tables
+    // Whether the victim's indices tell how many records its pages lost
+    // whole held: exactly the rows those held, or not at all.
+    enum { Told, Untold, Either } indexCount = Either;
 };
 
 void zero(QByteArray &image, size_t from, size_t length)
@@ -136,17 +144,34 @@ void zero(QByteArray &image, size_t from, size_t length)
     image.replace(qsizetype(from), qsizetype(length), QByteArray(qsizetype(length), '\0'));
 }
 
+std::set<uint32_t> zeroQuarter(const Base &base, QByteArray &image)
+{
+    std::set<uint32_t> zeroed;
+    for (size_t i = 0; i < base.dataPages.size(); i += 4) {
+        zero(image, size_t(base.dataPages[i]) * base.pageSize, base.pageSize);
+        zeroed.insert(base.dataPages[i]);
+    }
+    return zeroed;
+}
+
 const Damage damages[] = {
     {"a quarter of the table's data pages zeroed",
+     [](const Base &base, QByteArray &image, bool &) { return zeroQuarter(base, image); }, false, false, Damage::Told},
+    // Halved, the bytes a leaf says it uses end amid its nodes: that index
+    // no longer tells the count.
+    {"a quarter of the table's data pages zeroed and its index leaves cut short",
      [](const Base &base, QByteArray &image, bool &) {
-         std::set<uint32_t> zeroed;
-         for (size_t i = 0; i < base.dataPages.size(); i += 4) {
-             zero(image, size_t(base.dataPages[i]) * base.pageSize, base.pageSize);
-             zeroed.insert(base.dataPages[i]);
+         for (size_t at = base.pageSize; at + base.pageSize <= size_t(image.size()); at += base.pageSize) {
+             const auto byte = [&](size_t offset) { return uint8_t(image[qsizetype(at + offset)]); };
+             if (byte(0) != 7 || byte(33) != 0 || (byte(28) | byte(29) << 8) != base.victimId)
+                 continue;
+             const unsigned half = (byte(30) | byte(31) << 8) / 2;
+             image[qsizetype(at + 30)] = char(half & 0xFF);
+             image[qsizetype(at + 31)] = char(half >> 8);
          }
-         return zeroed;
+         return zeroQuarter(base, image);
      },
-     false},
+     false, false, Damage::Untold},
     // Records lie from the end of a page down: zeroing the second half
     // keeps the line index and loses the records it points to there.
     {"the second half of a data page zeroed",
@@ -155,7 +180,7 @@ const Damage damages[] = {
          zero(image, size_t(page) * base.pageSize + base.pageSize / 2, base.pageSize / 2);
          return std::set<uint32_t>{page};
      },
-     true},
+     true, false, Damage::Untold},
     {"bits flipped in the type and table of a pointer page",
      [](const Base &base, QByteArray &image, bool &pointerSearched) {
          const size_t at = size_t(base.pointerPage) * base.pageSize;
@@ -268,6 +293,19 @@ TEST(OdsDamagedFiles, EveryIntactRowArrivesAndWhatIsLostIsCounted)
                     if (!damage.cut) {
                         for (const uint32_t page : read.losses.recordPages)
                             EXPECT_TRUE(damaged.count(page)) << page;
+                    }
+                }
+                if (tableName == base.victim && damage.indexCount != Damage::Either) {
+                    long long onDamaged = 0;
+                    for (const Row &row : original.rows)
+                        onDamaged += damaged.count(row.page);
+                    const QString report = ods::readLossesText(tableName, read.losses);
+                    if (damage.indexCount == Damage::Told) {
+                        EXPECT_EQ(read.losses.lostPageRecords, onDamaged);
+                        EXPECT_TRUE(report.contains(QStringLiteral(" held %1 record").arg(onDamaged))) << report.toStdString();
+                    } else {
+                        EXPECT_FALSE(read.losses.lostPageRecords.has_value());
+                        EXPECT_EQ(report.contains(QLatin1String("cannot be told")), !read.losses.lostPages.empty());
                     }
                 }
                 if (tableName == base.victim && pointerSearched) {

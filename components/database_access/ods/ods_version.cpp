@@ -20,7 +20,8 @@ constexpr OdsVersion firebird12{.family = Family::Firebird,
                                 .pointerSlotBits = 40,
                                 .pointerSlotsInEights = true,
                                 .longTransactions = true,
-                                .pagesMayBeEncrypted = true};
+                                .pagesMayBeEncrypted = true,
+                                .indexNodes = IndexNodes::Compressed12};
 
 constexpr OdsVersion firebird13 = [] {
     OdsVersion version = firebird12;
@@ -88,7 +89,8 @@ constexpr std::array versions{
                .majorFrom = 10,
                .majorTo = 11,
                .header = &disk::headerOds10,
-               .catalogue = &firebirdCatalogue10},
+               .catalogue = &firebirdCatalogue10,
+               .indexNodes = IndexNodes::FlaggedUpTo11},
     firebird12,
     firebird13,
     interbase11,

@@ -18,6 +18,13 @@ struct SystemCatalogueLayout;
 // to 6), whose layout Firebird kept.
 enum class Family { Firebird, InterBase };
 
+// How a version writes an index's leaf nodes, where this reader knows it.
+enum class IndexNodes {
+    Unknown,
+    FlaggedUpTo11,   // plain or compressed as each page's flags say
+    Compressed12,    // compressed, after the page's jump table
+};
+
 struct OdsVersion {
     Family family = Family::Firebird;
     int majorFrom = 0;                          // the ODS versions this entry covers: majorFrom.minorFrom
@@ -46,6 +53,8 @@ struct OdsVersion {
     // InterBase from ODS 13: RDB$FIELD_TYPE 17 is BOOLEAN, stored in 2 bytes
     // as internal type 20, and character set numbers differ from Firebird's.
     bool interbaseTypes = false;
+    // Firebird's own b-tree pages; InterBase's later ones were never published.
+    IndexNodes indexNodes = IndexNodes::Unknown;
 
     bool interbase() const { return family == Family::InterBase; }
     bool catalogueFromFile() const { return catalogue == nullptr; }

@@ -70,6 +70,7 @@ enum PageType : uint8_t {
     TransactionPage = 3,
     PointerPage = 4,
     DataPage = 5,
+    IndexPage = 7,           // a page of an index's b-tree
     BlobPage = 8,
     // InterBase from ODS 15: pointer pages of a table's BLOB headers, the
     // data pages holding them, and (from ODS 16) pointer pages of data pages
@@ -296,6 +297,40 @@ struct DataPage {
 static_assert(DataPage::sequence.offset == PageHeader::size &&
               contiguous(DataPage::sequence, DataPage::relation, DataPage::count) &&
               DataPage::lines.offset == DataPage::count.end());
+
+// Type 7 pages: one level of one index of a table. Leaf pages (level 0)
+// hold a node per indexed record version: its key, compressed against the
+// node before, and its record number. Nodes run from the first node to
+// `length`, ending in a node marked end of bucket or end of level.
+struct IndexPage {
+    static constexpr Field32 sibling{16};       // the next page of the level, 0: the last
+    static constexpr Field32 leftSibling{20};   // 0: the first
+    static constexpr Field16 relation{28};
+    static constexpr Field16 length{30};     // bytes in use, from the page's start
+    static constexpr Field8 id{32};
+    static constexpr Field8 level{33};
+    // Up to ODS 11 the page flags say how nodes are written.
+    static constexpr size_t nodesUpTo11 = 34;
+    static constexpr uint8_t compressedFlag = 32;   // "large keys": variable-length nodes
+    static constexpr uint8_t jumpInfoFlag = 64;     // a jump table before the first node
+    static constexpr Field16 firstNodeUpTo11{34};   // with jumpInfoFlag: where the first node starts
+    // From ODS 12 nodes are always compressed and follow a jump table.
+    static constexpr Field16 jumpSize{36};
+    static constexpr size_t jumpTableFrom12 = 39;
+};
+static_assert(IndexPage::length.offset == IndexPage::relation.end() && IndexPage::id.offset == IndexPage::length.end() &&
+              IndexPage::level.end() == IndexPage::nodesUpTo11);
+
+// A plain (uncompressed) leaf node: prefix and key length, then the record
+// number, negative for the end markers, then the key.
+struct PlainIndexNode {
+    static constexpr Field8 prefix{0};
+    static constexpr Field8 length{1};
+    static constexpr Field32 number{2};
+    static constexpr size_t size = 6;
+    static constexpr int32_t endOfLevel = -1;
+    static constexpr int32_t endOfBucket = -2;
+};
 
 // The header of every record version on a data page.
 struct RecordHeader {

@@ -10,6 +10,7 @@ QString pageKind(PageType type)
     case TransactionPage: return QStringLiteral("transaction inventory page");
     case PointerPage: return QStringLiteral("pointer page");
     case DataPage: return QStringLiteral("data page");
+    case IndexPage: return QStringLiteral("index page");
     case BlobPage: return QStringLiteral("BLOB page");
     case BlobPointerPage: return QStringLiteral("BLOB pointer page");
     case BlobDataPage: return QStringLiteral("BLOB data page");

@@ -33,10 +33,14 @@ QString readLossesText(const QString &table, const ReadLosses &losses)
         said << QStringLiteral("%1 of its records could not be read (on %2)")
                     .arg(losses.records)
                     .arg(pageList(losses.recordPages));
-    if (!losses.lostPages.empty())
+    const QString held = losses.lostPages.size() == 1 ? QStringLiteral("it held") : QStringLiteral("they held");
+    if (!losses.lostPages.empty() && losses.lostPageRecords)
+        said << QStringLiteral("its data %1 could not be read at all, and %2 %3 %4, as an index of the table tells")
+                    .arg(pageList(losses.lostPages), held, QString::number(*losses.lostPageRecords),
+                         *losses.lostPageRecords == 1 ? QStringLiteral("record") : QStringLiteral("records"));
+    else if (!losses.lostPages.empty())
         said << QStringLiteral("its data %1 could not be read at all, and how many records %2 cannot be told")
-                    .arg(pageList(losses.lostPages),
-                         losses.lostPages.size() == 1 ? QStringLiteral("it held") : QStringLiteral("they held"));
+                    .arg(pageList(losses.lostPages), held);
     QString text = QStringLiteral("The table \"%1\" is damaged in the database file").arg(table);
     if (!said.isEmpty())
         text += QStringLiteral(": ") + said.join(QStringLiteral("; ")) +

@@ -1,5 +1,10 @@
 #include "record_store.h"
 
+#include "index_leaves.h"
+
+#include <algorithm>
+#include <climits>
+
 namespace ods {
 
 namespace {
@@ -64,9 +69,15 @@ bool RecordStore::slot(const PageView &page, uint16_t line, RecordSlot &out) con
 const std::map<uint32_t, uint32_t> &RecordStore::searchedDataPages(int relation) const
 {
     std::call_once(m_searched, [this] {
+        const bool indicesRead = m_layout.version->indexNodes != IndexNodes::Unknown;
         for (uint64_t number = 1; number < m_file.pageCount(); ++number) {
             try {
-                const PageView page = m_file.page(uint32_t(number), DataPage);
+                const PageView page = m_file.page(uint32_t(number), DataPage, IndexPage);
+                if (page.type() == IndexPage) {
+                    if (indicesRead && page[disk::IndexPage::level] == 0)
+                        m_leafPages[page[disk::IndexPage::relation]][page[disk::IndexPage::id]].insert(uint32_t(number));
+                    continue;
+                }
                 // A page freed and not reused keeps what it held: the first
                 // page found for a place is kept.
                 m_dataPages[page[disk::DataPage::relation]].emplace(page[disk::DataPage::sequence], uint32_t(number));
@@ -77,6 +88,69 @@ const std::map<uint32_t, uint32_t> &RecordStore::searchedDataPages(int relation)
     static const std::map<uint32_t, uint32_t> none;
     const auto found = m_dataPages.find(relation);
     return found == m_dataPages.end() ? none : found->second;
+}
+
+bool RecordStore::walkLeaves(int relation, int id, const std::set<uint32_t> &leaves,
+                             const std::function<void(uint64_t)> &record) const
+{
+    // Freed pages keep what they held: the level starts at the one leaf
+    // without a left neighbour, and only pages its siblings reach count.
+    uint32_t first = 0;
+    for (const uint32_t number : leaves) {
+        try {
+            if (m_file.page(number, IndexPage)[disk::IndexPage::leftSibling] != 0)
+                continue;
+        } catch (const components::ComponentError &) {
+            continue;
+        }
+        if (first != 0)
+            return false;
+        first = number;
+    }
+    size_t walked = 0;
+    uint32_t previous = 0;
+    for (uint32_t number = first; number != 0;) {
+        if (!leaves.count(number) || ++walked > leaves.size())
+            return false;
+        try {
+            const PageView page = m_file.page(number, IndexPage);
+            if (page[disk::IndexPage::relation] != relation || page[disk::IndexPage::id] != id ||
+                page[disk::IndexPage::leftSibling] != previous ||
+                !forEachLeafRecord(page, m_layout.version->indexNodes, record))
+                return false;
+            previous = number;
+            number = page[disk::IndexPage::sibling];
+        } catch (const components::ComponentError &) {
+            return false;
+        }
+    }
+    return first != 0;
+}
+
+std::optional<long long> RecordStore::indexedRecords(int relation, const std::set<uint32_t> &sequences) const
+{
+    searchedDataPages(relation);
+    const auto found = m_leafPages.find(relation);
+    if (found == m_leafPages.end() || sequences.empty())
+        return std::nullopt;
+    const uint64_t perPage = m_layout.recordsPerPage();
+    std::optional<long long> told;
+    uint64_t mostEntries = 0;
+    for (const auto &[id, leaves] : found->second) {
+        uint64_t entries = 0;
+        // A record whose key changed may be in an index once per version.
+        std::set<uint64_t> lost;
+        const bool whole = walkLeaves(relation, id, leaves, [&](uint64_t number) {
+            ++entries;
+            if (sequences.count(uint32_t(std::min<uint64_t>(number / perPage, UINT32_MAX))))
+                lost.insert(number);
+        });
+        if (whole && (!told || entries > mostEntries)) {
+            told = (long long)lost.size();
+            mostEntries = entries;
+        }
+    }
+    return told;
 }
 
 RecordSlot RecordStore::follow(uint32_t pageNumber, uint16_t line) const

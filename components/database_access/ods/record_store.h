@@ -13,6 +13,8 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
+#include <set>
 #include <vector>
 
 namespace ods {
@@ -85,14 +87,26 @@ public:
     // relation.
     const std::map<uint32_t, uint32_t> &searchedDataPages(int relation) const;
 
+    // For a relation whose data pages `sequences` are lost whole: the
+    // records they held, as the record numbers in the leaves of its fullest
+    // index say (a partial index holds only some). Empty when no index of
+    // it reads whole from one end of its leaf level to the other.
+    std::optional<long long> indexedRecords(int relation, const std::set<uint32_t> &sequences) const;
+
 private:
     RecordSlot follow(uint32_t pageNumber, uint16_t line) const;
+    // Each record number along the leaf level of index `id`, from its first
+    // page by the siblings; false where a page is missing, damaged or not
+    // the neighbour its sibling names.
+    bool walkLeaves(int relation, int id, const std::set<uint32_t> &leaves,
+                    const std::function<void(uint64_t)> &record) const;
 
     const PageFile &m_file;
     StorageLayout m_layout;
     const TransactionInventory &m_transactions;
     mutable std::once_flag m_searched;
     mutable std::map<int, std::map<uint32_t, uint32_t>> m_dataPages;
+    mutable std::map<int, std::map<int, std::set<uint32_t>>> m_leafPages;   // by relation, by index id
 };
 
 } // namespace ods

@@ -210,6 +210,7 @@ bool RelationPages::Cursor::nextDataPage()
             }
         }
         m_losses.lostPages.insert(number);
+        m_lostSequences.insert(sequence);
     }
 }
 
@@ -235,8 +236,14 @@ bool RelationPages::Cursor::next(RecordSlot &slot)
             }
         }
         m_data.reset();
-        if (!nextDataPage())
+        if (m_ended)
             return false;
+        if (!nextDataPage()) {
+            m_ended = true;
+            if (!m_lostSequences.empty())
+                m_losses.lostPageRecords = store.indexedRecords(m_pages.m_relationId, m_lostSequences);
+            return false;
+        }
     }
 }
 

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <vector>
 
 namespace ods {
@@ -80,6 +81,8 @@ public:
         unsigned m_lines = 0;
         const std::map<uint32_t, uint32_t> *m_searched = nullptr;   // data pages by sequence
         std::map<uint32_t, uint32_t>::const_iterator m_searchedAt;
+        std::set<uint32_t> m_lostSequences;   // of the data pages in m_losses.lostPages
+        bool m_ended = false;
         ReadLosses m_losses;
     };
 

@@ -7,6 +7,7 @@
 #include <QByteArrayView>
 #include <QString>
 #include <cstdint>
+#include <optional>
 #include <set>
 #include <vector>
 
@@ -70,13 +71,15 @@ struct Relation {
     std::vector<Column> columns;
 };
 
-// What the rows of a relation in a damaged file could not give. A page
-// lost whole leaves no trace of how many records it held; a record whose
-// own line, older version or continuation is damaged is counted.
+// What the rows of a relation in a damaged file could not give. A record
+// whose own line, older version or continuation is damaged is counted; a
+// page lost whole keeps no count of its own, only an index of the relation
+// may still tell it.
 struct ReadLosses {
     long long records = 0;            // records (or lines that held one) that could not be read
     std::set<uint32_t> recordPages;   // the damaged pages those lay on
-    std::set<uint32_t> lostPages;     // data pages lost whole, their records uncounted
+    std::set<uint32_t> lostPages;     // data pages lost whole, their records not among `records`
+    std::optional<long long> lostPageRecords;   // the records those held, when an index tells
     // Damaged pointer pages: the relation's data pages were found by
     // looking at every page of the file instead.
     std::set<uint32_t> searchedPointerPages;
