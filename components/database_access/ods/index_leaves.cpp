@@ -41,49 +41,37 @@ public:
         m_at += length;
         return true;
     }
-    size_t at() const { return m_at; }
-
 private:
     const PageView &m_page;
     size_t m_at;
     size_t m_end;
 };
 
-enum CompressedKind : uint8_t {
-    Normal = 0,
-    EndOfLevel = 1,
-    EndOfBucket = 2,
-    NoPrefixNoKey = 3,
-    NoKey = 4,
-    OneByteKey = 5,
-};
-
 bool compressedLeaf(const PageView &page, size_t at, size_t end, const std::function<void(uint64_t)> &record)
 {
+    using Node = disk::CompressedIndexNode;
+    NodeReader node(page, at, end);
     for (;;) {
-        NodeReader node(page, at, end);
         uint8_t first = 0;
         if (!node.byte(first))
             return false;
-        const auto kind = CompressedKind(first >> 5);
-        if (kind == EndOfLevel || kind == EndOfBucket)
+        const unsigned kind = first >> Node::kindShift;
+        if (kind == Node::endOfLevel || kind == Node::endOfBucket)
             return true;
-        if (kind > OneByteKey)
+        if (kind > Node::oneByteKey)
             return false;
-        // A record number has 5 bits in the first byte and up to five groups more.
-        uint64_t number = first & 0x1F;
-        if (!node.groups(number, 5, 5))
+        uint64_t number = first & Node::numberBitsInFirst;
+        if (!node.groups(number, Node::kindShift, Node::numberGroups))
             return false;
         uint64_t prefix = 0;
-        if (kind != NoPrefixNoKey && !node.groups(prefix, 0, 2))
+        if (kind != Node::noPrefixNoKey && !node.groups(prefix, 0, Node::lengthGroups))
             return false;
-        uint64_t length = kind == OneByteKey ? 1 : 0;
-        if (kind == Normal && !node.groups(length, 0, 2))
+        uint64_t length = kind == Node::oneByteKey ? 1 : 0;
+        if (kind == Node::normal && !node.groups(length, 0, Node::lengthGroups))
             return false;
         if (!node.skip(size_t(length)))
             return false;
         record(number);
-        at = node.at();
     }
 }
 

@@ -332,6 +332,18 @@ struct PlainIndexNode {
     static constexpr int32_t endOfBucket = -2;
 };
 
+// A compressed node: its kind in the top three bits of its first byte, the
+// record number's low bits below them and in 7-bit groups after it (the top
+// bit of each saying another follows), then prefix and key length in groups
+// as its kind needs, then the key.
+struct CompressedIndexNode {
+    static constexpr unsigned kindShift = 5;
+    static constexpr uint8_t numberBitsInFirst = 0x1F;
+    static constexpr int numberGroups = 5;
+    static constexpr int lengthGroups = 2;   // prefix and key length alike
+    enum Kind : unsigned { normal, endOfLevel, endOfBucket, noPrefixNoKey, noKey, oneByteKey };
+};
+
 // The header of every record version on a data page.
 struct RecordHeader {
     static constexpr Field32 transaction{0};   // low 32 bits

@@ -129,7 +129,7 @@ bool RecordStore::walkLeaves(int relation, int id, const std::set<uint32_t> &lea
 
 std::optional<long long> RecordStore::indexedRecords(int relation, const std::set<uint32_t> &sequences) const
 {
-    searchedDataPages(relation);
+    searchedDataPages(relation);   // the one look at every page finds the leaves too
     const auto found = m_leafPages.find(relation);
     if (found == m_leafPages.end() || sequences.empty())
         return std::nullopt;

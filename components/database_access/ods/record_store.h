@@ -84,7 +84,7 @@ public:
     // For relations whose pointer pages are damaged: the data pages of
     // `relation` by sequence, as each data page names its relation and its
     // place. The whole file is looked at once, on the first call, for every
-    // relation.
+    // relation (and every index leaf, for indexedRecords).
     const std::map<uint32_t, uint32_t> &searchedDataPages(int relation) const;
 
     // For a relation whose data pages `sequences` are lost whole: the
