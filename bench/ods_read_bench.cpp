@@ -15,6 +15,7 @@
 #include "firebird_client.h"
 #include "modern_copy.h"
 #include "ods/ods_database.h"
+#include "reader_bench_table.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -29,48 +30,18 @@ namespace {
 
 constexpr int benchRows = 1000000;
 
-IAttachment *attach(ThrowStatusWrapper &status, const QString &file, bool create)
+IAttachment *attach(ThrowStatusWrapper &status, const QString &file)
 {
     IMaster *master = dbaccess::firebirdMaster();
     IXpbBuilder *dpb = master->getUtilInterface()->getXpbBuilder(&status, IXpbBuilder::DPB, nullptr, 0);
     dpb->insertString(&status, isc_dpb_user_name, "SYSDBA");
     dpb->insertString(&status, isc_dpb_lc_ctype, "NONE");
-    if (create)
-        dpb->insertInt(&status, isc_dpb_page_size, 8192);
     IProvider *provider = master->getDispatcher();
-    const QByteArray name = file.toUtf8();
-    IAttachment *attachment =
-        create ? provider->createDatabase(&status, name.constData(), dpb->getBufferLength(&status), dpb->getBuffer(&status))
-               : provider->attachDatabase(&status, name.constData(), dpb->getBufferLength(&status), dpb->getBuffer(&status));
+    IAttachment *attachment = provider->attachDatabase(&status, file.toUtf8().constData(), dpb->getBufferLength(&status),
+                                                       dpb->getBuffer(&status));
     dpb->dispose();
     provider->release();
     return attachment;
-}
-
-void createTable(const QString &file)
-{
-    ThrowStatusWrapper status(dbaccess::firebirdMaster()->getStatus());
-    IAttachment *attachment = attach(status, file, true);
-    const auto run = [&](const QByteArray &sql) {
-        ITransaction *transaction = attachment->startTransaction(&status, 0, nullptr);
-        attachment->execute(&status, transaction, 0, sql.constData(), 3, nullptr, nullptr, nullptr, nullptr);
-        transaction->commit(&status);
-    };
-    run("CREATE TABLE BENCH (ID INTEGER, QTY SMALLINT, BIG BIGINT, PRICE NUMERIC(12,2), RATIO DOUBLE PRECISION, "
-        "NAME VARCHAR(20), CODE CHAR(8), SOLD_ON DATE, STAMP TIMESTAMP, FLAG BOOLEAN)");
-    run(QStringLiteral(
-            "INSERT INTO BENCH WITH D (N) AS (SELECT 0 FROM RDB$DATABASE UNION ALL SELECT 1 FROM RDB$DATABASE UNION ALL "
-            "SELECT 2 FROM RDB$DATABASE UNION ALL SELECT 3 FROM RDB$DATABASE UNION ALL SELECT 4 FROM RDB$DATABASE UNION "
-            "ALL SELECT 5 FROM RDB$DATABASE UNION ALL SELECT 6 FROM RDB$DATABASE UNION ALL SELECT 7 FROM RDB$DATABASE "
-            "UNION ALL SELECT 8 FROM RDB$DATABASE UNION ALL SELECT 9 FROM RDB$DATABASE), "
-            "R (N) AS (SELECT A.N + B.N * 10 + C.N * 100 + E.N * 1000 + F.N * 10000 + G.N * 100000 "
-            "FROM D A, D B, D C, D E, D F, D G) "
-            "SELECT N, MOD(N, 30000), N * 1000003, N / 100.0, N / 7.0, 'Name ' || N, 'C' || MOD(N, 1000), "
-            "DATEADD(DAY, MOD(N, 20000), DATE '1990-01-01'), DATEADD(SECOND, N, TIMESTAMP '2020-01-01 00:00:00'), "
-            "MOD(N, 2) = 0 FROM R WHERE N < %1")
-            .arg(benchRows)
-            .toUtf8());
-    attachment->detach(&status);
 }
 
 struct Read {
@@ -84,7 +55,7 @@ Read readThroughEngine(const QString &file)
     QElapsedTimer timer;
     timer.start();
     ThrowStatusWrapper status(dbaccess::firebirdMaster()->getStatus());
-    IAttachment *attachment = attach(status, file, false);
+    IAttachment *attachment = attach(status, file);
     const unsigned char tpb[] = {isc_tpb_version3, isc_tpb_concurrency, isc_tpb_read};
     ITransaction *transaction = attachment->startTransaction(&status, sizeof tpb, tpb);
     IStatement *statement = attachment->prepare(&status, transaction, 0, "SELECT * FROM BENCH", 3,
@@ -210,7 +181,7 @@ int main()
     qputenv("XDG_CACHE_HOME", folder.filePath(QStringLiteral("cache")).toLocal8Bit());
     const QString file = folder.filePath(QStringLiteral("bench.fdb"));
     std::printf("Making %d rows x 10 columns (ODS 12, 8 KB pages)...\n", benchRows);
-    createTable(file);
+    reader_bench_table::create(file, benchRows);
     Read engine, reader;
     for (int round = 0; round < 3; ++round) {
         const Read e = readThroughEngine(file);
